@@ -1,0 +1,146 @@
+/* COM-KESTRAVO: control of the KESTRAVO pulse generator over a serial line.
+ *
+ * Up to sixteen devices at once, each in a port slot named by PortNumber (0 to 15). Every function
+ * takes PortNumber first and returns a signed 32-bit result code, 0 on success; the result is also
+ * kept as the slot's interface state (except -1, "PortNumber out of range"), whose text
+ * COM_KESTRAVO_GetErrorMessage returns. Out-parameters hold valid values only after a result of 0.
+ * Calls into the library must never overlap, not even on different slots. */
+#ifndef COM_KESTRAVO_H
+#define COM_KESTRAVO_H
+
+#include <stdint.h>
+
+#if defined(KESTRAVO_BUILDING_LIBRARY)
+#define COM_KESTRAVO_API __attribute__((visibility("default")))
+#else
+#define COM_KESTRAVO_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Slots, results and messages. */
+COM_KESTRAVO_API uint16_t COM_KESTRAVO_GetSWVersion(void);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetInterfaceState(uint16_t PortNumber);
+COM_KESTRAVO_API const char* COM_KESTRAVO_GetErrorMessage(uint16_t PortNumber);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetIOState(uint16_t PortNumber);
+COM_KESTRAVO_API const char* COM_KESTRAVO_GetIOErrorMessage(uint16_t PortNumber);
+
+/* Opening, closing and supervision of the link. ComNumber n opens "\\.\COM<n>". */
+COM_KESTRAVO_API int32_t COM_KESTRAVO_Open(uint16_t PortNumber, uint8_t ComNumber);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_Close(uint16_t PortNumber);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_Purge(uint16_t PortNumber);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetBaudRate(uint16_t PortNumber, uint32_t* BaudRate);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_DevicePurge(uint16_t PortNumber, int32_t* Purged);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetBufferState(uint16_t PortNumber, int32_t* Empty);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_Restart(uint16_t PortNumber);
+
+/* Debug trace of a slot. */
+COM_KESTRAVO_API int32_t COM_KESTRAVO_OpenDebugFile(uint16_t PortNumber, const char* FileName);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_CloseDebugFile(uint16_t PortNumber);
+
+/* Identity and monitoring. */
+#define COM_KESTRAVO_FW_DATE_SIZE 12    /* 11 characters and NUL */
+#define COM_KESTRAVO_PRODUCT_ID_SIZE 84 /* at most 83 characters and NUL; a longer text is cut */
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetHWType(uint16_t PortNumber, uint16_t* HWType);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetHWVersion(uint16_t PortNumber, uint16_t* HWVersion);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetFWVersion(uint16_t PortNumber, uint16_t* FWVersion);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetFWDate(uint16_t PortNumber, char* FWDate);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetProductID(uint16_t PortNumber, char* ProductID);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetProductNo(uint16_t PortNumber, uint32_t* ProductNo);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetMainState(uint16_t PortNumber, uint16_t* MainState);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetDeviceState(uint16_t PortNumber, uint32_t* DeviceState);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetCPUData(uint16_t PortNumber, double* Load, double* Frequency);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetUptime(uint16_t PortNumber, uint32_t* Seconds, uint16_t* Milliseconds,
+                                                uint32_t* Optime);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetTotalTime(uint16_t PortNumber, uint32_t* Uptime, uint32_t* Optime);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetHousekeeping(uint16_t PortNumber, double* Volt12V, double* Volt5V0,
+                                                      double* Volt3V3, double* TempCPU);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSensorData(uint16_t PortNumber, double* Temperature /* [3] */);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetFanData(uint16_t PortNumber, int32_t* Enabled, int32_t* Failed,
+                                                 uint16_t* SetRPM, uint16_t* MeasuredRPM,
+                                                 uint16_t* PWM /* each [3] */);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetLEDData(uint16_t PortNumber, int32_t* Red, int32_t* Green, int32_t* Blue);
+
+/* Pulse generator. */
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetOscillatorPeriod(uint16_t PortNumber, uint32_t* Period);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetOscillatorPeriod(uint16_t PortNumber, uint32_t Period);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserDelay(uint16_t PortNumber, uint32_t PulserNo, uint32_t* Delay);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetPulserDelay(uint16_t PortNumber, uint32_t PulserNo, uint32_t Delay);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserWidth(uint16_t PortNumber, uint32_t PulserNo, uint32_t* Width);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetPulserWidth(uint16_t PortNumber, uint32_t PulserNo, uint32_t Width);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserBurst(uint16_t PortNumber, uint32_t PulserNo, uint32_t* Burst);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetPulserBurst(uint16_t PortNumber, uint32_t PulserNo, uint32_t Burst);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserConfig(uint16_t PortNumber, uint32_t PulserCfgNo, uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetPulserConfig(uint16_t PortNumber, uint32_t PulserCfgNo, uint32_t Config);
+
+/* Switches. */
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchTriggerConfig(uint16_t PortNumber, uint32_t SwitchNo, uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchTriggerConfig(uint16_t PortNumber, uint32_t SwitchNo, uint32_t Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchEnableConfig(uint16_t PortNumber, uint32_t SwitchNo, uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchEnableConfig(uint16_t PortNumber, uint32_t SwitchNo, uint32_t Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchTriggerDelay(uint16_t PortNumber, uint32_t SwitchNo,
+                                                            uint8_t* RiseDelay, uint8_t* FallDelay);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchTriggerDelay(uint16_t PortNumber, uint32_t SwitchNo,
+                                                            uint32_t RiseDelay, uint32_t FallDelay);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchEnableDelay(uint16_t PortNumber, uint32_t SwitchNo, uint8_t* Delay);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchEnableDelay(uint16_t PortNumber, uint32_t SwitchNo, uint32_t Delay);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchTriggerMapping(uint16_t PortNumber, uint32_t MappingNo,
+                                                              uint8_t* Mapping);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchTriggerMapping(uint16_t PortNumber, uint32_t MappingNo,
+                                                              uint32_t Mapping);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchEnableMapping(uint16_t PortNumber, uint32_t MappingNo,
+                                                             uint8_t* Mapping);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchEnableMapping(uint16_t PortNumber, uint32_t MappingNo,
+                                                             uint32_t Mapping);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchTriggerMappingEnable(uint16_t PortNumber, uint8_t* Enable);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchTriggerMappingEnable(uint16_t PortNumber, uint8_t Enable);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchEnableMappingEnable(uint16_t PortNumber, uint8_t* Enable);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchEnableMappingEnable(uint16_t PortNumber, uint8_t Enable);
+
+/* DIO and controller. */
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetInputConfig(uint16_t PortNumber, uint8_t* OutputEnable,
+                                                     uint8_t* TerminationEnable);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetInputConfig(uint16_t PortNumber, uint32_t OutputEnable,
+                                                     uint32_t TerminationEnable);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetOutputConfig(uint16_t PortNumber, uint32_t OutputNo, uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetOutputConfig(uint16_t PortNumber, uint32_t OutputNo, uint32_t Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetDeviceEnable(uint16_t PortNumber, int32_t* Enable);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetDeviceEnable(uint16_t PortNumber, int32_t Enable);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetControllerState(uint16_t PortNumber, uint16_t* State);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetControllerConfig(uint16_t PortNumber, uint32_t Config);
+
+/* Configuration storage: blocks of 75 bytes, names of 52 bytes, 126 stored configurations (0 to 125). */
+#define COM_KESTRAVO_CONFIG_SIZE 75
+#define COM_KESTRAVO_NAME_SIZE 52
+#define COM_KESTRAVO_CONFIG_COUNT 126
+COM_KESTRAVO_API int32_t COM_KESTRAVO_ResetCurrentConfig(uint16_t PortNumber);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetCurrentConfig(uint16_t PortNumber, uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetCurrentConfig(uint16_t PortNumber, const uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigData(uint16_t PortNumber, uint32_t ConfigNumber, uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetConfigData(uint16_t PortNumber, uint32_t ConfigNumber,
+                                                    const uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigList(uint16_t PortNumber, uint8_t* ActiveList, uint8_t* ValidList);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SaveCurrentConfig(uint16_t PortNumber, uint32_t ConfigNumber);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_LoadCurrentConfig(uint16_t PortNumber, uint32_t ConfigNumber);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigName(uint16_t PortNumber, uint32_t ConfigNumber, uint8_t* Name);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetConfigName(uint16_t PortNumber, uint32_t ConfigNumber, const uint8_t* Name);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigFlags(uint16_t PortNumber, uint32_t ConfigNumber, uint8_t* Active,
+                                                     uint8_t* Valid);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetConfigFlags(uint16_t PortNumber, uint32_t ConfigNumber, uint8_t Active,
+                                                     uint8_t Valid);
+
+/* Memory data (blocks of at most 4092 bytes) and link test. */
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetMemoryData(uint16_t PortNumber, uint32_t Address, uint32_t Size,
+                                                    uint8_t* Data);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetMemoryData(uint16_t PortNumber, uint32_t Address, uint32_t Size,
+                                                    const uint8_t* Data);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_UpdateMemoryData(uint16_t PortNumber);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_Test(uint16_t PortNumber, const char* Data);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* COM_KESTRAVO_H */

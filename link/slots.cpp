@@ -1,0 +1,78 @@
+#include <cstring>
+
+#include "link/link.h"
+
+namespace kestravo {
+
+COMPort* const Ports = new COMPort[kSlots];
+int32_t InterfaceState[kSlots] = {};
+char ReplyBuffer[kReplyBufferSize + 1] = {};
+uint32_t ReplyLength = 0;
+
+namespace {
+
+struct ResultEntry {
+  int32_t code;
+  const char* text;
+};
+
+const ResultEntry kResultTexts[] = {
+    {kOk, "No error"},
+    {kPortNumberRange, "PortNumber out of range"},
+    {kOpenFailed, "Error opening the port"},
+    {kCloseFailed, "Error closing the port"},
+    {kPurgeFailed, "Error purging the port"},
+    {kControlFailed, "Error setting the port control lines"},
+    {kStatusFailed, "Error reading the port status lines"},
+    {kSendCommand, "Error sending command"},
+    {kSendData, "Error sending data"},
+    {kSendTermination, "Error sending termination character"},
+    {kReceiveCommand, "Error receiving command"},
+    {kReceiveData, "Error receiving data"},
+    {kReceiveTermination, "Error receiving termination character"},
+    {kWrongCommand, "Wrong command received"},
+    {kWrongArgument, "Wrong argument received"},
+    {kBadArgument, "Wrong argument passed to the function"},
+    {kBaudRateFailed, "Error setting the baud rate"},
+    {kNotConnected, "Device not connected"},
+    {kNotReady, "Device not ready"},
+    {kStillReady, "Device state could not be set to not ready"},
+    {kDebugOpenFailed, "Error opening the file for debugging output"},
+    {kDebugCloseFailed, "Error closing the file for debugging output"},
+};
+
+const char kOutOfRange[] = "PortNumber out of range";
+
+}  // namespace
+
+const char* ResultText(int32_t code) {
+  for (const ResultEntry& e : kResultTexts)
+    if (e.code == code) return e.text;
+  return "Unknown error";
+}
+
+}  // namespace kestravo
+
+using namespace kestravo;
+
+extern "C" {
+
+uint16_t COM_KESTRAVO_GetSWVersion(void) { return 0x0100; }
+
+int32_t COM_KESTRAVO_GetInterfaceState(uint16_t PortNumber) {
+  return BadPort(PortNumber) ? kPortNumberRange : InterfaceState[PortNumber];
+}
+
+const char* COM_KESTRAVO_GetErrorMessage(uint16_t PortNumber) {
+  return BadPort(PortNumber) ? kOutOfRange : ResultText(InterfaceState[PortNumber]);
+}
+
+int32_t COM_KESTRAVO_GetIOState(uint16_t PortNumber) {
+  return BadPort(PortNumber) ? kPortNumberRange : Ports[PortNumber].Error;
+}
+
+const char* COM_KESTRAVO_GetIOErrorMessage(uint16_t PortNumber) {
+  return BadPort(PortNumber) ? kOutOfRange : Ports[PortNumber].ErrorMessage();
+}
+
+}  // extern "C"

@@ -1,0 +1,115 @@
+// The operating system's serial communications, as the serial port object needs them.
+// One small interface, one implementation per kind of port: termios devices, the
+// in-process transport (scripted peers and the simulated device), later others.
+// Every call returns a success flag; nothing throws.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// Line settings, the fields of the Windows device control block that the port object sets.
+struct CommState {
+  uint32_t BaudRate = 9600;
+  bool fBinary = true;
+  bool fParity = false;
+  bool fOutxCtsFlow = false;
+  bool fOutxDsrFlow = false;
+  uint8_t fDtrControl = 0;  // 0: DTR follows only the explicit calls
+  bool fDsrSensitivity = false;
+  bool fTXContinueOnXoff = false;
+  bool fOutX = false;
+  bool fInX = false;
+  bool fErrorChar = false;
+  bool fNull = false;
+  uint8_t fRtsControl = 0;  // 0: RTS follows only the explicit calls
+  bool fAbortOnError = false;
+  uint16_t XonLim = 0;
+  uint16_t XoffLim = 0;
+  uint8_t ByteSize = 8;
+  uint8_t Parity = 0;    // kNoParity, kEvenParity, ...
+  uint8_t StopBits = 0;  // 0: one stop bit
+  char XonChar = 0, XoffChar = 0, ErrorChar = 0, EofChar = 0, EvtChar = 0;
+};
+constexpr uint8_t kNoParity = 0;
+constexpr uint8_t kOddParity = 1;
+constexpr uint8_t kEvenParity = 2;
+
+// Read time-outs in milliseconds, with the Windows meaning: a read ends when the requested bytes are
+// in, when `ReadIntervalTimeout` passes between two bytes, or when the total time-out
+// (constant + multiplier x bytes) passes. An interval of kMaxTimeout with zero totals returns at once
+// with what has arrived.
+struct CommTimeouts {
+  uint32_t ReadIntervalTimeout = 0;
+  uint32_t ReadTotalTimeoutMultiplier = 0;
+  uint32_t ReadTotalTimeoutConstant = 0;
+  uint32_t WriteTotalTimeoutMultiplier = 0;
+  uint32_t WriteTotalTimeoutConstant = 0;
+};
+constexpr uint32_t kMaxTimeout = 0xFFFFFFFFu;
+
+// Line error flags, as ClearCommError reports them.
+constexpr uint32_t kCeRxOver = 0x0001;
+constexpr uint32_t kCeOverrun = 0x0002;
+constexpr uint32_t kCeRxParity = 0x0004;
+constexpr uint32_t kCeFrame = 0x0008;
+constexpr uint32_t kCeBreak = 0x0010;
+constexpr uint32_t kCeTxFull = 0x0100;
+constexpr uint32_t kCeIoe = 0x0400;
+constexpr uint32_t kCeMode = 0x8000;
+
+// Modem status bits.
+constexpr uint32_t kMsCtsOn = 0x10;
+constexpr uint32_t kMsDsrOn = 0x20;
+constexpr uint32_t kMsRingOn = 0x40;
+constexpr uint32_t kMsRlsdOn = 0x80;  // DCD
+
+// Control line functions.
+constexpr uint32_t kSetRts = 3;
+constexpr uint32_t kClrRts = 4;
+constexpr uint32_t kSetDtr = 5;
+constexpr uint32_t kClrDtr = 6;
+
+constexpr uint32_t kPurgeAll = 0x000F;
+constexpr uint32_t kEvTxEmpty = 0x0004;
+
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+  virtual bool GetState(CommState& state) = 0;
+  virtual bool SetState(const CommState& state) = 0;
+  virtual bool SetTimeouts(const CommTimeouts& timeouts) = 0;
+  virtual bool Purge(uint32_t flags) = 0;
+  // Returns and clears the line error flags gathered since the last call.
+  virtual bool ClearError(uint32_t& errors) = 0;
+  virtual bool Escape(uint32_t function) = 0;
+  virtual bool ModemStatus(uint32_t& bits) = 0;
+  virtual bool Read(void* buffer, uint32_t wanted, uint32_t& got) = 0;
+  virtual bool Write(const void* data, uint32_t count, uint32_t& written) = 0;
+  virtual bool SetBreak() = 0;
+  virtual bool ClearBreak() = 0;
+  // Blocks until the transmitter is empty; reports kEvTxEmpty.
+  virtual bool WaitEvent(uint32_t& mask) = 0;
+  virtual bool Close() = 0;
+};
+
+// Opens a device by its Windows name "\\.\COM<n>". COM n resolves to the environment variable
+// KESTRAVO_COM<n> when it is set (a device path, or "scheme" / "scheme:argument" for a registered
+// kind of port such as the simulated device), otherwise to /dev/ttyS<n-1>.
+// Returns null when the target cannot be opened.
+std::unique_ptr<SerialDevice> OpenSerialDevice(const char* name);
+
+// The target a Windows name resolves to, as described above ("" for a name that is no COM name).
+std::string ResolveTarget(const char* name);
+
+using SchemeOpener = std::function<std::unique_ptr<SerialDevice>(const std::string& argument)>;
+// Registers a kind of port reached by "scheme" or "scheme:argument"; a later registration replaces
+// an earlier one of the same name.
+void RegisterScheme(const std::string& scheme, SchemeOpener opener);
+
+// The termios backend for device paths.
+std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,262 @@
+// Real serial devices on Linux: termios, modem-line ioctls and poll() with millisecond time-outs.
+#include <errno.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/serial_device.h"
+#include "platform/termios_line.h"
+
+namespace platform {
+namespace {
+
+int64_t NowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+class TermiosDevice final : public SerialDevice {
+ public:
+  explicit TermiosDevice(int fd) : fd_(fd) {
+    have_icount_ = ioctl(fd_, TIOCGICOUNT, &icount_) == 0;
+    // USB adapters otherwise hold received bytes for up to 16 ms.
+    serial_struct ss{};
+    if (ioctl(fd_, TIOCGSERIAL, &ss) == 0) {
+      ss.flags |= ASYNC_LOW_LATENCY;
+      ioctl(fd_, TIOCSSERIAL, &ss);
+    }
+  }
+  ~TermiosDevice() override { Close(); }
+
+  bool GetState(CommState& s) override {
+    TermiosLine line;
+    if (fd_ < 0 || !ReadTermiosLine(fd_, line)) return false;
+    s = state_;
+    s.BaudRate = line.baud;
+    s.Parity = line.parity;
+    s.ByteSize = line.data_bits;
+    s.StopBits = line.two_stop_bits ? 2 : 0;
+    return true;
+  }
+
+  bool SetState(const CommState& s) override {
+    if (fd_ < 0) return false;
+    // Only what a termios device can do: no hardware or software flow control here.
+    if (s.fOutxCtsFlow || s.fOutxDsrFlow || s.fOutX || s.fInX || s.fDtrControl == 2 || s.fRtsControl == 2) return false;
+    TermiosLine line;
+    line.baud = s.BaudRate;
+    line.parity = s.fParity || s.Parity != kNoParity ? s.Parity : kNoParity;
+    line.data_bits = s.ByteSize;
+    line.two_stop_bits = s.StopBits == 2;
+    if (!ApplyTermiosLine(fd_, line)) return false;
+    parity_marks_ = line.parity != kNoParity;
+    state_ = s;
+    return true;
+  }
+
+  bool SetTimeouts(const CommTimeouts& t) override {
+    if (fd_ < 0) return false;
+    timeouts_ = t;
+    return true;
+  }
+
+  bool Purge(uint32_t) override {
+    if (fd_ < 0 || tcflush(fd_, TCIOFLUSH) != 0) return false;
+    raw_.clear();
+    return true;
+  }
+
+  bool ClearError(uint32_t& errors) override {
+    if (fd_ < 0) return false;
+    UpdateErrorCounts();
+    errors = errors_;
+    errors_ = 0;
+    return true;
+  }
+
+  bool Escape(uint32_t function) override {
+    if (fd_ < 0) return false;
+    int bits = 0;
+    unsigned long request = 0;
+    switch (function) {
+      case kSetRts: bits = TIOCM_RTS; request = TIOCMBIS; break;
+      case kClrRts: bits = TIOCM_RTS; request = TIOCMBIC; break;
+      case kSetDtr: bits = TIOCM_DTR; request = TIOCMBIS; break;
+      case kClrDtr: bits = TIOCM_DTR; request = TIOCMBIC; break;
+      default: return false;
+    }
+    return ioctl(fd_, request, &bits) == 0;
+  }
+
+  bool ModemStatus(uint32_t& out) override {
+    int bits = 0;
+    if (fd_ < 0 || ioctl(fd_, TIOCMGET, &bits) != 0) return false;
+    out = ((bits & TIOCM_CTS) ? kMsCtsOn : 0) | ((bits & TIOCM_DSR) ? kMsDsrOn : 0) |
+          ((bits & TIOCM_RNG) ? kMsRingOn : 0) | ((bits & TIOCM_CAR) ? kMsRlsdOn : 0);
+    return true;
+  }
+
+  bool Read(void* buffer, uint32_t wanted, uint32_t& got) override {
+    got = 0;
+    if (fd_ < 0) return false;
+    auto* out = static_cast<uint8_t*>(buffer);
+    const CommTimeouts& t = timeouts_;
+    const bool immediate =
+        t.ReadIntervalTimeout == kMaxTimeout && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
+    const uint64_t total = uint64_t(t.ReadTotalTimeoutMultiplier) * wanted + t.ReadTotalTimeoutConstant;
+    const int64_t start = NowMs();
+    int64_t last_byte = start;
+    for (;;) {
+      got += Decode(out + got, wanted - got);
+      if (got >= wanted) return true;
+      if (immediate) {
+        if (!Fill(0)) return false;
+        got += Decode(out + got, wanted - got);
+        return true;
+      }
+      int64_t now = NowMs();
+      int64_t wait = -1;
+      if (total > 0) wait = int64_t(start + int64_t(total) - now);
+      if (got > 0 && t.ReadIntervalTimeout > 0 && t.ReadIntervalTimeout != kMaxTimeout) {
+        int64_t interval_left = last_byte + t.ReadIntervalTimeout - now;
+        wait = wait < 0 ? interval_left : std::min(wait, interval_left);
+      }
+      const bool interval_on = got > 0 && t.ReadIntervalTimeout > 0 && t.ReadIntervalTimeout != kMaxTimeout;
+      if ((total > 0 || interval_on) && wait <= 0) return true;
+      size_t before = raw_.size();
+      if (!Fill(int(wait < 0 ? -1 : wait))) return false;
+      if (raw_.size() > before) last_byte = NowMs();
+    }
+  }
+
+  bool Write(const void* data, uint32_t count, uint32_t& written) override {
+    written = 0;
+    if (fd_ < 0) return false;
+    const auto* p = static_cast<const uint8_t*>(data);
+    const uint64_t total = uint64_t(timeouts_.WriteTotalTimeoutMultiplier) * count + timeouts_.WriteTotalTimeoutConstant;
+    const int64_t start = NowMs();
+    while (written < count) {
+      ssize_t n = ::write(fd_, p + written, count - written);
+      if (n > 0) {
+        written += uint32_t(n);
+        continue;
+      }
+      if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+      int wait = -1;
+      if (total > 0) {
+        int64_t left = start + int64_t(total) - NowMs();
+        if (left <= 0) return true;
+        wait = int(left);
+      }
+      pollfd pfd{fd_, POLLOUT, 0};
+      if (poll(&pfd, 1, wait) < 0 && errno != EINTR) return false;
+    }
+    return true;
+  }
+
+  bool SetBreak() override { return fd_ >= 0 && ioctl(fd_, TIOCSBRK) == 0; }
+  bool ClearBreak() override { return fd_ >= 0 && ioctl(fd_, TIOCCBRK) == 0; }
+
+  bool WaitEvent(uint32_t& mask) override {
+    if (fd_ < 0 || tcdrain(fd_) != 0) return false;
+    mask = kEvTxEmpty;
+    return true;
+  }
+
+  bool Close() override {
+    if (fd_ < 0) return false;
+    flock(fd_, LOCK_UN);
+    int r = ::close(fd_);
+    fd_ = -1;
+    return r == 0;
+  }
+
+ private:
+  // Reads what the driver holds into raw_, waiting up to wait_ms (-1: no limit) for the first byte.
+  bool Fill(int wait_ms) {
+    pollfd pfd{fd_, POLLIN, 0};
+    int r = poll(&pfd, 1, wait_ms);
+    if (r < 0) return errno == EINTR;
+    if (r == 0) return true;
+    if (pfd.revents & (POLLERR | POLLNVAL)) return false;
+    uint8_t chunk[4096];
+    ssize_t n = ::read(fd_, chunk, sizeof chunk);
+    if (n < 0) return errno == EAGAIN || errno == EINTR;
+    if (n == 0 && (pfd.revents & POLLHUP)) return false;
+    raw_.insert(raw_.end(), chunk, chunk + n);
+    UpdateErrorCounts();
+    return true;
+  }
+
+  // Moves decoded bytes from raw_ to out. With parity checking the driver marks a byte received with
+  // an error as 0xFF 0x00 byte and doubles a real 0xFF; the byte is delivered as it was received.
+  uint32_t Decode(uint8_t* out, uint32_t room) {
+    uint32_t n = 0;
+    size_t i = 0;
+    while (n < room && i < raw_.size()) {
+      uint8_t b = raw_[i];
+      if (!parity_marks_ || b != 0xFF) {
+        out[n++] = b;
+        i += 1;
+        continue;
+      }
+      if (i + 1 >= raw_.size()) break;
+      if (raw_[i + 1] == 0xFF) {
+        out[n++] = 0xFF;
+        i += 2;
+        continue;
+      }
+      if (i + 2 >= raw_.size()) break;
+      out[n++] = raw_[i + 2];
+      if (!have_icount_) errors_ |= kCeRxParity;  // the mark cannot tell parity from framing
+      i += 3;
+    }
+    raw_.erase(raw_.begin(), raw_.begin() + long(i));
+    return n;
+  }
+
+  void UpdateErrorCounts() {
+    if (!have_icount_) return;
+    serial_icounter_struct now{};
+    if (ioctl(fd_, TIOCGICOUNT, &now) != 0) return;
+    if (now.frame != icount_.frame) errors_ |= kCeFrame;
+    if (now.parity != icount_.parity) errors_ |= kCeRxParity;
+    if (now.overrun != icount_.overrun) errors_ |= kCeOverrun;
+    if (now.buf_overrun != icount_.buf_overrun) errors_ |= kCeRxOver;
+    if (now.brk != icount_.brk) errors_ |= kCeBreak;
+    icount_ = now;
+  }
+
+  int fd_;
+  CommState state_{};
+  CommTimeouts timeouts_{};
+  std::vector<uint8_t> raw_;
+  uint32_t errors_ = 0;
+  bool parity_marks_ = false;
+  bool have_icount_ = false;
+  serial_icounter_struct icount_{};
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  // Two programs must never share a port by accident: a busy port fails like a missing one.
+  if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<TermiosDevice>(fd);
+}
+
+}  // namespace platform

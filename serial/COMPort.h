@@ -1,0 +1,61 @@
+// One serial device with fixed line settings (8 data bits, even parity, 1 stop bit, no flow control),
+// bounded read retries, the DTR/RTS control lines and the CTS/DSR/RI/DCD status lines.
+// Every operation returns a truth value and leaves a port error code in `Error`; with a debug
+// stream, every failure is written there as a time-stamped line.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "platform/serial_device.h"
+
+class COMPort {
+ public:
+  static constexpr uint32_t kBufferSize = 8192;
+
+  COMPort() = default;
+  ~COMPort();
+  COMPort(const COMPort&) = delete;
+  COMPort& operator=(const COMPort&) = delete;
+
+  bool Open(uint8_t ComNumber);
+  bool Close();
+  bool SetBaudRate(uint32_t rate);
+  bool SendSync(unsigned duration);
+  bool Purge();
+  bool ResetCommTimeout();
+  bool SetCommTimeout();
+  bool Status(int& cts, int& dsr, int& ri, int& dcd);
+  bool DeviceReady();
+  bool WaitReady();
+  bool DataAvailable();
+  bool ReadFile(uint32_t n, bool stopAtCR);
+  bool Read(uint8_t& byte, bool noWait);
+  bool Read(uint8_t* destination, uint32_t& count, bool noWait, bool stopAtCR);
+  bool Write(uint8_t byte);
+  bool Write(const uint8_t* bytes, uint32_t count);
+  bool WaitWriteBufferEmpty();
+  bool Control(bool dtr, bool rts);
+  void CheckCOMError(const char* label);
+  const char* ErrorMessage() const;
+  void WriteTimeStamp();
+  void WriteEscaped(const uint8_t* bytes, uint32_t n);
+
+  // Writes a message: a time stamp, then the formatted text; nothing without a debug stream.
+  void Message(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Writes formatted text without a time stamp.
+  void Text(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+  bool IsOpen() const { return Handle != nullptr; }
+
+  uint32_t ReadyTimeout = 0;
+  FILE* DebugFile = nullptr;
+  std::unique_ptr<platform::SerialDevice> Handle;  // null: the invalid handle
+  int32_t Error = 1;
+  uint32_t CommErrors = 0;
+  uint8_t Buffer[kBufferSize] = {};
+  uint32_t Count = 0;
+};
+
+// The text of a port error code.
+const char* PortErrorText(int32_t code);
