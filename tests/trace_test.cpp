@@ -1,0 +1,132 @@
+// The per-slot debug trace, the library's unload behaviour and its export list.
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+#include "tests/support/fixture.h"
+
+using namespace kestravo;
+using testing_support::DetachCom;
+using testing_support::LinkTest;
+using testing_support::ReadFile;
+using testing_support::TempPath;
+
+namespace {
+
+const std::string kClosed = "File closed by COM_KESTRAVO_CloseDebugFile\n";
+
+bool EndsWithClosingEntry(const std::string& t) {
+  return t.size() >= kClosed.size() && t.compare(t.size() - kClosed.size(), kClosed.size(), kClosed) == 0;
+}
+
+TEST_F(LinkTest, CloseWithoutAFileWritesNothing) {
+  EXPECT_EQ(COM_KESTRAVO_CloseDebugFile(4), 0);
+  EXPECT_EQ(COM_KESTRAVO_CloseDebugFile(16), -1);
+  EXPECT_EQ(COM_KESTRAVO_OpenDebugFile(16, "x"), -1);
+}
+
+TEST_F(LinkTest, FileInAMissingDirectoryCannotBeOpened) {
+  EXPECT_EQ(COM_KESTRAVO_OpenDebugFile(0, "/nonexistent-dir/Debug.txt"), -400);
+  EXPECT_STREQ(COM_KESTRAVO_GetErrorMessage(0), "Error opening the file for debugging output");
+  EXPECT_EQ(Ports[0].DebugFile, nullptr);
+}
+
+TEST_F(LinkTest, SecondFileEndsTheFirstWithItsClosingEntry) {
+  std::string first = TempPath("first.txt"), second = TempPath("second.txt");
+  ASSERT_EQ(COM_KESTRAVO_OpenDebugFile(3, first.c_str()), 0);
+  ASSERT_EQ(COM_KESTRAVO_OpenDebugFile(3, second.c_str()), 0);
+  ASSERT_EQ(COM_KESTRAVO_CloseDebugFile(3), 0);
+  std::string a = ReadFile(first), b = ReadFile(second);
+  EXPECT_EQ(a.rfind("Debugging output file for PortNumber=3\n\n", 0), 0u) << a;
+  EXPECT_NE(a.find("File opened by COM_KESTRAVO_OpenDebugFile\n"), std::string::npos);
+  EXPECT_TRUE(EndsWithClosingEntry(a)) << a;
+  EXPECT_EQ(b.rfind("Debugging output file for PortNumber=3\n", 0), 0u);
+  EXPECT_TRUE(EndsWithClosingEntry(b)) << b;
+  std::remove(first.c_str());
+  std::remove(second.c_str());
+}
+
+TEST_F(LinkTest, TwoSlotsTraceIntoTheirOwnFiles) {
+  NewSim(5);
+  DetachCom(6);
+  StartTrace(0);
+  StartTrace(1);
+  EXPECT_EQ(COM_KESTRAVO_Open(0, 5), 0);
+  EXPECT_EQ(COM_KESTRAVO_Open(1, 6), -2);
+  std::string zero = Trace(0), one = Trace(1);
+  EXPECT_NE(zero.find("COM_KESTRAVO_Open: PortNumber=0, ComNumber=5\n"), std::string::npos);
+  EXPECT_EQ(zero.find("ComNumber=6"), std::string::npos);
+  EXPECT_NE(one.find("COM_KESTRAVO_Open: PortNumber=1, ComNumber=6\n"), std::string::npos);
+  EXPECT_NE(one.find("COM_Open: Error opening the port as COM6\n"), std::string::npos);
+  EXPECT_EQ(one.find("ComNumber=5"), std::string::npos);
+}
+
+TEST_F(LinkTest, CloseEntryHasNoLineEndOfItsOwn) {
+  NewSim(5);
+  StartTrace(0);
+  ASSERT_EQ(COM_KESTRAVO_Open(0, 5), 0);
+  ASSERT_EQ(COM_KESTRAVO_Close(0), 0);
+  ASSERT_EQ(COM_KESTRAVO_CloseDebugFile(0), 0);
+  std::string t = testing_support::ReadFile(trace_path_[0]);
+  EXPECT_NE(t.find("COM_KESTRAVO_Close: PortNumber=0\n"), std::string::npos) << t;
+}
+
+// The shared library in a child process: loaded, used, then unloaded or left behind at exit.
+int RunChild(bool unload, const std::string& trace) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    setenv("KESTRAVO_VIRTUAL_CLOCK", "1", 1);
+    setenv("KESTRAVO_COM3", "sim", 1);
+    void* lib = dlopen(KESTRAVO_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (!lib) _exit(10);
+    auto open_debug = reinterpret_cast<int32_t (*)(uint16_t, const char*)>(dlsym(lib, "COM_KESTRAVO_OpenDebugFile"));
+    auto open = reinterpret_cast<int32_t (*)(uint16_t, uint8_t)>(dlsym(lib, "COM_KESTRAVO_Open"));
+    if (!open_debug || !open) _exit(11);
+    if (open_debug(2, trace.c_str()) != 0) _exit(12);
+    if (open(2, 3) != 0) _exit(13);
+    if (unload) {
+      dlclose(lib);
+      _exit(0);
+    }
+    std::exit(0);  // without closing anything
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(LibraryLifetime, UnloadAndExitCloseSlotsAndTraces) {
+  for (bool unload : {true, false}) {
+    std::string trace = TempPath(unload ? "unload.txt" : "exit.txt");
+    ASSERT_EQ(RunChild(unload, trace), 0);
+    std::string t = ReadFile(trace);
+    EXPECT_NE(t.find("Exiting the DLL, fdwReason=0\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("COM_KESTRAVO_Close: PortNumber=2"), std::string::npos);
+    EXPECT_TRUE(EndsWithClosingEntry(t)) << t;
+    std::remove(trace.c_str());
+  }
+}
+
+TEST(LibraryExports, OnlyTheInterfaceFunctions) {
+  std::string command = std::string("nm -D --defined-only ") + KESTRAVO_LIBRARY_PATH;
+  FILE* nm = popen(command.c_str(), "r");
+  ASSERT_NE(nm, nullptr);
+  char line[512];
+  std::set<std::string> names;
+  while (std::fgets(line, sizeof line, nm)) {
+    char address[64], kind[8], name[400];
+    if (std::sscanf(line, "%63s %7s %399s", address, kind, name) == 3) names.insert(name);
+  }
+  ASSERT_EQ(pclose(nm), 0);
+  for (const std::string& n : names) EXPECT_EQ(n.rfind("COM_KESTRAVO_", 0), 0u) << n;
+  for (const char* n : {"COM_KESTRAVO_Open", "COM_KESTRAVO_GetSWVersion", "COM_KESTRAVO_Test",
+                        "COM_KESTRAVO_SetSwitchEnableMappingEnable", "COM_KESTRAVO_GetMemoryData"})
+    EXPECT_EQ(names.count(n), 1u) << n;
+  EXPECT_EQ(names.size(), 79u);
+}
+
+}  // namespace
