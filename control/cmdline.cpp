@@ -1,1 +1,112 @@
-// placeholder
+#include "control/cmdline.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "COM-KESTRAVO.h"
+#include "control/commands.h"
+#include "control/keyloop.h"
+#include "control/state.h"
+#include "control/texts.h"
+#include "platform/terminal.h"
+
+using platform::Print;
+
+namespace control {
+namespace {
+
+constexpr int kHighestChannel = 15;
+
+// "%hu": decimal digits after optional blanks and sign; what follows is ignored.
+bool ScanUnsignedShort(const char* text, uint16_t& out) {
+  unsigned short v = 0;
+  if (std::sscanf(text, "%hu", &v) != 1) return false;
+  out = v;
+  return true;
+}
+
+int Usage(int argc, char** argv, int failed_index) {
+  char name[260];
+  ProgramName(argv[0] ? argv[0] : "", name, sizeof name);
+  Print("%s", name);
+  Print(" ver. 1-00, compilation date: Jun 30 2021\n");
+  Print("Control program for the KESTRAVO pulse generator, simulated device included\n");
+  if (argc > 1)
+    Print("\nError parsing argument #%d: %s\n", failed_index,
+          failed_index < argc ? argv[failed_index] : "argument not available");
+  Print("\nUsage: %s", name);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  Print(kUsageText, kHighestChannel);
+#pragma GCC diagnostic pop
+  COM_KESTRAVO_CloseDebugFile(State.PortNumber);
+  return -1;
+}
+
+// Runs the switch at argv[i]; returns the index of the failing argument, or 0. May consume the
+// next argument (i is then advanced).
+int RunSwitch(int argc, char** argv, int& i) {
+  const char* arg = argv[i];
+  if (arg[0] != '-' && arg[0] != '/') return i;
+  const int typed = static_cast<unsigned char>(arg[1]);
+  const char* rest = arg[1] ? arg + 2 : arg + 1;
+  switch (std::toupper(typed)) {
+    case '@': {
+      const char* text = rest;
+      int index = i;
+      if (*rest == 0 || *rest == ' ' || *rest == '\t') {
+        if (i + 1 >= argc) return argc;
+        text = argv[++i];
+        index = i;
+      }
+      return ScanUnsignedShort(text, State.PortNumber) ? 0 : index;
+    }
+    case 'G':
+      State.debug = true;
+      if (typed == 'G') COM_KESTRAVO_OpenDebugFile(State.PortNumber, "Debug.txt");
+      return *rest ? i : 0;
+    case 'Q':
+      State.quiet = true;
+      return *rest ? i : 0;
+    case 'T':
+      State.run = false;
+      return *rest ? i : 0;
+    default:
+      break;
+  }
+  const CommandForm* form = SelectForm(typed, false);
+  if (!form) return i;
+  OpenDevicePort();
+  form->run(form->continuous);
+  return *rest ? i : 0;  // a switch with characters after its letter has run, then fails
+}
+
+}  // namespace
+
+const char* ProgramName(const char* path, char* buffer, unsigned size) {
+  const char* start = path;
+  for (const char* p = path; *p; ++p)
+    if (*p == '/' || *p == '\\') start = p + 1;
+  size_t n = std::strcspn(start, ".");
+  if (n >= size) n = size - 1;
+  std::memcpy(buffer, start, n);
+  buffer[n] = 0;
+  return buffer;
+}
+
+int RunProgram(int argc, char** argv) {
+  State = ProgramState{};
+  if (argc < 2) return Usage(argc, argv, 0);
+  if (!ScanUnsignedShort(argv[1], State.ComNumber)) return Usage(argc, argv, 1);
+  for (int i = 2; i < argc && State.run; ++i) {
+    int failed = RunSwitch(argc, argv, i);
+    if (failed) return Usage(argc, argv, failed);
+  }
+  OpenDevicePort();
+  if (State.run) KeyLoop();
+  ClosePort();
+  return 0;
+}
+
+}  // namespace control

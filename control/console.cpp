@@ -1,1 +1,141 @@
-// placeholder
+#include "control/console.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "COM-KESTRAVO.h"
+#include "control/state.h"
+#include "platform/clock.h"
+#include "platform/terminal.h"
+
+using platform::Print;
+
+namespace control {
+
+char EntryBuffer[512];
+char TimeText[256];
+
+void WaitKey() {
+  while (!platform::KeyPending()) platform::Sleep(10);
+}
+
+int ReadKey() { return platform::ReadKeyCode(); }
+
+void FlushKeys() {
+  while (platform::KeyPending() && !platform::InputEnded() && !platform::TerminalInterrupted()) ReadKey();
+}
+
+// On Windows this also waits until the keys are released; a terminal reports no releases.
+void DrainKeys() { FlushKeys(); }
+
+int ParseUnsigned(const char* text, uint32_t& value) {
+  size_t len = std::strlen(text);
+  if (len == 0) return -1;
+  char last = text[len - 1];
+  int radix = last == 'h' ? 16 : last == 'b' ? 2 : 10;
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long v = std::strtoull(text, &end, radix);
+  if (end == text) return -2;
+  const char* expected_end = radix == 10 ? text + len : text + len - 1;
+  if (end != expected_end) return -2;
+  // strtoull's "-1" wraps and large values saturate: neither is a 32-bit number.
+  if (errno == ERANGE || v > 0xFFFFFFFFull || std::strchr(text, '-')) return -2;
+  value = uint32_t(v);
+  return 0;
+}
+
+bool PromptNumber(const char* prompt, uint32_t& value) {
+  Print("%s", prompt);
+  std::fflush(stdout);
+  if (!platform::ReadWord(EntryBuffer, sizeof EntryBuffer)) {
+    Print("\n");
+    return false;
+  }
+  Print("\n");
+  return ParseUnsigned(EntryBuffer, value) == 0;
+}
+
+void ReportError(const char* operation) {
+  Print("Error at %s: %s, I/O Error Message: %s\n", operation, COM_KESTRAVO_GetErrorMessage(State.PortNumber),
+        COM_KESTRAVO_GetIOErrorMessage(State.PortNumber));
+}
+
+const char* FormatSeconds(uint32_t s) {
+  unsigned h = s / 3600, m = (s % 3600) / 60, sec = s % 60;
+  if (h)
+    std::snprintf(TimeText, sizeof TimeText, "%d:%02d:%02d sec.", h, m, sec);
+  else if (m)
+    std::snprintf(TimeText, sizeof TimeText, "%d:%02d sec.", m, sec);
+  else
+    std::snprintf(TimeText, sizeof TimeText, "%d sec.", sec);
+  return TimeText;
+}
+
+const char* FormatSecondsFraction(uint32_t s, uint16_t ms) {
+  unsigned h = s / 3600, m = (s % 3600) / 60, sec = s % 60, hundredths = ms / 10;
+  if (h)
+    std::snprintf(TimeText, sizeof TimeText, "%d:%02d:%02d.%02d sec.", h, m, sec, hundredths);
+  else if (m)
+    std::snprintf(TimeText, sizeof TimeText, "%d:%02d.%02d sec.", m, sec, hundredths);
+  else
+    std::snprintf(TimeText, sizeof TimeText, "%d.%02d sec.", sec, hundredths);
+  return TimeText;
+}
+
+DisplayFrame::DisplayFrame() {
+  if (!State.quiet) Print("Press 'Esc' to quit\n");
+  platform::MarkRow();
+}
+
+int DisplayFrame::Label(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  Print("%s", text);
+  if (fields_ >= kMaxFields) return kMaxFields - 1;
+  row_[fields_] = platform::CursorRow();
+  column_[fields_] = platform::CursorColumn();
+  return fields_++;
+}
+
+void DisplayFrame::BeginPass() {
+  if (!platform::OutputIsTerminal()) Print("\n");
+  first_value_ = true;
+}
+
+void DisplayFrame::Value(int field, const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (platform::OutputIsTerminal()) {
+    platform::MoveCursor(row_[field], column_[field]);
+  } else if (!first_value_) {
+    Print(" ");
+  }
+  first_value_ = false;
+  Print("%s", text);
+  std::fflush(stdout);
+}
+
+bool DisplayFrame::EscPressed() {
+  if (!platform::KeyPending()) return false;
+  if (ReadKey() != platform::kEsc) return false;
+  Print("\n");
+  return true;
+}
+
+void DisplayFrame::Failed(const char* operation, bool newline) {
+  if (newline) Print("\n");
+  ReportError(operation);
+}
+
+}  // namespace control

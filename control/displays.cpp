@@ -1,1 +1,382 @@
-// placeholder
+#include "control/displays.h"
+
+#include <cstdio>
+#include <string>
+
+#include "COM-KESTRAVO.h"
+#include "control/console.h"
+#include "control/state.h"
+#include "platform/clock.h"
+#include "platform/terminal.h"
+
+using platform::Print;
+
+namespace control {
+namespace {
+
+const char* YesNo(bool b) { return b ? "Yes" : " No"; }
+
+void Progress(const char* line) {
+  if (State.debug) Print("%s", line);
+}
+
+struct MainStateText {
+  uint16_t value;
+  const char* once;
+  const char* continuous;
+};
+const MainStateText kMainStates[] = {
+    {0x0000, "Device active\n", "Device active           "},
+    {0x8001, "Voltage failure\n", "Voltage failure         "},
+    {0x8002, "Low-Temperature failure\n", "Low-Temperature failure "},
+    {0x8003, "High-Temperature failure\n", "High-Temperature failure"},
+    {0x8004, "Controller not ready\n", "Controller not ready    "},
+};
+
+std::string MainStateLine(uint16_t state, bool continuous) {
+  for (const MainStateText& t : kMainStates)
+    if (t.value == state) return continuous ? t.continuous : t.once;
+  char text[40];
+  std::snprintf(text, sizeof text, continuous ? "Unknown state (%04Xh)   " : "Unknown state %04Xh\n", state);
+  return text;
+}
+
+// The device state bits shown by name, in the order of the display.
+struct StateGroup {
+  const char* once_label;
+  const char* item_once[3];
+  int bits[3];
+  int count;
+};
+const StateGroup kStateGroups[] = {
+    {"\tVoltages failed:", {"\tCPU: %s,", "\tFan: %s\n"}, {0, 1}, 2},
+    {"\tFans failed:", {"\t#1: %s,", "\t#2: %s,", "\t#3: %s\n"}, {8, 9, 10}, 3},
+    {"\tSensors hot:", {"\t#1: %s,", "\t#2: %s,", "\t#3: %s\n"}, {16, 17, 18}, 3},
+    {"\tSensors cold:", {"\t#1: %s,", "\t#2: %s,", "\t#3: %s\n"}, {24, 25, 26}, 3},
+};
+
+std::string Binary(uint32_t word) {
+  std::string s;
+  for (int bit = 31; bit >= 0; --bit) s += (word >> bit & 1) ? '1' : '0';
+  return s;
+}
+
+// A continuous display: labels once, then passes until Esc or a failed read. pass() reads and
+// redraws and returns the name of the failed operation, or nullptr.
+template <typename Pass>
+void RunContinuous(DisplayFrame& frame, Pass pass) {
+  for (;;) {
+    frame.BeginPass();
+    if (const char* failed = pass()) {
+      frame.Failed(failed);
+      return;
+    }
+    if (frame.EscPressed()) return;
+  }
+}
+
+}  // namespace
+
+void ShowBufferState() {
+  Progress("Getting the buffer status of the device...\n");
+  int32_t empty = 0;
+  if (COM_KESTRAVO_GetBufferState(State.PortNumber, &empty) != 0) return ReportError("COM_KESTRAVO_GetBufferState");
+  if (State.debug)
+    Print("Buffer of the device is %sempty\n", empty ? "" : "not ");
+  else if (!State.quiet)
+    Print("Buffer is %sempty\n", empty ? "" : "not ");
+}
+
+void PurgeCommunication() {
+  if (State.debug)
+    Print("Purging buffers of COM%hu attached to the communication port %hu...\n", State.ComNumber, State.PortNumber);
+  if (COM_KESTRAVO_Purge(State.PortNumber) != 0) {
+    Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+    return;
+  }
+  int32_t purged = 0;
+  if (COM_KESTRAVO_DevicePurge(State.PortNumber, &purged) != 0) return ReportError("COM_KESTRAVO_DevicePurge");
+  if (!purged) Print("Buffer of the communication port could not be purged\n");
+  if (State.debug)
+    Print("Buffers of COM%hu attached to the communication port %hu were %spurged\n", State.ComNumber, State.PortNumber,
+          purged ? "" : "not ");
+  else if (!State.quiet)
+    Print("Port %spurged\n", purged ? "" : "not ");
+}
+
+void RestartDevice() {
+  Print("Restarting the controller, please wait...\n");
+  std::fflush(stdout);
+  if (COM_KESTRAVO_Restart(State.PortNumber) != 0) return ReportError("COM_KESTRAVO_Restart");
+  Print("Controller restarted\n");
+}
+
+void ShowCPUData(bool continuous) {
+  Progress("Getting the CPU data:\n");
+  double load = 0, freq = 0;
+  if (!continuous) {
+    if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0) return ReportError("COM_KESTRAVO_GetCPUData");
+    Print("CPU load: %.1lf%%\tCPU frequency: %.2lfMHz\n", load * 100, freq * 0.000001);
+    return;
+  }
+  DisplayFrame frame;
+  int f_load = frame.Label("CPU load: ");
+  int f_freq = frame.Label("%4.1lf%%,    CPU frequency: ", 0.0);
+  uint32_t deadline = platform::GetTickCount();
+  if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0) return frame.Failed("COM_KESTRAVO_GetCPUData");
+  for (;;) {
+    // One pass a second, on a fixed schedule.
+    deadline += 1000;
+    while (int32_t(platform::GetTickCount() - deadline) < 0) {
+      if (platform::KeyPending()) {
+        if (ReadKey() == platform::kEsc) {
+          Print("\n");
+          return;
+        }
+      } else {
+        platform::Sleep(1);
+      }
+    }
+    frame.BeginPass();
+    if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0)
+      return frame.Failed("COM_KESTRAVO_GetCPUdata", false);
+    frame.Value(f_load, "%4.1lf%%", load * 100);
+    frame.Value(f_freq, "%5.2lfMHz", freq * 0.000001);
+  }
+}
+
+void ShowUptime(bool continuous) {
+  Progress("Getting the device uptime:\n");
+  // The four times as text; the time text buffer holds one at a time.
+  std::string up, total, op, total_op;
+  auto read = [&]() -> const char* {
+    uint32_t seconds = 0, optime = 0, total_s = 0, total_op_s = 0;
+    uint16_t ms = 0;
+    if (COM_KESTRAVO_GetUptime(State.PortNumber, &seconds, &ms, &optime) != 0) return "COM_KESTRAVO_GetUptime";
+    if (COM_KESTRAVO_GetTotalTime(State.PortNumber, &total_s, &total_op_s) != 0) return "COM_KESTRAVO_GetTotalTime";
+    up = FormatSecondsFraction(seconds, ms);
+    total = FormatSeconds(total_s);
+    op = FormatSeconds(optime);
+    total_op = FormatSeconds(total_op_s);
+    return nullptr;
+  };
+  if (!continuous) {
+    if (const char* failed = read()) return ReportError(failed);
+    Print("Device uptime: %s, ", up.c_str());
+    Print("  total: %s, ", total.c_str());
+    Print("Operation time: %s, ", op.c_str());
+    Print("  total: %s\n", total_op.c_str());
+    return;
+  }
+  DisplayFrame frame;
+  int field = frame.Label("Device uptime: ");
+  RunContinuous(frame, [&]() -> const char* {
+    if (const char* failed = read()) return failed;
+    frame.Value(field, "%s, total: %s, Operation time: %s, total: %s", up.c_str(), total.c_str(), op.c_str(),
+                total_op.c_str());
+    return nullptr;
+  });
+}
+
+void ShowHWVersion() {
+  uint16_t type = 0, version = 0;
+  Progress("Getting hardware version:\n");
+  if (COM_KESTRAVO_GetHWType(State.PortNumber, &type) != 0) return ReportError("COM_KESTRAVO_GetHWType");
+  Progress("Getting hardware version:\n");
+  if (COM_KESTRAVO_GetHWVersion(State.PortNumber, &version) != 0) return ReportError("COM_KESTRAVO_GetHWVersion");
+  Print("Hardware type: %04Xh, hardware version: %d.%02d\n", type, version >> 8, version & 0xFF);
+}
+
+void ShowFWDate() {
+  Progress("Getting the firmware date:\n");
+  char date[16] = {};
+  if (COM_KESTRAVO_GetFWDate(State.PortNumber, date) != 0) return ReportError("COM_KESTRAVO_GetFWDate");
+  Print("Firmware date: %s\n", date);
+}
+
+void ShowFWVersion() {
+  Progress("Getting the firmware version:\n");
+  uint16_t version = 0;
+  if (COM_KESTRAVO_GetFWVersion(State.PortNumber, &version) != 0) return ReportError("COM_KESTRAVO_GetFWVersion");
+  Print("Firmware version: %d-%02d\n", version >> 8, version & 0xFF);
+}
+
+void ShowProductID() {
+  Progress("Getting the product identification:\n");
+  char id[COM_KESTRAVO_PRODUCT_ID_SIZE] = {};
+  if (COM_KESTRAVO_GetProductID(State.PortNumber, id) != 0) return ReportError("COM_KESTRAVO_GetProductID");
+  Print("Product identification: %s\n", id);
+}
+
+void ShowProductNo() {
+  Progress("Getting the product number:\n");
+  uint32_t number = 0;
+  if (COM_KESTRAVO_GetProductNo(State.PortNumber, &number) != 0) return ReportError("COM_KESTRAVO_GetProductNo");
+  Print("Product number: %d\n", int(number));
+}
+
+void ShowMainState(bool continuous) {
+  Progress("Getting main device status:\n");
+  uint16_t state = 0;
+  if (!continuous) {
+    if (COM_KESTRAVO_GetMainState(State.PortNumber, &state) != 0) return ReportError("COM_KESTRAVO_GetMainState");
+    Print("State:\t%s", MainStateLine(state, false).c_str());
+    return;
+  }
+  DisplayFrame frame;
+  int field = frame.Label("State:    ");
+  RunContinuous(frame, [&]() -> const char* {
+    if (COM_KESTRAVO_GetMainState(State.PortNumber, &state) != 0) return "COM_KESTRAVO_GetMainState";
+    frame.Value(field, "%s", MainStateLine(state, true).c_str());
+    return nullptr;
+  });
+}
+
+void ShowDeviceState(bool continuous) {
+  Progress("Getting the device status:\n");
+  uint32_t word = 0;
+  if (!continuous) {
+    if (COM_KESTRAVO_GetDeviceState(State.PortNumber, &word) != 0) return ReportError("COM_KESTRAVO_GetDeviceState");
+    Print("Device status: %08Xh = %sb\n", word, Binary(word).c_str());
+    Print("\tController disabled: %s\n", YesNo(word >> 15 & 1));
+    for (const StateGroup& g : kStateGroups) {
+      Print("%s", g.once_label);
+      for (int i = 0; i < g.count; ++i) Print(g.item_once[i], YesNo(word >> g.bits[i] & 1));
+    }
+    return;
+  }
+  DisplayFrame frame;
+  int f_word = frame.Label("Device status: ");
+  int f_disabled = frame.Label("%08Xh\r\n    Controller disabled: ", 0u);
+  int f_cpu = frame.Label("\r\n    Voltages failed:    CPU: ");
+  int f_fan = frame.Label("%s,    Fan: ", YesNo(false));
+  int fields[3][3];
+  const char* heads[3] = {"\r\n    Fans failed:    #1: ", "\r\n    Sensors hot:    #1: ", "\r\n    Sensors cold:   #1: "};
+  for (int g = 0; g < 3; ++g) {
+    fields[g][0] = frame.Label("%s", heads[g]);
+    fields[g][1] = frame.Label("%s,    #2: ", YesNo(false));
+    fields[g][2] = frame.Label("%s,    #3: ", YesNo(false));
+  }
+  RunContinuous(frame, [&]() -> const char* {
+    if (COM_KESTRAVO_GetDeviceState(State.PortNumber, &word) != 0) return "COM_KESTRAVO_GetDeviceState";
+    frame.Value(f_word, "%08Xh = %sb", word, Binary(word).c_str());
+    frame.Value(f_disabled, "%s", YesNo(word >> 15 & 1));
+    frame.Value(f_cpu, "%s", YesNo(word & 1));
+    frame.Value(f_fan, "%s", YesNo(word >> 1 & 1));
+    for (int g = 0; g < 3; ++g)
+      for (int i = 0; i < 3; ++i) frame.Value(fields[g][i], "%s", YesNo(word >> kStateGroups[g + 1].bits[i] & 1));
+    return nullptr;
+  });
+}
+
+void ShowHousekeeping(bool continuous) {
+  Progress("Getting the device housekeeping:\n");
+  double v12 = 0, v5 = 0, v3 = 0, cpu = 0;
+  if (!continuous) {
+    if (COM_KESTRAVO_GetHousekeeping(State.PortNumber, &v12, &v5, &v3, &cpu) != 0)
+      return ReportError("COM_KESTRAVO_GetHousekeeping");
+    Print("Device housekeeping:\t12V: %.3lfV,\t5V0: %.3lfV,\t3V3: %.3lfV,\tCPU: %.2lfdegC\n", v12, v5, v3, cpu);
+    return;
+  }
+  DisplayFrame frame;
+  int f[4];
+  f[0] = frame.Label("Device housekeeping:    12V: ");
+  f[1] = frame.Label("%6.3lfV,   5V0: ", 0.0);
+  f[2] = frame.Label("%5.3lfV,    3V3: ", 0.0);
+  f[3] = frame.Label("%5.3lfV,    CPU: ", 0.0);
+  RunContinuous(frame, [&]() -> const char* {
+    if (COM_KESTRAVO_GetHousekeeping(State.PortNumber, &v12, &v5, &v3, &cpu) != 0) return "COM_KESTRAVO_GetHousekeeping";
+    frame.Value(f[0], "%6.3lfV", v12);
+    frame.Value(f[1], "%5.3lfV", v5);
+    frame.Value(f[2], "%5.3lfV", v3);
+    frame.Value(f[3], "%5.2lfdegC", cpu);
+    return nullptr;
+  });
+}
+
+void ShowSensorData(bool continuous) {
+  Progress("Getting the sensor data:\n");
+  double t[3] = {};
+  if (!continuous) {
+    if (COM_KESTRAVO_GetSensorData(State.PortNumber, t) != 0) return ReportError("COM_KESTRAVO_GetSensorData");
+    Print("Sensor data:");
+    for (int i = 0; i < 3; ++i) {
+      Print("\t#%d: ", i + 1);
+      Print("%5.2lfdegC", t[i]);
+    }
+    Print("\n");
+    return;
+  }
+  DisplayFrame frame;
+  int f[3];
+  f[0] = frame.Label("Sensor data:    #%d: ", 1);
+  f[1] = frame.Label("%5.2lfdegC    #%d: ", 0.0, 2);
+  f[2] = frame.Label("%5.2lfdegC    #%d: ", 0.0, 3);
+  RunContinuous(frame, [&]() -> const char* {
+    if (COM_KESTRAVO_GetSensorData(State.PortNumber, t) != 0) return "COM_KESTRAVO_GetSensorData";
+    for (int i = 0; i < 3; ++i) frame.Value(f[i], "%5.2lfdegC", t[i]);
+    return nullptr;
+  });
+}
+
+void ShowFanData(bool continuous) {
+  Progress("Getting the fan data:\n");
+  int32_t enabled[3] = {}, failed[3] = {};
+  uint16_t set[3] = {}, measured[3] = {}, pwm[3] = {};
+  auto read = [&]() {
+    return COM_KESTRAVO_GetFanData(State.PortNumber, enabled, failed, set, measured, pwm) == 0;
+  };
+  if (!continuous) {
+    if (!read()) return ReportError("COM_KESTRAVO_GetFanData");
+    Print("Fan data:\n");
+    for (int i = 0; i < 3; ++i)
+      Print("\tfan #%d:\tenabled: %s,\tfailed: %s,\tset: %4urpm,\tmeasured: %4urpm,\tPWM: %6.2f%%\n", i + 1,
+            YesNo(enabled[i]), YesNo(failed[i]), unsigned(set[i]), unsigned(measured[i]), pwm[i] / 10.0);
+    return;
+  }
+  DisplayFrame frame;
+  frame.Label("Fan data:");
+  int f[3][5];
+  for (int i = 0; i < 3; ++i) {
+    f[i][0] = frame.Label("\r\n    fan #%d:    enabled: ", i + 1);
+    f[i][1] = frame.Label("%s    failed: ", YesNo(false));
+    f[i][2] = frame.Label("%s    set: ", YesNo(false));
+    f[i][3] = frame.Label("%5urpm    measured: ", 0u);
+    f[i][4] = frame.Label("%5urpm    PWM: ", 0u);
+  }
+  RunContinuous(frame, [&]() -> const char* {
+    if (!read()) return "COM_KESTRAVO_GetFanData";
+    for (int i = 0; i < 3; ++i) {
+      frame.Value(f[i][0], "%s", YesNo(enabled[i]));
+      frame.Value(f[i][1], "%s", YesNo(failed[i]));
+      frame.Value(f[i][2], "%5urpm", unsigned(set[i]));
+      frame.Value(f[i][3], "%5urpm", unsigned(measured[i]));
+      frame.Value(f[i][4], "%6.2f%%", pwm[i] / 10.0);
+    }
+    return nullptr;
+  });
+}
+
+void ShowLEDData(bool continuous) {
+  Progress("Getting LED data:\n");
+  int32_t red = 0, green = 0, blue = 0;
+  if (!continuous) {
+    if (COM_KESTRAVO_GetLEDData(State.PortNumber, &red, &green, &blue) != 0) return ReportError("COM_KESTRAVO_GetLEDData");
+    Print("LED data:\tRed: %s,\tGreen: %s,\tBlue: %s\n", YesNo(red), YesNo(green), YesNo(blue));
+    return;
+  }
+  DisplayFrame frame;
+  int f[3];
+  f[0] = frame.Label("LED data:    Red: ");
+  f[1] = frame.Label("   ,    Green: ");
+  f[2] = frame.Label("   ,    Blue: ");
+  RunContinuous(frame, [&]() -> const char* {
+    if (COM_KESTRAVO_GetLEDData(State.PortNumber, &red, &green, &blue) != 0) return "COM_KESTRAVO_GetLEDData";
+    frame.Value(f[0], "%s", YesNo(red));
+    frame.Value(f[1], "%s", YesNo(green));
+    frame.Value(f[2], "%s", YesNo(blue));
+    return nullptr;
+  });
+}
+
+}  // namespace control

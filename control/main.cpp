@@ -1,3 +1,13 @@
+// COM-KESTRAVO-Control: the console program.
 #include <cstdio>
-#include "COM-KESTRAVO.h"
-int main() { std::printf("COM-KESTRAVO-Control %hu\n", COM_KESTRAVO_GetSWVersion()); return 0; }
+
+#include "control/cmdline.h"
+#include "platform/terminal.h"
+
+int main(int argc, char** argv) {
+  platform::TerminalStart();
+  int status = control::RunProgram(argc, argv);
+  std::fflush(stdout);
+  platform::TerminalRestore();
+  return status;
+}

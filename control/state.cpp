@@ -1,1 +1,48 @@
-// placeholder
+#include "control/state.h"
+
+#include "COM-KESTRAVO.h"
+#include "platform/terminal.h"
+
+using platform::Print;
+
+namespace control {
+
+ProgramState State;
+
+void OpenDevicePort() {
+  if (State.opened) return;
+  State.opened = true;
+  if (State.ComNumber == 0 || State.ComNumber > 255)
+    Print("Wrong COMNumber specified: %hu, allowed range: 1..255\n", State.ComNumber);
+  if (State.debug) {
+    State.quiet = false;
+    Print("Checking DLL Version...\n");
+  }
+  uint16_t version = COM_KESTRAVO_GetSWVersion();
+  unsigned short major = version >> 8, minor = version & 0xFF;
+  if (version < 0x0100) {
+    Print("Wrong DLL Version, expected 1.00 or later, found %hu.%02hu\n", major, minor);
+    State.run = false;
+    return;
+  }
+  if (State.debug) {
+    Print("DLL Version: %hu.%02hu\n", major, minor);
+    Print("Opening COM%hu for the communication port %hu...\n", State.ComNumber, State.PortNumber);
+  }
+  if (COM_KESTRAVO_Open(State.PortNumber, uint8_t(State.ComNumber)) != 0) {
+    Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+    State.run = false;
+    return;
+  }
+  if (!State.quiet) Print("COM%hu opened for the communication port %hu\n", State.ComNumber, State.PortNumber);
+}
+
+void ClosePort() {
+  if (State.debug) Print("Closing the communication port...\n");
+  if (COM_KESTRAVO_Close(State.PortNumber) != 0) Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+  if (State.debug) Print("Communication port closed\n");
+  COM_KESTRAVO_CloseDebugFile(State.PortNumber);
+  if (!State.quiet) Print("Program finished");
+}
+
+}  // namespace control

@@ -1,0 +1,12 @@
+// Program start: the command line, its switches, the usage output and the exit status.
+#pragma once
+
+namespace control {
+
+// Runs the program on its arguments; returns the exit status (0, or -1 after the usage output).
+int RunProgram(int argc, char** argv);
+
+// The program name as the usage output shows it: after the last '/' or '\', up to the first '.'.
+const char* ProgramName(const char* path, char* buffer, unsigned size);
+
+}  // namespace control

@@ -1,0 +1,55 @@
+// The console as the control program needs it: single keys without echo and without Enter,
+// a key-pending test, echoed input of one word or one character, and output whose cursor
+// position is tracked so that values can be redrawn in place. On Linux: termios on standard
+// input, poll(), and VT cursor sequences on standard output when it is a terminal.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// Key codes: an ordinary key is its character (0 to 255), Esc is 27; a cursor or function key is
+// 256 plus the scan code the Windows console gives it (Up 256+72, F1 256+59, F11 256+133, ...).
+constexpr int kEsc = 27;
+constexpr int kExtended = 256;
+
+// Switches standard input to single keys (when it is a terminal) and arranges for the terminal to
+// be restored on every way out: normal end, Ctrl-C, SIGTERM, SIGHUP.
+void TerminalStart();
+void TerminalRestore();
+
+// True once Ctrl-C, SIGTERM or SIGHUP arrived; waits for keys then end as at end of input.
+bool TerminalInterrupted();
+
+// A key is waiting (end of input and an interruption count as a waiting Esc). Does not consume it.
+bool KeyPending();
+// End of input reached and every byte before it taken.
+bool InputEnded();
+// The next key, waiting for it. End of input gives Esc.
+int ReadKeyCode();
+
+// Reads one word delimited by white space, with echo when standard input is a terminal, into buf
+// (cut at size - 1 characters). The rest of the typed line, up to and including its Enter, is
+// dropped, so that it can never run as commands. False at end of input, Esc or an empty line.
+bool ReadWord(char* buf, size_t size);
+// Reads one character with echo; the rest of the line is dropped. False at end of input or Esc.
+bool ReadCharEcho(char& c);
+
+// Decodes one key from a byte source: next(wait_ms) returns the next byte, or -1 when none
+// arrives within wait_ms (0: only what is already there). Used by ReadKeyCode; open for tests.
+using ByteSource = int (*)(void* context, int wait_ms);
+int DecodeKey(ByteSource next, void* context);
+
+// Output. Everything the program prints goes through here, so that the cursor is known.
+void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+bool OutputIsTerminal();
+// The position of the cursor: row counted from an anchor set with MarkRow, column from 0.
+void MarkRow();
+int CursorRow();
+int CursorColumn();
+// Moves the cursor to (row, column) relative to the anchor (terminal output only).
+void MoveCursor(int row, int column);
+// Overrides what the terminal checks found (tests).
+void SetTerminalModes(bool input_is_terminal, bool output_is_terminal, int width);
+
+}  // namespace platform
