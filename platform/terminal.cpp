@@ -67,6 +67,12 @@ int StdinByte(void*, int wait_ms) {
   return TakeByte();
 }
 
+void StdinUnread(void*, int byte) {
+  if (g_pending_count == sizeof g_pending) return;
+  std::memmove(g_pending + 1, g_pending, g_pending_count++);
+  g_pending[0] = static_cast<unsigned char>(byte);
+}
+
 // Windows scan codes of the cursor and function keys, plain and with Shift, Ctrl and Alt.
 struct KeyCodes {
   int plain, shift, ctrl, alt;
@@ -188,12 +194,16 @@ bool KeyPending() {
 
 bool InputEnded() { return g_eof && g_pending_count == 0; }
 
-int DecodeKey(ByteSource next, void* ctx) {
+int DecodeKey(ByteSource next, ByteUnread unread, void* ctx) {
   int c = next(ctx, -1);
   if (c < 0) return kEsc;  // end of input
   if (c != 0x1B) return c;
   int c2 = next(ctx, kSequenceWaitMs);
   if (c2 < 0) return kEsc;  // a lone Esc
+  if (c2 == 0x1B) {           // Esc, then the start of the next key
+    unread(ctx, c2);
+    return kEsc;
+  }
   if (c2 != '[' && c2 != 'O') return kExtended;  // Alt with a key: one extended key, never two keys
   int c3 = next(ctx, kSequenceWaitMs);
   if (c3 < 0) return kExtended;
@@ -227,7 +237,7 @@ int DecodeKey(ByteSource next, void* ctx) {
 
 int ReadKeyCode() {
   if (g_interrupted) return kEsc;
-  return DecodeKey(StdinByte, nullptr);
+  return DecodeKey(StdinByte, StdinUnread, nullptr);
 }
 
 namespace {

@@ -37,8 +37,10 @@ bool ReadCharEcho(char& c);
 
 // Decodes one key from a byte source: next(wait_ms) returns the next byte, or -1 when none
 // arrives within wait_ms (0: only what is already there). Used by ReadKeyCode; open for tests.
+// unread(byte) gives a byte back, to be returned by the next call of next.
 using ByteSource = int (*)(void* context, int wait_ms);
-int DecodeKey(ByteSource next, void* context);
+using ByteUnread = void (*)(void* context, int byte);
+int DecodeKey(ByteSource next, ByteUnread unread, void* context);
 
 // Output. Everything the program prints goes through here, so that the cursor is known.
 void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));

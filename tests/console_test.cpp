@@ -1,0 +1,84 @@
+// The console helpers: number parser, time formatters, key decoder, program name.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "control/cmdline.h"
+#include "control/console.h"
+#include "platform/terminal.h"
+
+namespace {
+
+TEST(ParseUnsigned, RadixSuffixesAndLimits) {
+  struct Case {
+    const char* text;
+    int result;
+    uint32_t value;
+  };
+  const Case cases[] = {
+      {"1Fh", 0, 31},        {"101b", 0, 5},         {"12", 0, 12},     {"12h", 0, 18},
+      {"1Fb", -2, 0},        {"12x", -2, 0},         {"", -1, 0},       {"1bh", 0, 27},
+      {"1b", 0, 1},          {" 12", 0, 12},         {"12 ", -2, 0},    {"4294967295", 0, 4294967295u},
+      {"4294967296", -2, 0}, {"FFFFFFFFh", 0, 0xFFFFFFFFu}, {"100000000h", -2, 0}, {"-1", -2, 0},
+      {"12H", -2, 0},        {"h", -2, 0},           {"99999999999999999999999", -2, 0},
+  };
+  for (const Case& c : cases) {
+    uint32_t v = 12345;
+    EXPECT_EQ(control::ParseUnsigned(c.text, v), c.result) << "'" << c.text << "'";
+    EXPECT_EQ(v, c.result == 0 ? c.value : 12345u) << "'" << c.text << "'";
+  }
+}
+
+TEST(FormatTimes, ThePartsExamples) {
+  const std::pair<uint32_t, const char*> seconds[] = {
+      {0, "0 sec."}, {59, "59 sec."}, {60, "1:00 sec."}, {3600, "1:00:00 sec."}, {90061, "25:01:01 sec."}};
+  for (auto [s, text] : seconds) EXPECT_STREQ(control::FormatSeconds(s), text);
+  EXPECT_STREQ(control::FormatSecondsFraction(5, 7), "5.00 sec.");
+  EXPECT_STREQ(control::FormatSecondsFraction(65, 990), "1:05.99 sec.");
+  EXPECT_STREQ(control::FormatSecondsFraction(3725, 500), "1:02:05.50 sec.");
+}
+
+struct Bytes {
+  std::string data;
+  size_t at = 0;
+};
+int NextByte(void* ctx, int) {
+  auto* b = static_cast<Bytes*>(ctx);
+  return b->at < b->data.size() ? static_cast<unsigned char>(b->data[b->at++]) : -1;
+}
+void Unread(void* ctx, int) { --static_cast<Bytes*>(ctx)->at; }
+
+TEST(KeyDecoder, RecordedSequences) {
+  const std::pair<const char*, int> keys[] = {
+      {"a", 'a'},                  {"\x1b", 27},                 {"\x1b[A", 256 + 72},      {"\x1bOA", 256 + 72},
+      {"\x1b[B", 256 + 80},        {"\x1b[D", 256 + 75},         {"\x1b[C", 256 + 77},      {"\x1bOP", 256 + 59},
+      {"\x1b[11~", 256 + 59},      {"\x1b[[A", 256 + 59},        {"\x1b[[E", 256 + 63},     {"\x1b[15~", 256 + 63},
+      {"\x1b[21~", 256 + 68},      {"\x1b[23~", 256 + 133},      {"\x1b[24~", 256 + 134},   {"\x1b[3~", 256 + 83},
+      {"\x1b[2~", 256 + 82},       {"\x1b[5~", 256 + 73},        {"\x1b[6~", 256 + 81},     {"\x1b[H", 256 + 71},
+      {"\x1b[F", 256 + 79},        {"\x1b[1;5D", 256 + 115},     {"\x1b[1;5C", 256 + 116},  {"\x1b[1;2P", 256 + 84},
+      {"\x1b[15;5~", 256 + 98},    {"\x1b[1;3A", 256 + 152},     {"\x1b[24;2~", 256 + 136}, {"\x1b[99~", 256},
+      {"\x1b[1;5", 256},           {"\x1bx", 256},               {"", 27},
+  };
+  for (auto [seq, code] : keys) {
+    Bytes b{seq};
+    EXPECT_EQ(platform::DecodeKey(NextByte, Unread, &b), code) << "sequence of " << std::string(seq).size() << " bytes";
+    EXPECT_EQ(b.at, b.data.size()) << "all bytes of a sequence are taken";
+  }
+  Bytes two{"\x1b[Az"};
+  EXPECT_EQ(platform::DecodeKey(NextByte, Unread, &two), 256 + 72);
+  EXPECT_EQ(platform::DecodeKey(NextByte, Unread, &two), 'z');
+  // Esc directly followed by a function key: two keys.
+  Bytes esc_f5{"\x1b\x1b[15~"};
+  EXPECT_EQ(platform::DecodeKey(NextByte, Unread, &esc_f5), 27);
+  EXPECT_EQ(platform::DecodeKey(NextByte, Unread, &esc_f5), 256 + 63);
+}
+
+TEST(ProgramName, FromTheLastSeparatorUpToTheFirstPoint) {
+  char buf[64];
+  EXPECT_STREQ(control::ProgramName("/usr/bin/COM-KESTRAVO-Control", buf, sizeof buf), "COM-KESTRAVO-Control");
+  EXPECT_STREQ(control::ProgramName("C:\\tools\\COM-KESTRAVO-Control.exe", buf, sizeof buf), "COM-KESTRAVO-Control");
+  EXPECT_STREQ(control::ProgramName("./ctl.v2.bin", buf, sizeof buf), "ctl");
+  EXPECT_STREQ(control::ProgramName("", buf, sizeof buf), "");
+}
+
+}  // namespace

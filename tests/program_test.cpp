@@ -1,0 +1,181 @@
+// COM-KESTRAVO-Control as a script runs it: the real binary against the simulated device, with
+// its input from a pipe and its output captured.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "control/texts.h"
+
+namespace {
+
+struct Outcome {
+  std::string out;
+  int status = -1;
+};
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/kestravo-program-" +
+           std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    mkdir(dir_.c_str(), 0700);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  // Runs the program with the arguments and the given input (then end of input), in a directory
+  // of its own, with COM1 a simulated device and COM2 missing.
+  Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
+    int in[2], out[2];
+    EXPECT_EQ(pipe(in), 0);
+    EXPECT_EQ(pipe(out), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+      dup2(in[0], 0);
+      dup2(out[1], 1);
+      dup2(out[1], 2);
+      close(in[1]);
+      close(out[0]);
+      if (chdir(dir_.c_str()) != 0) _exit(99);
+      setenv("KESTRAVO_COM1", "sim", 1);
+      setenv("KESTRAVO_COM2", "/nonexistent/kestravo-port", 1);
+      std::vector<char*> argv;
+      argv.push_back(const_cast<char*>(KESTRAVO_PROGRAM_PATH));
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(KESTRAVO_PROGRAM_PATH, argv.data());
+      _exit(98);
+    }
+    close(in[0]);
+    close(out[1]);
+    if (!input.empty()) {
+      EXPECT_EQ(write(in[1], input.data(), input.size()), ssize_t(input.size()));
+    }
+    close(in[1]);
+    Outcome o;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0) o.out.append(buf, size_t(n));
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return o;
+  }
+
+  static std::string Usage(const std::string& error_line) {
+    char usage[8192];
+    std::snprintf(usage, sizeof usage, control::kUsageText, 15);
+    return "COM-KESTRAVO-Control ver. 1-00, compilation date: Jun 30 2021\n"
+           "Control program for the KESTRAVO pulse generator, simulated device included\n" +
+           error_line + "\nUsage: COM-KESTRAVO-Control" + usage;
+  }
+
+  std::string dir_;
+};
+
+TEST_F(ProgramTest, UsageOutputAndExitStatus) {
+  Outcome none = Run({});
+  EXPECT_EQ(none.status, 255);
+  EXPECT_EQ(none.out, Usage(""));
+
+  Outcome bad = Run({"3", "T"});
+  EXPECT_EQ(bad.status, 255);
+  EXPECT_EQ(bad.out, Usage("\nError parsing argument #2: T\n"));
+
+  Outcome com = Run({"x"});
+  EXPECT_EQ(com.out, Usage("\nError parsing argument #1: x\n"));
+
+  Outcome missing = Run({"1", "-@"});
+  EXPECT_EQ(missing.out, Usage("\nError parsing argument #3: argument not available\n"));
+
+  Outcome unknown = Run({"1", "-j"});
+  EXPECT_EQ(unknown.out, Usage("\nError parsing argument #2: -j\n"));
+}
+
+TEST_F(ProgramTest, ChannelSwitchInOneOrTwoArguments) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"1", "-@2", "-T"}, std::vector<std::string>{"1", "-@", "2", "-T"}}) {
+    Outcome o = Run(args);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "COM1 opened for the communication port 2\nProgram finished");
+  }
+}
+
+TEST_F(ProgramTest, DebugModeClearsQuietAtOpeningAndWritesDebugTxt) {
+  Outcome o = Run({"1", "-Q", "-G", "-T"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out,
+            "Checking DLL Version...\nDLL Version: 1.00\nOpening COM1 for the communication port 0...\n"
+            "COM1 opened for the communication port 0\nClosing the communication port...\n"
+            "Communication port closed\nProgram finished");
+  struct stat st {};
+  EXPECT_EQ(stat((dir_ + "/Debug.txt").c_str(), &st), 0);
+  EXPECT_GT(st.st_size, 0);
+}
+
+TEST_F(ProgramTest, TerminateStopsTheSwitches) {
+  Outcome o = Run({"1", "-i", "-T", "-s"});
+  EXPECT_EQ(o.out, "COM1 opened for the communication port 0\nState:\tDevice active\nProgram finished");
+}
+
+TEST_F(ProgramTest, ExtraCharactersRunTheSwitchThenFail) {
+  Outcome o = Run({"1", "-Bx"});
+  EXPECT_EQ(o.status, 255);
+  EXPECT_EQ(o.out, "COM1 opened for the communication port 0\nBuffer is empty\n" +
+                       Usage("\nError parsing argument #2: -Bx\n"));
+}
+
+TEST_F(ProgramTest, FailedOpeningStillCloses) {
+  Outcome o = Run({"2", "-b"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out,
+            "Error opening the port\n"
+            "Error at COM_KESTRAVO_GetBufferState: Error sending command, I/O Error Message: "
+            "Error writing data to the port\n"
+            "Error closing the port\nProgram finished");
+}
+
+TEST_F(ProgramTest, OnceDisplays) {
+  Outcome o = Run({"1", "-q", "-v", "-V", "-d", "-p", "-n", "-l", "-z", "-T"});
+  EXPECT_EQ(o.out,
+            "Hardware type: 4B53h, hardware version: 1.02\nFirmware version: 1-03\nFirmware date: Mar 14 2024\n"
+            "Product identification: KESTRAVO PG4-HV pulse generator (simulated)\nProduct number: 74565\n"
+            "LED data:\tRed:  No,\tGreen: Yes,\tBlue: Yes\n");
+  Outcome s = Run({"1", "-Q", "-s", "-T"});
+  EXPECT_EQ(s.out,
+            "Device status: 00000000h = 00000000000000000000000000000000b\n\tController disabled:  No\n"
+            "\tVoltages failed:\tCPU:  No,\tFan:  No\n\tFans failed:\t#1:  No,\t#2:  No,\t#3:  No\n"
+            "\tSensors hot:\t#1:  No,\t#2:  No,\t#3:  No\n\tSensors cold:\t#1:  No,\t#2:  No,\t#3:  No\n");
+}
+
+TEST_F(ProgramTest, KeyLoopFromAScript) {
+  // '?' prints the help; the keys typed while it ran are drained; end of input ends the loop.
+  Outcome o = Run({"1"}, "?\x1b[Av");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, std::string("COM1 opened for the communication port 0\nPress '?' for help\n") + control::kHelpText +
+                       "Program finished");
+  Outcome v = Run({"1", "-q"}, "v");
+  EXPECT_EQ(v.out, "Firmware version: 1-03\n");
+  // A cursor key at the top level does nothing.
+  Outcome up = Run({"1", "-q"}, "\x1b[A");
+  EXPECT_EQ(up.out, "");
+}
+
+TEST_F(ProgramTest, QuietKeyLoopAndEsc) {
+  Outcome o = Run({"1", "-q"}, "V\x1b" "v");
+  EXPECT_EQ(o.out, "Hardware type: 4B53h, hardware version: 1.02\n");
+}
+
+TEST_F(ProgramTest, ContinuousDisplayWritesAPassPerLineWhenLogged) {
+  // Without a terminal each pass goes on a line of its own; keys other than Esc are consumed by it.
+  Outcome o = Run({"1", "-Q", "-I"}, "xyz");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out.rfind("State:    \nDevice active           ", 0), 0u) << o.out;
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The console program in a real terminal: tmux at 80 columns on a private server, driven with
+# send-keys and read with capture-pane. Polls the screen instead of sleeping a fixed time.
+set -u
+program="$(realpath "$1")"
+server="kestravo-e2e-$$"
+work="$(mktemp -d)"
+tm() { tmux -L "$server" -f /dev/null "$@"; }
+cleanup() { tm kill-server >/dev/null 2>&1; rm -rf "$work"; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; echo "--- screen ---"; tm capture-pane -p -t e2e; exit 1; }
+screen() { tm capture-pane -p -t e2e; }
+wait_for() {  # wait_for <fixed text> [seconds]
+  local limit=$(( ${2:-10} * 20 ))
+  for ((i = 0; i < limit; i++)); do
+    screen | grep -qF -- "$1" && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+tm new-session -d -s e2e -x 80 -y 30 "cd '$work' && env -i PATH=\"\$PATH\" TERM=xterm bash --norc --noprofile" ||
+  fail "cannot start tmux"
+tm send-keys -t e2e "stty -a | grep -o -- ' -\?icanon' | tr -d ' ' > before.txt; KESTRAVO_COM1=sim '$program' 1" Enter
+wait_for "Press '?' for help" || fail "the key loop did not start"
+
+# A continuous display redraws in place.
+tm send-keys -t e2e H
+wait_for "Device housekeeping:    12V:" || fail "no housekeeping display"
+first="$(screen)"
+changed=0
+for ((i = 0; i < 100; i++)); do
+  sleep 0.05
+  now="$(screen)"
+  [ "$now" != "$first" ] && changed=1 && break
+done
+[ $changed = 1 ] || fail "the values never changed"
+lines=$(screen | grep -c "Device housekeeping:")
+[ "$lines" = 1 ] || fail "the display scrolled instead of redrawing ($lines lines)"
+# Keys other than Esc change nothing but the values.
+tm send-keys -t e2e x y 1 Up
+sleep 0.3
+[ "$(screen | grep -c 'Device housekeeping:')" = 1 ] || fail "a key other than Esc disturbed the display"
+screen | grep -qF "Firmware version" && fail "a key ran as a command during the display"
+tm send-keys -t e2e Escape
+sleep 0.3
+tm send-keys -t e2e v
+wait_for "Firmware version: 1-03" || fail "the key loop did not come back after Esc"
+
+# The device state display: six lines, redrawn in place.
+tm send-keys -t e2e S
+wait_for "Sensors cold:   #1:" || fail "no device state display"
+sleep 0.3
+[ "$(screen | grep -c 'Device status: ')" = 1 ] || fail "device state display not in place"
+screen | grep -qF "Device status: 00000000h = 00000000000000000000000000000000b" || fail "device state value"
+tm send-keys -t e2e Escape
+
+# A function key at the top level does nothing; Esc ends the program.
+tm send-keys -t e2e F5
+sleep 0.2
+tm send-keys -t e2e Escape
+wait_for "Program finished" || fail "the program did not end on Esc"
+
+# The terminal works normally afterwards: canonical mode and echo are back.
+tm send-keys -t e2e "" Enter "stty -a | grep -o -- ' -\?icanon' | tr -d ' ' > after.txt; echo done-\$((6*7))" Enter
+wait_for "done-42" || fail "the shell does not work after the program"
+[ "$(cat "$work/before.txt")" = "icanon" ] || fail "unexpected terminal mode before: $(cat "$work/before.txt")"
+[ "$(cat "$work/after.txt")" = "icanon" ] || fail "terminal not restored: $(cat "$work/after.txt")"
+
+# Ctrl-C during a continuous display ends the program through its closing sequence.
+tm send-keys -t e2e "clear; KESTRAVO_COM1=sim '$program' 1 -C" Enter
+wait_for "CPU load:" || fail "no CPU display"
+tm send-keys -t e2e C-c
+wait_for "Program finished" || fail "Ctrl-C did not end the program in order"
+tm send-keys -t e2e "" Enter "stty -a | grep -o -- ' -\?icanon' | tr -d ' ' > after2.txt" Enter
+sleep 0.5
+[ "$(cat "$work/after2.txt")" = "icanon" ] || fail "terminal not restored after Ctrl-C"
+echo "tmux end-to-end: passed"
