@@ -56,6 +56,19 @@ int32_t CompareBlock(uint16_t p, const char* name, uint32_t offset, const uint8_
   return kOk;
 }
 
+// The reply of 'X': the configuration number and the flags digit.
+int32_t ParseFlagsReply(uint16_t p, const char* name, uint32_t ConfigNumber, uint32_t& digit) {
+  Scanned n = ScanUnsigned(ReplyBuffer, 16, 2);
+  Scanned f = n.ok ? ScanUnsigned(ReplyBuffer + n.used, 16, 1) : Scanned{};
+  if (!f.ok)
+    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name, ReplyBuffer);
+  if (uint32_t(n.value) != ConfigNumber)
+    return WrongArgument(p, "%s: Wrong argument received: ConfigNumber=%u expected, %u read\n", name, ConfigNumber,
+                         uint32_t(n.value));
+  digit = uint32_t(f.value);
+  return kOk;
+}
+
 int32_t SaveOrLoad(uint16_t p, char letter, const char* name, uint32_t ConfigNumber) {
   if (BadPort(p)) return kPortNumberRange;
   if (ConfigNumber >= kConfigs) return Store(p, kBadArgument);
@@ -195,15 +208,10 @@ int32_t COM_KESTRAVO_GetConfigFlags(uint16_t p, uint32_t ConfigNumber, uint8_t* 
   FormatRequest("%02X", ConfigNumber);
   int32_t r = Exchange(p, 'X', true, 3);
   if (r != kOk) return r;
-  Scanned n = ScanUnsigned(ReplyBuffer, 16, 2);
-  Scanned f = n.ok ? ScanUnsigned(ReplyBuffer + n.used, 16, 1) : Scanned{};
-  if (!f.ok)
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", kFn, ReplyBuffer);
-  if (uint32_t(n.value) != ConfigNumber)
-    return WrongArgument(p, "%s: Wrong argument received: ConfigNumber=%u expected, %u read\n", kFn, ConfigNumber,
-                         uint32_t(n.value));
-  if (Active) *Active = uint8_t(f.value & 1);
-  if (Valid) *Valid = uint8_t((f.value >> 1) & 1);
+  uint32_t digit = 0;
+  if ((r = ParseFlagsReply(p, kFn, ConfigNumber, digit)) != kOk) return r;
+  if (Active) *Active = uint8_t(digit & 1);
+  if (Valid) *Valid = uint8_t((digit >> 1) & 1);
   return Store(p, kOk);
 }
 
@@ -215,15 +223,10 @@ int32_t COM_KESTRAVO_SetConfigFlags(uint16_t p, uint32_t ConfigNumber, uint8_t A
   FormatRequest("%02X%01X", ConfigNumber, flags);
   int32_t r = Exchange(p, 'X', true, 3);
   if (r != kOk) return r;
-  Scanned n = ScanUnsigned(ReplyBuffer, 16, 2);
-  Scanned f = n.ok ? ScanUnsigned(ReplyBuffer + n.used, 16, 1) : Scanned{};
-  if (!f.ok)
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", kFn, ReplyBuffer);
-  if (uint32_t(n.value) != ConfigNumber)
-    return WrongArgument(p, "%s: Wrong argument received: ConfigNumber=%u expected, %u read\n", kFn, ConfigNumber,
-                         uint32_t(n.value));
-  if (uint32_t(f.value) != flags)
-    return WrongArgument(p, "%s: Wrong argument received: Flags=%u expected, %u read\n", kFn, flags, uint32_t(f.value));
+  uint32_t digit = 0;
+  if ((r = ParseFlagsReply(p, kFn, ConfigNumber, digit)) != kOk) return r;
+  if (digit != flags)
+    return WrongArgument(p, "%s: Wrong argument received: Flags=%u expected, %u read\n", kFn, flags, digit);
   return Store(p, kOk);
 }
 

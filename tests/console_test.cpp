@@ -1,7 +1,10 @@
 // The console helpers: number parser, time formatters, key decoder, program name.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "control/cmdline.h"
 #include "control/console.h"
@@ -79,6 +82,56 @@ TEST(ProgramName, FromTheLastSeparatorUpToTheFirstPoint) {
   EXPECT_STREQ(control::ProgramName("C:\\tools\\COM-KESTRAVO-Control.exe", buf, sizeof buf), "COM-KESTRAVO-Control");
   EXPECT_STREQ(control::ProgramName("./ctl.v2.bin", buf, sizeof buf), "ctl");
   EXPECT_STREQ(control::ProgramName("", buf, sizeof buf), "");
+}
+
+}  // namespace
+
+namespace {
+
+// Runs ReadWord and ReadCharEcho in a child whose standard input is the given text; returns what
+// they read, one result per line ("-" when a read failed).
+std::string ReadWordsFrom(const std::string& input, size_t size, int words) {
+  int in[2], out[2];
+  if (pipe(in) != 0 || pipe(out) != 0) return "pipe";
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    close(in[1]);
+    close(out[0]);
+    std::string result;
+    for (int i = 0; i < words; ++i) {
+      std::vector<char> buf(size);
+      result += platform::ReadWord(buf.data(), size) ? std::string(buf.data()) : std::string("-");
+      result += "\n";
+    }
+    char c = 0;
+    result += platform::ReadCharEcho(c) ? std::string(1, c) : std::string("-");
+    if (write(out[1], result.data(), result.size()) < 0) _exit(2);
+    _exit(0);
+  }
+  close(in[0]);
+  close(out[1]);
+  if (write(in[1], input.data(), input.size()) < 0) return "write";
+  close(in[1]);
+  std::string result;
+  char buf[2048];
+  ssize_t n;
+  while ((n = read(out[0], buf, sizeof buf)) > 0) result.append(buf, size_t(n));
+  close(out[0]);
+  waitpid(pid, nullptr, 0);
+  return result;
+}
+
+TEST(WordInput, TheRestOfTheLineIsDroppedAndLongWordsAreCut) {
+  // A word ends at white space; what else was typed on its line never runs as keys or words.
+  EXPECT_EQ(ReadWordsFrom("12h rest of line\n  7\nxyz\n", 512, 2), "12h\n7\nx");
+  // A longer word is cut at the buffer's size.
+  EXPECT_EQ(ReadWordsFrom(std::string(1000, 'a') + "\nb\n", 512, 1), std::string(511, 'a') + "\nb");
+  EXPECT_EQ(ReadWordsFrom(std::string(300, 'f') + "\n", 260, 1), std::string(259, 'f') + "\n-");
+  // End of input and Esc end a prompt without a word.
+  EXPECT_EQ(ReadWordsFrom("", 512, 1), "-\n-");
+  EXPECT_EQ(ReadWordsFrom("\x1b", 512, 1), "-\n-");
+  EXPECT_EQ(ReadWordsFrom("\n", 512, 1), "-\n-");
 }
 
 }  // namespace

@@ -176,6 +176,7 @@ TEST_F(ProgramTest, ContinuousDisplayWritesAPassPerLineWhenLogged) {
   Outcome o = Run({"1", "-Q", "-I"}, "xyz");
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out.rfind("State:    \nDevice active           ", 0), 0u) << o.out;
+  EXPECT_EQ(o.out.find('\x1b'), std::string::npos) << "no cursor control without a terminal";
 }
 
 }  // namespace

@@ -37,6 +37,18 @@ class PtyTest : public ::testing::Test {
     return s;
   }
 
+  // The slave end, raw at 9600 baud without parity, with the port object's 10 ms time-outs.
+  std::unique_ptr<platform::SerialDevice> OpenRaw() {
+    auto dev = platform::OpenTermiosDevice(path_);
+    platform::CommState s;
+    s.Parity = platform::kNoParity;
+    platform::CommTimeouts t;
+    t.ReadIntervalTimeout = 10;
+    t.ReadTotalTimeoutConstant = 10;
+    if (!dev || !dev->SetState(s) || !dev->SetTimeouts(t)) return nullptr;
+    return dev;
+  }
+
   int master_ = -1;
   std::string path_;
 };
@@ -49,13 +61,8 @@ platform::CommState RawNoParity(uint32_t baud) {
 }
 
 TEST_F(PtyTest, DataPathBothWays) {
-  auto dev = platform::OpenTermiosDevice(path_);
+  auto dev = OpenRaw();
   ASSERT_TRUE(dev);
-  ASSERT_TRUE(dev->SetState(RawNoParity(9600)));
-  platform::CommTimeouts t;
-  t.ReadIntervalTimeout = 10;
-  t.ReadTotalTimeoutConstant = 10;
-  ASSERT_TRUE(dev->SetTimeouts(t));
 
   uint32_t written = 0;
   ASSERT_TRUE(dev->Write("V\r", 2, written));
@@ -74,13 +81,8 @@ TEST_F(PtyTest, DataPathBothWays) {
 }
 
 TEST_F(PtyTest, ReadTimeOutsReturnWithWhatHasArrived) {
-  auto dev = platform::OpenTermiosDevice(path_);
+  auto dev = OpenRaw();
   ASSERT_TRUE(dev);
-  ASSERT_TRUE(dev->SetState(RawNoParity(9600)));
-  platform::CommTimeouts t;
-  t.ReadIntervalTimeout = 10;
-  t.ReadTotalTimeoutConstant = 10;
-  ASSERT_TRUE(dev->SetTimeouts(t));
   char buf[8];
   uint32_t got = 99;
   ASSERT_TRUE(dev->Read(buf, 8, got));  // nothing there: returns after the total time-out
