@@ -1,5 +1,6 @@
 #include "control/console.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -52,12 +53,74 @@ int ParseUnsigned(const char* text, uint32_t& value) {
 bool PromptNumber(const char* prompt, uint32_t& value) {
   Print("%s", prompt);
   std::fflush(stdout);
-  if (!platform::ReadWord(EntryBuffer, sizeof EntryBuffer)) {
+  if (!platform::ReadWord(EntryBuffer, sizeof EntryBuffer, false)) {
     Print("\n");
     return false;
   }
   Print("\n");
   return ParseUnsigned(EntryBuffer, value) == 0;
+}
+
+bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]) {
+  Print("%s", prompt);
+  std::fflush(stdout);
+  // Line input: the terminal would echo the Enter, so the word reader does.
+  if (!platform::ReadWord(name, sizeof name, true)) {
+    Print("\n");
+    return false;
+  }
+  return true;
+}
+
+bool PromptCharacter(char& c) {
+  std::fflush(stdout);
+  bool ok = platform::ReadCharEcho(c);
+  Print("\n");
+  return ok;
+}
+
+namespace {
+
+// The next key, upper-cased unless it is an extended key.
+int NextMenuKey() {
+  std::fflush(stdout);
+  WaitKey();
+  int key = ReadKey();
+  return key < platform::kExtended ? std::toupper(key) : key;
+}
+
+}  // namespace
+
+int SelectDigit(char highest, bool yes_no, const char* digit_echo) {
+  for (;;) {
+    int key = NextMenuKey();
+    if (key == platform::kEsc) {
+      Print("\n");
+      return -1;
+    }
+    if (key >= '0' && key <= highest) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+      Print(digit_echo, unsigned(key - '0'));
+#pragma GCC diagnostic pop
+      return key - '0';
+    }
+    if (yes_no && (key == 'Y' || key == 'N')) {
+      Print("%c\n", key);
+      return key;
+    }
+  }
+}
+
+int SelectLetter(const char* accepted) {
+  for (;;) {
+    int key = NextMenuKey();
+    if (key == platform::kEsc) {
+      Print("\n");
+      return -1;
+    }
+    if (key < platform::kExtended && key != 0 && std::strchr(accepted, key)) return key;
+  }
 }
 
 void ReportError(const char* operation) {

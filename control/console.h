@@ -22,6 +22,23 @@ int ParseUnsigned(const char* text, uint32_t& value);
 // nothing was read or the word is no number (the command then ends silently).
 bool PromptNumber(const char* prompt, uint32_t& value);
 
+// A file-name prompt: the prompt, one word of line input into name (cut at 259 characters). A
+// failed read prints "\n" and gives false.
+constexpr size_t kFileNameSize = 260;
+bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]);
+
+// A single-character answer: one character with echo, then "\n". False (after "\n") when none came.
+bool PromptCharacter(char& c);
+
+// The selectors of the menus: the prompt (printed by the caller), then keys until Esc, a digit
+// from '0' to highest or, where allowed, 'Y' or 'N'; every other key is dropped without echo. A
+// digit is echoed with digit_echo ("%u\n", or " %u\n" for the DIOs) and returned as its value; 'Y'
+// and 'N' are echoed with "%c\n" and returned as the letter; Esc prints "\n" and gives -1.
+int SelectDigit(char highest, bool yes_no, const char* digit_echo = "%u\n");
+// A letter menu: keys until Esc or one of the accepted letters (compared in upper case, extended
+// keys never match). Returns the letter, not echoed, or -1 for Esc (after "\n").
+int SelectLetter(const char* accepted);
+
 void ReportError(const char* operation);
 
 const char* FormatSeconds(uint32_t seconds);

@@ -253,7 +253,7 @@ void Echo(char c) {
 
 }  // namespace
 
-bool ReadWord(char* buf, size_t size) {
+bool ReadWord(char* buf, size_t size, bool echo_enter) {
   size_t n = 0;
   if (size == 0) return false;
   buf[0] = 0;
@@ -273,6 +273,7 @@ bool ReadWord(char* buf, size_t size) {
       if (n == 0 && (c == ' ' || c == '\t')) continue;  // leading blanks
       buf[n] = 0;
       if (c == ' ' || c == '\t') DropRestOfLine(c);
+      if (echo_enter && n > 0) Echo('\n');
       return n > 0;
     }
     if (n + 1 < size) {  // a longer word is cut at the buffer's size

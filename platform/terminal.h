@@ -31,7 +31,8 @@ int ReadKeyCode();
 // Reads one word delimited by white space, with echo when standard input is a terminal, into buf
 // (cut at size - 1 characters). The rest of the typed line, up to and including its Enter, is
 // dropped, so that it can never run as commands. False at end of input, Esc or an empty line.
-bool ReadWord(char* buf, size_t size);
+// echo_enter: echo the end of the line too (line input, where a terminal would echo the Enter).
+bool ReadWord(char* buf, size_t size, bool echo_enter = false);
 // Reads one character with echo; the rest of the line is dropped. False at end of input or Esc.
 bool ReadCharEcho(char& c);
 

@@ -3,6 +3,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -88,25 +90,20 @@ TEST(ProgramName, FromTheLastSeparatorUpToTheFirstPoint) {
 
 namespace {
 
-// Runs ReadWord and ReadCharEcho in a child whose standard input is the given text; returns what
-// they read, one result per line ("-" when a read failed).
-std::string ReadWordsFrom(const std::string& input, size_t size, int words) {
+// Runs body in a child whose standard input is the given text and whose standard output is
+// captured; returns that output followed by "|" and what body returned.
+std::string InChild(const std::string& input, const std::function<std::string()>& body) {
   int in[2], out[2];
   if (pipe(in) != 0 || pipe(out) != 0) return "pipe";
   pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], 0);
+    dup2(out[1], 1);
     close(in[1]);
     close(out[0]);
-    std::string result;
-    for (int i = 0; i < words; ++i) {
-      std::vector<char> buf(size);
-      result += platform::ReadWord(buf.data(), size) ? std::string(buf.data()) : std::string("-");
-      result += "\n";
-    }
-    char c = 0;
-    result += platform::ReadCharEcho(c) ? std::string(1, c) : std::string("-");
-    if (write(out[1], result.data(), result.size()) < 0) _exit(2);
+    std::string result = body();
+    std::printf("|%s", result.c_str());
+    std::fflush(stdout);
     _exit(0);
   }
   close(in[0]);
@@ -122,6 +119,22 @@ std::string ReadWordsFrom(const std::string& input, size_t size, int words) {
   return result;
 }
 
+// ReadWord `words` times, then ReadCharEcho: what they read, one result per line ("-": failed).
+std::string ReadWordsFrom(const std::string& input, size_t size, int words) {
+  std::string all = InChild(input, [&] {
+    std::string result;
+    for (int i = 0; i < words; ++i) {
+      std::vector<char> buf(size);
+      result += platform::ReadWord(buf.data(), size) ? std::string(buf.data()) : std::string("-");
+      result += "\n";
+    }
+    char c = 0;
+    result += platform::ReadCharEcho(c) ? std::string(1, c) : std::string("-");
+    return result;
+  });
+  return all.substr(all.find('|') + 1);
+}
+
 TEST(WordInput, TheRestOfTheLineIsDroppedAndLongWordsAreCut) {
   // A word ends at white space; what else was typed on its line never runs as keys or words.
   EXPECT_EQ(ReadWordsFrom("12h rest of line\n  7\nxyz\n", 512, 2), "12h\n7\nx");
@@ -132,6 +145,42 @@ TEST(WordInput, TheRestOfTheLineIsDroppedAndLongWordsAreCut) {
   EXPECT_EQ(ReadWordsFrom("", 512, 1), "-\n-");
   EXPECT_EQ(ReadWordsFrom("\x1b", 512, 1), "-\n-");
   EXPECT_EQ(ReadWordsFrom("\n", 512, 1), "-\n-");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Selectors, AcceptOnlyTheirKeys) {
+  // Function keys, letters and digits above the highest are dropped without echo; Esc abandons.
+  EXPECT_EQ(InChild("\x1b[15~x93", [] { return std::to_string(control::SelectDigit('3', false)); }), "3\n|3");
+  EXPECT_EQ(InChild("7y", [] { return std::to_string(control::SelectDigit('4', true)); }), "Y\n|89");
+  EXPECT_EQ(InChild("q\x1b", [] { return std::to_string(control::SelectDigit('6', false, " %u\n")); }), "\n|-1");
+  EXPECT_EQ(InChild("5", [] { return std::to_string(control::SelectDigit('6', false, " %u\n")); }), " 5\n|5");
+  EXPECT_EQ(InChild("", [] { return std::to_string(control::SelectDigit('6', false)); }), "\n|-1");
+  EXPECT_EQ(InChild("zxd", [] { return std::to_string(control::SelectLetter("DA")); }), "|68");
+}
+
+TEST(Prompts, NumberFileNameAndCharacter) {
+  auto number = [] {
+    uint32_t v = 0;
+    return control::PromptNumber("Enter the oscillator period: ", v) ? std::to_string(v) : std::string("none");
+  };
+  EXPECT_EQ(InChild("3E8h\n", number), "Enter the oscillator period: \n|1000");
+  EXPECT_EQ(InChild("12x\n", number), "Enter the oscillator period: \n|none");
+  EXPECT_EQ(InChild("", number), "Enter the oscillator period: \n|none");
+  auto file = [] {
+    char name[control::kFileNameSize];
+    return control::PromptFileName("File name: ", name) ? std::string(name) : std::string("none");
+  };
+  EXPECT_EQ(InChild("setup.txt more\n", file), "File name: |setup.txt");
+  EXPECT_EQ(InChild("", file), "File name: \n|none");
+  auto character = [] {
+    char c = 0;
+    return control::PromptCharacter(c) ? std::string(1, c) : std::string("none");
+  };
+  EXPECT_EQ(InChild("T\n", character), "\n|T");
+  EXPECT_EQ(InChild("", character), "\n|none");
 }
 
 }  // namespace
