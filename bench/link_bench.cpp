@@ -23,7 +23,8 @@ int main() {
   auto device = std::make_shared<sim::Device>();
   std::string error;
   device->Init(error);
-  platform::RegisterScheme("bench", [device](const std::string&) { return platform::MakeInProcDevice(device); });
+  platform::RegisterScheme("bench",
+                           [device](const std::string&) { return platform::MakeInProcDevice(device); });
   setenv("KESTRAVO_COM1", "bench", 1);
   if (COM_KESTRAVO_Open(0, 1) != 0) {
     std::printf("cannot open the simulated device\n");
@@ -40,7 +41,8 @@ int main() {
   auto end = std::chrono::steady_clock::now();
   double wire = (platform::GetTickCount() - virtual_start) / 1000.0;
   double cpu = Seconds(start, end);
-  std::printf("pulser delay reads: %d, line time at 9600 baud %.1f s, processor time %.3f s\n", kExchanges, wire, cpu);
+  std::printf("pulser delay reads: %d, line time at 9600 baud %.1f s, processor time %.3f s\n", kExchanges,
+              wire, cpu);
   std::printf("ratio processor time / line time: %.5f\n", cpu / wire);
   // 'd', the index digit and the carriage return out; the echo, nine characters and the carriage return back.
   double characters = kExchanges * (3.0 + 11.0) * double(platform::CharTimeUs(9600)) / 1e6;
@@ -55,7 +57,8 @@ int main() {
   end = std::chrono::steady_clock::now();
   wire = (platform::GetTickCount() - virtual_start) / 1000.0;
   cpu = Seconds(start, end);
-  std::printf("memory block reads: 2000, line time %.1f s, processor time %.3f s, ratio %.5f\n", wire, cpu, cpu / wire);
+  std::printf("memory block reads: 2000, line time %.1f s, processor time %.3f s, ratio %.5f\n", wire, cpu,
+              cpu / wire);
 
   // The conversions against sscanf on the same texts.
   const char* texts[] = {"000003E8", "FFFFFFFF", "-0000001", "12G4", "7530", "0x1F"};
@@ -73,8 +76,8 @@ int main() {
   }
   end = std::chrono::steady_clock::now();
   double libc = Seconds(start, end);
-  std::printf("hex conversions: %d, ours %.3f s, sscanf %.3f s, ratio ours / sscanf: %.3f\n", kRounds, ours, libc,
-              ours / libc);
+  std::printf("hex conversions: %d, ours %.3f s, sscanf %.3f s, ratio ours / sscanf: %.3f\n", kRounds, ours,
+              libc, ours / libc);
   COM_KESTRAVO_Close(0);
   return 0;
 }

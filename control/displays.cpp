@@ -80,7 +80,8 @@ void RunContinuous(DisplayFrame& frame, Pass pass) {
 void ShowBufferState() {
   Progress("Getting the buffer status of the device...\n");
   int32_t empty = 0;
-  if (COM_KESTRAVO_GetBufferState(State.PortNumber, &empty) != 0) return ReportError("COM_KESTRAVO_GetBufferState");
+  if (COM_KESTRAVO_GetBufferState(State.PortNumber, &empty) != 0)
+    return ReportError("COM_KESTRAVO_GetBufferState");
   if (State.debug)
     Print("Buffer of the device is %sempty\n", empty ? "" : "not ");
   else if (!State.quiet)
@@ -89,17 +90,19 @@ void ShowBufferState() {
 
 void PurgeCommunication() {
   if (State.debug)
-    Print("Purging buffers of COM%hu attached to the communication port %hu...\n", State.ComNumber, State.PortNumber);
+    Print("Purging buffers of COM%hu attached to the communication port %hu...\n", State.ComNumber,
+          State.PortNumber);
   if (COM_KESTRAVO_Purge(State.PortNumber) != 0) {
     Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
     return;
   }
   int32_t purged = 0;
-  if (COM_KESTRAVO_DevicePurge(State.PortNumber, &purged) != 0) return ReportError("COM_KESTRAVO_DevicePurge");
+  if (COM_KESTRAVO_DevicePurge(State.PortNumber, &purged) != 0)
+    return ReportError("COM_KESTRAVO_DevicePurge");
   if (!purged) Print("Buffer of the communication port could not be purged\n");
   if (State.debug)
-    Print("Buffers of COM%hu attached to the communication port %hu were %spurged\n", State.ComNumber, State.PortNumber,
-          purged ? "" : "not ");
+    Print("Buffers of COM%hu attached to the communication port %hu were %spurged\n", State.ComNumber,
+          State.PortNumber, purged ? "" : "not ");
   else if (!State.quiet)
     Print("Port %spurged\n", purged ? "" : "not ");
 }
@@ -115,7 +118,8 @@ void ShowCPUData(bool continuous) {
   Progress("Getting the CPU data:\n");
   double load = 0, freq = 0;
   if (!continuous) {
-    if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0) return ReportError("COM_KESTRAVO_GetCPUData");
+    if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0)
+      return ReportError("COM_KESTRAVO_GetCPUData");
     Print("CPU load: %.1lf%%\tCPU frequency: %.2lfMHz\n", load * 100, freq * 0.000001);
     return;
   }
@@ -123,7 +127,8 @@ void ShowCPUData(bool continuous) {
   int f_load = frame.Label("CPU load: ");
   int f_freq = frame.Label("%4.1lf%%,    CPU frequency: ", 0.0);
   uint32_t deadline = platform::GetTickCount();
-  if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0) return frame.Failed("COM_KESTRAVO_GetCPUData");
+  if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0)
+    return frame.Failed("COM_KESTRAVO_GetCPUData");
   for (;;) {
     // One pass a second, on a fixed schedule.
     deadline += 1000;
@@ -152,8 +157,10 @@ void ShowUptime(bool continuous) {
   auto read = [&]() -> const char* {
     uint32_t seconds = 0, optime = 0, total_s = 0, total_op_s = 0;
     uint16_t ms = 0;
-    if (COM_KESTRAVO_GetUptime(State.PortNumber, &seconds, &ms, &optime) != 0) return "COM_KESTRAVO_GetUptime";
-    if (COM_KESTRAVO_GetTotalTime(State.PortNumber, &total_s, &total_op_s) != 0) return "COM_KESTRAVO_GetTotalTime";
+    if (COM_KESTRAVO_GetUptime(State.PortNumber, &seconds, &ms, &optime) != 0)
+      return "COM_KESTRAVO_GetUptime";
+    if (COM_KESTRAVO_GetTotalTime(State.PortNumber, &total_s, &total_op_s) != 0)
+      return "COM_KESTRAVO_GetTotalTime";
     up = FormatSecondsFraction(seconds, ms);
     total = FormatSeconds(total_s);
     op = FormatSeconds(optime);
@@ -183,7 +190,8 @@ void ShowHWVersion() {
   Progress("Getting hardware version:\n");
   if (COM_KESTRAVO_GetHWType(State.PortNumber, &type) != 0) return ReportError("COM_KESTRAVO_GetHWType");
   Progress("Getting hardware version:\n");
-  if (COM_KESTRAVO_GetHWVersion(State.PortNumber, &version) != 0) return ReportError("COM_KESTRAVO_GetHWVersion");
+  if (COM_KESTRAVO_GetHWVersion(State.PortNumber, &version) != 0)
+    return ReportError("COM_KESTRAVO_GetHWVersion");
   Print("Hardware type: %04Xh, hardware version: %d.%02d\n", type, version >> 8, version & 0xFF);
 }
 
@@ -197,7 +205,8 @@ void ShowFWDate() {
 void ShowFWVersion() {
   Progress("Getting the firmware version:\n");
   uint16_t version = 0;
-  if (COM_KESTRAVO_GetFWVersion(State.PortNumber, &version) != 0) return ReportError("COM_KESTRAVO_GetFWVersion");
+  if (COM_KESTRAVO_GetFWVersion(State.PortNumber, &version) != 0)
+    return ReportError("COM_KESTRAVO_GetFWVersion");
   Print("Firmware version: %d-%02d\n", version >> 8, version & 0xFF);
 }
 
@@ -211,7 +220,8 @@ void ShowProductID() {
 void ShowProductNo() {
   Progress("Getting the product number:\n");
   uint32_t number = 0;
-  if (COM_KESTRAVO_GetProductNo(State.PortNumber, &number) != 0) return ReportError("COM_KESTRAVO_GetProductNo");
+  if (COM_KESTRAVO_GetProductNo(State.PortNumber, &number) != 0)
+    return ReportError("COM_KESTRAVO_GetProductNo");
   Print("Product number: %d\n", int(number));
 }
 
@@ -219,7 +229,8 @@ void ShowMainState(bool continuous) {
   Progress("Getting main device status:\n");
   uint16_t state = 0;
   if (!continuous) {
-    if (COM_KESTRAVO_GetMainState(State.PortNumber, &state) != 0) return ReportError("COM_KESTRAVO_GetMainState");
+    if (COM_KESTRAVO_GetMainState(State.PortNumber, &state) != 0)
+      return ReportError("COM_KESTRAVO_GetMainState");
     Print("State:\t%s", MainStateLine(state, false).c_str());
     return;
   }
@@ -236,7 +247,8 @@ void ShowDeviceState(bool continuous) {
   Progress("Getting the device status:\n");
   uint32_t word = 0;
   if (!continuous) {
-    if (COM_KESTRAVO_GetDeviceState(State.PortNumber, &word) != 0) return ReportError("COM_KESTRAVO_GetDeviceState");
+    if (COM_KESTRAVO_GetDeviceState(State.PortNumber, &word) != 0)
+      return ReportError("COM_KESTRAVO_GetDeviceState");
     Print("Device status: %08Xh = %sb\n", word, Binary(word).c_str());
     Print("\tController disabled: %s\n", YesNo(word >> 15 & 1));
     for (const StateGroup& g : kStateGroups) {
@@ -251,7 +263,8 @@ void ShowDeviceState(bool continuous) {
   int f_cpu = frame.Label("\r\n    Voltages failed:    CPU: ");
   int f_fan = frame.Label("%s,    Fan: ", YesNo(false));
   int fields[3][3];
-  const char* heads[3] = {"\r\n    Fans failed:    #1: ", "\r\n    Sensors hot:    #1: ", "\r\n    Sensors cold:   #1: "};
+  const char* heads[3] = {
+      "\r\n    Fans failed:    #1: ", "\r\n    Sensors hot:    #1: ", "\r\n    Sensors cold:   #1: "};
   for (int g = 0; g < 3; ++g) {
     fields[g][0] = frame.Label("%s", heads[g]);
     fields[g][1] = frame.Label("%s,    #2: ", YesNo(false));
@@ -264,7 +277,8 @@ void ShowDeviceState(bool continuous) {
     frame.Value(f_cpu, "%s", YesNo(word & 1));
     frame.Value(f_fan, "%s", YesNo(word >> 1 & 1));
     for (int g = 0; g < 3; ++g)
-      for (int i = 0; i < 3; ++i) frame.Value(fields[g][i], "%s", YesNo(word >> kStateGroups[g + 1].bits[i] & 1));
+      for (int i = 0; i < 3; ++i)
+        frame.Value(fields[g][i], "%s", YesNo(word >> kStateGroups[g + 1].bits[i] & 1));
     return nullptr;
   });
 }
@@ -275,7 +289,8 @@ void ShowHousekeeping(bool continuous) {
   if (!continuous) {
     if (COM_KESTRAVO_GetHousekeeping(State.PortNumber, &v12, &v5, &v3, &cpu) != 0)
       return ReportError("COM_KESTRAVO_GetHousekeeping");
-    Print("Device housekeeping:\t12V: %.3lfV,\t5V0: %.3lfV,\t3V3: %.3lfV,\tCPU: %.2lfdegC\n", v12, v5, v3, cpu);
+    Print("Device housekeeping:\t12V: %.3lfV,\t5V0: %.3lfV,\t3V3: %.3lfV,\tCPU: %.2lfdegC\n", v12, v5, v3,
+          cpu);
     return;
   }
   DisplayFrame frame;
@@ -285,7 +300,8 @@ void ShowHousekeeping(bool continuous) {
   f[2] = frame.Label("%5.3lfV,    3V3: ", 0.0);
   f[3] = frame.Label("%5.3lfV,    CPU: ", 0.0);
   RunContinuous(frame, [&]() -> const char* {
-    if (COM_KESTRAVO_GetHousekeeping(State.PortNumber, &v12, &v5, &v3, &cpu) != 0) return "COM_KESTRAVO_GetHousekeeping";
+    if (COM_KESTRAVO_GetHousekeeping(State.PortNumber, &v12, &v5, &v3, &cpu) != 0)
+      return "COM_KESTRAVO_GetHousekeeping";
     frame.Value(f[0], "%6.3lfV", v12);
     frame.Value(f[1], "%5.3lfV", v5);
     frame.Value(f[2], "%5.3lfV", v3);
@@ -298,7 +314,8 @@ void ShowSensorData(bool continuous) {
   Progress("Getting the sensor data:\n");
   double t[3] = {};
   if (!continuous) {
-    if (COM_KESTRAVO_GetSensorData(State.PortNumber, t) != 0) return ReportError("COM_KESTRAVO_GetSensorData");
+    if (COM_KESTRAVO_GetSensorData(State.PortNumber, t) != 0)
+      return ReportError("COM_KESTRAVO_GetSensorData");
     Print("Sensor data:");
     for (int i = 0; i < 3; ++i) {
       Print("\t#%d: ", i + 1);
@@ -361,7 +378,8 @@ void ShowLEDData(bool continuous) {
   Progress("Getting LED data:\n");
   int32_t red = 0, green = 0, blue = 0;
   if (!continuous) {
-    if (COM_KESTRAVO_GetLEDData(State.PortNumber, &red, &green, &blue) != 0) return ReportError("COM_KESTRAVO_GetLEDData");
+    if (COM_KESTRAVO_GetLEDData(State.PortNumber, &red, &green, &blue) != 0)
+      return ReportError("COM_KESTRAVO_GetLEDData");
     Print("LED data:\tRed: %s,\tGreen: %s,\tBlue: %s\n", YesNo(red), YesNo(green), YesNo(blue));
     return;
   }

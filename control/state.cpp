@@ -34,12 +34,14 @@ void OpenDevicePort() {
     State.run = false;
     return;
   }
-  if (!State.quiet) Print("COM%hu opened for the communication port %hu\n", State.ComNumber, State.PortNumber);
+  if (!State.quiet)
+    Print("COM%hu opened for the communication port %hu\n", State.ComNumber, State.PortNumber);
 }
 
 void ClosePort() {
   if (State.debug) Print("Closing the communication port...\n");
-  if (COM_KESTRAVO_Close(State.PortNumber) != 0) Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+  if (COM_KESTRAVO_Close(State.PortNumber) != 0)
+    Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
   if (State.debug) Print("Communication port closed\n");
   COM_KESTRAVO_CloseDebugFile(State.PortNumber);
   if (!State.quiet) Print("Program finished");

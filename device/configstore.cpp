@@ -17,9 +17,11 @@ void PutBytes(char* text, const uint8_t* bytes, int n) {
 int32_t CheckNumber(uint16_t p, const char* name, uint32_t ConfigNumber) {
   uint32_t read = 0;
   if (!ScanHex32(ReplyBuffer, 2, read))
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name, ReplyBuffer);
+    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name,
+                         ReplyBuffer);
   if (read != ConfigNumber)
-    return WrongArgument(p, "%s: Wrong argument received: ConfigNumber=%u expected, %u read\n", name, ConfigNumber, read);
+    return WrongArgument(p, "%s: Wrong argument received: ConfigNumber=%u expected, %u read\n", name,
+                         ConfigNumber, read);
   return kOk;
 }
 
@@ -30,7 +32,8 @@ int32_t ReadBlock(uint16_t p, const char* name, uint32_t offset, uint8_t* Config
     char* pair = ReplyBuffer + offset + 2 * k;
     Scanned v = ScanUnsigned(pair, 16, 2);
     if (!v.ok || (refuse_above_255 && uint32_t(v.value) > 255))
-      return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name, ReplyBuffer);
+      return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name,
+                           ReplyBuffer);
     if (Config) Config[k] = uint8_t(v.value);
     *pair = 0;
   }
@@ -43,11 +46,13 @@ int32_t CompareBlock(uint16_t p, const char* name, uint32_t offset, const uint8_
     char* pair = ReplyBuffer + offset + 2 * k;
     uint32_t read = 0;
     if (!ScanHex32(pair, 2, read))
-      return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name, ReplyBuffer);
+      return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name,
+                           ReplyBuffer);
     if (read != Config[k]) {
       if (show_reply)
-        return WrongArgument(p, "%s: Wrong argument received: Data[%d]=%u expected, %u read, received data='%s'\n", name,
-                             k, unsigned(Config[k]), read, ReplyBuffer);
+        return WrongArgument(
+            p, "%s: Wrong argument received: Data[%d]=%u expected, %u read, received data='%s'\n", name, k,
+            unsigned(Config[k]), read, ReplyBuffer);
       return WrongArgument(p, "%s: Wrong argument received: Data[%d]=%u expected, %u read\n", name, k,
                            unsigned(Config[k]), read);
     }
@@ -61,10 +66,11 @@ int32_t ParseFlagsReply(uint16_t p, const char* name, uint32_t ConfigNumber, uin
   Scanned n = ScanUnsigned(ReplyBuffer, 16, 2);
   Scanned f = n.ok ? ScanUnsigned(ReplyBuffer + n.used, 16, 1) : Scanned{};
   if (!f.ok)
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name, ReplyBuffer);
+    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name,
+                         ReplyBuffer);
   if (uint32_t(n.value) != ConfigNumber)
-    return WrongArgument(p, "%s: Wrong argument received: ConfigNumber=%u expected, %u read\n", name, ConfigNumber,
-                         uint32_t(n.value));
+    return WrongArgument(p, "%s: Wrong argument received: ConfigNumber=%u expected, %u read\n", name,
+                         ConfigNumber, uint32_t(n.value));
   digit = uint32_t(f.value);
   return kOk;
 }
@@ -142,8 +148,9 @@ int32_t COM_KESTRAVO_GetConfigList(uint16_t p, uint8_t* ActiveList, uint8_t* Val
     char c = ReplyBuffer[k];
     int v = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
     if (v < 0)
-      return WrongArgument(p, "COM_KESTRAVO_GetConfigList: Wrong argument received: data='%s' - Cannot obtain parameters\n",
-                           ReplyBuffer);
+      return WrongArgument(
+          p, "COM_KESTRAVO_GetConfigList: Wrong argument received: data='%s' - Cannot obtain parameters\n",
+          ReplyBuffer);
     if (ActiveList) ActiveList[2 * k] = uint8_t(v & 1), ActiveList[2 * k + 1] = uint8_t((v >> 2) & 1);
     if (ValidList) ValidList[2 * k] = uint8_t((v >> 1) & 1), ValidList[2 * k + 1] = uint8_t((v >> 3) & 1);
   }
@@ -170,8 +177,8 @@ int32_t COM_KESTRAVO_GetConfigName(uint16_t p, uint32_t ConfigNumber, uint8_t* N
   for (int i = 0; i < kName; ++i) {
     Scanned v = ScanUnsigned(ReplyBuffer + 2 + 2 * i, 16, 2);
     if (!v.ok)
-      return WrongArgument(p, "%s: Wrong argument passed to the function: Data[%d]=%u, received data='%s'\n", kFn, i,
-                           last, ReplyBuffer);
+      return WrongArgument(p, "%s: Wrong argument passed to the function: Data[%d]=%u, received data='%s'\n",
+                           kFn, i, last, ReplyBuffer);
     last = uint32_t(v.value);
     if (Name) Name[i] = uint8_t(last);
   }
@@ -191,8 +198,9 @@ int32_t COM_KESTRAVO_SetConfigName(uint16_t p, uint32_t ConfigNumber, const uint
   for (int i = 0; i < kName; ++i) {
     Scanned v = ScanUnsigned(ReplyBuffer + 2 + 2 * i, 16, 2);
     if (!v.ok)
-      return WrongArgument(p, "%s: Wrong argument passed to the function: Name[%d]=%02Xh, received data='%s'\n", kFn, i,
-                           last, ReplyBuffer);
+      return WrongArgument(p,
+                           "%s: Wrong argument passed to the function: Name[%d]=%02Xh, received data='%s'\n",
+                           kFn, i, last, ReplyBuffer);
     last = uint32_t(v.value);
     if ((last & 0xFF) != Name[i])
       return WrongArgument(p, "%s: Wrong argument received: Name[%d]=%02Xh expected, %02Xh read\n", kFn, i,

@@ -13,7 +13,9 @@ bool ParseMasks(uint16_t p, const char* name, uint32_t& termination, uint32_t& o
   Scanned t = ScanUnsigned(ReplyBuffer, 16, 2);
   Scanned o = t.ok ? ScanUnsigned(ReplyBuffer + t.used, 16, 2) : Scanned{};
   if (!o.ok) {
-    WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters OutputEnable and TerminationEnable\n",
+    WrongArgument(p,
+                  "%s: Wrong argument received: data='%s' - Cannot obtain parameters OutputEnable and "
+                  "TerminationEnable\n",
                   name, ReplyBuffer);
     return false;
   }
@@ -50,11 +52,13 @@ int32_t COM_KESTRAVO_SetInputConfig(uint16_t p, uint32_t OutputEnable, uint32_t 
   uint32_t term_read = 0, out_read = 0;
   if (!ParseMasks(p, kName, term_read, out_read)) return kWrongArgument;
   if (term_read != term)
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - TerminationEnable=%u expected, %u read\n", kName,
-                         ReplyBuffer, term, term_read);
+    return WrongArgument(p,
+                         "%s: Wrong argument received: data='%s' - TerminationEnable=%u expected, %u read\n",
+                         kName, ReplyBuffer, term, term_read);
   if (out_read != out)
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - OutputEnable=%02Xh expected, %02Xh read\n", kName,
-                         ReplyBuffer, out, out_read);
+    return WrongArgument(p,
+                         "%s: Wrong argument received: data='%s' - OutputEnable=%02Xh expected, %02Xh read\n",
+                         kName, ReplyBuffer, out, out_read);
   return Store(p, kOk);
 }
 
@@ -101,13 +105,15 @@ int32_t COM_KESTRAVO_SetControllerConfig(uint16_t p, uint32_t Config) {
   if (r != kOk) return r;
   uint32_t read = 0;
   if (!ScanHex32(ReplyBuffer, 2, read))
-    return WrongArgument(
-        p, "COM_KESTRAVO_SetControllerConfig: Wrong argument received: Config='%s' - Cannot obtain parameter Data\n",
-        ReplyBuffer);
+    return WrongArgument(p,
+                         "COM_KESTRAVO_SetControllerConfig: Wrong argument received: Config='%s' - Cannot "
+                         "obtain parameter Data\n",
+                         ReplyBuffer);
   if (read != sent)
-    return WrongArgument(
-        p, "COM_KESTRAVO_SetControllerConfig: Wrong argument received: data='%s' - Config=%02Xh expected, %02Xh read\n",
-        ReplyBuffer, sent, read);
+    return WrongArgument(p,
+                         "COM_KESTRAVO_SetControllerConfig: Wrong argument received: data='%s' - "
+                         "Config=%02Xh expected, %02Xh read\n",
+                         ReplyBuffer, sent, read);
   return Store(p, kOk);
 }
 

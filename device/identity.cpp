@@ -116,7 +116,8 @@ int32_t COM_KESTRAVO_GetTotalTime(uint16_t p, uint32_t* Uptime, uint32_t* Optime
   return Store(p, kOk);
 }
 
-int32_t COM_KESTRAVO_GetHousekeeping(uint16_t p, double* Volt12V, double* Volt5V0, double* Volt3V3, double* TempCPU) {
+int32_t COM_KESTRAVO_GetHousekeeping(uint16_t p, double* Volt12V, double* Volt5V0, double* Volt3V3,
+                                     double* TempCPU) {
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'H', false, 16);
   if (r != kOk) return r;

@@ -10,19 +10,20 @@ namespace {
 int32_t ParseIndexedReply(uint16_t port, const IndexedOp& op, uint32_t index, uint32_t& value) {
   Scanned v = ScanUnsigned(ReplyBuffer + 1, 16, op.width);
   if (!v.ok)
-    return WrongArgument(port, "%s: Wrong argument received: data='%s' - Cannot obtain parameter %s\n", op.name,
-                         ReplyBuffer, op.value_name);
+    return WrongArgument(port, "%s: Wrong argument received: data='%s' - Cannot obtain parameter %s\n",
+                         op.name, ReplyBuffer, op.value_name);
   value = uint32_t(v.value);
   if (op.value_limit && value >= op.value_limit) {
-    Ports[port].Text("%s: Wrong argument received: data='%s' - Obtained parameter %s to high: %u read, %u allowed\n",
-                     op.name, ReplyBuffer, op.value_name, value, op.value_limit - 1);
+    Ports[port].Text(
+        "%s: Wrong argument received: data='%s' - Obtained parameter %s to high: %u read, %u allowed\n",
+        op.name, ReplyBuffer, op.value_name, value, op.value_limit - 1);
     return Store(port, kBadArgument);
   }
   ReplyBuffer[1] = 0;
   Scanned i = ScanUnsigned(ReplyBuffer, 16, 1);
   if (!i.ok)
-    return WrongArgument(port, "%s: Wrong argument received: data='%s' - Cannot obtain parameter %s\n", op.name,
-                         ReplyBuffer, op.index_name);
+    return WrongArgument(port, "%s: Wrong argument received: data='%s' - Cannot obtain parameter %s\n",
+                         op.name, ReplyBuffer, op.index_name);
   if (uint32_t(i.value) != index)
     return WrongArgument(port, "%s: Wrong argument received: data='%s' - %s=%u expected, %u read\n", op.name,
                          ReplyBuffer, op.index_name, index, uint32_t(i.value));
@@ -56,8 +57,9 @@ int32_t IndexedWrite(uint16_t port, const IndexedOp& op, uint32_t index, uint32_
   if (r != kOk) return r;
   if (read != value) {
     char format[160];
-    std::snprintf(format, sizeof format, "%%s: Wrong argument received: data='%%s' - %%s=%s expected, %s read\n",
-                  op.m4_format, op.m4_format);
+    std::snprintf(format, sizeof format,
+                  "%%s: Wrong argument received: data='%%s' - %%s=%s expected, %s read\n", op.m4_format,
+                  op.m4_format);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
     Ports[port].Text(format, op.name, ReplyBuffer, op.value_name, value, read);

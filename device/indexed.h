@@ -8,7 +8,7 @@
 namespace kestravo {
 
 struct IndexedOp {
-  const char* name;        // the exported function, as the messages name it
+  const char* name;  // the exported function, as the messages name it
   char letter;
   const char* index_name;  // "PulserNo", ...
   uint32_t limit;          // indices below this are valid

@@ -12,13 +12,14 @@ int32_t CheckHeader(uint16_t p, const char* name, uint32_t address, uint16_t siz
   Scanned a = ScanUnsigned(ReplyBuffer, 16, 4);
   Scanned s = a.ok ? ScanUnsigned(ReplyBuffer + a.used, 16, 3) : Scanned{};
   if (!s.ok)
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name, ReplyBuffer);
+    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name,
+                         ReplyBuffer);
   if (uint32_t(a.value) != address)
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Address=%u expected, %u read\n", name, ReplyBuffer,
-                         address, uint32_t(a.value));
+    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Address=%u expected, %u read\n", name,
+                         ReplyBuffer, address, uint32_t(a.value));
   if (uint16_t(s.value) != size)
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Size=%hu expected, %hu read\n", name, ReplyBuffer,
-                         size, uint16_t(s.value));
+    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Size=%hu expected, %hu read\n", name,
+                         ReplyBuffer, size, uint16_t(s.value));
   return kOk;
 }
 
@@ -44,8 +45,8 @@ int32_t COM_KESTRAVO_GetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, 
   for (uint32_t i = 0; i < size; ++i) {
     Scanned v = ScanUnsigned(ReplyBuffer + 7 + 2 * i, 16, 2);
     if (!v.ok)
-      return WrongArgument(p, "%s: Wrong argument passed to the function: Data[%d]=%hu => '%s'\n", kName, int(i), last,
-                           ReplyBuffer);
+      return WrongArgument(p, "%s: Wrong argument passed to the function: Data[%d]=%hu => '%s'\n", kName,
+                           int(i), last, ReplyBuffer);
     last = uint16_t(v.value);
     if (Data) Data[i] = uint8_t(last);
   }
@@ -67,7 +68,8 @@ int32_t COM_KESTRAVO_SetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, 
   for (uint32_t j = 0; j < size; ++j) {
     Scanned v = ScanUnsigned(ReplyBuffer + 7 + 2 * j, 16, 2);
     if (!v.ok)
-      return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", kName, ReplyBuffer);
+      return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", kName,
+                           ReplyBuffer);
     if (uint16_t(v.value) != Data[j])
       return WrongArgument(p, "%s: Wrong argument received: Data[%d]=%hu expected, %hu read\n", kName, int(j),
                            uint16_t(Data[j]), uint16_t(v.value));
@@ -101,8 +103,8 @@ int32_t COM_KESTRAVO_Test(uint16_t p, const char* Data) {
     if (got == bytes[i]) continue;
     if (!differed) port.WriteTimeStamp();
     differed = true;
-    port.Text("COM_KESTRAVO_Test: Wrong data received: Data[%d]=%02X expected, %02X read\n", int(i), unsigned(bytes[i]),
-              unsigned(got));
+    port.Text("COM_KESTRAVO_Test: Wrong data received: Data[%d]=%02X expected, %02X read\n", int(i),
+              unsigned(bytes[i]), unsigned(got));
   }
   if (differed) return Store(p, kWrongArgument);
   if (port.DebugFile) {

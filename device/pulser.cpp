@@ -9,7 +9,8 @@ const IndexedOp kGetDelay = {"COM_KESTRAVO_GetPulserDelay", 'd', "PulserNo", 4, 
 const IndexedOp kSetDelay = {"COM_KESTRAVO_SetPulserDelay", 'd', "PulserNo", 4, "Delay", 8, "%u", 0};
 const IndexedOp kGetWidth = {"COM_KESTRAVO_GetPulserWidth", 'w', "PulserNo", 4, "Width", 8, nullptr, 0};
 const IndexedOp kSetWidth = {"COM_KESTRAVO_SetPulserWidth", 'w', "PulserNo", 4, "Width", 8, "%u", 0};
-const IndexedOp kGetBurst = {"COM_KESTRAVO_GetPulserBurst", 'b', "PulserNo", 2, "Burst", 6, nullptr, 0x1000000};
+const IndexedOp kGetBurst = {
+    "COM_KESTRAVO_GetPulserBurst", 'b', "PulserNo", 2, "Burst", 6, nullptr, 0x1000000};
 const IndexedOp kSetBurst = {"COM_KESTRAVO_SetPulserBurst", 'b', "PulserNo", 2, "Burst", 6, "%u", 0x1000000};
 const IndexedOp kGetConfig = {"COM_KESTRAVO_GetPulserConfig", 'p', "PulserCfgNo", 6, "Config", 2, nullptr, 0};
 const IndexedOp kSetConfig = {"COM_KESTRAVO_SetPulserConfig", 'p', "PulserCfgNo", 6, "Config", 2, "%02Xh", 0};
@@ -38,13 +39,15 @@ int32_t COM_KESTRAVO_SetOscillatorPeriod(uint16_t p, uint32_t Period) {
   if (r != kOk) return r;
   uint32_t read = 0;
   if (!ScanHex32(ReplyBuffer, 8, read))
-    return WrongArgument(
-        p, "COM_KESTRAVO_SetOscillatorPeriod: Wrong argument received: Period='%s' - Cannot obtain parameter Data\n",
-        ReplyBuffer);
+    return WrongArgument(p,
+                         "COM_KESTRAVO_SetOscillatorPeriod: Wrong argument received: Period='%s' - Cannot "
+                         "obtain parameter Data\n",
+                         ReplyBuffer);
   if (read != Period)
-    return WrongArgument(
-        p, "COM_KESTRAVO_SetOscillatorPeriod: Wrong argument received: data='%s' - Period=%u expected, %u read\n",
-        ReplyBuffer, Period, read);
+    return WrongArgument(p,
+                         "COM_KESTRAVO_SetOscillatorPeriod: Wrong argument received: data='%s' - Period=%u "
+                         "expected, %u read\n",
+                         ReplyBuffer, Period, read);
   return Store(p, kOk);
 }
 
@@ -54,7 +57,9 @@ int32_t COM_KESTRAVO_GetPulserDelay(uint16_t p, uint32_t n, uint32_t* Delay) {
   if (r == kOk && Delay) *Delay = v;
   return r;
 }
-int32_t COM_KESTRAVO_SetPulserDelay(uint16_t p, uint32_t n, uint32_t Delay) { return IndexedWrite(p, kSetDelay, n, Delay); }
+int32_t COM_KESTRAVO_SetPulserDelay(uint16_t p, uint32_t n, uint32_t Delay) {
+  return IndexedWrite(p, kSetDelay, n, Delay);
+}
 
 int32_t COM_KESTRAVO_GetPulserWidth(uint16_t p, uint32_t n, uint32_t* Width) {
   uint32_t v = 0;
@@ -62,7 +67,9 @@ int32_t COM_KESTRAVO_GetPulserWidth(uint16_t p, uint32_t n, uint32_t* Width) {
   if (r == kOk && Width) *Width = v;
   return r;
 }
-int32_t COM_KESTRAVO_SetPulserWidth(uint16_t p, uint32_t n, uint32_t Width) { return IndexedWrite(p, kSetWidth, n, Width); }
+int32_t COM_KESTRAVO_SetPulserWidth(uint16_t p, uint32_t n, uint32_t Width) {
+  return IndexedWrite(p, kSetWidth, n, Width);
+}
 
 int32_t COM_KESTRAVO_GetPulserBurst(uint16_t p, uint32_t n, uint32_t* Burst) {
   uint32_t v = 0;
@@ -70,7 +77,9 @@ int32_t COM_KESTRAVO_GetPulserBurst(uint16_t p, uint32_t n, uint32_t* Burst) {
   if (r == kOk && Burst) *Burst = v;
   return r;
 }
-int32_t COM_KESTRAVO_SetPulserBurst(uint16_t p, uint32_t n, uint32_t Burst) { return IndexedWrite(p, kSetBurst, n, Burst); }
+int32_t COM_KESTRAVO_SetPulserBurst(uint16_t p, uint32_t n, uint32_t Burst) {
+  return IndexedWrite(p, kSetBurst, n, Burst);
+}
 
 int32_t COM_KESTRAVO_GetPulserConfig(uint16_t p, uint32_t n, uint8_t* Config) {
   uint32_t v = 0;

@@ -5,16 +5,26 @@
 namespace kestravo {
 namespace {
 
-const IndexedOp kGetTriggerConfig = {"COM_KESTRAVO_GetSwitchTriggerConfig", 'e', "SwitchNo", 4, "Config", 2, nullptr, 0};
-const IndexedOp kSetTriggerConfig = {"COM_KESTRAVO_SetSwitchTriggerConfig", 'e', "SwitchNo", 4, "Config", 2, "%02Xh", 0};
-const IndexedOp kGetEnableConfig = {"COM_KESTRAVO_GetSwitchEnableConfig", 'f', "SwitchNo", 4, "Config", 2, nullptr, 0};
-const IndexedOp kSetEnableConfig = {"COM_KESTRAVO_SetSwitchEnableConfig", 'f', "SwitchNo", 4, "Config", 2, "%02Xh", 0};
-const IndexedOp kGetEnableDelay = {"COM_KESTRAVO_GetSwitchEnableDelay", 'h', "SwitchNo", 4, "Delay", 1, nullptr, 0};
-const IndexedOp kSetEnableDelay = {"COM_KESTRAVO_SetSwitchEnableDelay", 'h', "SwitchNo", 4, "Delay", 1, "%01Xh", 0};
-const IndexedOp kGetTriggerMapping = {"COM_KESTRAVO_GetSwitchTriggerMapping", 'm', "MappingNo", 5, "Mapping", 1, nullptr, 0};
-const IndexedOp kSetTriggerMapping = {"COM_KESTRAVO_SetSwitchTriggerMapping", 'm', "MappingNo", 5, "Mapping", 1, "%01Xh", 0};
-const IndexedOp kGetEnableMapping = {"COM_KESTRAVO_GetSwitchEnableMapping", 'n', "MappingNo", 5, "Mapping", 1, nullptr, 0};
-const IndexedOp kSetEnableMapping = {"COM_KESTRAVO_SetSwitchEnableMapping", 'n', "MappingNo", 5, "Mapping", 1, "%01Xh", 0};
+const IndexedOp kGetTriggerConfig = {
+    "COM_KESTRAVO_GetSwitchTriggerConfig", 'e', "SwitchNo", 4, "Config", 2, nullptr, 0};
+const IndexedOp kSetTriggerConfig = {
+    "COM_KESTRAVO_SetSwitchTriggerConfig", 'e', "SwitchNo", 4, "Config", 2, "%02Xh", 0};
+const IndexedOp kGetEnableConfig = {
+    "COM_KESTRAVO_GetSwitchEnableConfig", 'f', "SwitchNo", 4, "Config", 2, nullptr, 0};
+const IndexedOp kSetEnableConfig = {
+    "COM_KESTRAVO_SetSwitchEnableConfig", 'f', "SwitchNo", 4, "Config", 2, "%02Xh", 0};
+const IndexedOp kGetEnableDelay = {
+    "COM_KESTRAVO_GetSwitchEnableDelay", 'h', "SwitchNo", 4, "Delay", 1, nullptr, 0};
+const IndexedOp kSetEnableDelay = {
+    "COM_KESTRAVO_SetSwitchEnableDelay", 'h', "SwitchNo", 4, "Delay", 1, "%01Xh", 0};
+const IndexedOp kGetTriggerMapping = {
+    "COM_KESTRAVO_GetSwitchTriggerMapping", 'm', "MappingNo", 5, "Mapping", 1, nullptr, 0};
+const IndexedOp kSetTriggerMapping = {
+    "COM_KESTRAVO_SetSwitchTriggerMapping", 'm', "MappingNo", 5, "Mapping", 1, "%01Xh", 0};
+const IndexedOp kGetEnableMapping = {
+    "COM_KESTRAVO_GetSwitchEnableMapping", 'n', "MappingNo", 5, "Mapping", 1, nullptr, 0};
+const IndexedOp kSetEnableMapping = {
+    "COM_KESTRAVO_SetSwitchEnableMapping", 'n', "MappingNo", 5, "Mapping", 1, "%01Xh", 0};
 
 int32_t GetByte(uint16_t p, const IndexedOp& op, uint32_t n, uint8_t* out) {
   uint32_t v = 0;
@@ -37,15 +47,16 @@ int32_t TriggerDelayExchange(uint16_t p, const char* name, uint32_t SwitchNo, bo
   Scanned f = ScanUnsigned(ReplyBuffer + 1, 16, 1);
   Scanned s = f.ok ? ScanUnsigned(ReplyBuffer + 1 + f.used, 16, 1) : Scanned{};
   if (!s.ok)
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters RiseDelay & Falldelay\n",
-                         name, ReplyBuffer);
+    return WrongArgument(
+        p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters RiseDelay & Falldelay\n", name,
+        ReplyBuffer);
   fall_read = uint32_t(f.value);
   rise_read = uint32_t(s.value);
   ReplyBuffer[1] = 0;
   Scanned i = ScanUnsigned(ReplyBuffer, 16, 1);
   if (!i.ok)
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameter SwitchNo\n", name,
-                         ReplyBuffer);
+    return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameter SwitchNo\n",
+                         name, ReplyBuffer);
   if (uint32_t(i.value) != SwitchNo)
     return WrongArgument(p, "%s: Wrong argument received: data='%s' - SwitchNo=%u expected, %u read\n", name,
                          ReplyBuffer, SwitchNo, uint32_t(i.value));
@@ -76,43 +87,74 @@ using namespace kestravo;
 
 extern "C" {
 
-int32_t COM_KESTRAVO_GetSwitchTriggerConfig(uint16_t p, uint32_t n, uint8_t* v) { return GetByte(p, kGetTriggerConfig, n, v); }
-int32_t COM_KESTRAVO_SetSwitchTriggerConfig(uint16_t p, uint32_t n, uint32_t v) { return IndexedWrite(p, kSetTriggerConfig, n, v); }
-int32_t COM_KESTRAVO_GetSwitchEnableConfig(uint16_t p, uint32_t n, uint8_t* v) { return GetByte(p, kGetEnableConfig, n, v); }
-int32_t COM_KESTRAVO_SetSwitchEnableConfig(uint16_t p, uint32_t n, uint32_t v) { return IndexedWrite(p, kSetEnableConfig, n, v); }
-int32_t COM_KESTRAVO_GetSwitchEnableDelay(uint16_t p, uint32_t n, uint8_t* v) { return GetByte(p, kGetEnableDelay, n, v); }
-int32_t COM_KESTRAVO_SetSwitchEnableDelay(uint16_t p, uint32_t n, uint32_t v) { return IndexedWrite(p, kSetEnableDelay, n, v); }
-int32_t COM_KESTRAVO_GetSwitchTriggerMapping(uint16_t p, uint32_t n, uint8_t* v) { return GetByte(p, kGetTriggerMapping, n, v); }
-int32_t COM_KESTRAVO_SetSwitchTriggerMapping(uint16_t p, uint32_t n, uint32_t v) { return IndexedWrite(p, kSetTriggerMapping, n, v); }
-int32_t COM_KESTRAVO_GetSwitchEnableMapping(uint16_t p, uint32_t n, uint8_t* v) { return GetByte(p, kGetEnableMapping, n, v); }
-int32_t COM_KESTRAVO_SetSwitchEnableMapping(uint16_t p, uint32_t n, uint32_t v) { return IndexedWrite(p, kSetEnableMapping, n, v); }
+int32_t COM_KESTRAVO_GetSwitchTriggerConfig(uint16_t p, uint32_t n, uint8_t* v) {
+  return GetByte(p, kGetTriggerConfig, n, v);
+}
+int32_t COM_KESTRAVO_SetSwitchTriggerConfig(uint16_t p, uint32_t n, uint32_t v) {
+  return IndexedWrite(p, kSetTriggerConfig, n, v);
+}
+int32_t COM_KESTRAVO_GetSwitchEnableConfig(uint16_t p, uint32_t n, uint8_t* v) {
+  return GetByte(p, kGetEnableConfig, n, v);
+}
+int32_t COM_KESTRAVO_SetSwitchEnableConfig(uint16_t p, uint32_t n, uint32_t v) {
+  return IndexedWrite(p, kSetEnableConfig, n, v);
+}
+int32_t COM_KESTRAVO_GetSwitchEnableDelay(uint16_t p, uint32_t n, uint8_t* v) {
+  return GetByte(p, kGetEnableDelay, n, v);
+}
+int32_t COM_KESTRAVO_SetSwitchEnableDelay(uint16_t p, uint32_t n, uint32_t v) {
+  return IndexedWrite(p, kSetEnableDelay, n, v);
+}
+int32_t COM_KESTRAVO_GetSwitchTriggerMapping(uint16_t p, uint32_t n, uint8_t* v) {
+  return GetByte(p, kGetTriggerMapping, n, v);
+}
+int32_t COM_KESTRAVO_SetSwitchTriggerMapping(uint16_t p, uint32_t n, uint32_t v) {
+  return IndexedWrite(p, kSetTriggerMapping, n, v);
+}
+int32_t COM_KESTRAVO_GetSwitchEnableMapping(uint16_t p, uint32_t n, uint8_t* v) {
+  return GetByte(p, kGetEnableMapping, n, v);
+}
+int32_t COM_KESTRAVO_SetSwitchEnableMapping(uint16_t p, uint32_t n, uint32_t v) {
+  return IndexedWrite(p, kSetEnableMapping, n, v);
+}
 
-int32_t COM_KESTRAVO_GetSwitchTriggerDelay(uint16_t p, uint32_t SwitchNo, uint8_t* RiseDelay, uint8_t* FallDelay) {
+int32_t COM_KESTRAVO_GetSwitchTriggerDelay(uint16_t p, uint32_t SwitchNo, uint8_t* RiseDelay,
+                                           uint8_t* FallDelay) {
   uint32_t rise = 0, fall = 0;
-  int32_t r = TriggerDelayExchange(p, "COM_KESTRAVO_GetSwitchTriggerDelay", SwitchNo, false, 0, 0, rise, fall);
+  int32_t r =
+      TriggerDelayExchange(p, "COM_KESTRAVO_GetSwitchTriggerDelay", SwitchNo, false, 0, 0, rise, fall);
   if (r != kOk) return r;
   if (RiseDelay) *RiseDelay = uint8_t(rise);
   if (FallDelay) *FallDelay = uint8_t(fall);
   return Store(p, kOk);
 }
 
-int32_t COM_KESTRAVO_SetSwitchTriggerDelay(uint16_t p, uint32_t SwitchNo, uint32_t RiseDelay, uint32_t FallDelay) {
+int32_t COM_KESTRAVO_SetSwitchTriggerDelay(uint16_t p, uint32_t SwitchNo, uint32_t RiseDelay,
+                                           uint32_t FallDelay) {
   static const char kName[] = "COM_KESTRAVO_SetSwitchTriggerDelay";
   uint32_t rise = 0, fall = 0;
   int32_t r = TriggerDelayExchange(p, kName, SwitchNo, true, RiseDelay, FallDelay, rise, fall);
   if (r != kOk) return r;
   if (rise != (RiseDelay & 0xFF))
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - RiseDelay=%01Xh expected, %01Xh read\n", kName,
-                         ReplyBuffer, RiseDelay & 0xFF, rise);
+    return WrongArgument(p, "%s: Wrong argument received: data='%s' - RiseDelay=%01Xh expected, %01Xh read\n",
+                         kName, ReplyBuffer, RiseDelay & 0xFF, rise);
   if (fall != (FallDelay & 0xFF))
-    return WrongArgument(p, "%s: Wrong argument received: data='%s' - FallDelay=%01Xh expected, %01Xh read\n", kName,
-                         ReplyBuffer, FallDelay & 0xFF, fall);
+    return WrongArgument(p, "%s: Wrong argument received: data='%s' - FallDelay=%01Xh expected, %01Xh read\n",
+                         kName, ReplyBuffer, FallDelay & 0xFF, fall);
   return Store(p, kOk);
 }
 
-int32_t COM_KESTRAVO_GetSwitchTriggerMappingEnable(uint16_t p, uint8_t* Enable) { return GetMappingEnable(p, 'k', Enable); }
-int32_t COM_KESTRAVO_SetSwitchTriggerMappingEnable(uint16_t p, uint8_t Enable) { return SetMappingEnable(p, 'k', Enable); }
-int32_t COM_KESTRAVO_GetSwitchEnableMappingEnable(uint16_t p, uint8_t* Enable) { return GetMappingEnable(p, 'l', Enable); }
-int32_t COM_KESTRAVO_SetSwitchEnableMappingEnable(uint16_t p, uint8_t Enable) { return SetMappingEnable(p, 'l', Enable); }
+int32_t COM_KESTRAVO_GetSwitchTriggerMappingEnable(uint16_t p, uint8_t* Enable) {
+  return GetMappingEnable(p, 'k', Enable);
+}
+int32_t COM_KESTRAVO_SetSwitchTriggerMappingEnable(uint16_t p, uint8_t Enable) {
+  return SetMappingEnable(p, 'k', Enable);
+}
+int32_t COM_KESTRAVO_GetSwitchEnableMappingEnable(uint16_t p, uint8_t* Enable) {
+  return GetMappingEnable(p, 'l', Enable);
+}
+int32_t COM_KESTRAVO_SetSwitchEnableMappingEnable(uint16_t p, uint8_t Enable) {
+  return SetMappingEnable(p, 'l', Enable);
+}
 
 }  // extern "C"

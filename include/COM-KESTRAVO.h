@@ -52,8 +52,8 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetProductNo(uint16_t PortNumber, uint32_t
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetMainState(uint16_t PortNumber, uint16_t* MainState);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetDeviceState(uint16_t PortNumber, uint32_t* DeviceState);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetCPUData(uint16_t PortNumber, double* Load, double* Frequency);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetUptime(uint16_t PortNumber, uint32_t* Seconds, uint16_t* Milliseconds,
-                                                uint32_t* Optime);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetUptime(uint16_t PortNumber, uint32_t* Seconds,
+                                                uint16_t* Milliseconds, uint32_t* Optime);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetTotalTime(uint16_t PortNumber, uint32_t* Uptime, uint32_t* Optime);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetHousekeeping(uint16_t PortNumber, double* Volt12V, double* Volt5V0,
                                                       double* Volt3V3, double* TempCPU);
@@ -61,7 +61,8 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSensorData(uint16_t PortNumber, double*
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetFanData(uint16_t PortNumber, int32_t* Enabled, int32_t* Failed,
                                                  uint16_t* SetRPM, uint16_t* MeasuredRPM,
                                                  uint16_t* PWM /* each [3] */);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetLEDData(uint16_t PortNumber, int32_t* Red, int32_t* Green, int32_t* Blue);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetLEDData(uint16_t PortNumber, int32_t* Red, int32_t* Green,
+                                                 int32_t* Blue);
 
 /* Pulse generator. */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetOscillatorPeriod(uint16_t PortNumber, uint32_t* Period);
@@ -72,20 +73,28 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserWidth(uint16_t PortNumber, uint32
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetPulserWidth(uint16_t PortNumber, uint32_t PulserNo, uint32_t Width);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserBurst(uint16_t PortNumber, uint32_t PulserNo, uint32_t* Burst);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetPulserBurst(uint16_t PortNumber, uint32_t PulserNo, uint32_t Burst);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserConfig(uint16_t PortNumber, uint32_t PulserCfgNo, uint8_t* Config);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_SetPulserConfig(uint16_t PortNumber, uint32_t PulserCfgNo, uint32_t Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserConfig(uint16_t PortNumber, uint32_t PulserCfgNo,
+                                                      uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetPulserConfig(uint16_t PortNumber, uint32_t PulserCfgNo,
+                                                      uint32_t Config);
 
 /* Switches. */
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchTriggerConfig(uint16_t PortNumber, uint32_t SwitchNo, uint8_t* Config);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchTriggerConfig(uint16_t PortNumber, uint32_t SwitchNo, uint32_t Config);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchEnableConfig(uint16_t PortNumber, uint32_t SwitchNo, uint8_t* Config);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchEnableConfig(uint16_t PortNumber, uint32_t SwitchNo, uint32_t Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchTriggerConfig(uint16_t PortNumber, uint32_t SwitchNo,
+                                                             uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchTriggerConfig(uint16_t PortNumber, uint32_t SwitchNo,
+                                                             uint32_t Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchEnableConfig(uint16_t PortNumber, uint32_t SwitchNo,
+                                                            uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchEnableConfig(uint16_t PortNumber, uint32_t SwitchNo,
+                                                            uint32_t Config);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchTriggerDelay(uint16_t PortNumber, uint32_t SwitchNo,
                                                             uint8_t* RiseDelay, uint8_t* FallDelay);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchTriggerDelay(uint16_t PortNumber, uint32_t SwitchNo,
                                                             uint32_t RiseDelay, uint32_t FallDelay);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchEnableDelay(uint16_t PortNumber, uint32_t SwitchNo, uint8_t* Delay);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchEnableDelay(uint16_t PortNumber, uint32_t SwitchNo, uint32_t Delay);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchEnableDelay(uint16_t PortNumber, uint32_t SwitchNo,
+                                                           uint8_t* Delay);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchEnableDelay(uint16_t PortNumber, uint32_t SwitchNo,
+                                                           uint32_t Delay);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchTriggerMapping(uint16_t PortNumber, uint32_t MappingNo,
                                                               uint8_t* Mapping);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchTriggerMapping(uint16_t PortNumber, uint32_t MappingNo,
@@ -104,8 +113,10 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetInputConfig(uint16_t PortNumber, uint8_
                                                      uint8_t* TerminationEnable);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetInputConfig(uint16_t PortNumber, uint32_t OutputEnable,
                                                      uint32_t TerminationEnable);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetOutputConfig(uint16_t PortNumber, uint32_t OutputNo, uint8_t* Config);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_SetOutputConfig(uint16_t PortNumber, uint32_t OutputNo, uint32_t Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetOutputConfig(uint16_t PortNumber, uint32_t OutputNo,
+                                                      uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetOutputConfig(uint16_t PortNumber, uint32_t OutputNo,
+                                                      uint32_t Config);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetDeviceEnable(uint16_t PortNumber, int32_t* Enable);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetDeviceEnable(uint16_t PortNumber, int32_t Enable);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetControllerState(uint16_t PortNumber, uint16_t* State);
@@ -118,18 +129,22 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_SetControllerConfig(uint16_t PortNumber, u
 COM_KESTRAVO_API int32_t COM_KESTRAVO_ResetCurrentConfig(uint16_t PortNumber);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetCurrentConfig(uint16_t PortNumber, uint8_t* Config);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetCurrentConfig(uint16_t PortNumber, const uint8_t* Config);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigData(uint16_t PortNumber, uint32_t ConfigNumber, uint8_t* Config);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigData(uint16_t PortNumber, uint32_t ConfigNumber,
+                                                    uint8_t* Config);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetConfigData(uint16_t PortNumber, uint32_t ConfigNumber,
                                                     const uint8_t* Config);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigList(uint16_t PortNumber, uint8_t* ActiveList, uint8_t* ValidList);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigList(uint16_t PortNumber, uint8_t* ActiveList,
+                                                    uint8_t* ValidList);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SaveCurrentConfig(uint16_t PortNumber, uint32_t ConfigNumber);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_LoadCurrentConfig(uint16_t PortNumber, uint32_t ConfigNumber);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigName(uint16_t PortNumber, uint32_t ConfigNumber, uint8_t* Name);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_SetConfigName(uint16_t PortNumber, uint32_t ConfigNumber, const uint8_t* Name);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigFlags(uint16_t PortNumber, uint32_t ConfigNumber, uint8_t* Active,
-                                                     uint8_t* Valid);
-COM_KESTRAVO_API int32_t COM_KESTRAVO_SetConfigFlags(uint16_t PortNumber, uint32_t ConfigNumber, uint8_t Active,
-                                                     uint8_t Valid);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigName(uint16_t PortNumber, uint32_t ConfigNumber,
+                                                    uint8_t* Name);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetConfigName(uint16_t PortNumber, uint32_t ConfigNumber,
+                                                    const uint8_t* Name);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigFlags(uint16_t PortNumber, uint32_t ConfigNumber,
+                                                     uint8_t* Active, uint8_t* Valid);
+COM_KESTRAVO_API int32_t COM_KESTRAVO_SetConfigFlags(uint16_t PortNumber, uint32_t ConfigNumber,
+                                                     uint8_t Active, uint8_t Valid);
 
 /* Memory data (blocks of at most 4092 bytes) and link test. */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetMemoryData(uint16_t PortNumber, uint32_t Address, uint32_t Size,

@@ -105,9 +105,12 @@ int32_t ReadCommandInt(uint16_t port, char letter, uint32_t& value, int32_t n) {
 }
 
 int32_t ParseYesNo(char c, int32_t& flag) {
-  if (c == 'Y') flag = 1;
-  else if (c == 'N') flag = 0;
-  else return kWrongArgument;
+  if (c == 'Y')
+    flag = 1;
+  else if (c == 'N')
+    flag = 0;
+  else
+    return kWrongArgument;
   return kOk;
 }
 
@@ -115,7 +118,8 @@ int32_t ReadCommandBool(uint16_t port, char letter, int32_t& flag) {
   int32_t r = ReadCommand(port, letter, 1);
   if (r != kOk) return r;
   if (ParseYesNo(ReplyBuffer[0], flag) != kOk) {
-    Ports[port].Message("PortNumber: %hu, ReadCommand-bool: Wrong argument received: command='%c', ", port, letter);
+    Ports[port].Message("PortNumber: %hu, ReadCommand-bool: Wrong argument received: command='%c', ", port,
+                        letter);
     DumpReply(port);
     return Store(port, kWrongArgument);
   }

@@ -8,9 +8,12 @@ namespace {
 
 int DigitValue(char c, int base) {
   int v = -1;
-  if (c >= '0' && c <= '9') v = c - '0';
-  else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    v = c - '0';
+  else if (c >= 'a' && c <= 'f')
+    v = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F')
+    v = c - 'A' + 10;
   return v < base ? v : -1;
 }
 
@@ -42,8 +45,10 @@ bool ScanDigits(const char* text, int base, int width, size_t& used, uint64_t& m
   }
   for (; left > 0 && DigitValue(text[i], base) >= 0; ++i, --left, ++digits) {
     uint64_t d = uint64_t(DigitValue(text[i], base));
-    if (magnitude > (UINT64_MAX - d) / uint64_t(base)) overflow = true;
-    else magnitude = magnitude * uint64_t(base) + d;
+    if (magnitude > (UINT64_MAX - d) / uint64_t(base))
+      overflow = true;
+    else
+      magnitude = magnitude * uint64_t(base) + d;
   }
   used = i;
   return digits > 0;
@@ -57,8 +62,10 @@ Scanned ScanUnsigned(const char* text, int base, int width) {
   bool negative = false, overflow = false;
   if (!ScanDigits(text, base, width, s.used, magnitude, negative, overflow)) return s;
   s.ok = true;
-  if (overflow) s.value = UINT64_MAX;  // strtoul saturates, also for a negative number
-  else s.value = negative ? uint64_t(0) - magnitude : magnitude;
+  if (overflow)
+    s.value = UINT64_MAX;  // strtoul saturates, also for a negative number
+  else
+    s.value = negative ? uint64_t(0) - magnitude : magnitude;
   return s;
 }
 
@@ -69,8 +76,10 @@ bool ScanShort(const char* text, int16_t& out) {
   if (!ScanDigits(text, 10, 0, used, magnitude, negative, overflow)) return false;
   // strtol saturates at the limits of long, then the conversion keeps the low 16 bits
   int64_t v;
-  if (overflow || magnitude > uint64_t(INT64_MAX)) v = negative ? INT64_MIN : INT64_MAX;
-  else v = negative ? -int64_t(magnitude) : int64_t(magnitude);
+  if (overflow || magnitude > uint64_t(INT64_MAX))
+    v = negative ? INT64_MIN : INT64_MAX;
+  else
+    v = negative ? -int64_t(magnitude) : int64_t(magnitude);
   out = int16_t(uint16_t(uint64_t(v)));
   return true;
 }

@@ -71,8 +71,10 @@ int32_t BaudRateExchange(uint16_t port, const char* data, const char* step, uint
     return r;
   }
   if (!ScanHex32(ReplyBuffer, 5, rate)) {
-    p.Message("COM_KESTRAVO_SetBaudRate::%s: Wrong argument received: BaudRate='%s' - Cannot obtain parameter BaudRate\n",
-              step, ReplyBuffer);
+    p.Message(
+        "COM_KESTRAVO_SetBaudRate::%s: Wrong argument received: BaudRate='%s' - Cannot obtain parameter "
+        "BaudRate\n",
+        step, ReplyBuffer);
     return kWrongArgument;
   }
   return kOk;
@@ -166,7 +168,8 @@ int32_t COM_KESTRAVO_Open(uint16_t PortNumber, uint8_t ComNumber) {
   if (BadPort(PortNumber)) return kPortNumberRange;
   sim::RegisterScheme();
   COMPort& p = Ports[PortNumber];
-  p.Message("COM_KESTRAVO_Open: PortNumber=%hu, ComNumber=%hu\n", PortNumber, static_cast<unsigned short>(ComNumber));
+  p.Message("COM_KESTRAVO_Open: PortNumber=%hu, ComNumber=%hu\n", PortNumber,
+            static_cast<unsigned short>(ComNumber));
   if (!p.Open(ComNumber)) {
     p.Message("COM_Open: Error opening the port as COM%d\n", int(ComNumber));
     return Store(PortNumber, kOpenFailed);

@@ -74,11 +74,20 @@ class InProcDevice final : public SerialDevice, public PcEnd {
   bool Escape(uint32_t function) override {
     if (!open_) return false;
     switch (function) {
-      case kSetRts: rts_ = true; break;
-      case kClrRts: rts_ = false; break;
-      case kSetDtr: dtr_ = true; break;
-      case kClrDtr: dtr_ = false; break;
-      default: return false;
+      case kSetRts:
+        rts_ = true;
+        break;
+      case kClrRts:
+        rts_ = false;
+        break;
+      case kSetDtr:
+        dtr_ = true;
+        break;
+      case kClrDtr:
+        dtr_ = false;
+        break;
+      default:
+        return false;
     }
     peer_->Control(NowUs(), dtr_, rts_);
     return true;
@@ -93,8 +102,8 @@ class InProcDevice final : public SerialDevice, public PcEnd {
     if (!open_) return false;
     auto* out = static_cast<uint8_t*>(buffer);
     const CommTimeouts& t = timeouts_;
-    const bool immediate =
-        t.ReadIntervalTimeout == kMaxTimeout && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
+    const bool immediate = t.ReadIntervalTimeout == kMaxTimeout && t.ReadTotalTimeoutMultiplier == 0 &&
+                           t.ReadTotalTimeoutConstant == 0;
     const uint64_t total_ms = uint64_t(t.ReadTotalTimeoutMultiplier) * wanted + t.ReadTotalTimeoutConstant;
     const uint32_t start = GetTickCount();
     uint32_t last_byte = start;

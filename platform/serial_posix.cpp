@@ -51,7 +51,8 @@ class TermiosDevice final : public SerialDevice {
   bool SetState(const CommState& s) override {
     if (fd_ < 0) return false;
     // Only what a termios device can do: no hardware or software flow control here.
-    if (s.fOutxCtsFlow || s.fOutxDsrFlow || s.fOutX || s.fInX || s.fDtrControl == 2 || s.fRtsControl == 2) return false;
+    if (s.fOutxCtsFlow || s.fOutxDsrFlow || s.fOutX || s.fInX || s.fDtrControl == 2 || s.fRtsControl == 2)
+      return false;
     TermiosLine line;
     line.baud = s.BaudRate;
     line.parity = s.fParity || s.Parity != kNoParity ? s.Parity : kNoParity;
@@ -88,11 +89,24 @@ class TermiosDevice final : public SerialDevice {
     int bits = 0;
     unsigned long request = 0;
     switch (function) {
-      case kSetRts: bits = TIOCM_RTS; request = TIOCMBIS; break;
-      case kClrRts: bits = TIOCM_RTS; request = TIOCMBIC; break;
-      case kSetDtr: bits = TIOCM_DTR; request = TIOCMBIS; break;
-      case kClrDtr: bits = TIOCM_DTR; request = TIOCMBIC; break;
-      default: return false;
+      case kSetRts:
+        bits = TIOCM_RTS;
+        request = TIOCMBIS;
+        break;
+      case kClrRts:
+        bits = TIOCM_RTS;
+        request = TIOCMBIC;
+        break;
+      case kSetDtr:
+        bits = TIOCM_DTR;
+        request = TIOCMBIS;
+        break;
+      case kClrDtr:
+        bits = TIOCM_DTR;
+        request = TIOCMBIC;
+        break;
+      default:
+        return false;
     }
     return ioctl(fd_, request, &bits) == 0;
   }
@@ -110,8 +124,8 @@ class TermiosDevice final : public SerialDevice {
     if (fd_ < 0) return false;
     auto* out = static_cast<uint8_t*>(buffer);
     const CommTimeouts& t = timeouts_;
-    const bool immediate =
-        t.ReadIntervalTimeout == kMaxTimeout && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
+    const bool immediate = t.ReadIntervalTimeout == kMaxTimeout && t.ReadTotalTimeoutMultiplier == 0 &&
+                           t.ReadTotalTimeoutConstant == 0;
     const uint64_t total = uint64_t(t.ReadTotalTimeoutMultiplier) * wanted + t.ReadTotalTimeoutConstant;
     const int64_t start = NowMs();
     int64_t last_byte = start;
@@ -142,7 +156,8 @@ class TermiosDevice final : public SerialDevice {
     written = 0;
     if (fd_ < 0) return false;
     const auto* p = static_cast<const uint8_t*>(data);
-    const uint64_t total = uint64_t(timeouts_.WriteTotalTimeoutMultiplier) * count + timeouts_.WriteTotalTimeoutConstant;
+    const uint64_t total =
+        uint64_t(timeouts_.WriteTotalTimeoutMultiplier) * count + timeouts_.WriteTotalTimeoutConstant;
     const int64_t start = NowMs();
     while (written < count) {
       ssize_t n = ::write(fd_, p + written, count - written);

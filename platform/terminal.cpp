@@ -50,9 +50,12 @@ void Fill(int wait_ms) {
   pollfd pfd{STDIN_FILENO, POLLIN, 0};
   int r = poll(&pfd, 1, wait_ms);
   if (r <= 0) return;
-  ssize_t n = read(STDIN_FILENO, g_pending + g_pending_count, g_input_tty ? sizeof g_pending - g_pending_count : 1);
-  if (n > 0) g_pending_count += size_t(n);
-  else if (n == 0 || (errno != EINTR && errno != EAGAIN)) g_eof = true;
+  ssize_t n =
+      read(STDIN_FILENO, g_pending + g_pending_count, g_input_tty ? sizeof g_pending - g_pending_count : 1);
+  if (n > 0)
+    g_pending_count += size_t(n);
+  else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+    g_eof = true;
 }
 
 int TakeByte() {
@@ -77,12 +80,12 @@ void StdinUnread(void*, int byte) {
 struct KeyCodes {
   int plain, shift, ctrl, alt;
 };
-const KeyCodes kF[12] = {{59, 84, 94, 104},  {60, 85, 95, 105},  {61, 86, 96, 106},  {62, 87, 97, 107},
-                         {63, 88, 98, 108},  {64, 89, 99, 109},  {65, 90, 100, 110}, {66, 91, 101, 111},
+const KeyCodes kF[12] = {{59, 84, 94, 104},  {60, 85, 95, 105},  {61, 86, 96, 106},    {62, 87, 97, 107},
+                         {63, 88, 98, 108},  {64, 89, 99, 109},  {65, 90, 100, 110},   {66, 91, 101, 111},
                          {67, 92, 102, 112}, {68, 93, 103, 113}, {133, 135, 137, 139}, {134, 136, 138, 140}};
-const KeyCodes kUp{72, 72, 141, 152}, kDown{80, 80, 145, 160}, kLeft{75, 75, 115, 155}, kRight{77, 77, 116, 157},
-    kHome{71, 71, 119, 151}, kEnd{79, 79, 117, 159}, kPgUp{73, 73, 132, 153}, kPgDn{81, 81, 118, 161},
-    kInsert{82, 82, 146, 162}, kDelete{83, 83, 147, 163}, kCenter{76, 76, 143, 0};
+const KeyCodes kUp{72, 72, 141, 152}, kDown{80, 80, 145, 160}, kLeft{75, 75, 115, 155},
+    kRight{77, 77, 116, 157}, kHome{71, 71, 119, 151}, kEnd{79, 79, 117, 159}, kPgUp{73, 73, 132, 153},
+    kPgDn{81, 81, 118, 161}, kInsert{82, 82, 146, 162}, kDelete{83, 83, 147, 163}, kCenter{76, 76, 143, 0};
 
 int WithModifier(const KeyCodes& k, int modifier) {
   // xterm modifier parameter: 1 + (1 Shift, 2 Alt, 4 Ctrl)
@@ -93,33 +96,66 @@ int WithModifier(const KeyCodes& k, int modifier) {
 
 const KeyCodes* FinalLetterKey(int c) {
   switch (c) {
-    case 'A': return &kUp;
-    case 'B': return &kDown;
-    case 'C': return &kRight;
-    case 'D': return &kLeft;
-    case 'E': return &kCenter;
-    case 'H': return &kHome;
-    case 'F': return &kEnd;
-    case 'P': return &kF[0];
-    case 'Q': return &kF[1];
-    case 'R': return &kF[2];
-    case 'S': return &kF[3];
-    default: return nullptr;
+    case 'A':
+      return &kUp;
+    case 'B':
+      return &kDown;
+    case 'C':
+      return &kRight;
+    case 'D':
+      return &kLeft;
+    case 'E':
+      return &kCenter;
+    case 'H':
+      return &kHome;
+    case 'F':
+      return &kEnd;
+    case 'P':
+      return &kF[0];
+    case 'Q':
+      return &kF[1];
+    case 'R':
+      return &kF[2];
+    case 'S':
+      return &kF[3];
+    default:
+      return nullptr;
   }
 }
 
 const KeyCodes* TildeKey(int n) {
   switch (n) {
-    case 1: case 7: return &kHome;
-    case 2: return &kInsert;
-    case 3: return &kDelete;
-    case 4: case 8: return &kEnd;
-    case 5: return &kPgUp;
-    case 6: return &kPgDn;
-    case 11: case 12: case 13: case 14: case 15: return &kF[n - 11];
-    case 17: case 18: case 19: case 20: case 21: return &kF[n - 12];
-    case 23: case 24: return &kF[n - 13];
-    default: return nullptr;
+    case 1:
+    case 7:
+      return &kHome;
+    case 2:
+      return &kInsert;
+    case 3:
+      return &kDelete;
+    case 4:
+    case 8:
+      return &kEnd;
+    case 5:
+      return &kPgUp;
+    case 6:
+      return &kPgDn;
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
+      return &kF[n - 11];
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+      return &kF[n - 12];
+    case 23:
+    case 24:
+      return &kF[n - 13];
+    default:
+      return nullptr;
   }
 }
 
@@ -200,7 +236,7 @@ int DecodeKey(ByteSource next, ByteUnread unread, void* ctx) {
   if (c != 0x1B) return c;
   int c2 = next(ctx, kSequenceWaitMs);
   if (c2 < 0) return kEsc;  // a lone Esc
-  if (c2 == 0x1B) {           // Esc, then the start of the next key
+  if (c2 == 0x1B) {         // Esc, then the start of the next key
     unread(ctx, c2);
     return kEsc;
   }

@@ -34,8 +34,9 @@ struct FlagWord {
 };
 // In the order the trace lists them.
 const FlagWord kCommErrorWords[] = {
-    {platform::kCeBreak, " break"},   {platform::kCeFrame, " framing"},   {platform::kCeIoe, " I/O"},
-    {platform::kCeMode, " invalid"},  {platform::kCeOverrun, " overrun"}, {platform::kCeRxOver, " overflow"},
+    {platform::kCeBreak, " break"},     {platform::kCeFrame, " framing"},
+    {platform::kCeIoe, " I/O"},         {platform::kCeMode, " invalid"},
+    {platform::kCeOverrun, " overrun"}, {platform::kCeRxOver, " overflow"},
     {platform::kCeRxParity, " parity"}, {platform::kCeTxFull, " full"},
 };
 
@@ -318,9 +319,11 @@ bool COMPort::ReadFile(uint32_t n, bool stopAtCR) {
   for (unsigned k = 1;; ++k) {
     if (Count >= n) return true;
     if (stopAtCR && std::memchr(Buffer, 0x0D, Count)) return true;
-    Message("COMPort::ReadFile:ReadFile: Could not read the data, repeating the operation #%u, data read so far: %lu, "
-            "expected: %lu\n",
-            k, static_cast<unsigned long>(Count), static_cast<unsigned long>(n));
+    Message(
+        "COMPort::ReadFile:ReadFile: Could not read the data, repeating the operation #%u, data read so far: "
+        "%lu, "
+        "expected: %lu\n",
+        k, static_cast<unsigned long>(Count), static_cast<unsigned long>(n));
     platform::Sleep(5);
     got = 0;
     ok = Handle->Read(Buffer + Count, n - Count, got);

@@ -1,7 +1,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 
 #include "platform/clock.h"
 #include "sim/sim.h"
@@ -34,10 +33,13 @@ void SetField(Block& b, Field f, uint32_t v) {
 
 // Where each indexed setting lives in the configuration block.
 Field PulserSource(uint32_t n) {
-  static const Field f[6] = {{14, 3, 0, 6}, {14, 3, 6, 6}, {14, 3, 12, 6}, {14, 3, 18, 6}, {2, 2, 0, 6}, {2, 2, 6, 6}};
+  static const Field f[6] = {{14, 3, 0, 6},  {14, 3, 6, 6}, {14, 3, 12, 6},
+                             {14, 3, 18, 6}, {2, 2, 0, 6},  {2, 2, 6, 6}};
   return f[n];
 }
-Field DioSource(uint32_t j) { return j < 4 ? Field{23, 3, uint8_t(6 * j), 6} : Field{26, 3, uint8_t(6 * (j - 4)), 6}; }
+Field DioSource(uint32_t j) {
+  return j < 4 ? Field{23, 3, uint8_t(6 * j), 6} : Field{26, 3, uint8_t(6 * (j - 4)), 6};
+}
 
 struct IndexedSetting {
   char letter;
@@ -47,15 +49,39 @@ struct IndexedSetting {
 };
 
 const IndexedSetting kIndexed[] = {
-    {'d', 4, 8, [](uint32_t i) { return Field{uint8_t(35 + 4 * i), 4, 0, 32}; }},
-    {'w', 4, 8, [](uint32_t i) { return Field{uint8_t(51 + 4 * i), 4, 0, 32}; }},
-    {'b', 2, 6, [](uint32_t i) { return Field{uint8_t(8 + 3 * i), 3, 0, 24}; }},
+    {'d', 4, 8,
+     [](uint32_t i) {
+       return Field{uint8_t(35 + 4 * i), 4, 0, 32};
+     }},
+    {'w', 4, 8,
+     [](uint32_t i) {
+       return Field{uint8_t(51 + 4 * i), 4, 0, 32};
+     }},
+    {'b', 2, 6,
+     [](uint32_t i) {
+       return Field{uint8_t(8 + 3 * i), 3, 0, 24};
+     }},
     {'p', 6, 2, PulserSource},
-    {'e', 4, 2, [](uint32_t k) { return Field{20, 3, uint8_t(6 * k), 6}; }},
-    {'f', 4, 2, [](uint32_t k) { return Field{17, 3, uint8_t(6 * k), 6}; }},
-    {'h', 4, 1, [](uint32_t k) { return Field{4, 2, uint8_t(4 * k), 4}; }},
-    {'m', 5, 1, [](uint32_t m) { return Field{29, 3, uint8_t(4 * m), 4}; }},
-    {'n', 5, 1, [](uint32_t m) { return Field{32, 3, uint8_t(4 * m), 4}; }},
+    {'e', 4, 2,
+     [](uint32_t k) {
+       return Field{20, 3, uint8_t(6 * k), 6};
+     }},
+    {'f', 4, 2,
+     [](uint32_t k) {
+       return Field{17, 3, uint8_t(6 * k), 6};
+     }},
+    {'h', 4, 1,
+     [](uint32_t k) {
+       return Field{4, 2, uint8_t(4 * k), 4};
+     }},
+    {'m', 5, 1,
+     [](uint32_t m) {
+       return Field{29, 3, uint8_t(4 * m), 4};
+     }},
+    {'n', 5, 1,
+     [](uint32_t m) {
+       return Field{32, 3, uint8_t(4 * m), 4};
+     }},
     {'o', 7, 2, DioSource},
 };
 
@@ -70,7 +96,10 @@ bool ParseHex(const std::string& s, size_t pos, size_t n, uint32_t& v) {
   v = 0;
   for (size_t i = pos; i < pos + n; ++i) {
     char c = s[i];
-    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    int d = c >= '0' && c <= '9'   ? c - '0'
+            : c >= 'A' && c <= 'F' ? c - 'A' + 10
+            : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                   : -1;
     if (d < 0) return false;
     v = (v << 4) | uint32_t(d);
   }
@@ -107,7 +136,7 @@ constexpr uint32_t kTurnaroundUs = 500;  // from the command's carriage return t
 
 Block DefaultBlock() {
   Block b{};
-  b[0] = 0x07;  // DeviceEnable, OscillatorEnable, PulserEnable
+  b[0] = 0x07;                // DeviceEnable, OscillatorEnable, PulserEnable
   SetField(b, kPeriod, 998);  // 10 us
   for (uint32_t i = 0; i < 4; ++i) SetField(b, Field{uint8_t(51 + 4 * i), 4, 0, 32}, 98);  // 1 us wide
   SetField(b, PulserSource(0), 2);  // pulser 0 triggered by the oscillator
@@ -295,19 +324,29 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
   const uint8_t config = current_[0];
   const uint64_t up_us = at_us - start_us_;
   auto yn = [](bool b) { return std::string(b ? "Y" : "N"); };
-  auto number = [&](uint32_t& out) { return n == 2 && ParseHex(data, 0, 2, out) && out < uint32_t(kStoredConfigs); };
+  auto number = [&](uint32_t& out) {
+    return n == 2 && ParseHex(data, 0, 2, out) && out < uint32_t(kStoredConfigs);
+  };
 
   switch (letter) {
     // Identity
-    case 't': return n ? kInvalid : "4B53";
-    case 'v': return n ? kInvalid : "0102";
-    case 'V': return n ? kInvalid : "0103";
-    case 'D': return n ? kInvalid : "Mar 14 2024";
-    case 'P': return n ? kInvalid : "KESTRAVO PG4-HV pulse generator (simulated)";
-    case 'N': return n ? kInvalid : Hex(0x00012345, 8);
+    case 't':
+      return n ? kInvalid : "4B53";
+    case 'v':
+      return n ? kInvalid : "0102";
+    case 'V':
+      return n ? kInvalid : "0103";
+    case 'D':
+      return n ? kInvalid : "Mar 14 2024";
+    case 'P':
+      return n ? kInvalid : "KESTRAVO PG4-HV pulse generator (simulated)";
+    case 'N':
+      return n ? kInvalid : Hex(0x00012345, 8);
     // Monitoring
-    case 'M': return n ? kInvalid : "0000";
-    case 'S': return n ? kInvalid : Hex((config & 1) ? 0 : 0x8000, 8);
+    case 'M':
+      return n ? kInvalid : "0000";
+    case 'S':
+      return n ? kInvalid : Hex((config & 1) ? 0 : 0x8000, 8);
     case 'C': {
       if (n) return kInvalid;
       char buf[16];
@@ -322,26 +361,34 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
     case 'u':
       if (n) return kInvalid;
       Tick(at_us);
-      return Hex(nv_.total_up_s + uint32_t(up_us / 1000000), 8) + Hex(nv_.total_op_s + uint32_t(op_us_ / 1000000), 8);
+      return Hex(nv_.total_up_s + uint32_t(up_us / 1000000), 8) +
+             Hex(nv_.total_op_s + uint32_t(op_us_ / 1000000), 8);
     case 'H':
       if (n) return kInvalid;
       return Hex(11980 + Jitter(40), 4) + Hex(4990 + Jitter(20), 4) + Hex(3290 + Jitter(20), 4) +
              Hex(27315 + 3800 + Jitter(100), 4);
     case 'T':
       if (n) return kInvalid;
-      return Hex(27315 + 2500 + Jitter(60), 4) + Hex(27315 + 2650 + Jitter(60), 4) + Hex(27315 + 2800 + Jitter(60), 4);
+      return Hex(27315 + 2500 + Jitter(60), 4) + Hex(27315 + 2650 + Jitter(60), 4) +
+             Hex(27315 + 2800 + Jitter(60), 4);
     case 'B': {
       if (n) return kInvalid;
       std::string s;
-      for (int i = 0; i < 2; ++i) s += "YN" + Hex(3000, 4) + Hex(2950 + Jitter(100), 4) + Hex(450 + Jitter(20), 4);
+      for (int i = 0; i < 2; ++i)
+        s += "YN" + Hex(3000, 4) + Hex(2950 + Jitter(100), 4) + Hex(450 + Jitter(20), 4);
       return s + "NN" + Hex(0, 4) + Hex(0, 4) + Hex(0, 4);
     }
-    case 'L': return n ? kInvalid : "N" + yn(config & 1) + yn((config & 0x06) == 0x06);
+    case 'L':
+      return n ? kInvalid : "N" + yn(config & 1) + yn((config & 0x06) == 0x06);
     // Link
-    case 'Z': return n ? kInvalid : "Y";
-    case 'z': return n ? kInvalid : "Y";
-    case '@': return data;
-    case '#': return n ? kInvalid : "";
+    case 'Z':
+      return n ? kInvalid : "Y";
+    case 'z':
+      return n ? kInvalid : "Y";
+    case '@':
+      return data;
+    case '#':
+      return n ? kInvalid : "";
     case '$':
       if (n == 0) return Hex(baud_, 5);
       if ((n != 5 && n != 6) || !ParseHex(data, 0, n, v) || v < 300 || v > 1000000) return kInvalid;
@@ -349,8 +396,10 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
       return Hex(v, 5);
     // Pulse generator, switches, DIO, controller
     case 's':
-      if (n == 8 && ParseHex(data, 0, 8, v)) SetField(current_, kPeriod, v);
-      else if (n) return kInvalid;
+      if (n == 8 && ParseHex(data, 0, 8, v))
+        SetField(current_, kPeriod, v);
+      else if (n)
+        return kInvalid;
       return Hex(GetField(current_, kPeriod), 8);
     case 'g':
       if (!ParseHex(data, 0, 1, idx) || idx >= 4) return kInvalid;
@@ -362,12 +411,15 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
       } else if (n != 1) {
         return kInvalid;
       }
-      return Hex(idx, 1) + Hex(GetField(current_, TriggerFall(idx)), 1) + Hex(GetField(current_, TriggerRise(idx)), 1);
+      return Hex(idx, 1) + Hex(GetField(current_, TriggerFall(idx)), 1) +
+             Hex(GetField(current_, TriggerRise(idx)), 1);
     case 'k':
     case 'l': {
       Field f = letter == 'k' ? kTriggerMappingOn : kEnableMappingOn;
-      if (n == 1 && (data[0] == 'Y' || data[0] == 'N')) SetField(current_, f, data[0] == 'Y');
-      else if (n) return kInvalid;
+      if (n == 1 && (data[0] == 'Y' || data[0] == 'N'))
+        SetField(current_, f, data[0] == 'Y');
+      else if (n)
+        return kInvalid;
       return yn(GetField(current_, f));
     }
     case 'i':
@@ -397,7 +449,9 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
       }
       if (n) return kInvalid;
       // State word: the configuration byte, master enable, software trigger output, device enabled.
-      return Hex(config | ((config & 1) ? 0x0100 : 0) | ((config & 0x08) ? 0x0200 : 0) | ((config & 1) ? 0x0400 : 0), 4);
+      return Hex(
+          config | ((config & 1) ? 0x0100 : 0) | ((config & 0x08) ? 0x0200 : 0) | ((config & 1) ? 0x0400 : 0),
+          4);
     // Configurations
     case '*':
       if (n) return kInvalid;
@@ -444,7 +498,8 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
     case 'W': {
       if (n) return kInvalid;
       std::string s;
-      for (int k = 0; k < kStoredConfigs / 2; ++k) s += Hex(nv_.flags[2 * k] | (nv_.flags[2 * k + 1] << 2), 1);
+      for (int k = 0; k < kStoredConfigs / 2; ++k)
+        s += Hex(nv_.flags[2 * k] | (nv_.flags[2 * k + 1] << 2), 1);
       return s;
     }
     case 'J':
@@ -494,21 +549,33 @@ bool ParseFaults(const std::string& text, Faults& f) {
     unsigned long num = std::strtoul(value.c_str(), &stop, 10);
     bool numeric = !value.empty() && *stop == 0;
     if (name == "cts") {
-      if (value == "low") f.cts = 0;
-      else if (value == "high") f.cts = 1;
-      else return false;
+      if (value == "low")
+        f.cts = 0;
+      else if (value == "high")
+        f.cts = 1;
+      else
+        return false;
       continue;
     }
     if (!numeric) return false;
-    if (name == "off") f.off = num != 0;
-    else if (name == "slow") f.slow_ms = uint32_t(num);
-    else if (name == "drop") f.drop = uint32_t(num);
-    else if (name == "garble") f.garble = uint32_t(num);
-    else if (name == "extra") f.extra = uint32_t(num);
-    else if (name == "nocr") f.nocr = uint32_t(num);
-    else if (name == "silent") f.silent = uint32_t(num);
-    else if (name == "ignorebaud") f.ignore_baud_change = num != 0;
-    else return false;
+    if (name == "off")
+      f.off = num != 0;
+    else if (name == "slow")
+      f.slow_ms = uint32_t(num);
+    else if (name == "drop")
+      f.drop = uint32_t(num);
+    else if (name == "garble")
+      f.garble = uint32_t(num);
+    else if (name == "extra")
+      f.extra = uint32_t(num);
+    else if (name == "nocr")
+      f.nocr = uint32_t(num);
+    else if (name == "silent")
+      f.silent = uint32_t(num);
+    else if (name == "ignorebaud")
+      f.ignore_baud_change = num != 0;
+    else
+      return false;
   }
   return true;
 }

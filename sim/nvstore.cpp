@@ -83,7 +83,8 @@ bool LoadNonVolatile(const std::string& path, NonVolatile& nv, std::string& erro
       int n = -1, flags = -1;
       std::string block, name;
       if (!(fields >> n >> flags >> block >> name) || n != configs || flags < 0 || flags > 3 ||
-          !Unhex(block, loaded.blocks[n].data(), kBlockSize) || !Unhex(name, loaded.names[n].data(), kNameSize))
+          !Unhex(block, loaded.blocks[n].data(), kBlockSize) ||
+          !Unhex(name, loaded.names[n].data(), kNameSize))
         return fail("bad configuration entry");
       loaded.flags[n] = uint8_t(flags);
       ++configs;
@@ -114,7 +115,8 @@ bool SaveNonVolatile(const std::string& path, const NonVolatile& nv) {
   if (!f) return false;
   std::fprintf(f, "%s\ntimes %u %u\n", kHeader, nv.total_up_s, nv.total_op_s);
   for (int n = 0; n < kStoredConfigs; ++n)
-    std::fprintf(f, "config %d %u %s %s\n", n, unsigned(nv.flags[n]), Hexed(nv.blocks[n].data(), kBlockSize).c_str(),
+    std::fprintf(f, "config %d %u %s %s\n", n, unsigned(nv.flags[n]),
+                 Hexed(nv.blocks[n].data(), kBlockSize).c_str(),
                  Hexed(nv.names[n].data(), kNameSize).c_str());
   for (int a = 0; a < kMemorySize; a += kMemoryLine)
     std::fprintf(f, "memory %d %s\n", a, Hexed(nv.memory.data() + a, kMemoryLine).c_str());

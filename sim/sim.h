@@ -25,14 +25,14 @@ using Block = std::array<uint8_t, kBlockSize>;
 // name=value with the names below (off=1, cts=low|high, slow=ms, drop=n, garble=n, extra=n, nocr=n,
 // silent=n, ignorebaud=1).
 struct Faults {
-  bool off = false;              // switched off: DSR and DCD low, nothing answered
-  int cts = -1;                  // -1 normal, 0 kept low, 1 kept high whatever RTS does
-  uint32_t slow_ms = 0;          // extra time before each reply
-  uint32_t drop = 0;             // replies that lose their last data character
-  uint32_t garble = 0;           // replies whose echo letter arrives garbled
-  uint32_t extra = 0;            // replies with one character too many
-  uint32_t nocr = 0;             // replies without their carriage return
-  uint32_t silent = 0;           // commands not answered at all
+  bool off = false;                 // switched off: DSR and DCD low, nothing answered
+  int cts = -1;                     // -1 normal, 0 kept low, 1 kept high whatever RTS does
+  uint32_t slow_ms = 0;             // extra time before each reply
+  uint32_t drop = 0;                // replies that lose their last data character
+  uint32_t garble = 0;              // replies whose echo letter arrives garbled
+  uint32_t extra = 0;               // replies with one character too many
+  uint32_t nocr = 0;                // replies without their carriage return
+  uint32_t silent = 0;              // commands not answered at all
   bool ignore_baud_change = false;  // answers a data-rate change but keeps its rate
 };
 bool ParseFaults(const std::string& text, Faults& faults);

@@ -108,7 +108,8 @@ TEST_F(ComPortTest, CharacterReadWithNothingToReadGivesUpAfterOneHundredRepeats)
   EXPECT_EQ(Count(t, "repeating the operation #"), 100u);
   EXPECT_NE(t.find("repeating the operation #1, data read so far: 0, expected: 1\n"), std::string::npos);
   EXPECT_NE(t.find("repeating the operation #100, data read so far: 0, expected: 1\n"), std::string::npos);
-  EXPECT_NE(t.find("COMPort::Read-char:ReadFile: Could not read the character from the port\n"), std::string::npos);
+  EXPECT_NE(t.find("COMPort::Read-char:ReadFile: Could not read the character from the port\n"),
+            std::string::npos);
   uint32_t elapsed = platform::GetTickCount() - start;
   EXPECT_GE(elapsed, 1400u);  // about 1.5 s of virtual time
   EXPECT_LE(elapsed, 1700u);

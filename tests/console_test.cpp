@@ -21,11 +21,25 @@ TEST(ParseUnsigned, RadixSuffixesAndLimits) {
     uint32_t value;
   };
   const Case cases[] = {
-      {"1Fh", 0, 31},        {"101b", 0, 5},         {"12", 0, 12},     {"12h", 0, 18},
-      {"1Fb", -2, 0},        {"12x", -2, 0},         {"", -1, 0},       {"1bh", 0, 27},
-      {"1b", 0, 1},          {" 12", 0, 12},         {"12 ", -2, 0},    {"4294967295", 0, 4294967295u},
-      {"4294967296", -2, 0}, {"FFFFFFFFh", 0, 0xFFFFFFFFu}, {"100000000h", -2, 0}, {"-1", -2, 0},
-      {"12H", -2, 0},        {"h", -2, 0},           {"99999999999999999999999", -2, 0},
+      {"1Fh", 0, 31},
+      {"101b", 0, 5},
+      {"12", 0, 12},
+      {"12h", 0, 18},
+      {"1Fb", -2, 0},
+      {"12x", -2, 0},
+      {"", -1, 0},
+      {"1bh", 0, 27},
+      {"1b", 0, 1},
+      {" 12", 0, 12},
+      {"12 ", -2, 0},
+      {"4294967295", 0, 4294967295u},
+      {"4294967296", -2, 0},
+      {"FFFFFFFFh", 0, 0xFFFFFFFFu},
+      {"100000000h", -2, 0},
+      {"-1", -2, 0},
+      {"12H", -2, 0},
+      {"h", -2, 0},
+      {"99999999999999999999999", -2, 0},
   };
   for (const Case& c : cases) {
     uint32_t v = 12345;
@@ -55,18 +69,42 @@ void Unread(void* ctx, int) { --static_cast<Bytes*>(ctx)->at; }
 
 TEST(KeyDecoder, RecordedSequences) {
   const std::pair<const char*, int> keys[] = {
-      {"a", 'a'},                  {"\x1b", 27},                 {"\x1b[A", 256 + 72},      {"\x1bOA", 256 + 72},
-      {"\x1b[B", 256 + 80},        {"\x1b[D", 256 + 75},         {"\x1b[C", 256 + 77},      {"\x1bOP", 256 + 59},
-      {"\x1b[11~", 256 + 59},      {"\x1b[[A", 256 + 59},        {"\x1b[[E", 256 + 63},     {"\x1b[15~", 256 + 63},
-      {"\x1b[21~", 256 + 68},      {"\x1b[23~", 256 + 133},      {"\x1b[24~", 256 + 134},   {"\x1b[3~", 256 + 83},
-      {"\x1b[2~", 256 + 82},       {"\x1b[5~", 256 + 73},        {"\x1b[6~", 256 + 81},     {"\x1b[H", 256 + 71},
-      {"\x1b[F", 256 + 79},        {"\x1b[1;5D", 256 + 115},     {"\x1b[1;5C", 256 + 116},  {"\x1b[1;2P", 256 + 84},
-      {"\x1b[15;5~", 256 + 98},    {"\x1b[1;3A", 256 + 152},     {"\x1b[24;2~", 256 + 136}, {"\x1b[99~", 256},
-      {"\x1b[1;5", 256},           {"\x1bx", 256},               {"", 27},
+      {"a", 'a'},
+      {"\x1b", 27},
+      {"\x1b[A", 256 + 72},
+      {"\x1bOA", 256 + 72},
+      {"\x1b[B", 256 + 80},
+      {"\x1b[D", 256 + 75},
+      {"\x1b[C", 256 + 77},
+      {"\x1bOP", 256 + 59},
+      {"\x1b[11~", 256 + 59},
+      {"\x1b[[A", 256 + 59},
+      {"\x1b[[E", 256 + 63},
+      {"\x1b[15~", 256 + 63},
+      {"\x1b[21~", 256 + 68},
+      {"\x1b[23~", 256 + 133},
+      {"\x1b[24~", 256 + 134},
+      {"\x1b[3~", 256 + 83},
+      {"\x1b[2~", 256 + 82},
+      {"\x1b[5~", 256 + 73},
+      {"\x1b[6~", 256 + 81},
+      {"\x1b[H", 256 + 71},
+      {"\x1b[F", 256 + 79},
+      {"\x1b[1;5D", 256 + 115},
+      {"\x1b[1;5C", 256 + 116},
+      {"\x1b[1;2P", 256 + 84},
+      {"\x1b[15;5~", 256 + 98},
+      {"\x1b[1;3A", 256 + 152},
+      {"\x1b[24;2~", 256 + 136},
+      {"\x1b[99~", 256},
+      {"\x1b[1;5", 256},
+      {"\x1bx", 256},
+      {"", 27},
   };
   for (auto [seq, code] : keys) {
     Bytes b{seq};
-    EXPECT_EQ(platform::DecodeKey(NextByte, Unread, &b), code) << "sequence of " << std::string(seq).size() << " bytes";
+    EXPECT_EQ(platform::DecodeKey(NextByte, Unread, &b), code)
+        << "sequence of " << std::string(seq).size() << " bytes";
     EXPECT_EQ(b.at, b.data.size()) << "all bytes of a sequence are taken";
   }
   Bytes two{"\x1b[Az"};
@@ -80,8 +118,10 @@ TEST(KeyDecoder, RecordedSequences) {
 
 TEST(ProgramName, FromTheLastSeparatorUpToTheFirstPoint) {
   char buf[64];
-  EXPECT_STREQ(control::ProgramName("/usr/bin/COM-KESTRAVO-Control", buf, sizeof buf), "COM-KESTRAVO-Control");
-  EXPECT_STREQ(control::ProgramName("C:\\tools\\COM-KESTRAVO-Control.exe", buf, sizeof buf), "COM-KESTRAVO-Control");
+  EXPECT_STREQ(control::ProgramName("/usr/bin/COM-KESTRAVO-Control", buf, sizeof buf),
+               "COM-KESTRAVO-Control");
+  EXPECT_STREQ(control::ProgramName("C:\\tools\\COM-KESTRAVO-Control.exe", buf, sizeof buf),
+               "COM-KESTRAVO-Control");
   EXPECT_STREQ(control::ProgramName("./ctl.v2.bin", buf, sizeof buf), "ctl");
   EXPECT_STREQ(control::ProgramName("", buf, sizeof buf), "");
 }
@@ -155,7 +195,8 @@ TEST(Selectors, AcceptOnlyTheirKeys) {
   // Function keys, letters and digits above the highest are dropped without echo; Esc abandons.
   EXPECT_EQ(InChild("\x1b[15~x93", [] { return std::to_string(control::SelectDigit('3', false)); }), "3\n|3");
   EXPECT_EQ(InChild("7y", [] { return std::to_string(control::SelectDigit('4', true)); }), "Y\n|89");
-  EXPECT_EQ(InChild("q\x1b", [] { return std::to_string(control::SelectDigit('6', false, " %u\n")); }), "\n|-1");
+  EXPECT_EQ(InChild("q\x1b", [] { return std::to_string(control::SelectDigit('6', false, " %u\n")); }),
+            "\n|-1");
   EXPECT_EQ(InChild("5", [] { return std::to_string(control::SelectDigit('6', false, " %u\n")); }), " 5\n|5");
   EXPECT_EQ(InChild("", [] { return std::to_string(control::SelectDigit('6', false)); }), "\n|-1");
   EXPECT_EQ(InChild("zxd", [] { return std::to_string(control::SelectLetter("DA")); }), "|68");
@@ -164,7 +205,8 @@ TEST(Selectors, AcceptOnlyTheirKeys) {
 TEST(Prompts, NumberFileNameAndCharacter) {
   auto number = [] {
     uint32_t v = 0;
-    return control::PromptNumber("Enter the oscillator period: ", v) ? std::to_string(v) : std::string("none");
+    return control::PromptNumber("Enter the oscillator period: ", v) ? std::to_string(v)
+                                                                     : std::string("none");
   };
   EXPECT_EQ(InChild("3E8h\n", number), "Enter the oscillator period: \n|1000");
   EXPECT_EQ(InChild("12x\n", number), "Enter the oscillator period: \n|none");

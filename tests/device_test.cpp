@@ -48,21 +48,26 @@ TEST_F(DeviceTest, RequestsOnTheWire) {
   static uint8_t out[300];
   static const uint8_t kZeroName[52] = {};
   const WireCase cases[] = {
-      {"pulser delay", [] { return COM_KESTRAVO_SetPulserDelay(0, 2, 1000); }, "d2000003E8\r", "d2000003E8\r", 0},
-      {"pulser delay 3", [] { return COM_KESTRAVO_GetPulserDelay(0, 3, reinterpret_cast<uint32_t*>(out)); }, "d3\r",
-       "d300000001\r", 0},
-      {"trigger delay", [] { return COM_KESTRAVO_SetSwitchTriggerDelay(0, 1, 3, 10); }, "g1A3\r", "g1A3\r", 0},
+      {"pulser delay", [] { return COM_KESTRAVO_SetPulserDelay(0, 2, 1000); }, "d2000003E8\r", "d2000003E8\r",
+       0},
+      {"pulser delay 3", [] { return COM_KESTRAVO_GetPulserDelay(0, 3, reinterpret_cast<uint32_t*>(out)); },
+       "d3\r", "d300000001\r", 0},
+      {"trigger delay", [] { return COM_KESTRAVO_SetSwitchTriggerDelay(0, 1, 3, 10); }, "g1A3\r", "g1A3\r",
+       0},
       {"input config", [] { return COM_KESTRAVO_SetInputConfig(0, 0x05, 0x12); }, "i1205\r", "i1205\r", 0},
-      {"memory size 0", [] { return COM_KESTRAVO_SetMemoryData(0, 0x10, 0, kBytes); }, "Y0010000,\r", "Y0010000\r", 0},
+      {"memory size 0", [] { return COM_KESTRAVO_SetMemoryData(0, 0x10, 0, kBytes); }, "Y0010000,\r",
+       "Y0010000\r", 0},
       {"memory write", [] { return COM_KESTRAVO_SetMemoryData(0, 0x10, 2, kBytes); }, "Y0010002AB01\r",
        "Y0010002AB01\r", 0},
       {"memory read", [] { return COM_KESTRAVO_GetMemoryData(0, 0x3F80, 128, out); }, "Y3F80080\r",
        "Y3F80080" + std::string(256, '7') + "\r", 0},
-      {"memory address", [] { return COM_KESTRAVO_GetMemoryData(0, 0x12345, 1, out); }, "Y2345001\r", "Y234500142\r",
+      {"memory address", [] { return COM_KESTRAVO_GetMemoryData(0, 0x12345, 1, out); }, "Y2345001\r",
+       "Y234500142\r", 0},
+      {"burst max", [] { return COM_KESTRAVO_SetPulserBurst(0, 1, 16777215); }, "b1FFFFFF\r", "b1FFFFFF\r",
        0},
-      {"burst max", [] { return COM_KESTRAVO_SetPulserBurst(0, 1, 16777215); }, "b1FFFFFF\r", "b1FFFFFF\r", 0},
       {"pulser config byte", [] { return COM_KESTRAVO_SetPulserConfig(0, 4, 0x125); }, "p425\r", "p425\r", 0},
-      {"switch config byte", [] { return COM_KESTRAVO_SetSwitchTriggerConfig(0, 0, 0x1A5); }, "e0A5\r", "e0A5\r", 0},
+      {"switch config byte", [] { return COM_KESTRAVO_SetSwitchTriggerConfig(0, 0, 0x1A5); }, "e0A5\r",
+       "e0A5\r", 0},
       {"config flags", [] { return COM_KESTRAVO_SetConfigFlags(0, 5, 0, 1); }, "X052\r", "X052\r", 0},
       {"config data 125", [] { return COM_KESTRAVO_GetConfigData(0, 125, out); }, "K7D\r",
        "K7D" + std::string(150, '0') + "\r", 0},
@@ -70,8 +75,8 @@ TEST_F(DeviceTest, RequestsOnTheWire) {
       {"controller", [] { return COM_KESTRAVO_SetControllerConfig(0, 0x118); }, "c18\r", "c18\r", 0},
       {"mapping enable", [] { return COM_KESTRAVO_SetSwitchEnableMappingEnable(0, 1); }, "lY\r", "lY\r", 0},
       {"mapping 4", [] { return COM_KESTRAVO_GetSwitchTriggerMapping(0, 4, out); }, "m4\r", "m43\r", 0},
-      {"zero name", [] { return COM_KESTRAVO_SetConfigName(0, 0, kZeroName); }, "A00" + std::string(104, '0') + "\r",
-       "A00" + std::string(104, '0') + "\r", 0},
+      {"zero name", [] { return COM_KESTRAVO_SetConfigName(0, 0, kZeroName); },
+       "A00" + std::string(104, '0') + "\r", "A00" + std::string(104, '0') + "\r", 0},
       {"link test", [] { return COM_KESTRAVO_Test(0, "abc"); }, "@abc\r", "@abc\r", 0},
       {"empty link test", [] { return COM_KESTRAVO_Test(0, ""); }, "@\r", "@whatever\r", 0},
       {"period", [] { return COM_KESTRAVO_SetOscillatorPeriod(0, 1000); }, "s000003E8\r", "s000003E8\r", 0},
@@ -124,29 +129,36 @@ TEST_F(DeviceTest, IndexedMessagesNameTheOperationAndItsParameters) {
   uint32_t v = 77;
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserDelay(0, 0, &v); }, "d0X0000001\r"), -14);
   EXPECT_EQ(v, 77u);
-  EXPECT_TRUE(Traced(
-      "COM_KESTRAVO_GetPulserDelay: Wrong argument received: data='0X0000001' - Cannot obtain parameter Delay\n"));
+  EXPECT_TRUE(
+      Traced("COM_KESTRAVO_GetPulserDelay: Wrong argument received: data='0X0000001' - Cannot obtain "
+             "parameter Delay\n"));
 
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserDelay(0, 0, &v); }, "d100000001\r"), -14);
-  EXPECT_TRUE(Traced("COM_KESTRAVO_GetPulserDelay: Wrong argument received: data='1' - PulserNo=0 expected, 1 read\n"));
+  EXPECT_TRUE(Traced(
+      "COM_KESTRAVO_GetPulserDelay: Wrong argument received: data='1' - PulserNo=0 expected, 1 read\n"));
 
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetPulserDelay(0, 2, 1000); }, "d2000003E7\r"), -14);
-  EXPECT_TRUE(Traced("COM_KESTRAVO_SetPulserDelay: Wrong argument received: data='2' - Delay=1000 expected, 999 read\n"));
+  EXPECT_TRUE(Traced(
+      "COM_KESTRAVO_SetPulserDelay: Wrong argument received: data='2' - Delay=1000 expected, 999 read\n"));
 
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetPulserConfig(0, 1, 0x21); }, "p120\r"), -14);
-  EXPECT_TRUE(Traced("COM_KESTRAVO_SetPulserConfig: Wrong argument received: data='1' - Config=21h expected, 20h read\n"));
+  EXPECT_TRUE(Traced(
+      "COM_KESTRAVO_SetPulserConfig: Wrong argument received: data='1' - Config=21h expected, 20h read\n"));
 
   uint8_t b = 0;
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserConfig(0, 1, &b); }, "pG20\r"), -14);
-  EXPECT_TRUE(Traced(
-      "COM_KESTRAVO_GetPulserConfig: Wrong argument received: data='G' - Cannot obtain parameter PulserCfgNo\n"));
+  EXPECT_TRUE(
+      Traced("COM_KESTRAVO_GetPulserConfig: Wrong argument received: data='G' - Cannot obtain parameter "
+             "PulserCfgNo\n"));
 
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchEnableMapping(0, 2, 3); }, "n24\r"), -14);
-  EXPECT_TRUE(Traced(
-      "COM_KESTRAVO_SetSwitchEnableMapping: Wrong argument received: data='2' - Mapping=3h expected, 4h read\n"));
+  EXPECT_TRUE(
+      Traced("COM_KESTRAVO_SetSwitchEnableMapping: Wrong argument received: data='2' - Mapping=3h expected, "
+             "4h read\n"));
 
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetOutputConfig(0, 6, 10); }, "o60B\r"), -14);
-  EXPECT_TRUE(Traced("COM_KESTRAVO_SetOutputConfig: Wrong argument received: data='6' - Config=10 expected, 11 read\n"));
+  EXPECT_TRUE(Traced(
+      "COM_KESTRAVO_SetOutputConfig: Wrong argument received: data='6' - Config=10 expected, 11 read\n"));
 
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserDelay(0, 1, &v); }, "d1000003e8\r"), 0);  // lower case
   EXPECT_EQ(v, 1000u);
@@ -157,8 +169,9 @@ TEST_F(DeviceTest, BurstReadAboveTwentyFourBitsIsRefused) {
   uint32_t burst = 5;
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserBurst(0, 0, &burst); }, "b0-00001\r"), -15);
   EXPECT_EQ(burst, 5u);
-  EXPECT_TRUE(Traced("COM_KESTRAVO_GetPulserBurst: Wrong argument received: data='0-00001' - Obtained parameter Burst "
-                     "to high: 4294967295 read, 16777215 allowed\n"));
+  EXPECT_TRUE(Traced(
+      "COM_KESTRAVO_GetPulserBurst: Wrong argument received: data='0-00001' - Obtained parameter Burst "
+      "to high: 4294967295 read, 16777215 allowed\n"));
 }
 
 TEST_F(DeviceTest, SwitchTriggerDelayDigitsAndMessages) {
@@ -167,8 +180,9 @@ TEST_F(DeviceTest, SwitchTriggerDelayDigitsAndMessages) {
   EXPECT_EQ(rise, 3);
   EXPECT_EQ(fall, 10);
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchTriggerDelay(0, 1, 3, 10); }, "g1A4\r"), -14);
-  EXPECT_TRUE(Traced("COM_KESTRAVO_SetSwitchTriggerDelay: Wrong argument received: data='1' - RiseDelay=3h expected, "
-                     "4h read\n"));
+  EXPECT_TRUE(
+      Traced("COM_KESTRAVO_SetSwitchTriggerDelay: Wrong argument received: data='1' - RiseDelay=3h expected, "
+             "4h read\n"));
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchTriggerDelay(0, 1, 3, 10); }, "g1B3\r"), -14);
   EXPECT_TRUE(Traced("FallDelay=Ah expected, Bh read\n"));
   uint8_t delay = 0;
@@ -192,11 +206,13 @@ TEST_F(DeviceTest, InputAndControllerMessages) {
   EXPECT_EQ(out, 0x03);
   EXPECT_EQ(term, 0x40);
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetInputConfig(0, 0x05, 0x12); }, "i1204\r"), -14);
-  EXPECT_TRUE(Traced(
-      "COM_KESTRAVO_SetInputConfig: Wrong argument received: data='1204' - OutputEnable=05h expected, 04h read\n"));
+  EXPECT_TRUE(
+      Traced("COM_KESTRAVO_SetInputConfig: Wrong argument received: data='1204' - OutputEnable=05h expected, "
+             "04h read\n"));
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetControllerConfig(0, 0x118); }, "c10\r"), -14);
-  EXPECT_TRUE(Traced(
-      "COM_KESTRAVO_SetControllerConfig: Wrong argument received: data='10' - Config=18h expected, 10h read\n"));
+  EXPECT_TRUE(
+      Traced("COM_KESTRAVO_SetControllerConfig: Wrong argument received: data='10' - Config=18h expected, "
+             "10h read\n"));
   uint16_t state = 0;
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetControllerState(0, &state); }, "c0407\r"), 0);
   EXPECT_EQ(state, 0x0407);
@@ -204,12 +220,14 @@ TEST_F(DeviceTest, InputAndControllerMessages) {
 
 TEST_F(DeviceTest, MonitoringConversions) {
   double v12 = 0, v5 = 0, v3 = 0, cpu = 0;
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetHousekeeping(0, &v12, &v5, &v3, &cpu); }, "H2EE013880CE47530\r"), 0);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetHousekeeping(0, &v12, &v5, &v3, &cpu); }, "H2EE013880CE47530\r"),
+            0);
   EXPECT_DOUBLE_EQ(v12, 12.0);
   EXPECT_DOUBLE_EQ(v5, 5.0);
   EXPECT_NEAR(v3, 3.3, 1e-9);
   EXPECT_NEAR(cpu, 26.85, 1e-9);
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetHousekeeping(0, &v12, &v5, &v3, &cpu); }, "H2EE013880CE40000\r"), 0);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetHousekeeping(0, &v12, &v5, &v3, &cpu); }, "H2EE013880CE40000\r"),
+            0);
   EXPECT_NEAR(cpu, -273.15, 1e-9);
 
   double t[3] = {};
@@ -269,7 +287,7 @@ TEST_F(DeviceTest, MultiFieldRepliesKeepTheFieldsReadBeforeAFailure) {
   uint32_t s = 1, op = 1;
   uint16_t ms = 1;
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetUptime(0, &s, &ms, &op); }, "UG000000A8000000005\r"), -14);
-  EXPECT_EQ(op, 5u);   // read before the failing field
+  EXPECT_EQ(op, 5u);    // read before the failing field
   EXPECT_EQ(ms, 0x80);  // stored as read, not yet converted
   EXPECT_EQ(s, 1u);
   EXPECT_TRUE(Traced("COM_KESTRAVO_GetUptime: Wrong argument Seconds received:Data read: 'G000000A\\x00"));
@@ -305,7 +323,8 @@ TEST_F(DeviceTest, ShortRepliesToStoreCommandsOnlyCountWhenAllDataArrived) {
   // Part of the data and the carriage return.
   EXPECT_EQ(Run([] { return COM_KESTRAVO_LoadCurrentConfig(0, 3); }, "j0\r"), -11);
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SaveCurrentConfig(0, 3); }, "J04\r"), -14);
-  EXPECT_TRUE(Traced("COM_KESTRAVO_SaveCurrentConfig: Wrong argument received: ConfigNumber=3 expected, 4 read\n"));
+  EXPECT_TRUE(
+      Traced("COM_KESTRAVO_SaveCurrentConfig: Wrong argument received: ConfigNumber=3 expected, 4 read\n"));
   static const uint8_t kData[2] = {1, 2};
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetMemoryData(0, 0, 2, kData); }, "Y000"), -11);
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetMemoryData(0, 0, 2, kData); }, "Y00000020102"), 0);
@@ -327,7 +346,8 @@ TEST_F(DeviceTest, BlockComparisonsRunFromTheLastByte) {
     return s + "\r";
   };
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_SetCurrentConfig(0, block); }, reply_of({0})), -14);
-  EXPECT_TRUE(Traced("COM_KESTRAVO_SetCurrentConfig: Wrong argument received: Data[0]=0 expected, 128 read\n"));
+  EXPECT_TRUE(
+      Traced("COM_KESTRAVO_SetCurrentConfig: Wrong argument received: Data[0]=0 expected, 128 read\n"));
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_SetCurrentConfig(0, block); }, reply_of({3, 70})), -14);
   EXPECT_TRUE(Traced("Data[70]=70 expected, 198 read\n"));
   EXPECT_FALSE(Traced("Data[3]="));

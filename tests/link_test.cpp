@@ -29,10 +29,13 @@ TEST_F(LinkTest, PortNumberSixteenChangesNoSlot) {
 
 TEST_F(LinkTest, ResultTextsAndVersion) {
   EXPECT_EQ(COM_KESTRAVO_GetSWVersion(), 0x0100);
-  const std::pair<int32_t, const char*> texts[] = {
-      {0, "No error"}, {-7, "Error sending command"}, {-16, "Error setting the baud rate"},
-      {-102, "Device state could not be set to not ready"}, {-401, "Error closing the file for debugging output"},
-      {-17, "Unknown error"}, {5, "Unknown error"}};
+  const std::pair<int32_t, const char*> texts[] = {{0, "No error"},
+                                                   {-7, "Error sending command"},
+                                                   {-16, "Error setting the baud rate"},
+                                                   {-102, "Device state could not be set to not ready"},
+                                                   {-401, "Error closing the file for debugging output"},
+                                                   {-17, "Unknown error"},
+                                                   {5, "Unknown error"}};
   for (auto [code, text] : texts) {
     InterfaceState[3] = code;
     EXPECT_STREQ(COM_KESTRAVO_GetErrorMessage(3), text) << code;
@@ -66,7 +69,8 @@ TEST_F(LinkTest, MissingComDeviceFailsWithTraceInOrder) {
   std::string t = Trace();
   const char* order[] = {"COM_KESTRAVO_Open: PortNumber=0, ComNumber=9\n",
                          "COMPort::CheckCOMError: Cannot obtain communication error\n",
-                         "COMPort::Open: Cannot open the port \\\\.\\COM9\n", "COM_Open: Error opening the port as COM9\n"};
+                         "COMPort::Open: Cannot open the port \\\\.\\COM9\n",
+                         "COM_Open: Error opening the port as COM9\n"};
   size_t at = 0;
   for (const char* line : order) {
     size_t next = t.find(line, at);
@@ -112,7 +116,8 @@ TEST_F(LinkTest, DeviceThatKeepsCtsOnMakesPurgeFailWithLinesBackOn) {
   EXPECT_LE(elapsed, 1150u);
   EXPECT_TRUE(peer->dtr);
   EXPECT_TRUE(peer->rts);
-  EXPECT_NE(Trace().find("COM_KESTRAVO_Purge: Device state could not be set to not ready\n"), std::string::npos);
+  EXPECT_NE(Trace().find("COM_KESTRAVO_Purge: Device state could not be set to not ready\n"),
+            std::string::npos);
 }
 
 TEST_F(LinkTest, PurgeWithTheDeviceOffLeavesRtsOff) {
@@ -157,7 +162,7 @@ struct ReplyCase {
   int32_t expect_length;  // n of ReadCommand
   std::string reply;
   int32_t result;
-  const char* trace;      // a text the trace must hold, or nullptr
+  const char* trace;  // a text the trace must hold, or nullptr
 };
 
 class FrameTest : public LinkTest, public ::testing::WithParamInterface<ReplyCase> {};
@@ -178,29 +183,35 @@ TEST_P(FrameTest, ReadCommandChecksInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, FrameTest,
-    ::testing::Values(
-        ReplyCase{"Complete", 4, "v0102\r", 0, nullptr},
-        ReplyCase{"TooShort", 4, "v12\r", -11,
-                  "ReadCommand: Error receiving data: '5' byte(s) expected, '3' byte(s) read\nData read: '12\\x0D'\n"},
-        ReplyCase{"OneTooMany", 4, "v01020\r", -12,
-                  "ReadCommand: Error receiving the termination character of the command 'v'\n"},
-        ReplyCase{"EchoOfOtherCase", 4, "V0102\r", -13, "ReadCommand: Wrong command received: 'V' instead of 'v'\n"},
-        ReplyCase{"WrongEchoBeforeWrongLength", 4, "x1\r", -13, nullptr},
-        ReplyCase{"FreeLengthTwenty", 0, "v01234567890123456789\r", 0, nullptr},
-        ReplyCase{"FreeLengthEmpty", -1, "v\r", 0, nullptr},
-        ReplyCase{"NoReply", 4, "", -10, "ReadCommand: Error receiving command 'v'\n"}),
+    ::testing::Values(ReplyCase{"Complete", 4, "v0102\r", 0, nullptr},
+                      ReplyCase{"TooShort", 4, "v12\r", -11,
+                                "ReadCommand: Error receiving data: '5' byte(s) expected, '3' byte(s) "
+                                "read\nData read: '12\\x0D'\n"},
+                      ReplyCase{
+                          "OneTooMany", 4, "v01020\r", -12,
+                          "ReadCommand: Error receiving the termination character of the command 'v'\n"},
+                      ReplyCase{"EchoOfOtherCase", 4, "V0102\r", -13,
+                                "ReadCommand: Wrong command received: 'V' instead of 'v'\n"},
+                      ReplyCase{"WrongEchoBeforeWrongLength", 4, "x1\r", -13, nullptr},
+                      ReplyCase{"FreeLengthTwenty", 0, "v01234567890123456789\r", 0, nullptr},
+                      ReplyCase{"FreeLengthEmpty", -1, "v\r", 0, nullptr},
+                      ReplyCase{"NoReply", 4, "", -10, "ReadCommand: Error receiving command 'v'\n"}),
     [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LinkTest, OneCharacterTooManyPoisonsTheNextExchangeUntilAPurge) {
   auto peer = NewPeer();
   OpenSlot(0, 5, peer.get());
-  peer->responder = [](const std::string& f) { return f == "z" ? std::string("zY\r") : std::string("V01234\r"); };
+  peer->responder = [](const std::string& f) {
+    return f == "z" ? std::string("zY\r") : std::string("V01234\r");
+  };
   ASSERT_EQ(WriteCommand(0, 'V'), 0);
   EXPECT_EQ(ReadCommand(0, 'V', 4), -12);
   ASSERT_EQ(WriteCommand(0, 'V'), 0);
   EXPECT_EQ(ReadCommand(0, 'V', 4), -13);  // the left-over carriage return came as the echo
   EXPECT_EQ(COM_KESTRAVO_Purge(0), 0);
-  peer->responder = [](const std::string& f) { return f == "z" ? std::string("zY\r") : std::string("V0123\r"); };
+  peer->responder = [](const std::string& f) {
+    return f == "z" ? std::string("zY\r") : std::string("V0123\r");
+  };
   ASSERT_EQ(WriteCommand(0, 'V'), 0);
   EXPECT_EQ(ReadCommand(0, 'V', 4), 0);
   EXPECT_STREQ(ReplyBuffer, "0123");
@@ -229,8 +240,10 @@ TEST_F(LinkTest, IntegerAndBooleanForms) {
   WriteCommand(0, 'Z');
   EXPECT_EQ(ReadCommandBool(0, 'Z', flag), -14);
   EXPECT_EQ(flag, 5);
-  EXPECT_NE(Trace().find("PortNumber: 0, ReadCommand-bool: Wrong argument received: command='Z', Data read: 'y\\x00'\n"),
-            std::string::npos);
+  EXPECT_NE(
+      Trace().find(
+          "PortNumber: 0, ReadCommand-bool: Wrong argument received: command='Z', Data read: 'y\\x00'\n"),
+      std::string::npos);
 }
 
 TEST_F(LinkTest, WriteCommandSendsLetterDataAndCarriageReturn) {

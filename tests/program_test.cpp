@@ -142,10 +142,11 @@ TEST_F(ProgramTest, FailedOpeningStillCloses) {
 
 TEST_F(ProgramTest, OnceDisplays) {
   Outcome o = Run({"1", "-q", "-v", "-V", "-d", "-p", "-n", "-l", "-z", "-T"});
-  EXPECT_EQ(o.out,
-            "Hardware type: 4B53h, hardware version: 1.02\nFirmware version: 1-03\nFirmware date: Mar 14 2024\n"
-            "Product identification: KESTRAVO PG4-HV pulse generator (simulated)\nProduct number: 74565\n"
-            "LED data:\tRed:  No,\tGreen: Yes,\tBlue: Yes\n");
+  EXPECT_EQ(
+      o.out,
+      "Hardware type: 4B53h, hardware version: 1.02\nFirmware version: 1-03\nFirmware date: Mar 14 2024\n"
+      "Product identification: KESTRAVO PG4-HV pulse generator (simulated)\nProduct number: 74565\n"
+      "LED data:\tRed:  No,\tGreen: Yes,\tBlue: Yes\n");
   Outcome s = Run({"1", "-Q", "-s", "-T"});
   EXPECT_EQ(s.out,
             "Device status: 00000000h = 00000000000000000000000000000000b\n\tController disabled:  No\n"
@@ -157,8 +158,8 @@ TEST_F(ProgramTest, KeyLoopFromAScript) {
   // '?' prints the help; the keys typed while it ran are drained; end of input ends the loop.
   Outcome o = Run({"1"}, "?\x1b[Av");
   EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out, std::string("COM1 opened for the communication port 0\nPress '?' for help\n") + control::kHelpText +
-                       "Program finished");
+  EXPECT_EQ(o.out, std::string("COM1 opened for the communication port 0\nPress '?' for help\n") +
+                       control::kHelpText + "Program finished");
   Outcome v = Run({"1", "-q"}, "v");
   EXPECT_EQ(v.out, "Firmware version: 1-03\n");
   // A cursor key at the top level does nothing.
@@ -167,7 +168,9 @@ TEST_F(ProgramTest, KeyLoopFromAScript) {
 }
 
 TEST_F(ProgramTest, QuietKeyLoopAndEsc) {
-  Outcome o = Run({"1", "-q"}, "V\x1b" "v");
+  Outcome o = Run({"1", "-q"},
+                  "V\x1b"
+                  "v");
   EXPECT_EQ(o.out, "Hardware type: 4B53h, hardware version: 1.02\n");
 }
 

@@ -33,9 +33,17 @@ void ExpectLikeSscanf(const std::string& text, int width) {
 }  // namespace
 
 TEST(Scan, HexConversionsMatchTheCLibrary) {
-  const char* cases[] = {"0",        "12G4",     "G",          "",        " 7F",      "-1",       "+A",     "ff",
-                         "-0000001", "FFFFFFFF", "100000000",  "0x1F",    "0X",       "0xG",      "  -",    "3E8",
-                         "000003E8", "1A3",      "-",          "x12",     "\t12",     "123456789ABCDEF0123"};
+  const char* cases[] = {"0",         "12G4",
+                         "G",         "",
+                         " 7F",       "-1",
+                         "+A",        "ff",
+                         "-0000001",  "FFFFFFFF",
+                         "100000000", "0x1F",
+                         "0X",        "0xG",
+                         "  -",       "3E8",
+                         "000003E8",  "1A3",
+                         "-",         "x12",
+                         "\t12",      "123456789ABCDEF0123"};
   for (const char* c : cases)
     for (int width : {0, 1, 2, 3, 4, 6, 8}) ExpectLikeSscanf(c, width);
 }

@@ -60,22 +60,68 @@ struct Layout {
 };
 
 TEST_F(SimWire, EveryCommandAnswersWithItsLayout) {
-  const Layout layouts[] = {
-      {"t", "t[0-9A-F]{4}\r"}, {"v", "v[0-9A-F]{4}\r"}, {"V", "V[0-9A-F]{4}\r"}, {"D", "D.{11}\r"},
-      {"P", "P[^\r]+\r"}, {"N", "N[0-9A-F]{8}\r"}, {"M", "M[0-9A-F]{4}\r"}, {"S", "S[0-9A-F]{8}\r"},
-      {"C", "C[0-9]{3}[0-9A-F]{4}\r"}, {"U", "U[0-9A-F]{18}\r"}, {"u", "u[0-9A-F]{16}\r"}, {"H", "H[0-9A-F]{16}\r"},
-      {"T", "T[0-9A-F]{12}\r"}, {"B", "B([YN]{2}[0-9A-F]{12}){3}\r"}, {"L", "L[YN]{3}\r"}, {"Z", "ZY\r"},
-      {"z", "zY\r"}, {"@hello", "@hello\r"}, {"@", "@\r"}, {"$", "\\$02580\r"}, {"s", "s[0-9A-F]{8}\r"},
-      {"d3", "d3[0-9A-F]{8}\r"}, {"w0", "w0[0-9A-F]{8}\r"}, {"b1", "b1[0-9A-F]{6}\r"}, {"p5", "p5[0-9A-F]{2}\r"},
-      {"e3", "e3[0-9A-F]{2}\r"}, {"f0", "f0[0-9A-F]{2}\r"}, {"g2", "g2[0-9A-F]{2}\r"}, {"h1", "h1[0-9A-F]\r"},
-      {"m4", "m4[0-9A-F]\r"}, {"n0", "n0[0-9A-F]\r"}, {"k", "k[YN]\r"}, {"l", "l[YN]\r"}, {"i", "i[0-9A-F]{4}\r"},
-      {"o6", "o6[0-9A-F]{2}\r"}, {"E", "E[YN]\r"}, {"c", "c[0-9A-F]{4}\r"}, {"cFF", "cFF\r"}, {"*", "\\*\r"},
-      {"a", "a[0-9A-F]{150}\r"}, {"K7D", "K7D[0-9A-F]{150}\r"}, {"A00", "A00[0-9A-F]{104}\r"}, {"X05", "X05[0-3]\r"},
-      {"W", "W[0-9A-F]{63}\r"}, {"J03", "J03\r"}, {"j03", "j03\r"}, {"Y3F80080", "Y3F80080[0-9A-F]{256}\r"},
-      {"Y0010000,", "Y0010000\r"}, {"Y", "Y\r"},
-      // Invalid: unknown letter, wrong length, index out of range, not hexadecimal, stored place out of range.
-      {"q", "\\?\r"}, {"d12", "\\?\r"}, {"d4", "\\?\r"}, {"dX", "\\?\r"}, {"s0000000G", "\\?\r"}, {"K7E", "\\?\r"},
-      {"tX", "\\?\r"}, {"Y3FFF002", "\\?\r"}, {"j05", "\\?\r"}, {"$1", "\\?\r"}, {"X054", "\\?\r"}};
+  const Layout layouts[] = {{"t", "t[0-9A-F]{4}\r"},
+                            {"v", "v[0-9A-F]{4}\r"},
+                            {"V", "V[0-9A-F]{4}\r"},
+                            {"D", "D.{11}\r"},
+                            {"P", "P[^\r]+\r"},
+                            {"N", "N[0-9A-F]{8}\r"},
+                            {"M", "M[0-9A-F]{4}\r"},
+                            {"S", "S[0-9A-F]{8}\r"},
+                            {"C", "C[0-9]{3}[0-9A-F]{4}\r"},
+                            {"U", "U[0-9A-F]{18}\r"},
+                            {"u", "u[0-9A-F]{16}\r"},
+                            {"H", "H[0-9A-F]{16}\r"},
+                            {"T", "T[0-9A-F]{12}\r"},
+                            {"B", "B([YN]{2}[0-9A-F]{12}){3}\r"},
+                            {"L", "L[YN]{3}\r"},
+                            {"Z", "ZY\r"},
+                            {"z", "zY\r"},
+                            {"@hello", "@hello\r"},
+                            {"@", "@\r"},
+                            {"$", "\\$02580\r"},
+                            {"s", "s[0-9A-F]{8}\r"},
+                            {"d3", "d3[0-9A-F]{8}\r"},
+                            {"w0", "w0[0-9A-F]{8}\r"},
+                            {"b1", "b1[0-9A-F]{6}\r"},
+                            {"p5", "p5[0-9A-F]{2}\r"},
+                            {"e3", "e3[0-9A-F]{2}\r"},
+                            {"f0", "f0[0-9A-F]{2}\r"},
+                            {"g2", "g2[0-9A-F]{2}\r"},
+                            {"h1", "h1[0-9A-F]\r"},
+                            {"m4", "m4[0-9A-F]\r"},
+                            {"n0", "n0[0-9A-F]\r"},
+                            {"k", "k[YN]\r"},
+                            {"l", "l[YN]\r"},
+                            {"i", "i[0-9A-F]{4}\r"},
+                            {"o6", "o6[0-9A-F]{2}\r"},
+                            {"E", "E[YN]\r"},
+                            {"c", "c[0-9A-F]{4}\r"},
+                            {"cFF", "cFF\r"},
+                            {"*", "\\*\r"},
+                            {"a", "a[0-9A-F]{150}\r"},
+                            {"K7D", "K7D[0-9A-F]{150}\r"},
+                            {"A00", "A00[0-9A-F]{104}\r"},
+                            {"X05", "X05[0-3]\r"},
+                            {"W", "W[0-9A-F]{63}\r"},
+                            {"J03", "J03\r"},
+                            {"j03", "j03\r"},
+                            {"Y3F80080", "Y3F80080[0-9A-F]{256}\r"},
+                            {"Y0010000,", "Y0010000\r"},
+                            {"Y", "Y\r"},
+                            // Invalid: unknown letter, wrong length, index out of range, not hexadecimal,
+                            // stored place out of range.
+                            {"q", "\\?\r"},
+                            {"d12", "\\?\r"},
+                            {"d4", "\\?\r"},
+                            {"dX", "\\?\r"},
+                            {"s0000000G", "\\?\r"},
+                            {"K7E", "\\?\r"},
+                            {"tX", "\\?\r"},
+                            {"Y3FFF002", "\\?\r"},
+                            {"j05", "\\?\r"},
+                            {"$1", "\\?\r"},
+                            {"X054", "\\?\r"}};
   for (const Layout& l : layouts) {
     std::string reply = Ask(l.command);
     EXPECT_TRUE(std::regex_match(reply, std::regex(l.reply))) << l.command << " -> " << reply;
@@ -90,7 +136,7 @@ TEST_F(SimWire, SettingsAndTheBlockAreOneState) {
   const sim::Block& b = device_->current();
   EXPECT_EQ(b[35 + 8], 0xE8);  // delay of pulser 2, little-endian
   EXPECT_EQ(b[35 + 9], 0x03);
-  EXPECT_EQ(b[72], 0xA3);      // switch 1: rise in the low digit, fall in the high one
+  EXPECT_EQ(b[72], 0xA3);  // switch 1: rise in the low digit, fall in the high one
   EXPECT_EQ(b[6], 0x05);
   EXPECT_EQ(b[7], 0x12);
   EXPECT_EQ(b[31] & 0x10, 0x10);  // trigger mapping enabled: bit 20 of the group at 29

@@ -134,7 +134,7 @@ TEST_F(PtyTest, PortObjectReportsLineSettingsItCouldNotApply) {
   COMPort port;
   bool opened = port.Open(7);
   if (!opened) {
-    EXPECT_EQ(port.Error, 5);  // cannot set the state: even parity refused
+    EXPECT_EQ(port.Error, 5);    // cannot set the state: even parity refused
     EXPECT_TRUE(port.IsOpen());  // the device stays open until Close
   }
   port.Close();

@@ -83,7 +83,8 @@ int RunChild(bool unload, const std::string& trace) {
     setenv("KESTRAVO_COM3", "sim", 1);
     void* lib = dlopen(KESTRAVO_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!lib) _exit(10);
-    auto open_debug = reinterpret_cast<int32_t (*)(uint16_t, const char*)>(dlsym(lib, "COM_KESTRAVO_OpenDebugFile"));
+    auto open_debug =
+        reinterpret_cast<int32_t (*)(uint16_t, const char*)>(dlsym(lib, "COM_KESTRAVO_OpenDebugFile"));
     auto open = reinterpret_cast<int32_t (*)(uint16_t, uint8_t)>(dlsym(lib, "COM_KESTRAVO_Open"));
     if (!open_debug || !open) _exit(11);
     if (open_debug(2, trace.c_str()) != 0) _exit(12);

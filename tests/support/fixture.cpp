@@ -73,7 +73,9 @@ void LinkTest::TearDown() {
 std::shared_ptr<ScriptedPeer> LinkTest::NewPeer(unsigned com) {
   auto peer = std::make_shared<ScriptedPeer>();
   // A device that answers the purge query the way a healthy one does.
-  peer->responder = [](const std::string& frame) { return frame == "z" ? std::string("zY\r") : std::string(); };
+  peer->responder = [](const std::string& frame) {
+    return frame == "z" ? std::string("zY\r") : std::string();
+  };
   AttachPeer(com, peer);
   return peer;
 }

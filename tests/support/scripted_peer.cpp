@@ -4,7 +4,8 @@
 
 namespace testing_support {
 
-void ScriptedPeer::SendAt(uint64_t at_us, const std::string& bytes, uint32_t errors, const platform::LineParams& line) {
+void ScriptedPeer::SendAt(uint64_t at_us, const std::string& bytes, uint32_t errors,
+                          const platform::LineParams& line) {
   uint64_t start = std::max(at_us, free_us_);
   uint64_t char_us = platform::CharTimeUs(line.baud);
   for (size_t i = 0; i < bytes.size(); ++i)
@@ -49,9 +50,15 @@ void ScriptedPeer::Control(uint64_t now_us, bool d, bool r) {
 uint32_t ScriptedPeer::Modem(uint64_t now_us) {
   bool c = false;
   switch (cts) {
-    case Cts::kOn: c = true; break;
-    case Cts::kOff: c = false; break;
-    case Cts::kFollowRts: c = (now_us - rts_changed_us_ >= cts_delay_ms * 1000ull) ? rts : !rts; break;
+    case Cts::kOn:
+      c = true;
+      break;
+    case Cts::kOff:
+      c = false;
+      break;
+    case Cts::kFollowRts:
+      c = (now_us - rts_changed_us_ >= cts_delay_ms * 1000ull) ? rts : !rts;
+      break;
   }
   return (c ? platform::kMsCtsOn : 0) | (dsr ? platform::kMsDsrOn : 0) | (ri ? platform::kMsRingOn : 0) |
          (dcd ? platform::kMsRlsdOn : 0);

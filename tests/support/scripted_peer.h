@@ -26,8 +26,8 @@ class ScriptedPeer : public platform::InProcPeer {
   std::function<std::string(const std::string& frame)> responder;
   std::deque<std::string> replies;
   uint32_t reply_delay_ms = 1;
-  uint32_t reply_errors = 0;        // line error flags on every reply byte
-  uint32_t reply_baud = 0;          // 0: the PC's rate at the time of the command
+  uint32_t reply_errors = 0;  // line error flags on every reply byte
+  uint32_t reply_baud = 0;    // 0: the PC's rate at the time of the command
 
   // What the PC did.
   std::string received;
