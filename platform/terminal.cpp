@@ -41,7 +41,7 @@ void OnSignal(int sig) {
     raise(sig);
     return;
   }
-  g_interrupted = 1;
+  g_interrupted = sig;
 }
 
 // Reads what standard input holds into g_pending, waiting up to wait_ms (-1: no limit).
@@ -221,6 +221,7 @@ void TerminalRestore() {
 }
 
 bool TerminalInterrupted() { return g_interrupted != 0; }
+int TerminalInterruptSignal() { return g_interrupted; }
 
 bool KeyPending() {
   if (g_interrupted || g_pending_count > 0) return true;

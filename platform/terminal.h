@@ -20,6 +20,8 @@ void TerminalRestore();
 
 // True once Ctrl-C, SIGTERM or SIGHUP arrived; waits for keys then end as at end of input.
 bool TerminalInterrupted();
+// The signal that interrupted the program, or 0.
+int TerminalInterruptSignal();
 
 // A key is waiting (end of input and an interruption count as a waiting Esc). Does not consume it.
 bool KeyPending();

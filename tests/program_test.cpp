@@ -1,6 +1,8 @@
 // COM-KESTRAVO-Control as a script runs it: the real binary against the simulated device, with
 // its input from a pipe and its output captured.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -180,6 +182,45 @@ TEST_F(ProgramTest, ContinuousDisplayWritesAPassPerLineWhenLogged) {
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out.rfind("State:    \nDevice active           ", 0), 0u) << o.out;
   EXPECT_EQ(o.out.find('\x1b'), std::string::npos) << "no cursor control without a terminal";
+}
+
+TEST_F(ProgramTest, TerminationSignalClosesInOrder) {
+  // A continuous display waiting for keys that never come, ended by SIGTERM.
+  int in[2], out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    close(in[1]);
+    close(out[0]);
+    if (chdir(dir_.c_str()) != 0) _exit(99);
+    setenv("KESTRAVO_COM1", "sim", 1);
+    execl(KESTRAVO_PROGRAM_PATH, KESTRAVO_PROGRAM_PATH, "1", "-I", static_cast<char*>(nullptr));
+    _exit(98);
+  }
+  close(in[0]);
+  close(out[1]);
+  std::string text;
+  char buf[4096];
+  while (text.find("Device active") == std::string::npos) {
+    pollfd pfd{out[0], POLLIN, 0};
+    ASSERT_GT(poll(&pfd, 1, 10000), 0) << text;
+    ssize_t n = read(out[0], buf, sizeof buf);
+    ASSERT_GT(n, 0);
+    text.append(buf, size_t(n));
+  }
+  kill(pid, SIGTERM);
+  ssize_t n;
+  while ((n = read(out[0], buf, sizeof buf)) > 0) text.append(buf, size_t(n));
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(in[1]);
+  close(out[0]);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  EXPECT_EQ(text.substr(text.size() - 17), "\nProgram finished") << text;  // after the display ended
 }
 
 }  // namespace

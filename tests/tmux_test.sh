@@ -72,7 +72,8 @@ tm send-keys -t e2e "clear; KESTRAVO_COM1=sim '$program' 1 -C" Enter
 wait_for "CPU load:" || fail "no CPU display"
 tm send-keys -t e2e C-c
 wait_for "Program finished" || fail "Ctrl-C did not end the program in order"
-tm send-keys -t e2e "" Enter "stty -a | grep -o -- ' -\?icanon' | tr -d ' ' > after2.txt; echo done-\$((7*8))" Enter
+tm send-keys -t e2e "" Enter "echo status-\$?; stty -a | grep -o -- ' -\?icanon' | tr -d ' ' > after2.txt; echo done-\$((7*8))" Enter
 wait_for "done-56" || fail "the shell does not work after Ctrl-C"
+screen | grep -qF "status-130" || fail "exit status after Ctrl-C is not 130"
 [ "$(cat "$work/after2.txt")" = "icanon" ] || fail "terminal not restored after Ctrl-C"
 echo "tmux end-to-end: passed"
