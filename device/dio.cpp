@@ -63,10 +63,7 @@ int32_t COM_KESTRAVO_SetInputConfig(uint16_t p, uint32_t OutputEnable, uint32_t 
 }
 
 int32_t COM_KESTRAVO_GetOutputConfig(uint16_t p, uint32_t OutputNo, uint8_t* Config) {
-  uint32_t v = 0;
-  int32_t r = IndexedRead(p, kGetOutput, OutputNo, v);
-  if (r == kOk && Config) *Config = uint8_t(v);
-  return r;
+  return IndexedGet(p, kGetOutput, OutputNo, Config);
 }
 
 int32_t COM_KESTRAVO_SetOutputConfig(uint16_t p, uint32_t OutputNo, uint32_t Config) {

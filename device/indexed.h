@@ -19,6 +19,14 @@ struct IndexedOp {
 };
 
 int32_t IndexedRead(uint16_t port, const IndexedOp& op, uint32_t index, uint32_t& value);
+// The indexed read into a caller's out-parameter, written only on success.
+template <typename T>
+int32_t IndexedGet(uint16_t port, const IndexedOp& op, uint32_t index, T* out) {
+  uint32_t value = 0;
+  int32_t r = IndexedRead(port, op, index, value);
+  if (r == 0 && out) *out = T(value);
+  return r;
+}
 int32_t IndexedWrite(uint16_t port, const IndexedOp& op, uint32_t index, uint32_t value);
 
 // The Y/N exchange of a Boolean setting without index (letter alone reads, "Y"/"N" writes).

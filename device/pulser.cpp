@@ -52,40 +52,28 @@ int32_t COM_KESTRAVO_SetOscillatorPeriod(uint16_t p, uint32_t Period) {
 }
 
 int32_t COM_KESTRAVO_GetPulserDelay(uint16_t p, uint32_t n, uint32_t* Delay) {
-  uint32_t v = 0;
-  int32_t r = IndexedRead(p, kGetDelay, n, v);
-  if (r == kOk && Delay) *Delay = v;
-  return r;
+  return IndexedGet(p, kGetDelay, n, Delay);
 }
 int32_t COM_KESTRAVO_SetPulserDelay(uint16_t p, uint32_t n, uint32_t Delay) {
   return IndexedWrite(p, kSetDelay, n, Delay);
 }
 
 int32_t COM_KESTRAVO_GetPulserWidth(uint16_t p, uint32_t n, uint32_t* Width) {
-  uint32_t v = 0;
-  int32_t r = IndexedRead(p, kGetWidth, n, v);
-  if (r == kOk && Width) *Width = v;
-  return r;
+  return IndexedGet(p, kGetWidth, n, Width);
 }
 int32_t COM_KESTRAVO_SetPulserWidth(uint16_t p, uint32_t n, uint32_t Width) {
   return IndexedWrite(p, kSetWidth, n, Width);
 }
 
 int32_t COM_KESTRAVO_GetPulserBurst(uint16_t p, uint32_t n, uint32_t* Burst) {
-  uint32_t v = 0;
-  int32_t r = IndexedRead(p, kGetBurst, n, v);
-  if (r == kOk && Burst) *Burst = v;
-  return r;
+  return IndexedGet(p, kGetBurst, n, Burst);
 }
 int32_t COM_KESTRAVO_SetPulserBurst(uint16_t p, uint32_t n, uint32_t Burst) {
   return IndexedWrite(p, kSetBurst, n, Burst);
 }
 
 int32_t COM_KESTRAVO_GetPulserConfig(uint16_t p, uint32_t n, uint8_t* Config) {
-  uint32_t v = 0;
-  int32_t r = IndexedRead(p, kGetConfig, n, v);
-  if (r == kOk && Config) *Config = uint8_t(v);
-  return r;
+  return IndexedGet(p, kGetConfig, n, Config);
 }
 int32_t COM_KESTRAVO_SetPulserConfig(uint16_t p, uint32_t n, uint32_t Config) {
   return IndexedWrite(p, kSetConfig, n, Config);

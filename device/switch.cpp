@@ -26,13 +26,6 @@ const IndexedOp kGetEnableMapping = {
 const IndexedOp kSetEnableMapping = {
     "COM_KESTRAVO_SetSwitchEnableMapping", 'n', "MappingNo", 5, "Mapping", 1, "%01Xh", 0};
 
-int32_t GetByte(uint16_t p, const IndexedOp& op, uint32_t n, uint8_t* out) {
-  uint32_t v = 0;
-  int32_t r = IndexedRead(p, op, n, v);
-  if (r == kOk && out) *out = uint8_t(v);
-  return r;
-}
-
 // The trigger delays: the reply carries index, fall digit and rise digit.
 int32_t TriggerDelayExchange(uint16_t p, const char* name, uint32_t SwitchNo, bool write, uint32_t rise,
                              uint32_t fall, uint32_t& rise_read, uint32_t& fall_read) {
@@ -88,31 +81,31 @@ using namespace kestravo;
 extern "C" {
 
 int32_t COM_KESTRAVO_GetSwitchTriggerConfig(uint16_t p, uint32_t n, uint8_t* v) {
-  return GetByte(p, kGetTriggerConfig, n, v);
+  return IndexedGet(p, kGetTriggerConfig, n, v);
 }
 int32_t COM_KESTRAVO_SetSwitchTriggerConfig(uint16_t p, uint32_t n, uint32_t v) {
   return IndexedWrite(p, kSetTriggerConfig, n, v);
 }
 int32_t COM_KESTRAVO_GetSwitchEnableConfig(uint16_t p, uint32_t n, uint8_t* v) {
-  return GetByte(p, kGetEnableConfig, n, v);
+  return IndexedGet(p, kGetEnableConfig, n, v);
 }
 int32_t COM_KESTRAVO_SetSwitchEnableConfig(uint16_t p, uint32_t n, uint32_t v) {
   return IndexedWrite(p, kSetEnableConfig, n, v);
 }
 int32_t COM_KESTRAVO_GetSwitchEnableDelay(uint16_t p, uint32_t n, uint8_t* v) {
-  return GetByte(p, kGetEnableDelay, n, v);
+  return IndexedGet(p, kGetEnableDelay, n, v);
 }
 int32_t COM_KESTRAVO_SetSwitchEnableDelay(uint16_t p, uint32_t n, uint32_t v) {
   return IndexedWrite(p, kSetEnableDelay, n, v);
 }
 int32_t COM_KESTRAVO_GetSwitchTriggerMapping(uint16_t p, uint32_t n, uint8_t* v) {
-  return GetByte(p, kGetTriggerMapping, n, v);
+  return IndexedGet(p, kGetTriggerMapping, n, v);
 }
 int32_t COM_KESTRAVO_SetSwitchTriggerMapping(uint16_t p, uint32_t n, uint32_t v) {
   return IndexedWrite(p, kSetTriggerMapping, n, v);
 }
 int32_t COM_KESTRAVO_GetSwitchEnableMapping(uint16_t p, uint32_t n, uint8_t* v) {
-  return GetByte(p, kGetEnableMapping, n, v);
+  return IndexedGet(p, kGetEnableMapping, n, v);
 }
 int32_t COM_KESTRAVO_SetSwitchEnableMapping(uint16_t p, uint32_t n, uint32_t v) {
   return IndexedWrite(p, kSetEnableMapping, n, v);
