@@ -101,12 +101,7 @@ class InProcDevice final : public SerialDevice, public PcEnd {
     got = 0;
     if (!open_) return false;
     auto* out = static_cast<uint8_t*>(buffer);
-    const CommTimeouts& t = timeouts_;
-    const bool immediate = t.ReadIntervalTimeout == kMaxTimeout && t.ReadTotalTimeoutMultiplier == 0 &&
-                           t.ReadTotalTimeoutConstant == 0;
-    const uint64_t total_ms = uint64_t(t.ReadTotalTimeoutMultiplier) * wanted + t.ReadTotalTimeoutConstant;
-    const uint32_t start = GetTickCount();
-    uint32_t last_byte = start;
+    ReadTimer timer(timeouts_, wanted, GetTickCount());
     for (;;) {
       uint64_t now_us = NowUs();
       while (got < wanted && !rx_.empty() && rx_.front().at_us <= now_us) {
@@ -122,18 +117,12 @@ class InProcDevice final : public SerialDevice, public PcEnd {
         }
         errors_ |= errors;
         out[got++] = value;
-        last_byte = GetTickCount();
+        timer.ByteArrived(GetTickCount());
       }
-      if (got >= wanted || immediate) return true;
-      uint32_t now = GetTickCount();
-      int64_t wait = -1;
-      if (total_ms > 0) wait = int64_t(start) + int64_t(total_ms) - int64_t(now);
-      const bool interval_on = got > 0 && t.ReadIntervalTimeout > 0 && t.ReadIntervalTimeout != kMaxTimeout;
-      if (interval_on) {
-        int64_t left = int64_t(last_byte) + t.ReadIntervalTimeout - int64_t(now);
-        wait = wait < 0 ? left : std::min(wait, left);
-      }
-      if ((total_ms > 0 || interval_on) && wait <= 0) return true;
+      if (got >= wanted || timer.Immediate()) return true;
+      const uint32_t now = GetTickCount();
+      int64_t wait = timer.Left(got, now);
+      if (wait == 0) return true;
       // Sleep until the next byte is due or the time-out ends, whichever comes first.
       int64_t step = wait < 0 ? 1000 : wait;
       if (!rx_.empty()) {

@@ -50,6 +50,39 @@ struct CommTimeouts {
 };
 constexpr uint32_t kMaxTimeout = 0xFFFFFFFFu;
 
+// The time-outs of one read call, for every backend alike.
+class ReadTimer {
+ public:
+  ReadTimer(const CommTimeouts& t, uint32_t wanted, int64_t now_ms)
+      : t_(t),
+        total_(int64_t(t.ReadTotalTimeoutMultiplier) * wanted + t.ReadTotalTimeoutConstant),
+        start_(now_ms),
+        last_byte_(now_ms) {}
+  // The read returns at once with what has arrived.
+  bool Immediate() const {
+    return t_.ReadIntervalTimeout == kMaxTimeout && t_.ReadTotalTimeoutMultiplier == 0 &&
+           t_.ReadTotalTimeoutConstant == 0;
+  }
+  void ByteArrived(int64_t now_ms) { last_byte_ = now_ms; }
+  // Milliseconds the read may still wait, having got `got` bytes: -1 without limit, 0 when it ends.
+  int64_t Left(uint32_t got, int64_t now_ms) const {
+    int64_t wait = total_ > 0 ? start_ + total_ - now_ms : -1;
+    const bool interval_on = got > 0 && t_.ReadIntervalTimeout > 0 && t_.ReadIntervalTimeout != kMaxTimeout;
+    if (interval_on) {
+      int64_t left = last_byte_ + t_.ReadIntervalTimeout - now_ms;
+      wait = wait < 0 ? left : (left < wait ? left : wait);
+    }
+    if (total_ == 0 && !interval_on) return -1;
+    return wait > 0 ? wait : 0;
+  }
+
+ private:
+  CommTimeouts t_;
+  int64_t total_;
+  int64_t start_;
+  int64_t last_byte_;
+};
+
 // Line error flags, as ClearCommError reports them.
 constexpr uint32_t kCeRxOver = 0x0001;
 constexpr uint32_t kCeOverrun = 0x0002;

@@ -123,32 +123,20 @@ class TermiosDevice final : public SerialDevice {
     got = 0;
     if (fd_ < 0) return false;
     auto* out = static_cast<uint8_t*>(buffer);
-    const CommTimeouts& t = timeouts_;
-    const bool immediate = t.ReadIntervalTimeout == kMaxTimeout && t.ReadTotalTimeoutMultiplier == 0 &&
-                           t.ReadTotalTimeoutConstant == 0;
-    const uint64_t total = uint64_t(t.ReadTotalTimeoutMultiplier) * wanted + t.ReadTotalTimeoutConstant;
-    const int64_t start = NowMs();
-    int64_t last_byte = start;
+    ReadTimer timer(timeouts_, wanted, NowMs());
     for (;;) {
       got += Decode(out + got, wanted - got);
       if (got >= wanted) return true;
-      if (immediate) {
+      if (timer.Immediate()) {
         if (!Fill(0)) return false;
         got += Decode(out + got, wanted - got);
         return true;
       }
-      int64_t now = NowMs();
-      int64_t wait = -1;
-      if (total > 0) wait = int64_t(start + int64_t(total) - now);
-      if (got > 0 && t.ReadIntervalTimeout > 0 && t.ReadIntervalTimeout != kMaxTimeout) {
-        int64_t interval_left = last_byte + t.ReadIntervalTimeout - now;
-        wait = wait < 0 ? interval_left : std::min(wait, interval_left);
-      }
-      const bool interval_on = got > 0 && t.ReadIntervalTimeout > 0 && t.ReadIntervalTimeout != kMaxTimeout;
-      if ((total > 0 || interval_on) && wait <= 0) return true;
+      int64_t wait = timer.Left(got, NowMs());
+      if (wait == 0) return true;
       size_t before = raw_.size();
-      if (!Fill(int(wait < 0 ? -1 : wait))) return false;
-      if (raw_.size() > before) last_byte = NowMs();
+      if (!Fill(int(wait))) return false;
+      if (raw_.size() > before) timer.ByteArrived(NowMs());
     }
   }
 
