@@ -1,7 +1,5 @@
 // The console helpers: number parser, time formatters, key decoder, program name.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <functional>
@@ -11,6 +9,7 @@
 #include "control/cmdline.h"
 #include "control/console.h"
 #include "platform/terminal.h"
+#include "tests/support/child.h"
 
 namespace {
 
@@ -133,30 +132,16 @@ namespace {
 // Runs body in a child whose standard input is the given text and whose standard output is
 // captured; returns that output followed by "|" and what body returned.
 std::string InChild(const std::string& input, const std::function<std::string()>& body) {
-  int in[2], out[2];
-  if (pipe(in) != 0 || pipe(out) != 0) return "pipe";
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    close(in[1]);
-    close(out[0]);
+  testing_support::Child child = testing_support::StartChild([&] {
     std::string result = body();
     std::printf("|%s", result.c_str());
     std::fflush(stdout);
-    _exit(0);
-  }
-  close(in[0]);
-  close(out[1]);
-  if (write(in[1], input.data(), input.size()) < 0) return "write";
-  close(in[1]);
-  std::string result;
-  char buf[2048];
-  ssize_t n;
-  while ((n = read(out[0], buf, sizeof buf)) > 0) result.append(buf, size_t(n));
-  close(out[0]);
-  waitpid(pid, nullptr, 0);
-  return result;
+  });
+  testing_support::SendAndClose(child, input);
+  std::string output;
+  testing_support::ReadToEnd(child, output);
+  testing_support::Finish(child);
+  return output;
 }
 
 // ReadWord `words` times, then ReadCharEcho: what they read, one result per line ("-": failed).

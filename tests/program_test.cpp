@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "control/texts.h"
+#include "tests/support/child.h"
 
 namespace {
 
@@ -32,41 +32,29 @@ class ProgramTest : public ::testing::Test {
   // Runs the program with the arguments and the given input (then end of input), in a directory
   // of its own, with COM1 a simulated device and COM2 missing.
   Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
-    int in[2], out[2];
-    EXPECT_EQ(pipe(in), 0);
-    EXPECT_EQ(pipe(out), 0);
-    pid_t pid = fork();
-    if (pid == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      dup2(out[1], 2);
-      close(in[1]);
-      close(out[0]);
-      if (chdir(dir_.c_str()) != 0) _exit(99);
-      setenv("KESTRAVO_COM1", "sim", 1);
-      setenv("KESTRAVO_COM2", "/nonexistent/kestravo-port", 1);
-      std::vector<char*> argv;
-      argv.push_back(const_cast<char*>(KESTRAVO_PROGRAM_PATH));
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(KESTRAVO_PROGRAM_PATH, argv.data());
-      _exit(98);
-    }
-    close(in[0]);
-    close(out[1]);
-    if (!input.empty()) {
-      EXPECT_EQ(write(in[1], input.data(), input.size()), ssize_t(input.size()));
-    }
-    close(in[1]);
+    testing_support::Child child = Start(args, true);
+    testing_support::SendAndClose(child, input);
     Outcome o;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0) o.out.append(buf, size_t(n));
-    close(out[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    testing_support::ReadToEnd(child, o.out);
+    o.status = testing_support::Finish(child);
     return o;
+  }
+
+  // Starts the program in its directory with COM1 a simulated device and COM2 missing.
+  testing_support::Child Start(const std::vector<std::string>& args, bool merge_stderr) {
+    return testing_support::StartChild(
+        [&] {
+          if (chdir(dir_.c_str()) != 0) _exit(99);
+          setenv("KESTRAVO_COM1", "sim", 1);
+          setenv("KESTRAVO_COM2", "/nonexistent/kestravo-port", 1);
+          std::vector<char*> argv;
+          argv.push_back(const_cast<char*>(KESTRAVO_PROGRAM_PATH));
+          for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+          argv.push_back(nullptr);
+          execv(KESTRAVO_PROGRAM_PATH, argv.data());
+          _exit(98);
+        },
+        merge_stderr);
   }
 
   static std::string Usage(const std::string& error_line) {
@@ -186,40 +174,19 @@ TEST_F(ProgramTest, ContinuousDisplayWritesAPassPerLineWhenLogged) {
 
 TEST_F(ProgramTest, TerminationSignalClosesInOrder) {
   // A continuous display waiting for keys that never come, ended by SIGTERM.
-  int in[2], out[2];
-  ASSERT_EQ(pipe(in), 0);
-  ASSERT_EQ(pipe(out), 0);
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    close(in[1]);
-    close(out[0]);
-    if (chdir(dir_.c_str()) != 0) _exit(99);
-    setenv("KESTRAVO_COM1", "sim", 1);
-    execl(KESTRAVO_PROGRAM_PATH, KESTRAVO_PROGRAM_PATH, "1", "-I", static_cast<char*>(nullptr));
-    _exit(98);
-  }
-  close(in[0]);
-  close(out[1]);
+  testing_support::Child child = Start({"1", "-I"}, false);
   std::string text;
   char buf[4096];
   while (text.find("Device active") == std::string::npos) {
-    pollfd pfd{out[0], POLLIN, 0};
+    pollfd pfd{child.out, POLLIN, 0};
     ASSERT_GT(poll(&pfd, 1, 10000), 0) << text;
-    ssize_t n = read(out[0], buf, sizeof buf);
+    ssize_t n = read(child.out, buf, sizeof buf);
     ASSERT_GT(n, 0);
     text.append(buf, size_t(n));
   }
-  kill(pid, SIGTERM);
-  ssize_t n;
-  while ((n = read(out[0], buf, sizeof buf)) > 0) text.append(buf, size_t(n));
-  int status = 0;
-  waitpid(pid, &status, 0);
-  close(in[1]);
-  close(out[0]);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  kill(child.pid, SIGTERM);
+  testing_support::ReadToEnd(child, text);
+  EXPECT_EQ(testing_support::Finish(child), 128 + SIGTERM);
   EXPECT_EQ(text.substr(text.size() - 17), "\nProgram finished") << text;  // after the display ended
 }
 
