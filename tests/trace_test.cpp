@@ -1,12 +1,12 @@
 // The per-slot debug trace, the library's unload behaviour and its export list.
 #include <dlfcn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 
+#include "tests/support/child.h"
 #include "tests/support/fixture.h"
 
 using namespace kestravo;
@@ -77,8 +77,7 @@ TEST_F(LinkTest, CloseEntryHasNoLineEndOfItsOwn) {
 
 // The shared library in a child process: loaded, used, then unloaded or left behind at exit.
 int RunChild(bool unload, const std::string& trace) {
-  pid_t pid = fork();
-  if (pid == 0) {
+  testing_support::Child child = testing_support::StartChild([&] {
     setenv("KESTRAVO_VIRTUAL_CLOCK", "1", 1);
     setenv("KESTRAVO_COM3", "sim", 1);
     void* lib = dlopen(KESTRAVO_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -94,10 +93,8 @@ int RunChild(bool unload, const std::string& trace) {
       _exit(0);
     }
     std::exit(0);  // without closing anything
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  });
+  return testing_support::Finish(child);
 }
 
 TEST(LibraryLifetime, UnloadAndExitCloseSlotsAndTraces) {
