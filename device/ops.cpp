@@ -3,13 +3,10 @@
 namespace kestravo {
 
 int32_t WrongArgument(uint16_t port, const char* format, ...) {
-  COMPort& p = Ports[port];
-  if (p.DebugFile) {
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(p.DebugFile, format, args);
-    va_end(args);
-  }
+  va_list args;
+  va_start(args, format);
+  Ports[port].TextV(format, args);
+  va_end(args);
   return Store(port, kWrongArgument);
 }
 

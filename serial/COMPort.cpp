@@ -49,20 +49,23 @@ const char* PortErrorText(int32_t code) {
 
 COMPort::~COMPort() { Close(); }
 
+void COMPort::TextV(const char* format, va_list args) {
+  if (DebugFile) std::vfprintf(DebugFile, format, args);
+}
+
 void COMPort::Message(const char* format, ...) {
   if (!DebugFile) return;
   WriteTimeStamp();
   va_list args;
   va_start(args, format);
-  std::vfprintf(DebugFile, format, args);
+  TextV(format, args);
   va_end(args);
 }
 
 void COMPort::Text(const char* format, ...) {
-  if (!DebugFile) return;
   va_list args;
   va_start(args, format);
-  std::vfprintf(DebugFile, format, args);
+  TextV(format, args);
   va_end(args);
 }
 

@@ -3,6 +3,7 @@
 // Every operation returns a truth value and leaves a port error code in `Error`; with a debug
 // stream, every failure is written there as a time-stamped line.
 #pragma once
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -45,6 +46,7 @@ class COMPort {
   void Message(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // Writes formatted text without a time stamp.
   void Text(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void TextV(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
 
   bool IsOpen() const { return Handle != nullptr; }
 
