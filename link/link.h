@@ -38,8 +38,12 @@ enum Result : int32_t {
 const char* ResultText(int32_t code);
 
 // The slots live for the whole life of the loaded library and are never destroyed by the C++
-// runtime: the unload notification closes them itself, in its own order.
-extern COMPort* const Ports;
+// runtime: the unload notification closes them itself, in its own order. They are made on first
+// use, so that the load notification may run before any other initialiser of the library.
+struct SlotArray {
+  COMPort& operator[](uint16_t slot) const;
+};
+inline constexpr SlotArray Ports{};
 extern int32_t InterfaceState[kSlots];
 
 constexpr uint32_t kReplyBufferSize = 8192;

@@ -4,7 +4,11 @@
 
 namespace kestravo {
 
-COMPort* const Ports = new COMPort[kSlots];
+COMPort& SlotArray::operator[](uint16_t slot) const {
+  static COMPort* const ports = new COMPort[kSlots];
+  return ports[slot];
+}
+
 int32_t InterfaceState[kSlots] = {};
 char ReplyBuffer[kReplyBufferSize + 1] = {};
 uint32_t ReplyLength = 0;

@@ -6,12 +6,18 @@
 namespace platform {
 namespace {
 
-bool g_virtual = false;
+// Constant-initialised: the library's load notification may use the clock before any dynamic
+// initialiser has run. The environment is read on the first use.
+enum class Mode : uint8_t { kUnknown, kReal, kVirtual };
+Mode g_mode = Mode::kUnknown;
 uint64_t g_virtual_ms = 1000000;  // a start far from 0, so that differences never go negative
 
-bool VirtualFromEnvironment() {
-  const char* v = std::getenv("KESTRAVO_VIRTUAL_CLOCK");
-  return v && *v == '1';
+bool Virtual() {
+  if (g_mode == Mode::kUnknown) {
+    const char* v = std::getenv("KESTRAVO_VIRTUAL_CLOCK");
+    g_mode = (v && *v == '1') ? Mode::kVirtual : Mode::kReal;
+  }
+  return g_mode == Mode::kVirtual;
 }
 
 uint64_t RealMs() {
@@ -20,14 +26,10 @@ uint64_t RealMs() {
   return uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u;
 }
 
-struct Init {
-  Init() { g_virtual = VirtualFromEnvironment(); }
-} g_init;
-
 }  // namespace
 
 void Sleep(uint32_t ms) {
-  if (g_virtual) {
+  if (Virtual()) {
     g_virtual_ms += ms;
     return;
   }
@@ -36,12 +38,12 @@ void Sleep(uint32_t ms) {
   }
 }
 
-uint32_t GetTickCount() { return uint32_t(g_virtual ? g_virtual_ms : RealMs()); }
+uint32_t GetTickCount() { return uint32_t(Virtual() ? g_virtual_ms : RealMs()); }
 
-void UseVirtualClock(bool on) { g_virtual = on; }
-bool VirtualClockActive() { return g_virtual; }
+void UseVirtualClock(bool on) { g_mode = on ? Mode::kVirtual : Mode::kReal; }
+bool VirtualClockActive() { return Virtual(); }
 void AdvanceClock(uint32_t ms) {
-  if (g_virtual) g_virtual_ms += ms;
+  if (Virtual()) g_virtual_ms += ms;
 }
 
 }  // namespace platform

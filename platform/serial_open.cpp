@@ -8,9 +8,11 @@
 namespace platform {
 namespace {
 
+// Made on first use and never destroyed: the library's unload notification still opens and
+// closes ports after the runtime has destroyed its static objects.
 std::map<std::string, SchemeOpener>& Schemes() {
-  static std::map<std::string, SchemeOpener> schemes;
-  return schemes;
+  static auto* const schemes = new std::map<std::string, SchemeOpener>;
+  return *schemes;
 }
 
 // "\\.\COM12" -> 12; 0 when the name is not of that form.

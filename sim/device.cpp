@@ -272,7 +272,7 @@ void Device::SendReply(uint64_t at_us, const std::string& body) {
   }
   if (faults.extra > 0) {
     --faults.extra;
-    reply.insert(reply.size() - 1, "0");
+    reply.insert(reply.end() - 1, '0');
   }
   if (faults.nocr > 0) {
     --faults.nocr;
@@ -379,7 +379,8 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
       return s + "NN" + Hex(0, 4) + Hex(0, 4) + Hex(0, 4);
     }
     case 'L':
-      return n ? kInvalid : "N" + yn(config & 1) + yn((config & 0x06) == 0x06);
+      if (n) return kInvalid;
+      return std::string("N").append(yn(config & 1)).append(yn((config & 0x06) == 0x06));
     // Link
     case 'Z':
       return n ? kInvalid : "Y";
