@@ -26,13 +26,21 @@ bool ScanUnsignedShort(const char* text, uint16_t& out) {
   return true;
 }
 
+#ifndef KESTRAVO_VERSION
+#define KESTRAVO_VERSION "0.0.0"
+#endif
+#ifndef KESTRAVO_BUILD_DATE
+#define KESTRAVO_BUILD_DATE __DATE__
+#endif
+
+// The usage output; with failed_index 0 and more than one argument no error line is printed.
 int Usage(int argc, char** argv, int failed_index) {
   char name[260];
   ProgramName(argv[0] ? argv[0] : "", name, sizeof name);
   Print("%s", name);
   Print(" ver. 1-00, compilation date: Jun 30 2021\n");
   Print("Control program for the KESTRAVO pulse generator, simulated device included\n");
-  if (argc > 1)
+  if (argc > 1 && failed_index > 0)
     Print("\nError parsing argument #%d: %s\n", failed_index,
           failed_index < argc ? argv[failed_index] : "argument not available");
   Print("\nUsage: %s", name);
@@ -98,6 +106,17 @@ const char* ProgramName(const char* path, char* buffer, unsigned size) {
 int RunProgram(int argc, char** argv) {
   State = ProgramState{};
   if (argc < 2) return Usage(argc, argv, 0);
+  // The two long options of a packaged program, only in the place of the COM number.
+  if (std::strcmp(argv[1], "--help") == 0) {
+    Usage(argc, argv, 0);
+    return 0;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    char name[260];
+    Print("%s %s, built %s\n", ProgramName(argv[0] ? argv[0] : "", name, sizeof name), KESTRAVO_VERSION,
+          KESTRAVO_BUILD_DATE);
+    return 0;
+  }
   if (!ScanUnsignedShort(argv[1], State.ComNumber)) return Usage(argc, argv, 1);
   for (int i = 2; i < argc && State.run; ++i) {
     int failed = RunSwitch(argc, argv, i);

@@ -10,6 +10,13 @@
 
 #include <stdint.h>
 
+/* Version of this library release (the shared object's soname carries the major number). The
+ * device protocol version the library reports is COM_KESTRAVO_GetSWVersion's. */
+#define COM_KESTRAVO_VERSION_MAJOR 1
+#define COM_KESTRAVO_VERSION_MINOR 0
+#define COM_KESTRAVO_VERSION_PATCH 0
+#define COM_KESTRAVO_VERSION_STRING "1.0.0"
+
 #if defined(KESTRAVO_BUILDING_LIBRARY)
 #define COM_KESTRAVO_API __attribute__((visibility("default")))
 #else

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Installs the build tree into an empty prefix and uses the installed tree as other projects do:
+# the installed program on its own RUNPATH, a C program through find_package and one through
+# pkg-config, and Python's ctypes, each against a simulated device.
+# Usage: install_test.sh <build dir> <source dir>
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+libdir=$(dirname "$(find "$prefix" -name 'libCOM-KESTRAVO.so.*.*.*' | head -n 1)")
+[ -d "$libdir" ] || fail "no versioned library installed"
+(cd "$prefix" && find . \( -type f -o -type l \) | sort) | tee "$work/files"
+for f in bin/COM-KESTRAVO-Control include/COM-KESTRAVO.h share/man/man1/COM-KESTRAVO-Control.1; do
+  grep -qx "./$f" "$work/files" || fail "$f not installed"
+done
+for f in libCOM-KESTRAVO.so libCOM-KESTRAVO.so.1 pkgconfig/COM-KESTRAVO.pc cmake/COM-KESTRAVO/COM-KESTRAVOConfig.cmake \
+         cmake/COM-KESTRAVO/COM-KESTRAVOConfigVersion.cmake cmake/COM-KESTRAVO/COM-KESTRAVO-targets.cmake; do
+  [ -e "$libdir/$f" ] || fail "$libdir/$f not installed"
+done
+[ "$(readlink "$libdir/libCOM-KESTRAVO.so")" = libCOM-KESTRAVO.so.1 ] || fail "development link"
+
+# The soname, and every exported function on the version node.
+readelf -d "$libdir/libCOM-KESTRAVO.so.1" | grep -q 'Library soname: \[libCOM-KESTRAVO.so.1\]' || fail soname
+exported=$(objdump -T "$libdir/libCOM-KESTRAVO.so.1" | grep -c ' COM_KESTRAVO_[A-Z]' || true)
+versioned=$(objdump -T "$libdir/libCOM-KESTRAVO.so.1" | grep -c 'COM_KESTRAVO_1 *COM_KESTRAVO_[A-Z]' || true)
+[ "$exported" -gt 70 ] && [ "$exported" = "$versioned" ] || fail "symbol versions: $versioned of $exported"
+
+# The installed program finds the installed library by itself.
+readelf -d "$prefix/bin/COM-KESTRAVO-Control" | grep -q 'RUNPATH.*\$ORIGIN/../' || fail "program RUNPATH"
+loaded=$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/COM-KESTRAVO-Control" | awk '/libCOM-KESTRAVO/ {print $3}')
+[ "$(realpath "$loaded")" = "$(realpath "$libdir/libCOM-KESTRAVO.so.1")" ] ||
+  fail "the installed program loads $loaded, not the installed library"
+out=$(cd "$work" && KESTRAVO_COM1=sim "$prefix/bin/COM-KESTRAVO-Control" 1 -v -T)
+[ "$out" = "$(printf 'COM1 opened for the communication port 0\nHardware type: 4B53h, hardware version: 1.02\nProgram finished')" ] ||
+  fail "installed program: $out"
+"$prefix/bin/COM-KESTRAVO-Control" --version | grep -q '^COM-KESTRAVO-Control [0-9]*\.[0-9]*\.[0-9]*, built ' ||
+  fail "--version"
+
+expected_c=$'Library 1.0.0, protocol version 0100\nFirmware 1-03: KESTRAVO PG4-HV pulse generator (simulated)\nPulser 2 delay: 1000'
+
+# A C program through find_package.
+cmake -S "$source/examples/c" -B "$work/find_package" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/find_package" >/dev/null
+out=$(KESTRAVO_COM1=sim "$work/find_package/kestravo_example" 1)
+[ "$out" = "$expected_c" ] || fail "find_package example: $out"
+
+# A C program through pkg-config.
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+[ "$(pkg-config --modversion COM-KESTRAVO)" = 1.0.0 ] || fail "pkg-config version"
+cc -o "$work/pkg_config_example" "$source/examples/c/kestravo_example.c" $(pkg-config --cflags --libs COM-KESTRAVO) \
+  -Wl,-rpath,"$(pkg-config --variable=libdir COM-KESTRAVO)"
+out=$(KESTRAVO_COM1=sim "$work/pkg_config_example" 1)
+[ "$out" = "$expected_c" ] || fail "pkg-config example: $out"
+
+# Python ctypes.
+out=$(KESTRAVO_COM1=sim python3 "$source/examples/python/kestravo_ctypes.py" "$libdir/libCOM-KESTRAVO.so.1" 1)
+[ "$out" = $'Protocol version 0100\nFirmware 1-03: KESTRAVO PG4-HV pulse generator (simulated)\nOscillator period: 98' ] ||
+  fail "ctypes example: $out"
+echo "installed tree works"
