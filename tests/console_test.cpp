@@ -47,7 +47,7 @@ TEST(ParseUnsigned, RadixSuffixesAndLimits) {
   }
 }
 
-TEST(FormatTimes, ThePartsExamples) {
+TEST(FormatTimes, DaysHoursMinutesSecondsAndFractions) {
   const std::pair<uint32_t, const char*> seconds[] = {
       {0, "0 sec."}, {59, "59 sec."}, {60, "1:00 sec."}, {3600, "1:00:00 sec."}, {90061, "25:01:01 sec."}};
   for (auto [s, text] : seconds) EXPECT_STREQ(control::FormatSeconds(s), text);

@@ -165,6 +165,8 @@ struct ReplyCase {
   const char* trace;  // a text the trace must hold, or nullptr
 };
 
+void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
+
 class FrameTest : public LinkTest, public ::testing::WithParamInterface<ReplyCase> {};
 
 TEST_P(FrameTest, ReadCommandChecksInOrder) {

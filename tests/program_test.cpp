@@ -10,10 +10,102 @@
 #include <string>
 #include <vector>
 
-#include "control/texts.h"
 #include "tests/support/child.h"
 
 namespace {
+
+// The usage text after the program name, as the program prints it.
+const std::string kUsage = R"( COM-Number [Switches]
+  Switch: { -option, /option }
+  Options:
+    Pulser settings:
+      Operiod,operiod/O,o: set/get oscillator period
+      P: get setting of all pulsers
+      PuDdelay/Pud:  set/get pulse delay of the pulser #u
+      PuWwidth/Puw:  set/get pulse width of the pulser #u
+      PuBsize/Pub:   set/get burst size of the pulser #u
+      PuCconfig/Puc: set/get configuration of the pulser #u
+    Switch settings:
+      R: get setting of all switches
+      RnTconfig/Rnt: set/get configuration of the switch #n trigger
+      RnEconfig/Rne: set/get configuration of the switch #n enable
+      RnRdelay/Rnr: set/get rise delay of the switch #n trigger
+      RnFdelay/Rnf: set/get fall delay of the switch #n trigger
+      RnDdelay/Rnd: set/get delay of the switch #n enable
+      RnMmapping/Rnm: set/get mapping #n of the switch trigger
+      RnNmapping/Rnn: set/get mapping #n of the switch enable
+      RYM,Rym/RNm,Rnm: enable/disable the switch trigger mapping
+      RYN,Ryn/RNn,Rnn: enable/disable the switch enable mapping
+    DIO settings:
+      D: get DIO settings                Dni: get DIOn input configuration
+      DnIo,DnIO: set DIOn as output,     DnIi,DnII: set DIOn as input
+      DnIt,DnIT: set DIOn as input w/ termination
+      Dno: get DIOn output configuration
+      DnOconf: set DIOn output configuration
+    Controller settings:
+      W,w: get controller state,         Wn,wn: set controller state
+      A/a: issue software trigger with software trigger=1/0
+      ATtPp,aTtPp: issue software trigger, TtPp=4 Boolean arguments [0,1]
+       (T/t=software trigger start/stop, P/p=software pulse start/stop)
+    Configuration management:
+      jy/jn/j: turn on/turn off/show the enable state of the device
+      KT,Kt: reset current configuration
+      Kl FileName/Ks FileName: load/save current configuration
+      KLu/KSu: load/save current configuration from/to NVM set #u
+      KC,Kc/KD,Kd: list active/deleted configurations
+      KNu name/Knu set/get name of configuration #u
+      Kru FileName/Kwu FileName: load/save data of configuration #u
+      KR FileName/KW FileName: load/save data of all available configurations
+      KXu/Kxu/Kpu: delete/undelete/wipe out configuration #u
+      KA/Ka/KP: delete/undelete/wipe out all configurations
+        (wiping out cannot be undoed, thus requires confirmation)
+    Memory management:
+      Y/y FileName: restore/backup memory data
+    Control and monitoring:
+      L,l: get LED data,                 I,i: get main device status
+      S,s: get device status,            M,m: get sensor data
+      F,f: get fan data
+      X file: create test protocol,      x file: log data
+    Device monitoring:
+      C,c: get CPU data,                 p: get product identification
+      H,h: get device housekeeping,      d: get firmware date
+      U,u: get uptime,                   v: get firmware version
+      N,n: get product number            V: get hardware version
+    General control:
+      G,g: debug mode, G: additional I/O debug into Debug.txt
+      @ ChanNum: use the specified channel for the communication
+                    (allowed value: 0..15, default=0)
+      B,b: get device buffer status,     Z,z: purge communication
+      T,t: terminate the program,        Q,q: quiet mode 
+      $n: set data rate to n baud,         !: device restart
+  Notes:
+    1. Use capitals for continuous mode, if available
+    2. Integer numbers can also be entered in hexadecimal or binary formats
+       by appending 'h' or 'b' specifying the respective radix
+)";
+
+// The key loop's help text.
+const std::string kHelp = R"(Press 'b','B' to get buffer status,          'z','Z' to purge the communication
+      'c','C' to get CPU data,               'u','U' to get uptime
+      '!' to restart the device,             'd' to get firmware date
+      'v' to get firmware version,           'V' to get hardware type & version
+      'p' to get product identification,     'n','N' to get product number
+      'R' to get/set switch configuration,   'D' to get/set DIO configuration
+      'o','O' to get/set oscillator period,  'a','A' to issue software trigger
+      'w','W' to get/set controller state,   'P' to get/set pulser settings
+      'j','J' to get/set device enable,      'K' to manage configurations
+      'l','L' to get LED data,               'i','I' to get status
+      's','S' to get device status,          'm','M' to get sensor data
+      'f','F' to get fan data
+      'y','Y' to backup/restore memory data, 'h','H' to get device housekeeping
+      'x' to log data,                       'X' to create test protocol
+      '$' to set data rate,                  '@' to test communication
+      'Esc' to stop,                         '?' for this help...
+  Notes:
+    1. use capitals for continuous mode, if available
+    2. integer numbers can also be entered in hexadecimal or binary formats
+       by appending 'h' or 'b' specifying the respective radix
+)";
 
 struct Outcome {
   std::string out;
@@ -58,11 +150,9 @@ class ProgramTest : public ::testing::Test {
   }
 
   static std::string Usage(const std::string& error_line) {
-    char usage[8192];
-    std::snprintf(usage, sizeof usage, control::kUsageText, 15);
     return "COM-KESTRAVO-Control ver. 1-00, compilation date: Jun 30 2021\n"
            "Control program for the KESTRAVO pulse generator, simulated device included\n" +
-           error_line + "\nUsage: COM-KESTRAVO-Control" + usage;
+           error_line + "\nUsage: COM-KESTRAVO-Control" + kUsage;
   }
 
   std::string dir_;
@@ -85,6 +175,21 @@ TEST_F(ProgramTest, UsageOutputAndExitStatus) {
 
   Outcome unknown = Run({"1", "-j"});
   EXPECT_EQ(unknown.out, Usage("\nError parsing argument #2: -j\n"));
+}
+
+TEST_F(ProgramTest, HelpAndVersionOptions) {
+  Outcome help = Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out, Usage(""));
+
+  Outcome version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("COM-KESTRAVO-Control 1.0.0, built ", 0), 0u) << version.out;
+
+  // Only in the place of the COM number; elsewhere they are switches that do not parse.
+  Outcome late = Run({"1", "--help"});
+  EXPECT_EQ(late.status, 255);
+  EXPECT_EQ(late.out, Usage("\nError parsing argument #2: --help\n"));
 }
 
 TEST_F(ProgramTest, ChannelSwitchInOneOrTwoArguments) {
@@ -149,7 +254,7 @@ TEST_F(ProgramTest, KeyLoopFromAScript) {
   Outcome o = Run({"1"}, "?\x1b[Av");
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out, std::string("COM1 opened for the communication port 0\nPress '?' for help\n") +
-                       control::kHelpText + "Program finished");
+                       kHelp + "Program finished");
   Outcome v = Run({"1", "-q"}, "v");
   EXPECT_EQ(v.out, "Firmware version: 1-03\n");
   // A cursor key at the top level does nothing.

@@ -286,6 +286,8 @@ struct FaultCase {
   int32_t result;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
 class SimFaultTest : public LinkTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(SimFaultTest, PurgeBringsTheLinkBackAfterTheFault) {

@@ -123,25 +123,24 @@ TEST_F(PtyTest, WhatAPseudoTerminalCannotDoFailsCleanly) {
   uint32_t bits = 0;
   EXPECT_FALSE(dev->ModemStatus(bits));
   EXPECT_FALSE(dev->Escape(platform::kSetRts));
-  // Even parity: the kernel drops PARENB on a pseudo-terminal; that must be reported.
+  // Even parity: a pseudo-terminal cannot keep PARENB. Setting it is reported as a failure exactly
+  // when the settings read back show no parity, never as a success that did not happen.
   platform::CommState even = RawNoParity(9600);
   even.fParity = true;
   even.Parity = platform::kEvenParity;
-  if (dev->SetState(even)) {
-    platform::CommState s;
-    ASSERT_TRUE(dev->GetState(s));
-    EXPECT_EQ(s.Parity, platform::kEvenParity);
-  }
+  const bool applied = dev->SetState(even);
+  platform::CommState s;
+  ASSERT_TRUE(dev->GetState(s));
+  EXPECT_EQ(applied, s.Parity == platform::kEvenParity);
+  EXPECT_FALSE(applied);
 }
 
 TEST_F(PtyTest, PortObjectReportsLineSettingsItCouldNotApply) {
   setenv("KESTRAVO_COM7", path_.c_str(), 1);
   COMPort port;
-  bool opened = port.Open(7);
-  if (!opened) {
-    EXPECT_EQ(port.Error, 5);    // cannot set the state: even parity refused
-    EXPECT_TRUE(port.IsOpen());  // the device stays open until Close
-  }
+  EXPECT_FALSE(port.Open(7));
+  EXPECT_EQ(port.Error, 5);    // cannot set the state: even parity refused
+  EXPECT_TRUE(port.IsOpen());  // the device stays open until Close
   port.Close();
 }
 
