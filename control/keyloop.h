@@ -4,7 +4,7 @@
 namespace control {
 
 void KeyLoop();
-// Runs the command of one key (the loop's step 3).
+// Runs the command of one key.
 void RunKey(int key);
 
 }  // namespace control

@@ -6,7 +6,8 @@ namespace kestravo {
 namespace {
 
 // Value and index of the reply: value from the second character, then the reply cut after its
-// first character and the index read from it. Messages M1 to M3 on failure.
+// first character and the index read from it. A failure gives its message: a value that cannot be
+// read, a value too high, or an index that cannot be read.
 int32_t ParseIndexedReply(uint16_t port, const IndexedOp& op, uint32_t index, uint32_t& value) {
   Scanned v = ScanUnsigned(ReplyBuffer + 1, 16, op.width);
   if (!v.ok)
@@ -58,8 +59,8 @@ int32_t IndexedWrite(uint16_t port, const IndexedOp& op, uint32_t index, uint32_
   if (read != value) {
     char format[160];
     std::snprintf(format, sizeof format,
-                  "%%s: Wrong argument received: data='%%s' - %%s=%s expected, %s read\n", op.m4_format,
-                  op.m4_format);
+                  "%%s: Wrong argument received: data='%%s' - %%s=%s expected, %s read\n", op.mismatch_format,
+                  op.mismatch_format);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
     Ports[port].Text(format, op.name, ReplyBuffer, op.value_name, value, read);

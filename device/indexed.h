@@ -14,7 +14,7 @@ struct IndexedOp {
   uint32_t limit;          // indices below this are valid
   const char* value_name;  // "Delay", ...
   int width;               // hexadecimal digits of the value: 8, 6, 2 or 1
-  const char* m4_format;   // how the value mismatch message shows the values ("%u", "%02Xh", ...)
+  const char* mismatch_format;   // how the value mismatch message shows the values ("%u", "%02Xh", ...)
   uint32_t value_limit;    // 0, or the bound values must stay below, written and read
 };
 
