@@ -11,6 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
 
 namespace platform {
 namespace {
@@ -30,6 +35,16 @@ size_t g_pending_count = 0;
 int g_row = 0;
 int g_column = 0;
 
+// Tests: output collected here instead of standard output.
+std::string* g_capture = nullptr;
+
+void Emit(const char* text, size_t n) {
+  if (g_capture)
+    g_capture->append(text, n);
+  else
+    std::fwrite(text, 1, n, stdout);
+}
+
 void RestoreNow() {
   if (g_raw) tcsetattr(STDIN_FILENO, TCSANOW, &g_saved);
 }
@@ -44,8 +59,30 @@ void OnSignal(int sig) {
   g_interrupted = sig;
 }
 
+// Tests: keys typed in chunks. A chunk is typed when everything typed before it has been taken
+// and the program waits for input, or looks for it after time has passed: so keys flushed at the
+// start of a dialogue are the ones typed before it, as at a terminal.
+bool g_scripted = false;
+std::vector<std::string> g_script;
+size_t g_script_next = 0;
+uint32_t g_typed_at = 0;
+
+void TypeNextChunk(bool waiting) {
+  if (g_pending_count > 0) return;
+  if (g_script_next >= g_script.size()) {
+    g_eof = true;
+    return;
+  }
+  if (!waiting && GetTickCount() == g_typed_at) return;
+  const std::string& chunk = g_script[g_script_next++];
+  g_pending_count = std::min(chunk.size(), sizeof g_pending);
+  std::memcpy(g_pending, chunk.data(), g_pending_count);
+  g_typed_at = GetTickCount();
+}
+
 // Reads what standard input holds into g_pending, waiting up to wait_ms (-1: no limit).
 void Fill(int wait_ms) {
+  if (g_scripted) return TypeNextChunk(wait_ms != 0);
   if (g_eof || g_pending_count == sizeof g_pending) return;
   pollfd pfd{STDIN_FILENO, POLLIN, 0};
   int r = poll(&pfd, 1, wait_ms);
@@ -185,6 +222,18 @@ void Track(const char* text, size_t n) {
 }
 
 }  // namespace
+
+void CaptureOutput(std::string* sink) { g_capture = sink; }
+
+void ScriptInput(const std::vector<std::string>& chunks) {
+  g_scripted = true;
+  g_script = chunks;
+  g_script_next = 0;
+  g_pending_count = 0;
+  g_eof = false;
+  g_interrupted = 0;
+  g_typed_at = GetTickCount() - 1;
+}
 
 void SetTerminalModes(bool input_is_terminal, bool output_is_terminal, int width) {
   g_input_tty = input_is_terminal;
@@ -341,7 +390,7 @@ void Print(const char* format, ...) {
   va_end(args);
   if (n < 0) return;
   if (size_t(n) < sizeof stack) {
-    std::fwrite(stack, 1, size_t(n), stdout);
+    Emit(stack, size_t(n));
     Track(stack, size_t(n));
     return;
   }
@@ -350,7 +399,7 @@ void Print(const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(heap, size_t(n) + 1, format, args);
   va_end(args);
-  std::fwrite(heap, 1, size_t(n), stdout);
+  Emit(heap, size_t(n));
   Track(heap, size_t(n));
   std::free(heap);
 }
@@ -362,9 +411,12 @@ int CursorColumn() { return g_column; }
 
 void MoveCursor(int row, int column) {
   if (!g_output_tty) return;
-  if (row < g_row) std::printf("\x1b[%dA", g_row - row);
-  if (row > g_row) std::printf("\x1b[%dB", row - g_row);
-  std::printf("\x1b[%dG", column + 1);
+  char sequence[48];
+  int n = 0;
+  if (row < g_row) n += std::snprintf(sequence + n, sizeof sequence - size_t(n), "\x1b[%dA", g_row - row);
+  if (row > g_row) n += std::snprintf(sequence + n, sizeof sequence - size_t(n), "\x1b[%dB", row - g_row);
+  n += std::snprintf(sequence + n, sizeof sequence - size_t(n), "\x1b[%dG", column + 1);
+  Emit(sequence, size_t(n));
   g_row = row;
   g_column = column;
 }

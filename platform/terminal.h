@@ -5,6 +5,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace platform {
 
@@ -56,5 +58,10 @@ int CursorColumn();
 void MoveCursor(int row, int column);
 // Overrides what the terminal checks found (tests).
 void SetTerminalModes(bool input_is_terminal, bool output_is_terminal, int width);
+// Tests: collects everything printed into sink (null: standard output again).
+void CaptureOutput(std::string* sink);
+// Tests: keys typed in chunks, then end of input (which reads as Esc). A chunk is typed when all
+// before it were taken and the program waits for a key, or looks for one after time has passed.
+void ScriptInput(const std::vector<std::string>& chunks);
 
 }  // namespace platform
