@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "COM-KESTRAVO.h"
-#include "control/commands.h"
+#include "control/command.h"
 #include "control/keyloop.h"
 #include "control/state.h"
 #include "control/texts.h"
@@ -17,14 +17,6 @@ namespace control {
 namespace {
 
 constexpr int kHighestChannel = 15;
-
-// "%hu": decimal digits after optional blanks and sign; what follows is ignored.
-bool ScanUnsignedShort(const char* text, uint16_t& out) {
-  unsigned short v = 0;
-  if (std::sscanf(text, "%hu", &v) != 1) return false;
-  out = v;
-  return true;
-}
 
 #ifndef KESTRAVO_VERSION
 #define KESTRAVO_VERSION "0.0.0"
@@ -50,44 +42,6 @@ int Usage(int argc, char** argv, int failed_index) {
 #pragma GCC diagnostic pop
   COM_KESTRAVO_CloseDebugFile(State.PortNumber);
   return -1;
-}
-
-// Runs the switch at argv[i]; returns the index of the failing argument, or 0. May consume the
-// next argument (i is then advanced).
-int RunSwitch(int argc, char** argv, int& i) {
-  const char* arg = argv[i];
-  if (arg[0] != '-' && arg[0] != '/') return i;
-  const int typed = static_cast<unsigned char>(arg[1]);
-  const char* rest = arg[1] ? arg + 2 : arg + 1;
-  switch (std::toupper(typed)) {
-    case '@': {
-      const char* text = rest;
-      int index = i;
-      if (*rest == 0 || *rest == ' ' || *rest == '\t') {
-        if (i + 1 >= argc) return argc;
-        text = argv[++i];
-        index = i;
-      }
-      return ScanUnsignedShort(text, State.PortNumber) ? 0 : index;
-    }
-    case 'G':
-      State.debug = true;
-      if (typed == 'G') COM_KESTRAVO_OpenDebugFile(State.PortNumber, "Debug.txt");
-      return *rest ? i : 0;
-    case 'Q':
-      State.quiet = true;
-      return *rest ? i : 0;
-    case 'T':
-      State.run = false;
-      return *rest ? i : 0;
-    default:
-      break;
-  }
-  const CommandForm* form = SelectForm(typed, false);
-  if (!form) return i;
-  OpenDevicePort();
-  form->run(form->continuous);
-  return *rest ? i : 0;  // a switch with characters after its letter has run, then fails
 }
 
 }  // namespace

@@ -128,6 +128,22 @@ void ReportError(const char* operation) {
         COM_KESTRAVO_GetIOErrorMessage(State.PortNumber));
 }
 
+void Progress(const char* format, ...) {
+  if (!State.debug) return;
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  Print("%s", text);
+}
+
+bool Succeeded(int32_t result, const char* operation) {
+  if (result == 0) return true;
+  ReportError(operation);
+  return false;
+}
+
 const char* FormatSeconds(uint32_t s) {
   unsigned h = s / 3600, m = (s % 3600) / 60, sec = s % 60;
   if (h)
@@ -150,8 +166,8 @@ const char* FormatSecondsFraction(uint32_t s, uint16_t ms) {
   return TimeText;
 }
 
-DisplayFrame::DisplayFrame() {
-  if (!State.quiet) Print("Press 'Esc' to quit\n");
+DisplayFrame::DisplayFrame(bool announce) {
+  if (announce && !State.quiet) Print("Press 'Esc' to quit\n");
   platform::MarkRow();
 }
 
@@ -165,6 +181,7 @@ int DisplayFrame::Label(const char* format, ...) {
   if (fields_ >= kMaxFields) return kMaxFields - 1;
   row_[fields_] = platform::CursorRow();
   column_[fields_] = platform::CursorColumn();
+  if (row_[fields_] > last_row_) last_row_ = row_[fields_];
   return fields_++;
 }
 
@@ -194,6 +211,11 @@ bool DisplayFrame::EscPressed() {
   if (ReadKey() != platform::kEsc) return false;
   Print("\n");
   return true;
+}
+
+void DisplayFrame::End() {
+  if (platform::OutputIsTerminal()) platform::MoveCursor(last_row_, 0);
+  Print("\n");
 }
 
 void DisplayFrame::Failed(const char* operation, bool newline) {

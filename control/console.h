@@ -41,6 +41,11 @@ int SelectLetter(const char* accepted);
 
 void ReportError(const char* operation);
 
+// The steps every device routine repeats: in debug mode a progress line before the library call,
+// then the call's result, a failure reported with the library function's name.
+void Progress(const char* format, ...) __attribute__((format(printf, 1, 2)));
+bool Succeeded(int32_t result, const char* operation);
+
 const char* FormatSeconds(uint32_t seconds);
 const char* FormatSecondsFraction(uint32_t seconds, uint16_t milliseconds);
 
@@ -50,8 +55,8 @@ const char* FormatSecondsFraction(uint32_t seconds, uint16_t milliseconds);
 class DisplayFrame {
  public:
   static constexpr int kMaxFields = 48;
-  // Prints "Press 'Esc' to quit" unless quiet, and anchors the rows.
-  DisplayFrame();
+  // Prints "Press 'Esc' to quit" unless quiet or told not to, and anchors the rows.
+  explicit DisplayFrame(bool announce = true);
   // Prints a label and remembers the position after it; returns the field's number.
   int Label(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // Writes a value at the remembered position of a field.
@@ -62,11 +67,14 @@ class DisplayFrame {
   bool EscPressed();
   // A device read failed: "\n" (unless told not to) and the error line.
   void Failed(const char* operation, bool newline = true);
+  // Leaves the display: the cursor to the start of its last line, then "\n".
+  void End();
 
  private:
   int row_[kMaxFields] = {};
   int column_[kMaxFields] = {};
   int fields_ = 0;
+  int last_row_ = 0;
   bool first_value_ = true;
 };
 

@@ -16,10 +16,6 @@ namespace {
 
 const char* YesNo(bool b) { return b ? "Yes" : " No"; }
 
-void Progress(const char* line) {
-  if (State.debug) Print("%s", line);
-}
-
 struct MainStateText {
   uint16_t value;
   const char* once;

@@ -2,20 +2,17 @@
 
 #include <cstdio>
 
+#include "control/command.h"
 #include "control/commands.h"
 #include "control/console.h"
 #include "control/state.h"
-#include "control/texts.h"
 #include "platform/terminal.h"
 
 namespace control {
 
 void RunKey(int key) {
-  if (key == '?') {
-    platform::Print("%s", kHelpText);
-    return;
-  }
-  if (key >= platform::kExtended) return;  // cursor and function keys do nothing here
+  if (KeyHandler handler = FindKey(key)) return handler();
+  if (key >= platform::kExtended) return;
   if (const CommandForm* form = SelectForm(key, true)) form->run(form->continuous);
 }
 

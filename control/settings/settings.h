@@ -1,0 +1,65 @@
+// Settings displays and edits: the routines that show and change the device's settings, their
+// switch handlers (with the command line's range checks) and their keys, dialogues and menus.
+// Each family lives in a file of its own beside this header.
+#pragma once
+#include <cstdint>
+
+#include "control/command.h"
+#include "control/settings/format.h"
+
+namespace control {
+
+// The get/set family, driven by its table row: progress line, library call, result line.
+// ReadSetting only reads (with another progress line where given); false after a reported failure.
+bool ReadSetting(SettingId id, uint32_t index, uint32_t& value, const char* debug_line = nullptr);
+void ShowSetting(SettingId id, uint32_t index = 0);
+void ChangeSetting(SettingId id, uint32_t index, uint32_t value);
+// A number prompt for a setting's new value; a value wider than the setting's field ends the
+// command without a call (a 4-bit field above 15), a byte is sent as its low 8 bits.
+void PromptSetting(const char* prompt, SettingId id, uint32_t index);
+// What a key prompt's value becomes for a field of this width; false when it does not fit.
+bool FitToWidth(Width width, uint32_t& value);
+
+// Oscillator and data rate.
+void ShowOscillatorPeriod();
+void SetDataRate(uint32_t baud);
+int OscillatorSwitch(SwitchArgs& a);
+int DataRateSwitch(SwitchArgs& a);
+void OscillatorKey();
+void DataRateKey();
+
+// Pulsers.
+void ShowPulsers();
+int PulserSwitch(SwitchArgs& a);
+void PulserMenu();
+
+// High-voltage switches.
+void ShowSwitches();
+void ShowSwitchTriggerDelay(bool rise, uint32_t sw);
+void SetSwitchTriggerDelay(bool rise, uint32_t sw, uint32_t value);
+int SwitchSettingsSwitch(SwitchArgs& a);
+void SwitchMenu();
+
+// DIOs.
+void ShowDIOs();
+void ShowDIOInput(uint32_t d);
+void SetDIOInput(uint32_t d, bool output, bool termination);
+void SetDIOOutput(uint32_t d, uint32_t value);
+int DIOSwitch(SwitchArgs& a);
+void DIOMenu();
+
+// Controller, software trigger and device enable.
+void ShowControllerState(bool continuous);
+void SetControllerState(uint32_t config);
+void IssueSoftwareTrigger(uint32_t start, uint32_t stop);
+void ShowDeviceEnable();
+int ControllerSwitch(SwitchArgs& a);
+int SoftwareTriggerSwitch(SwitchArgs& a);
+int DeviceEnableSwitch(SwitchArgs& a);
+void ControllerStateKey();
+void ControllerConfigKey();
+void SoftwareTriggerKey();
+void SoftwareTriggerDialogue();
+void DeviceEnableDialogue();
+
+}  // namespace control
