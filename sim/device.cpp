@@ -450,9 +450,12 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
       }
       if (n) return kInvalid;
       // State word: the configuration byte, master enable, software trigger output, device enabled.
-      return Hex(
-          config | ((config & 1) ? 0x0100 : 0) | ((config & 0x08) ? 0x0200 : 0) | ((config & 1) ? 0x0400 : 0),
-          4);
+      // An open safety interlock takes master enable and the device away.
+      {
+        const bool interlock = faults.interlock_ms == 0 || up_us < uint64_t(faults.interlock_ms) * 1000;
+        const bool enabled = (config & 1) && interlock;
+        return Hex(config | (enabled ? 0x0100 : 0) | ((config & 0x08) ? 0x0200 : 0) | (enabled ? 0x0400 : 0), 4);
+      }
     // Configurations
     case '*':
       if (n) return kInvalid;
@@ -575,6 +578,8 @@ bool ParseFaults(const std::string& text, Faults& f) {
       f.silent = uint32_t(num);
     else if (name == "ignorebaud")
       f.ignore_baud_change = num != 0;
+    else if (name == "interlock")
+      f.interlock_ms = uint32_t(num);
     else
       return false;
   }

@@ -1,12 +1,16 @@
 // The console helpers: number parser, time formatters, key decoder, program name.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "control/cmdline.h"
+#include "control/command.h"
+#include "control/commands.h"
+#include "control/texts.h"
 #include "control/console.h"
 #include "platform/terminal.h"
 #include "tests/support/child.h"
@@ -208,6 +212,65 @@ TEST(Prompts, NumberFileNameAndCharacter) {
   };
   EXPECT_EQ(InChild("T\n", character), "\n|T");
   EXPECT_EQ(InChild("", character), "\n|none");
+}
+
+}  // namespace
+
+namespace {
+
+// Every key the help text lists and every switch letter the usage text lists has a row in the
+// program's tables, so that nothing advertised silently does nothing. Letters whose commands are
+// not built yet are listed here until they are.
+const std::string kNotYetKeys = "KyYxX@";
+const std::string kNotYetSwitches = "KYX";
+
+TEST(CommandTables, EveryAdvertisedKeyHasARow) {
+  const std::string help = control::kHelpText;
+  const std::string listed = help.substr(0, help.find("Notes:"));
+  int checked = 0;
+  for (size_t q = listed.find('\''); q != std::string::npos; q = listed.find('\'', q + 1)) {
+    if (q + 2 >= listed.size() || listed[q + 2] != '\'') continue;  // not a single quoted key
+    const char key = listed[q + 1];
+    q += 2;  // past the closing quote
+    ++checked;
+    if (kNotYetKeys.find(key) != std::string::npos) continue;
+    EXPECT_TRUE(control::FindKey(key) || control::SelectForm(key, true)) << key;
+  }
+  EXPECT_GT(checked, 40);
+}
+
+TEST(CommandTables, EveryAdvertisedSwitchHasARow) {
+  char usage[8192];
+  std::snprintf(usage, sizeof usage, "%s", control::kUsageText);
+  std::string text = usage;
+  text = text.substr(text.find("Options:"), text.find("Notes:") - text.find("Options:"));
+  std::string letters;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    // The columns of a line are two or more blanks apart; each entry is "forms: what it does".
+    for (size_t at = line.find_first_not_of(' '); at != std::string::npos;) {
+      size_t next = line.find("  ", at);
+      std::string entry = line.substr(at, next == std::string::npos ? std::string::npos : next - at);
+      at = next == std::string::npos ? next : line.find_first_not_of(' ', next);
+      size_t colon = entry.find(':');
+      if (colon == std::string::npos || entry[0] == '(') continue;
+      std::string forms = entry.substr(0, colon);
+      if (forms.find(' ') != std::string::npos && forms[0] != '@') continue;  // a heading
+      for (size_t f = 0; f < forms.size(); f = forms.find_first_of(",/", f) == std::string::npos
+                                                   ? forms.size()
+                                                   : forms.find_first_of(",/", f) + 1)
+        letters += forms[f];
+    }
+  }
+  EXPECT_GT(letters.size(), 60u) << letters;
+  for (char c : letters) {
+    if (kNotYetSwitches.find(char(std::toupper(c))) != std::string::npos) continue;
+    EXPECT_NE(control::FindSwitch(c), nullptr) << c;
+  }
 }
 
 }  // namespace

@@ -296,3 +296,20 @@ TEST_F(ProgramTest, TerminationSignalClosesInOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProgramTest, SettingsFromTheCommandLine) {
+  Outcome o = Run({"1", "-q", "-P2D1000", "-P2d", "-R1T33", "-Rym", "-D2IT", "-T"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out,
+            "Pulse delay of pulser #2 set to 1000 (1.003000E-05s)\nPulse delay of pulser #2: 1000 (1.003000E-05s)\n"
+            "Configuration of switch #1 trigger set to 33=21h (negated software trigger)\n"
+            "Switch trigger mapping set to enabled\nDIO2 configuration set to terminated input\n");
+  // A software trigger with a typing error ends in the usage output and never fires.
+  Outcome bad = Run({"1", "-q", "-A1", "-w"});
+  EXPECT_EQ(bad.status, 255);
+  EXPECT_EQ(bad.out, Usage("\nError parsing argument #3: -A1\n"));
+}
+
+}  // namespace

@@ -9,7 +9,7 @@ tm() { tmux -L "$server" -f /dev/null "$@"; }
 cleanup() { tm kill-server >/dev/null 2>&1; rm -rf "$work"; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; echo "--- screen ---"; tm capture-pane -p -t e2e; exit 1; }
-screen() { tm capture-pane -p -t e2e; }
+screen() { tm capture-pane -p -J -t e2e; }  # wrapped lines joined
 wait_for() {  # wait_for <fixed text> [seconds]
   local limit=$(( ${2:-10} * 20 ))
   for ((i = 0; i < limit; i++)); do
@@ -66,6 +66,44 @@ tm send-keys -t e2e "" Enter "stty -a | grep -o -- ' -\?icanon' | tr -d ' ' > af
 wait_for "done-42" || fail "the shell does not work after the program"
 [ "$(cat "$work/before.txt")" = "icanon" ] || fail "unexpected terminal mode before: $(cat "$work/before.txt")"
 [ "$(cat "$work/after.txt")" = "icanon" ] || fail "terminal not restored: $(cat "$work/after.txt")"
+
+# Settings from the keys: the continuous controller display follows a change made while it runs
+# (the simulated interlock opens after 2.5 s), in place; then the pulser and switch menus and the
+# software-trigger dialogue.
+tm send-keys -t e2e "clear; KESTRAVO_COM1=sim KESTRAVO_SIM_FAULTS=interlock=2500 '$program' 1 -q" Enter
+sleep 0.3
+tm send-keys -t e2e w
+wait_for "master enable:    Y" || fail "no continuous controller display"
+wait_for "master enable:    N" 10 || fail "the display did not follow the change"
+[ "$(screen | grep -c 'Controller state: ')" = 1 ] || fail "controller display not in place"
+screen | grep -qF "Controller state: 0007h" || fail "controller state word not redrawn"
+tm send-keys -t e2e Escape
+sleep 0.3
+tm send-keys -t e2e P
+wait_for "'C' to set the configuration: " || fail "no pulser menu"
+tm send-keys -t e2e D 2
+wait_for "Press 0-3 to select the pulser: 2" || fail "pulser selector"
+tm send-keys -t e2e 1000 Enter
+wait_for "Pulse delay of pulser #2 set to 1000 (1.003000E-05s)" || fail "pulser delay not set"
+tm send-keys -t e2e R
+wait_for "'M'/'N' to set the trigger/enable mapping: " || fail "no switch menu"
+tm send-keys -t e2e M Y
+wait_for "Switch trigger mapping set to enabled" || fail "switch menu did not enable the mapping"
+tm send-keys -t e2e A
+wait_for "software trigger start [1/0]: " || fail "no software-trigger dialogue"
+tm send-keys -t e2e 1
+wait_for "software trigger stop  [1/0]: " || fail "second question"
+tm send-keys -t e2e 1
+wait_for "software pulse start   [1/0]: " || fail "third question"
+tm send-keys -t e2e 1
+wait_for "software pulse stop    [1/0]: " || fail "fourth question"
+tm send-keys -t e2e 0
+wait_for "  software pulse:   0->1->0" || fail "software trigger not issued"
+screen | grep -qF "  software trigger: 0->1->1" || fail "software trigger bits"
+tm send-keys -t e2e Escape
+sleep 0.3
+tm send-keys -t e2e "clear; echo done-\$((8*9))" Enter
+wait_for "done-72" || fail "the program did not end on Esc"
 
 # Ctrl-C during a continuous display ends the program through its closing sequence.
 tm send-keys -t e2e "clear; KESTRAVO_COM1=sim '$program' 1 -C" Enter
