@@ -11,10 +11,10 @@ namespace control {
 struct SwitchArgs {
   int argc = 0;
   char** argv = nullptr;
-  int index = 0;             // the switch's argument; moves on when a following argument is taken
-  int typed = 0;             // the switch letter as written
-  const char* rest = "";     // the characters after the letter
-  bool small() const;        // the letter was written small
+  int index = 0;          // the switch's argument; moves on when a following argument is taken
+  int typed = 0;          // the switch letter as written
+  const char* rest = "";  // the characters after the letter
+  bool small() const;     // the letter was written small
 
   // The following argument, or null when there is none (the parse then fails at argc).
   const char* Next();

@@ -76,8 +76,8 @@ void RunContinuous(DisplayFrame& frame, Pass pass) {
 void ShowBufferState() {
   Progress("Getting the buffer status of the device...\n");
   int32_t empty = 0;
-  if (COM_KESTRAVO_GetBufferState(State.PortNumber, &empty) != 0)
-    return ReportError("COM_KESTRAVO_GetBufferState");
+  if (!Succeeded(COM_KESTRAVO_GetBufferState(State.PortNumber, &empty), "COM_KESTRAVO_GetBufferState"))
+    return;
   if (State.debug)
     Print("Buffer of the device is %sempty\n", empty ? "" : "not ");
   else if (!State.quiet)
@@ -93,8 +93,7 @@ void PurgeCommunication() {
     return;
   }
   int32_t purged = 0;
-  if (COM_KESTRAVO_DevicePurge(State.PortNumber, &purged) != 0)
-    return ReportError("COM_KESTRAVO_DevicePurge");
+  if (!Succeeded(COM_KESTRAVO_DevicePurge(State.PortNumber, &purged), "COM_KESTRAVO_DevicePurge")) return;
   if (!purged) Print("Buffer of the communication port could not be purged\n");
   if (State.debug)
     Print("Buffers of COM%hu attached to the communication port %hu were %spurged\n", State.ComNumber,
@@ -106,7 +105,7 @@ void PurgeCommunication() {
 void RestartDevice() {
   Print("Restarting the controller, please wait...\n");
   std::fflush(stdout);
-  if (COM_KESTRAVO_Restart(State.PortNumber) != 0) return ReportError("COM_KESTRAVO_Restart");
+  if (!Succeeded(COM_KESTRAVO_Restart(State.PortNumber), "COM_KESTRAVO_Restart")) return;
   Print("Controller restarted\n");
 }
 
@@ -114,8 +113,8 @@ void ShowCPUData(bool continuous) {
   Progress("Getting the CPU data:\n");
   double load = 0, freq = 0;
   if (!continuous) {
-    if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0)
-      return ReportError("COM_KESTRAVO_GetCPUData");
+    if (!Succeeded(COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq), "COM_KESTRAVO_GetCPUData"))
+      return;
     Print("CPU load: %.1lf%%\tCPU frequency: %.2lfMHz\n", load * 100, freq * 0.000001);
     return;
   }
@@ -184,40 +183,37 @@ void ShowUptime(bool continuous) {
 void ShowHWVersion() {
   uint16_t type = 0, version = 0;
   Progress("Getting hardware version:\n");
-  if (COM_KESTRAVO_GetHWType(State.PortNumber, &type) != 0) return ReportError("COM_KESTRAVO_GetHWType");
+  if (!Succeeded(COM_KESTRAVO_GetHWType(State.PortNumber, &type), "COM_KESTRAVO_GetHWType")) return;
   Progress("Getting hardware version:\n");
-  if (COM_KESTRAVO_GetHWVersion(State.PortNumber, &version) != 0)
-    return ReportError("COM_KESTRAVO_GetHWVersion");
+  if (!Succeeded(COM_KESTRAVO_GetHWVersion(State.PortNumber, &version), "COM_KESTRAVO_GetHWVersion")) return;
   Print("Hardware type: %04Xh, hardware version: %d.%02d\n", type, version >> 8, version & 0xFF);
 }
 
 void ShowFWDate() {
   Progress("Getting the firmware date:\n");
   char date[16] = {};
-  if (COM_KESTRAVO_GetFWDate(State.PortNumber, date) != 0) return ReportError("COM_KESTRAVO_GetFWDate");
+  if (!Succeeded(COM_KESTRAVO_GetFWDate(State.PortNumber, date), "COM_KESTRAVO_GetFWDate")) return;
   Print("Firmware date: %s\n", date);
 }
 
 void ShowFWVersion() {
   Progress("Getting the firmware version:\n");
   uint16_t version = 0;
-  if (COM_KESTRAVO_GetFWVersion(State.PortNumber, &version) != 0)
-    return ReportError("COM_KESTRAVO_GetFWVersion");
+  if (!Succeeded(COM_KESTRAVO_GetFWVersion(State.PortNumber, &version), "COM_KESTRAVO_GetFWVersion")) return;
   Print("Firmware version: %d-%02d\n", version >> 8, version & 0xFF);
 }
 
 void ShowProductID() {
   Progress("Getting the product identification:\n");
   char id[COM_KESTRAVO_PRODUCT_ID_SIZE] = {};
-  if (COM_KESTRAVO_GetProductID(State.PortNumber, id) != 0) return ReportError("COM_KESTRAVO_GetProductID");
+  if (!Succeeded(COM_KESTRAVO_GetProductID(State.PortNumber, id), "COM_KESTRAVO_GetProductID")) return;
   Print("Product identification: %s\n", id);
 }
 
 void ShowProductNo() {
   Progress("Getting the product number:\n");
   uint32_t number = 0;
-  if (COM_KESTRAVO_GetProductNo(State.PortNumber, &number) != 0)
-    return ReportError("COM_KESTRAVO_GetProductNo");
+  if (!Succeeded(COM_KESTRAVO_GetProductNo(State.PortNumber, &number), "COM_KESTRAVO_GetProductNo")) return;
   Print("Product number: %d\n", int(number));
 }
 
@@ -225,8 +221,7 @@ void ShowMainState(bool continuous) {
   Progress("Getting main device status:\n");
   uint16_t state = 0;
   if (!continuous) {
-    if (COM_KESTRAVO_GetMainState(State.PortNumber, &state) != 0)
-      return ReportError("COM_KESTRAVO_GetMainState");
+    if (!Succeeded(COM_KESTRAVO_GetMainState(State.PortNumber, &state), "COM_KESTRAVO_GetMainState")) return;
     Print("State:\t%s", MainStateLine(state, false).c_str());
     return;
   }
@@ -243,8 +238,8 @@ void ShowDeviceState(bool continuous) {
   Progress("Getting the device status:\n");
   uint32_t word = 0;
   if (!continuous) {
-    if (COM_KESTRAVO_GetDeviceState(State.PortNumber, &word) != 0)
-      return ReportError("COM_KESTRAVO_GetDeviceState");
+    if (!Succeeded(COM_KESTRAVO_GetDeviceState(State.PortNumber, &word), "COM_KESTRAVO_GetDeviceState"))
+      return;
     Print("Device status: %08Xh = %sb\n", word, Binary(word).c_str());
     Print("\tController disabled: %s\n", YesNo(word >> 15 & 1));
     for (const StateGroup& g : kStateGroups) {
@@ -283,8 +278,9 @@ void ShowHousekeeping(bool continuous) {
   Progress("Getting the device housekeeping:\n");
   double v12 = 0, v5 = 0, v3 = 0, cpu = 0;
   if (!continuous) {
-    if (COM_KESTRAVO_GetHousekeeping(State.PortNumber, &v12, &v5, &v3, &cpu) != 0)
-      return ReportError("COM_KESTRAVO_GetHousekeeping");
+    if (!Succeeded(COM_KESTRAVO_GetHousekeeping(State.PortNumber, &v12, &v5, &v3, &cpu),
+                   "COM_KESTRAVO_GetHousekeeping"))
+      return;
     Print("Device housekeeping:\t12V: %.3lfV,\t5V0: %.3lfV,\t3V3: %.3lfV,\tCPU: %.2lfdegC\n", v12, v5, v3,
           cpu);
     return;
@@ -310,8 +306,7 @@ void ShowSensorData(bool continuous) {
   Progress("Getting the sensor data:\n");
   double t[3] = {};
   if (!continuous) {
-    if (COM_KESTRAVO_GetSensorData(State.PortNumber, t) != 0)
-      return ReportError("COM_KESTRAVO_GetSensorData");
+    if (!Succeeded(COM_KESTRAVO_GetSensorData(State.PortNumber, t), "COM_KESTRAVO_GetSensorData")) return;
     Print("Sensor data:");
     for (int i = 0; i < 3; ++i) {
       Print("\t#%d: ", i + 1);
@@ -374,8 +369,8 @@ void ShowLEDData(bool continuous) {
   Progress("Getting LED data:\n");
   int32_t red = 0, green = 0, blue = 0;
   if (!continuous) {
-    if (COM_KESTRAVO_GetLEDData(State.PortNumber, &red, &green, &blue) != 0)
-      return ReportError("COM_KESTRAVO_GetLEDData");
+    if (!Succeeded(COM_KESTRAVO_GetLEDData(State.PortNumber, &red, &green, &blue), "COM_KESTRAVO_GetLEDData"))
+      return;
     Print("LED data:\tRed: %s,\tGreen: %s,\tBlue: %s\n", YesNo(red), YesNo(green), YesNo(blue));
     return;
   }

@@ -454,7 +454,8 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
       {
         const bool interlock = faults.interlock_ms == 0 || up_us < uint64_t(faults.interlock_ms) * 1000;
         const bool enabled = (config & 1) && interlock;
-        return Hex(config | (enabled ? 0x0100 : 0) | ((config & 0x08) ? 0x0200 : 0) | (enabled ? 0x0400 : 0), 4);
+        return Hex(config | (enabled ? 0x0100 : 0) | ((config & 0x08) ? 0x0200 : 0) | (enabled ? 0x0400 : 0),
+                   4);
       }
     // Configurations
     case '*':

@@ -253,8 +253,8 @@ TEST_F(ProgramTest, KeyLoopFromAScript) {
   // '?' prints the help; the keys typed while it ran are drained; end of input ends the loop.
   Outcome o = Run({"1"}, "?\x1b[Av");
   EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out, std::string("COM1 opened for the communication port 0\nPress '?' for help\n") +
-                       kHelp + "Program finished");
+  EXPECT_EQ(o.out, std::string("COM1 opened for the communication port 0\nPress '?' for help\n") + kHelp +
+                       "Program finished");
   Outcome v = Run({"1", "-q"}, "v");
   EXPECT_EQ(v.out, "Firmware version: 1-03\n");
   // A cursor key at the top level does nothing.
@@ -302,10 +302,11 @@ namespace {
 TEST_F(ProgramTest, SettingsFromTheCommandLine) {
   Outcome o = Run({"1", "-q", "-P2D1000", "-P2d", "-R1T33", "-Rym", "-D2IT", "-T"});
   EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out,
-            "Pulse delay of pulser #2 set to 1000 (1.003000E-05s)\nPulse delay of pulser #2: 1000 (1.003000E-05s)\n"
-            "Configuration of switch #1 trigger set to 33=21h (negated software trigger)\n"
-            "Switch trigger mapping set to enabled\nDIO2 configuration set to terminated input\n");
+  EXPECT_EQ(
+      o.out,
+      "Pulse delay of pulser #2 set to 1000 (1.003000E-05s)\nPulse delay of pulser #2: 1000 (1.003000E-05s)\n"
+      "Configuration of switch #1 trigger set to 33=21h (negated software trigger)\n"
+      "Switch trigger mapping set to enabled\nDIO2 configuration set to terminated input\n");
   // A software trigger with a typing error ends in the usage output and never fires.
   Outcome bad = Run({"1", "-q", "-A1", "-w"});
   EXPECT_EQ(bad.status, 255);

@@ -28,7 +28,8 @@ TEST(SettingFormats, ConversionsAtTheirBoundaries) {
   const LineCase cases[] = {
       {SettingId::kOscillatorPeriod, false, 0, 0, "Oscillator period: 0 (2.000000E-08s, 5.000000E+07Hz)\n"},
       {SettingId::kOscillatorPeriod, false, 0, 1, "Oscillator period: 1 (3.000000E-08s, 3.333333E+07Hz)\n"},
-      {SettingId::kOscillatorPeriod, true, 0, 98, "Oscillator period set to 98 (1.000000E-06s, 1.000000E+06Hz)\n"},
+      {SettingId::kOscillatorPeriod, true, 0, 98,
+       "Oscillator period set to 98 (1.000000E-06s, 1.000000E+06Hz)\n"},
       // The largest values neither wrap to a period of 0 s nor print as negative numbers.
       {SettingId::kOscillatorPeriod, false, 0, 4294967294u,
        "Oscillator period: 4294967294 (4.294967E+01s, 2.328306E-02Hz)\n"},
@@ -36,17 +37,21 @@ TEST(SettingFormats, ConversionsAtTheirBoundaries) {
        "Oscillator period: 4294967295 (4.294967E+01s, 2.328306E-02Hz)\n"},
       {SettingId::kPulserDelay, false, 0, 0, "Pulse delay of pulser #0: 0 (3.000000E-08s)\n"},
       {SettingId::kPulserDelay, true, 3, 255, "Pulse delay of pulser #3 set to 255 (2.580000E-06s)\n"},
-      {SettingId::kPulserDelay, false, 1, 4294967295u, "Pulse delay of pulser #1: 4294967295 (4.294967E+01s)\n"},
+      {SettingId::kPulserDelay, false, 1, 4294967295u,
+       "Pulse delay of pulser #1: 4294967295 (4.294967E+01s)\n"},
       {SettingId::kPulserWidth, false, 0, 0, "Pulse width of pulser #0: 0 (2.000000E-08s)\n"},
-      {SettingId::kPulserWidth, true, 2, 16777215, "Pulse width of pulser #2 set to 16777215 (1.677722E-01s)\n"},
+      {SettingId::kPulserWidth, true, 2, 16777215,
+       "Pulse width of pulser #2 set to 16777215 (1.677722E-01s)\n"},
       {SettingId::kPulserBurst, false, 1, 16777215, "Burst size of pulser #1: 16777215\n"},
       {SettingId::kPulserBurst, true, 0, 0, "Burst size of pulser #0 set to 0\n"},
-      {SettingId::kPulserConfig, false, 0, 0x23, "Configuration of pulser #0: 35=23h (negated digital input 1)\n"},
+      {SettingId::kPulserConfig, false, 0, 0x23,
+       "Configuration of pulser #0: 35=23h (negated digital input 1)\n"},
       {SettingId::kPulserConfig, true, 5, 0x14, "Configuration of pulser #5 set to 20=14h (undefined)\n"},
       {SettingId::kPulserConfig, false, 4, 255, "Configuration of pulser #4: 255=FFh (negated undefined)\n"},
       {SettingId::kSwitchTriggerConfig, true, 1, 33,
        "Configuration of switch #1 trigger set to 33=21h (negated software trigger)\n"},
-      {SettingId::kSwitchEnableConfig, false, 3, 1, "Configuration of switch #3 enable: 1=01h (software trigger)\n"},
+      {SettingId::kSwitchEnableConfig, false, 3, 1,
+       "Configuration of switch #3 enable: 1=01h (software trigger)\n"},
       // The read rounds to whole nanoseconds, the write shows one decimal.
       {SettingId::kSwitchEnableDelay, false, 0, 7, "Delay of switch #0 enable: 7 (4ns)\n"},
       {SettingId::kSwitchEnableDelay, true, 0, 7, "Delay of switch #0 enable set to 7 (3.5ns)\n"},
@@ -62,7 +67,8 @@ TEST(SettingFormats, ConversionsAtTheirBoundaries) {
   for (const LineCase& c : cases)
     EXPECT_EQ(SettingLine(SettingOf(c.id), c.set, c.index, c.value), c.line) << c.line;
   EXPECT_EQ(control::TriggerDelayLine(true, false, 1, 7), "Rise delay of switch #1 trigger: 7 (3.5ns)\n");
-  EXPECT_EQ(control::TriggerDelayLine(false, true, 3, 15), "Fall delay of switch #3 trigger set to 15 (7.5ns)\n");
+  EXPECT_EQ(control::TriggerDelayLine(false, true, 3, 15),
+            "Fall delay of switch #3 trigger set to 15 (7.5ns)\n");
 }
 
 TEST(SettingFormats, SourceNamesForEveryByte) {
@@ -102,7 +108,8 @@ TEST(SettingFormats, ControllerTexts) {
             "Controller configuration set to 0007h->001Fh->000Fh\n"
             "  software trigger: 0->1->1\n"
             "  software pulse:   0->1->0\n");
-  EXPECT_EQ(control::DataRateText(115200, 115000), "Data rate set to 115200 baud (device), 115000 baud (PC)\n");
+  EXPECT_EQ(control::DataRateText(115200, 115000),
+            "Data rate set to 115200 baud (device), 115000 baud (PC)\n");
   EXPECT_STREQ(control::DIODirection(0x04, 0x04, 2), "output");
   EXPECT_STREQ(control::DIODirection(0x00, 0x04, 2), "terminated input");
   EXPECT_STREQ(control::DIODirection(0x7B, 0x7B, 2), "input");
@@ -128,11 +135,14 @@ TEST_F(SettingsTest, EachRoutineChangesTheDeviceAndSaysSo) {
 
   control::State.debug = true;
   control::ChangeSetting(SettingId::kOscillatorPeriod, 0, 4294967295u);
-  EXPECT_EQ(Out(), "Setting oscillator period:\nOscillator period set to 4294967295 (4.294967E+01s, 2.328306E-02Hz)\n");
+  EXPECT_EQ(
+      Out(),
+      "Setting oscillator period:\nOscillator period set to 4294967295 (4.294967E+01s, 2.328306E-02Hz)\n");
   EXPECT_EQ(COM_KESTRAVO_GetOscillatorPeriod(0, &v), 0);
   EXPECT_EQ(v, 4294967295u);
   control::SetDataRate(38400);
-  EXPECT_EQ(Out(), "Setting the data rate to 38400 baud:\nData rate set to 38400 baud (device), 38400 baud (PC)\n");
+  EXPECT_EQ(Out(),
+            "Setting the data rate to 38400 baud:\nData rate set to 38400 baud (device), 38400 baud (PC)\n");
   EXPECT_EQ(device_->baud(), 38400u);
   control::State.debug = false;
 
@@ -181,8 +191,9 @@ TEST_F(SettingsTest, ReadModifyWriteLeavesTheOtherFields) {
 TEST_F(SettingsTest, AFailedReadIsReportedAndNothingIsWritten) {
   device_->faults.silent = 1;  // the read of the two delays gets no answer
   control::SetSwitchTriggerDelay(true, 0, 5);
-  EXPECT_EQ(Out(), "Error at COM_KESTRAVO_GetSwitchTriggerDelay: Error receiving command, I/O Error Message: "
-                   "Error reading data from the port\n");
+  EXPECT_EQ(Out(),
+            "Error at COM_KESTRAVO_GetSwitchTriggerDelay: Error receiving command, I/O Error Message: "
+            "Error reading data from the port\n");
   ASSERT_EQ(COM_KESTRAVO_Purge(0), 0);
   uint8_t rise = 9, fall = 9;
   EXPECT_EQ(COM_KESTRAVO_GetSwitchTriggerDelay(0, 0, &rise, &fall), 0);
@@ -190,8 +201,9 @@ TEST_F(SettingsTest, AFailedReadIsReportedAndNothingIsWritten) {
 
   device_->faults.silent = 1;
   control::ShowPulsers();  // the first failed read ends the display
-  EXPECT_EQ(Out(), "Error at COM_KESTRAVO_GetPulserDelay: Error receiving command, I/O Error Message: Error "
-                   "reading data from the port\n");
+  EXPECT_EQ(Out(),
+            "Error at COM_KESTRAVO_GetPulserDelay: Error receiving command, I/O Error Message: Error "
+            "reading data from the port\n");
 }
 
 TEST_F(SettingsTest, CompoundDisplays) {
@@ -213,7 +225,8 @@ TEST_F(SettingsTest, CompoundDisplays) {
   EXPECT_NE(out.find("\t4 trigger: 4=04h,\t4 enable:  4=04h\n\ttrigger: disabled,\tenable:  disabled\n"),
             std::string::npos);
   control::ShowDIOs();
-  EXPECT_EQ(Out().substr(0, 70), "DIO configuration:\n\tDIO0:\tinput,\tconfiguration: 0=00h (logic 0)\n\tDIO1:");
+  EXPECT_EQ(Out().substr(0, 70),
+            "DIO configuration:\n\tDIO0:\tinput,\tconfiguration: 0=00h (logic 0)\n\tDIO1:");
 }
 
 TEST_F(SettingsTest, ContinuousControllerDisplayRedrawsAndEndsOnAFailure) {
@@ -382,16 +395,20 @@ TEST_F(KeyMenuTest, EscAtEveryLevelEndsTheCommandWithoutADeviceCall) {
       {{"D", kEsc}, ""},
       {{"D", "I", kEsc}, "Input configuration\nPress 0-6 to select the DIO:\n"},
       {{"D", "I", "3", kEsc},
-       "Input configuration\nPress 0-6 to select the DIO: 3\nPress 'O' to set DIO as output, 'I' as input, 'T' as "
+       "Input configuration\nPress 0-6 to select the DIO: 3\nPress 'O' to set DIO as output, 'I' as input, "
+       "'T' as "
        "input w/ termination: \n"},
-      {{"D", "O", "3", kEsc}, "Output configuration\nPress 0-6 to select the DIO: 3\nEnter the configuration: \n"},
+      {{"D", "O", "3", kEsc},
+       "Output configuration\nPress 0-6 to select the DIO: 3\nEnter the configuration: \n"},
       {{"J", kEsc}, "Press 'Y'/'N' to turn the enable state of the device on/off: \n"},
       {{"A", kEsc}, "Enter the software-trigger configuration:\n  software trigger start [1/0]: \n"},
       {{"A", "1\n", "0\n", kEsc},
-       "Enter the software-trigger configuration:\n  software trigger start [1/0]: \n  software trigger stop  "
+       "Enter the software-trigger configuration:\n  software trigger start [1/0]: \n  software trigger stop "
+       " "
        "[1/0]: \n  software pulse start   [1/0]: \n"},
       {{"A", "1\n", "2\n"},
-       "Enter the software-trigger configuration:\n  software trigger start [1/0]: \n  software trigger stop  "
+       "Enter the software-trigger configuration:\n  software trigger start [1/0]: \n  software trigger stop "
+       " "
        "[1/0]: \n"},
       {{"O", kEsc}, "Enter the oscillator period: \n"},
       {{"W", kEsc}, "Enter the configuration: \n"},
@@ -428,20 +445,23 @@ TEST_F(KeyMenuTest, MenusChangeTheDevice) {
   EXPECT_EQ(COM_KESTRAVO_GetSwitchTriggerMappingEnable(0, &b), 0);
   EXPECT_EQ(b, 1);
   out = Keys({"R", "T", "Y", "2", "300\n"});  // 'Y' only where mappings are chosen; 300 goes as 44
-  EXPECT_EQ(out, std::string(kSwitchMenu) +
-                     "Trigger configuration\nPress 0-3 to select the switch: 2\nEnter the trigger configuration: \n"
-                     "Configuration of switch #2 trigger set to 44=2Ch (negated pulser 3 output)\n");
+  EXPECT_EQ(
+      out, std::string(kSwitchMenu) +
+               "Trigger configuration\nPress 0-3 to select the switch: 2\nEnter the trigger configuration: \n"
+               "Configuration of switch #2 trigger set to 44=2Ch (negated pulser 3 output)\n");
   EXPECT_EQ(COM_KESTRAVO_GetSwitchTriggerConfig(0, 2, &b), 0);
   EXPECT_EQ(b, 44);
 
   out = Keys({"D", "I", "4", "T"});
-  EXPECT_EQ(out, std::string(kDIOMenu) +
-                     "Input configuration\nPress 0-6 to select the DIO: 4\nPress 'O' to set DIO as output, 'I' as "
-                     "input, 'T' as input w/ termination: Input w/ termination\nDIO4 configuration set to "
-                     "terminated input\n");
+  EXPECT_EQ(out,
+            std::string(kDIOMenu) +
+                "Input configuration\nPress 0-6 to select the DIO: 4\nPress 'O' to set DIO as output, 'I' as "
+                "input, 'T' as input w/ termination: Input w/ termination\nDIO4 configuration set to "
+                "terminated input\n");
   out = Keys({"J", "x", "n"});
-  EXPECT_EQ(out, "Press 'Y'/'N' to turn the enable state of the device on/off: N\n"
-                 "Enable state of the device set to: off\n");
+  EXPECT_EQ(out,
+            "Press 'Y'/'N' to turn the enable state of the device on/off: N\n"
+            "Enable state of the device set to: off\n");
   int32_t on = 1;
   EXPECT_EQ(COM_KESTRAVO_GetDeviceEnable(0, &on), 0);
   EXPECT_EQ(on, 0);
@@ -467,10 +487,11 @@ TEST_F(KeyMenuTest, FourBitFieldsAboveFifteenAreNeverSent) {
 
 TEST_F(KeyMenuTest, SoftwareTriggerDialogueAndKey) {
   const std::string out = Keys({"A", "1\n", "1\n", "1\n", "0\n"});
-  EXPECT_EQ(out,
-            "Enter the software-trigger configuration:\n  software trigger start [1/0]: \n  software trigger stop  "
-            "[1/0]: \n  software pulse start   [1/0]: \n  software pulse stop    [1/0]: \n" +
-                control::SoftwareTriggerText(0x0507, 0x051F, 0x050F));
+  EXPECT_EQ(
+      out,
+      "Enter the software-trigger configuration:\n  software trigger start [1/0]: \n  software trigger stop  "
+      "[1/0]: \n  software pulse start   [1/0]: \n  software pulse stop    [1/0]: \n" +
+          control::SoftwareTriggerText(0x0507, 0x051F, 0x050F));
   const uint16_t s = Controller();
   EXPECT_EQ(s & 0x18, 0x08);
   EXPECT_EQ(Keys({"a"}), control::SoftwareTriggerText(s, uint16_t((s & 0xFFE7) | 0x10), s & 0xFFE7));

@@ -15,7 +15,8 @@ namespace control {
 namespace {
 
 bool ReadState(uint16_t& state) {
-  return Succeeded(COM_KESTRAVO_GetControllerState(State.PortNumber, &state), "COM_KESTRAVO_GetControllerState");
+  return Succeeded(COM_KESTRAVO_GetControllerState(State.PortNumber, &state),
+                   "COM_KESTRAVO_GetControllerState");
 }
 
 // The continuous display: the word on the first line, the bits on four lines below.
@@ -31,14 +32,15 @@ void WatchControllerState() {
     bool yes_no;
   };
   static const Field kFields[] = {
-      {"\n\tdevice enable:          ", 0, true}, {" \toscillator enable: ", 1, true},
-      {" \tpulser enable:    ", 2, true},        {" \n\tprevent device disable: ", 5, true},
-      {" \tdevice enabled:    ", 10, true},      {" \tmaster enable:    ", 8, true},
+      {"\n\tdevice enable:          ", 0, true},   {" \toscillator enable: ", 1, true},
+      {" \tpulser enable:    ", 2, true},          {" \n\tprevent device disable: ", 5, true},
+      {" \tdevice enabled:    ", 10, true},        {" \tmaster enable:    ", 8, true},
       {" \n\tsoftware trigger:       ", 3, false}, {" \tsoftware pulse:    ", 4, false},
-      {" \tsoft trigger out: ", 9, false},       {" \n\tdithering disable:      ", 6, true},
+      {" \tsoft trigger out: ", 9, false},         {" \n\tdithering disable:      ", 6, true},
   };
   int fields[sizeof kFields / sizeof *kFields];
-  for (size_t i = 0; i < sizeof kFields / sizeof *kFields; ++i) fields[i] = frame.Label("%s", kFields[i].label);
+  for (size_t i = 0; i < sizeof kFields / sizeof *kFields; ++i)
+    fields[i] = frame.Label("%s", kFields[i].label);
   for (;;) {
     if (!platform::KeyPending()) {
       platform::Sleep(1);
@@ -79,7 +81,8 @@ void SetControllerState(uint32_t config) {
   Progress("Setting controller configuration:\n");
   uint16_t s = 0;
   if (!ReadState(s)) return;
-  if (!Succeeded(COM_KESTRAVO_SetControllerConfig(State.PortNumber, config), "COM_KESTRAVO_SetControllerConfig"))
+  if (!Succeeded(COM_KESTRAVO_SetControllerConfig(State.PortNumber, config),
+                 "COM_KESTRAVO_SetControllerConfig"))
     return;
   Print("%s", ControllerConfigText(config).c_str());
 }
@@ -91,10 +94,12 @@ void IssueSoftwareTrigger(uint32_t start, uint32_t stop) {
   uint16_t s = 0;
   if (!ReadState(s)) return;
   const uint16_t a = uint16_t((s & 0xFFE7) | (start & 0x18));
-  if (!Succeeded(COM_KESTRAVO_SetControllerConfig(State.PortNumber, a & 0xFF), "COM_KESTRAVO_SetControllerConfig"))
+  if (!Succeeded(COM_KESTRAVO_SetControllerConfig(State.PortNumber, a & 0xFF),
+                 "COM_KESTRAVO_SetControllerConfig"))
     return;
   const uint16_t b = uint16_t((s & 0xFFE7) | (stop & 0x18));
-  if (!Succeeded(COM_KESTRAVO_SetControllerConfig(State.PortNumber, b & 0xFF), "COM_KESTRAVO_SetControllerConfig"))
+  if (!Succeeded(COM_KESTRAVO_SetControllerConfig(State.PortNumber, b & 0xFF),
+                 "COM_KESTRAVO_SetControllerConfig"))
     return;
   Print("%s", SoftwareTriggerText(s, a, b).c_str());
 }

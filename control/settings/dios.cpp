@@ -40,7 +40,8 @@ const Direction* DirectionOf(char letter) {
 void ShowDIOInput(uint32_t d) {
   Progress("Getting DIO%u configuration:\n", d);
   uint8_t outputs = 0, terminations = 0;
-  if (ReadMasks(outputs, terminations)) Print("DIO%u configuration: %s\n", d, DIODirection(outputs, terminations, d));
+  if (ReadMasks(outputs, terminations))
+    Print("DIO%u configuration: %s\n", d, DIODirection(outputs, terminations, d));
 }
 
 // Changes DIO d's bits of both masks and leaves the other DIOs as read.
@@ -51,7 +52,8 @@ void SetDIOInput(uint32_t d, bool output, bool termination) {
   const uint8_t bit = uint8_t(1u << d);
   outputs = output ? uint8_t(outputs | bit) : uint8_t(outputs & ~bit);
   terminations = termination ? uint8_t(terminations | bit) : uint8_t(terminations & ~bit);
-  if (!Succeeded(COM_KESTRAVO_SetInputConfig(State.PortNumber, outputs, terminations), "COM_KESTRAVO_SetInputConfig"))
+  if (!Succeeded(COM_KESTRAVO_SetInputConfig(State.PortNumber, outputs, terminations),
+                 "COM_KESTRAVO_SetInputConfig"))
     return;
   Print("DIO%u configuration set to %s\n", d, output ? "output" : termination ? "terminated input" : "input");
 }
@@ -67,7 +69,8 @@ void ShowDIOs() {
   for (uint32_t d = 0; d < kDIOs; ++d) {
     uint32_t config = 0;
     if (!Succeeded(s.get(State.PortNumber, d, config), s.get_call)) return;
-    Print("\tDIO%d:\t%s,\tconfiguration: %u=%02Xh (", int(d), DIODirection(outputs, terminations, d), config, config);
+    Print("\tDIO%d:\t%s,\tconfiguration: %u=%02Xh (", int(d), DIODirection(outputs, terminations, d), config,
+          config);
     Print("%s)\n", SourceConfigText(config).c_str());
   }
 }
@@ -106,10 +109,14 @@ int DIOSwitch(SwitchArgs& a) {
 }
 
 void DIOMenu() {
-  Print("Press 'D' to get the DIO config., 'I' to set the input config.,\n      'O' to set the output config.: ");
+  Print(
+      "Press 'D' to get the DIO config., 'I' to set the input config.,\n      'O' to set the output "
+      "config.: ");
   const int choice = SelectLetter("DIO");
   if (choice < 0) return;
-  Print(choice == 'D' ? "DIO configuration\n" : choice == 'I' ? "Input configuration\n" : "Output configuration\n");
+  Print(choice == 'D'   ? "DIO configuration\n"
+        : choice == 'I' ? "Input configuration\n"
+                        : "Output configuration\n");
   if (choice == 'D') return ShowDIOs();
   Print("Press 0-%u to select the DIO:", 6u);
   const int dio = SelectDigit('6', false, " %u\n");

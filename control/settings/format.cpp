@@ -38,18 +38,19 @@ int32_t SetPlain(uint16_t port, uint32_t, uint32_t value) {
 
 // One row per member of the get/set family, in the order of SettingId.
 const Setting kSettings[] = {
-    {"Getting oscillator period:\n", "Oscillator period: %u (%lEs, %lEHz)\n", "COM_KESTRAVO_GetOscillatorPeriod",
-     GetPlain<uint32_t, COM_KESTRAVO_GetOscillatorPeriod>, "Setting oscillator period:\n",
-     "Oscillator period set to %u (%lEs, %lEHz)\n", "COM_KESTRAVO_SetOscillatorPeriod",
-     SetPlain<uint32_t, COM_KESTRAVO_SetOscillatorPeriod>, Shown::kPeriod, 2, Width::kWord},
+    {"Getting oscillator period:\n", "Oscillator period: %u (%lEs, %lEHz)\n",
+     "COM_KESTRAVO_GetOscillatorPeriod", GetPlain<uint32_t, COM_KESTRAVO_GetOscillatorPeriod>,
+     "Setting oscillator period:\n", "Oscillator period set to %u (%lEs, %lEHz)\n",
+     "COM_KESTRAVO_SetOscillatorPeriod", SetPlain<uint32_t, COM_KESTRAVO_SetOscillatorPeriod>, Shown::kPeriod,
+     2, Width::kWord},
     {"Getting pulser #%u delay:\n", "Pulse delay of pulser #%u: %u (%lEs)\n", "COM_KESTRAVO_GetPulserDelay",
      GetIndexed<uint32_t, COM_KESTRAVO_GetPulserDelay>, "Setting pulser #%u delay:\n",
-     "Pulse delay of pulser #%u set to %u (%lEs)\n", "COM_KESTRAVO_SetPulserDelay", COM_KESTRAVO_SetPulserDelay,
-     Shown::kSeconds, 3, Width::kWord},
+     "Pulse delay of pulser #%u set to %u (%lEs)\n", "COM_KESTRAVO_SetPulserDelay",
+     COM_KESTRAVO_SetPulserDelay, Shown::kSeconds, 3, Width::kWord},
     {"Getting pulser #%u width:\n", "Pulse width of pulser #%u: %u (%lEs)\n", "COM_KESTRAVO_GetPulserWidth",
      GetIndexed<uint32_t, COM_KESTRAVO_GetPulserWidth>, "Setting pulser #%u width:\n",
-     "Pulse width of pulser #%u set to %u (%lEs)\n", "COM_KESTRAVO_SetPulserWidth", COM_KESTRAVO_SetPulserWidth,
-     Shown::kSeconds, 2, Width::kWord},
+     "Pulse width of pulser #%u set to %u (%lEs)\n", "COM_KESTRAVO_SetPulserWidth",
+     COM_KESTRAVO_SetPulserWidth, Shown::kSeconds, 2, Width::kWord},
     {"Getting pulser #%u burst size:\n", "Burst size of pulser #%u: %u\n", "COM_KESTRAVO_GetPulserBurst",
      GetIndexed<uint32_t, COM_KESTRAVO_GetPulserBurst>, "Setting pulser #%u burst size:\n",
      "Burst size of pulser #%u set to %u\n", "COM_KESTRAVO_SetPulserBurst", COM_KESTRAVO_SetPulserBurst,
@@ -60,13 +61,14 @@ const Setting kSettings[] = {
      "COM_KESTRAVO_SetPulserConfig", COM_KESTRAVO_SetPulserConfig, Shown::kSource, 0, Width::kByte},
     {"Getting configuration of switch #%u trigger:\n", "Configuration of switch #%u trigger: %u=%02Xh (",
      "COM_KESTRAVO_GetSwitchTriggerConfig", GetIndexed<uint8_t, COM_KESTRAVO_GetSwitchTriggerConfig>,
-     "Setting configuration of switch #%u trigger:\n", "Configuration of switch #%u trigger set to %u=%02Xh (",
-     "COM_KESTRAVO_SetSwitchTriggerConfig", COM_KESTRAVO_SetSwitchTriggerConfig, Shown::kSource, 0,
-     Width::kByte},
+     "Setting configuration of switch #%u trigger:\n",
+     "Configuration of switch #%u trigger set to %u=%02Xh (", "COM_KESTRAVO_SetSwitchTriggerConfig",
+     COM_KESTRAVO_SetSwitchTriggerConfig, Shown::kSource, 0, Width::kByte},
     {"Getting configuration of switch #%u enable:\n", "Configuration of switch #%u enable: %u=%02Xh (",
      "COM_KESTRAVO_GetSwitchEnableConfig", GetIndexed<uint8_t, COM_KESTRAVO_GetSwitchEnableConfig>,
      "Setting configuration of switch #%u enable:\n", "Configuration of switch #%u enable set to %u=%02Xh (",
-     "COM_KESTRAVO_SetSwitchEnableConfig", COM_KESTRAVO_SetSwitchEnableConfig, Shown::kSource, 0, Width::kByte},
+     "COM_KESTRAVO_SetSwitchEnableConfig", COM_KESTRAVO_SetSwitchEnableConfig, Shown::kSource, 0,
+     Width::kByte},
     // The read's format rounds to whole nanoseconds ("%1.lf"), the write's does not.
     {"Getting delay of switch #%u enable:\n", "Delay of switch #%u enable: %u (%1.lfns)\n",
      "COM_KESTRAVO_GetSwitchEnableDelay", GetIndexed<uint8_t, COM_KESTRAVO_GetSwitchEnableDelay>,
@@ -81,17 +83,20 @@ const Setting kSettings[] = {
     {"Getting mapping #%u of switch enable:\n", "Mapping #%u of switch enable: %u=%02Xh\n",
      "COM_KESTRAVO_GetSwitchEnableMapping", GetIndexed<uint8_t, COM_KESTRAVO_GetSwitchEnableMapping>,
      "Setting mapping #%u of switch enable:\n", "Mapping #%u of switch enable set to %u=%02Xh\n",
-     "COM_KESTRAVO_SetSwitchEnableMapping", COM_KESTRAVO_SetSwitchEnableMapping, Shown::kHex, 0, Width::kNibble},
+     "COM_KESTRAVO_SetSwitchEnableMapping", COM_KESTRAVO_SetSwitchEnableMapping, Shown::kHex, 0,
+     Width::kNibble},
     {"Getting enable bit of switch trigger mapping:\n", "Switch trigger mapping: %s\n",
-     "COM_KESTRAVO_GetSwitchTriggerMappingEnable", GetPlain<uint8_t, COM_KESTRAVO_GetSwitchTriggerMappingEnable>,
+     "COM_KESTRAVO_GetSwitchTriggerMappingEnable",
+     GetPlain<uint8_t, COM_KESTRAVO_GetSwitchTriggerMappingEnable>,
      "Setting enable bit of switch trigger mapping:\n", "Switch trigger mapping set to %s\n",
-     "COM_KESTRAVO_SetSwitchTriggerMappingEnable", SetPlain<uint8_t, COM_KESTRAVO_SetSwitchTriggerMappingEnable>,
-     Shown::kEnabled, 0, Width::kWord},
+     "COM_KESTRAVO_SetSwitchTriggerMappingEnable",
+     SetPlain<uint8_t, COM_KESTRAVO_SetSwitchTriggerMappingEnable>, Shown::kEnabled, 0, Width::kWord},
     {"Getting enable bit of switch enable mapping:\n", "Switch enable mapping: %s\n",
-     "COM_KESTRAVO_GetSwitchEnableMappingEnable", GetPlain<uint8_t, COM_KESTRAVO_GetSwitchEnableMappingEnable>,
+     "COM_KESTRAVO_GetSwitchEnableMappingEnable",
+     GetPlain<uint8_t, COM_KESTRAVO_GetSwitchEnableMappingEnable>,
      "Setting enable bit of switch enable mapping:\n", "Switch enable mapping set to %s\n",
-     "COM_KESTRAVO_SetSwitchEnableMappingEnable", SetPlain<uint8_t, COM_KESTRAVO_SetSwitchEnableMappingEnable>,
-     Shown::kEnabled, 0, Width::kWord},
+     "COM_KESTRAVO_SetSwitchEnableMappingEnable",
+     SetPlain<uint8_t, COM_KESTRAVO_SetSwitchEnableMappingEnable>, Shown::kEnabled, 0, Width::kWord},
     {"Getting output DIO%u configuration:\n", "Output DIO%u configuration: %u=%02Xh (",
      "COM_KESTRAVO_GetOutputConfig", GetIndexed<uint8_t, COM_KESTRAVO_GetOutputConfig>,
      "Setting output DIO%u configuration:\n", "Output DIO%u configuration set to %u=%02Xh (",
@@ -182,8 +187,10 @@ std::string SettingLine(const Setting& s, bool set, uint32_t index, uint32_t val
 
 std::string TriggerDelayLine(bool rise, bool set, uint32_t sw, uint32_t value) {
   const char* what = rise ? "Rise" : "Fall";
-  return set ? Format("%s delay of switch #%u trigger set to %u (%.1lfns)\n", what, sw, value, SwitchDelayNs(value))
-             : Format("%s delay of switch #%u trigger: %u (%.1lfns)\n", what, sw, value, SwitchDelayNs(value));
+  return set ? Format("%s delay of switch #%u trigger set to %u (%.1lfns)\n", what, sw, value,
+                      SwitchDelayNs(value))
+             : Format("%s delay of switch #%u trigger: %u (%.1lfns)\n", what, sw, value,
+                      SwitchDelayNs(value));
 }
 
 const char* DIODirection(uint8_t outputs, uint8_t terminations, unsigned d) {
@@ -194,19 +201,20 @@ const char* DIODirection(uint8_t outputs, uint8_t terminations, unsigned d) {
 
 std::string ControllerStateText(uint16_t s) {
   return Format("Controller state: %04Xh\n", s) +
-         Format("\tdevice enable:          %c\toscillator enable: %c\tpulser enable:    %c\n", Flag(s, 0, true),
-                Flag(s, 1, true), Flag(s, 2, true)) +
-         Format("\tprevent device disable: %c\tdevice enabled:    %c\tmaster enable:    %c\n", Flag(s, 5, true),
-                Flag(s, 10, true), Flag(s, 8, true)) +
-         Format("\tsoftware trigger:       %c\tsoftware pulse:    %c\tsoft trigger out: %c\n", Flag(s, 3, false),
-                Flag(s, 4, false), Flag(s, 9, false)) +
+         Format("\tdevice enable:          %c\toscillator enable: %c\tpulser enable:    %c\n",
+                Flag(s, 0, true), Flag(s, 1, true), Flag(s, 2, true)) +
+         Format("\tprevent device disable: %c\tdevice enabled:    %c\tmaster enable:    %c\n",
+                Flag(s, 5, true), Flag(s, 10, true), Flag(s, 8, true)) +
+         Format("\tsoftware trigger:       %c\tsoftware pulse:    %c\tsoft trigger out: %c\n",
+                Flag(s, 3, false), Flag(s, 4, false), Flag(s, 9, false)) +
          Format("\tdithering disable:      %c\n", Flag(s, 6, true));
 }
 
 std::string ControllerConfigText(uint32_t c) {
   return Format("Controller configuration set to %04Xh\n", c) +
          Format("  device enable:          %c\t", Flag(c, 0, true)) +
-         Format("  oscillator enable: %c\t", Flag(c, 1, true)) + Format("  pulser enable: %c\n", Flag(c, 2, true)) +
+         Format("  oscillator enable: %c\t", Flag(c, 1, true)) +
+         Format("  pulser enable: %c\n", Flag(c, 2, true)) +
          Format("  prevent device disable: %c\t", Flag(c, 5, true)) +
          Format("  dithering disable: %c\n", Flag(c, 6, true)) +
          Format("  software trigger:       %c\t", Flag(c, 3, false)) +

@@ -59,7 +59,9 @@ void ShowSwitchTriggerDelay(bool rise, uint32_t sw) {
 void SetSwitchTriggerDelay(bool rise, uint32_t sw, uint32_t value) {
   uint8_t r = 0, f = 0;
   if (!ReadTriggerDelays(sw, r, f)) return;
-  Progress(rise ? "Setting rise delay of switch #%u trigger:\n" : "Setting fall delay of switch #%u trigger:\n", sw);
+  Progress(
+      rise ? "Setting rise delay of switch #%u trigger:\n" : "Setting fall delay of switch #%u trigger:\n",
+      sw);
   const int32_t result = rise ? COM_KESTRAVO_SetSwitchTriggerDelay(State.PortNumber, sw, value, f)
                               : COM_KESTRAVO_SetSwitchTriggerDelay(State.PortNumber, sw, r, value);
   if (Succeeded(result, "COM_KESTRAVO_SetSwitchTriggerDelay"))
@@ -118,9 +120,10 @@ int SwitchSettingsSwitch(SwitchArgs& a) {
 }
 
 void SwitchMenu() {
-  Print("Press 'P' to display switch settings\n      'T'/'E' to set the trigger/enable configuration\n"
-        "      'R'/'F'/'D' to set the trigger rise/trigger fall/enable delay\n"
-        "      'M'/'N' to set the trigger/enable mapping: ");
+  Print(
+      "Press 'P' to display switch settings\n      'T'/'E' to set the trigger/enable configuration\n"
+      "      'R'/'F'/'D' to set the trigger rise/trigger fall/enable delay\n"
+      "      'M'/'N' to set the trigger/enable mapping: ");
   const int choice = SelectLetter("PTERFDMN");
   if (choice < 0) return;
   // Key prompts are not range-checked, but a value is never sent wider than its field: the
@@ -156,8 +159,8 @@ void SwitchMenu() {
   const int selected = SelectDigit(mapping ? '4' : '3', mapping);
   if (selected < 0) return;
   if (selected == 'Y' || selected == 'N')
-    return ChangeSetting(choice == 'M' ? SettingId::kTriggerMappingEnable : SettingId::kEnableMappingEnable, 0,
-                         selected == 'Y');
+    return ChangeSetting(choice == 'M' ? SettingId::kTriggerMappingEnable : SettingId::kEnableMappingEnable,
+                         0, selected == 'Y');
 
   uint32_t v = 0;
   if (!PromptNumber(c->prompt, v) || !FitToWidth(c->width, v)) return;

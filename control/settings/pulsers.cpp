@@ -69,8 +69,10 @@ int PulserSwitch(SwitchArgs& a) {
 }
 
 void PulserMenu() {
-  Print("Press 'P' to display pulser settings, 'D' to set the delay,\n      'W' to set the width, 'B' to set the "
-        "burst size,\n      'C' to set the configuration: ");
+  Print(
+      "Press 'P' to display pulser settings, 'D' to set the delay,\n      'W' to set the width, 'B' to set "
+      "the "
+      "burst size,\n      'C' to set the configuration: ");
   const int choice = SelectLetter("PDWBC");
   if (choice < 0) return;
   struct Choice {

@@ -14,7 +14,8 @@ bool ReadSetting(SettingId id, uint32_t index, uint32_t& value, const char* debu
 
 void ShowSetting(SettingId id, uint32_t index) {
   uint32_t value = 0;
-  if (ReadSetting(id, index, value)) platform::Print("%s", SettingLine(SettingOf(id), false, index, value).c_str());
+  if (ReadSetting(id, index, value))
+    platform::Print("%s", SettingLine(SettingOf(id), false, index, value).c_str());
 }
 
 void ChangeSetting(SettingId id, uint32_t index, uint32_t value) {
