@@ -138,6 +138,24 @@ void Progress(const char* format, ...) {
   Print("%s", text);
 }
 
+void ProgressLine(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  Print("%s%s", text, platform::OutputIsTerminal() ? "\r" : "\n");
+  std::fflush(stdout);
+}
+
+void EndProgressLine() {
+  if (platform::OutputIsTerminal()) Print("\n");
+}
+
+void ClearLine() {
+  if (platform::OutputIsTerminal()) Print("\x1b[K");
+}
+
 bool Succeeded(int32_t result, const char* operation) {
   if (result == 0) return true;
   ReportError(operation);

@@ -22,8 +22,8 @@ int ParseUnsigned(const char* text, uint32_t& value);
 // nothing was read or the word is no number (the command then ends silently).
 bool PromptNumber(const char* prompt, uint32_t& value);
 
-// A file-name prompt: the prompt, one word of line input into name (cut at 259 characters). A
-// failed read prints "\n" and gives false.
+// A file-name prompt: the prompt, one word of line input into name (at most 259 characters; a
+// longer one is refused). A failed read prints "\n" and gives false.
 constexpr size_t kFileNameSize = 260;
 bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]);
 
@@ -40,6 +40,14 @@ int SelectDigit(char highest, bool yes_no, const char* digit_echo = "%u\n");
 int SelectLetter(const char* accepted);
 
 void ReportError(const char* operation);
+
+// A progress line that the next output overwrites: on a terminal the cursor goes back to its start;
+// when the output is no terminal it stands on a line of its own.
+void ProgressLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Ends a progress line that stands on a terminal, so that a message does not overwrite it.
+void EndProgressLine();
+// Clears the rest of the line the cursor stands on (terminal output only).
+void ClearLine();
 
 // The steps every device routine repeats: in debug mode a progress line before the library call,
 // then the call's result, a failure reported with the library function's name.

@@ -65,6 +65,7 @@ void OnSignal(int sig) {
 bool g_scripted = false;
 std::vector<std::string> g_script;
 size_t g_script_next = 0;
+size_t g_script_offset = 0;  // within the next chunk, when it did not fit at once
 uint32_t g_typed_at = 0;
 
 void TypeNextChunk(bool waiting) {
@@ -74,9 +75,14 @@ void TypeNextChunk(bool waiting) {
     return;
   }
   if (!waiting && GetTickCount() == g_typed_at) return;
-  const std::string& chunk = g_script[g_script_next++];
-  g_pending_count = std::min(chunk.size(), sizeof g_pending);
-  std::memcpy(g_pending, chunk.data(), g_pending_count);
+  const std::string& chunk = g_script[g_script_next];
+  g_pending_count = std::min(chunk.size() - g_script_offset, sizeof g_pending);
+  std::memcpy(g_pending, chunk.data() + g_script_offset, g_pending_count);
+  g_script_offset += g_pending_count;
+  if (g_script_offset == chunk.size()) {
+    ++g_script_next;
+    g_script_offset = 0;
+  }
   g_typed_at = GetTickCount();
 }
 
@@ -229,6 +235,7 @@ void ScriptInput(const std::vector<std::string>& chunks) {
   g_scripted = true;
   g_script = chunks;
   g_script_next = 0;
+  g_script_offset = 0;
   g_pending_count = 0;
   g_eof = false;
   g_interrupted = 0;
@@ -341,30 +348,36 @@ void Echo(char c) {
 
 bool ReadWord(char* buf, size_t size, bool echo_enter) {
   size_t n = 0;
+  bool cut = false;
   if (size == 0) return false;
   buf[0] = 0;
   for (;;) {
     if (g_interrupted) return false;
     int c = StdinByte(nullptr, -1);
-    if (c < 0) return n > 0 && (buf[n] = 0, true);
+    if (c < 0) {
+      buf[n] = 0;
+      return n > 0 && !cut;
+    }
     if (c == 0x1B) return false;
     if ((c == 0x7F || c == 0x08) && g_input_tty) {
-      if (n > 0) {
+      if (n > 0 && !cut) {
         --n;
         Print("\b \b");
       }
       continue;
     }
     if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-      if (n == 0 && (c == ' ' || c == '\t')) continue;  // leading blanks
+      if (n == 0 && !cut && (c == ' ' || c == '\t')) continue;  // leading blanks
       buf[n] = 0;
       if (c == ' ' || c == '\t') DropRestOfLine(c);
       if (echo_enter && n > 0) Echo('\n');
-      return n > 0;
+      return n > 0 && !cut;
     }
-    if (n + 1 < size) {  // a longer word is cut at the buffer's size
+    if (n + 1 < size) {
       buf[n++] = char(c);
       Echo(char(c));
+    } else {
+      cut = true;  // a longer word is refused, never used cut short
     }
   }
 }

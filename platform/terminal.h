@@ -32,9 +32,10 @@ bool InputEnded();
 // The next key, waiting for it. End of input gives Esc.
 int ReadKeyCode();
 
-// Reads one word delimited by white space, with echo when standard input is a terminal, into buf
-// (cut at size - 1 characters). The rest of the typed line, up to and including its Enter, is
-// dropped, so that it can never run as commands. False at end of input, Esc or an empty line.
+// Reads one word delimited by white space, with echo when standard input is a terminal, into buf.
+// The rest of the typed line, up to and including its Enter, is dropped, so that it can never run
+// as commands. False at end of input, Esc, an empty line, or a word longer than size - 1
+// characters (a word cut short would name another file or another number).
 // echo_enter: echo the end of the line too (line input, where a terminal would echo the Enter).
 bool ReadWord(char* buf, size_t size, bool echo_enter = false);
 // Reads one character with echo; the rest of the line is dropped. False at end of input or Esc.
