@@ -4,6 +4,7 @@
 
 #include "control/command.h"
 #include "control/commands.h"
+#include "control/config/config.h"
 #include "control/settings/settings.h"
 #include "control/texts.h"
 #include "platform/terminal.h"
@@ -23,6 +24,7 @@ const KeyRow kKeyRows[] = {
     {'P', nullptr, PulserMenu},
     {'R', nullptr, SwitchMenu},
     {'W', ControllerStateKey, ControllerConfigKey},
+    {'K', nullptr, ConfigMenu},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/command.h"
 #include "control/commands.h"
+#include "control/config/config.h"
 #include "control/console.h"
 #include "control/settings/settings.h"
 #include "control/state.h"
@@ -84,6 +85,7 @@ const SwitchRow kSwitchRows[] = {
     {'O', OscillatorSwitch},
     {'R', Switches},
     {'W', ControllerSwitch},
+    {'K', ConfigSwitch},
 };
 
 }  // namespace

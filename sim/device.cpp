@@ -214,6 +214,7 @@ void Device::Control(uint64_t now_us, bool /*dtr*/, bool rts) {
 
 void Device::Receive(uint64_t at_us, uint8_t value, const platform::LineParams& pc) {
   if (faults.off) return;
+  ++characters_;
   Tick(at_us);
   const platform::LineParams mine{baud_, platform::kEvenParity};
   if (pc.baud != baud_) {
@@ -278,6 +279,7 @@ void Device::SendReply(uint64_t at_us, const std::string& body) {
     --faults.nocr;
     reply.pop_back();
   }
+  characters_ += reply.size();
   uint64_t start = std::max(at_us + kTurnaroundUs + uint64_t(faults.slow_ms) * 1000, reply_free_us_);
   uint64_t char_us = platform::CharTimeUs(baud_);
   const platform::LineParams line{baud_, platform::kEvenParity};

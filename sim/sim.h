@@ -72,6 +72,8 @@ class Device : public platform::InProcPeer {
   const NonVolatile& nv() const { return nv_; }
   // Commands answered so far.
   uint64_t commands() const { return commands_; }
+  // Characters that crossed the line so far, both ways.
+  uint64_t characters() const { return characters_; }
 
  private:
   void Execute(uint64_t at_us);
@@ -99,6 +101,7 @@ class Device : public platform::InProcPeer {
   uint64_t last_tick_us_ = 0;
   uint64_t op_us_ = 0;  // operating time since start (device enabled)
   uint64_t commands_ = 0;
+  uint64_t characters_ = 0;
   uint32_t random_ = 12345;
 };
 

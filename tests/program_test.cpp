@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "tests/support/child.h"
+#include "tests/support/fixture.h"
 
 namespace {
 
@@ -123,7 +125,9 @@ class ProgramTest : public ::testing::Test {
 
   // Runs the program with the arguments and the given input (then end of input), in a directory
   // of its own, with COM1 a simulated device and COM2 missing.
-  Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
+  Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
+              const std::vector<std::pair<std::string, std::string>>& env = {}) {
+    env_ = env;
     testing_support::Child child = Start(args, true);
     testing_support::SendAndClose(child, input);
     Outcome o;
@@ -139,6 +143,7 @@ class ProgramTest : public ::testing::Test {
           if (chdir(dir_.c_str()) != 0) _exit(99);
           setenv("KESTRAVO_COM1", "sim", 1);
           setenv("KESTRAVO_COM2", "/nonexistent/kestravo-port", 1);
+          for (const auto& [name, value] : env_) setenv(name.c_str(), value.c_str(), 1);
           std::vector<char*> argv;
           argv.push_back(const_cast<char*>(KESTRAVO_PROGRAM_PATH));
           for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -156,6 +161,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   std::string dir_;
+  std::vector<std::pair<std::string, std::string>> env_;
 };
 
 TEST_F(ProgramTest, UsageOutputAndExitStatus) {
@@ -311,6 +317,45 @@ TEST_F(ProgramTest, SettingsFromTheCommandLine) {
   Outcome bad = Run({"1", "-q", "-A1", "-w"});
   EXPECT_EQ(bad.status, 255);
   EXPECT_EQ(bad.out, Usage("\nError parsing argument #3: -A1\n"));
+}
+
+}  // namespace
+
+namespace {
+
+// The "config" lines of a simulated device's state file: its stored configurations.
+std::string StoredConfigs(const std::string& path) {
+  std::string all = testing_support::ReadFile(path), configs;
+  for (size_t at = 0; at < all.size();) {
+    size_t end = all.find('\n', at);
+    if (end == std::string::npos) end = all.size();
+    if (all.compare(at, 7, "config ") == 0) configs += all.substr(at, end - at + 1);
+    at = end + 1;
+  }
+  return configs;
+}
+
+TEST_F(ProgramTest, SaveAllThenLoadAllIntoAFreshDevice) {
+  // The first device gets 126 different sets with names, then saves them all into a file.
+  std::vector<std::string> args = {"1", "-q"};
+  for (int n = 1; n <= 126; ++n) {
+    args.insert(args.end(),
+                {"-O" + std::to_string(n * 3), "-P1D" + std::to_string(n), "-KS" + std::to_string(n),
+                 "-KN" + std::to_string(n), "Set\\" + std::to_string(n)});
+  }
+  args.insert(args.end(), {"-KW", "all.ini", "-T"});
+  const std::vector<std::pair<std::string, std::string>> first = {{"KESTRAVO_VIRTUAL_CLOCK", "1"},
+                                                                  {"KESTRAVO_COM1", "sim:first.txt"}};
+  Outcome save = Run(args, "", first);
+  ASSERT_EQ(save.status, 0) << save.out;
+  const std::vector<std::pair<std::string, std::string>> second = {{"KESTRAVO_VIRTUAL_CLOCK", "1"},
+                                                                   {"KESTRAVO_COM1", "sim:second.txt"}};
+  Outcome load = Run({"1", "-KR", "all.ini", "-T"}, "", second);
+  ASSERT_EQ(load.status, 0);
+  EXPECT_NE(load.out.find("Configuration #126 loaded from data file 'all.ini'"), std::string::npos);
+  const std::string a = StoredConfigs(dir_ + "/first.txt"), b = StoredConfigs(dir_ + "/second.txt");
+  EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 126);
+  EXPECT_EQ(a, b);
 }
 
 }  // namespace

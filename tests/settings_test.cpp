@@ -340,6 +340,7 @@ TEST_F(SwitchGrammarTest, RowsFormsAndLimits) {
       {{"-@", "3"}, 0, ""},
       {{"-@"}, 3, ""},
       {{"-K"}, 2, ""},
+      {{"-k"}, 2, ""},
   };
   for (const SwitchCase& c : cases) {
     const uint16_t controller = Controller();

@@ -1,0 +1,93 @@
+// Saving and loading all 126 stored configurations against the simulated device at line timing:
+// the time the commands take on the line against the time of their characters alone, at 9600
+// and 115200 baud; and the processor time of reading a file of 126 configurations.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "COM-KESTRAVO.h"
+#include "control/config/block_text.h"
+#include "control/config/config.h"
+#include "control/state.h"
+#include "platform/clock.h"
+#include "platform/inproc.h"
+#include "platform/terminal.h"
+#include "sim/sim.h"
+
+namespace {
+
+double CpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+std::shared_ptr<sim::Device> g_device;
+
+// One run of a command: line time on the virtual clock against the characters' own time.
+void Measure(const char* what, uint32_t baud, void (*command)(const char*), const char* path) {
+  const uint64_t chars = g_device->characters();
+  const uint32_t start = platform::GetTickCount();
+  std::string sink;
+  platform::CaptureOutput(&sink);  // the commands' own lines
+  command(path);
+  platform::CaptureOutput(nullptr);
+  const double line = (platform::GetTickCount() - start) / 1000.0;
+  const double wire = double(g_device->characters() - chars) * 11.0 / baud;
+  std::printf("%-9s all 126 at %6u baud: measured %7.2f s, wire %7.2f s, ratio %.3f\n", what, baud, line,
+              wire, line / wire);
+}
+
+}  // namespace
+
+int main() {
+  platform::UseVirtualClock(true);
+  g_device = std::make_shared<sim::Device>();
+  std::string error;
+  g_device->Init(error);
+  platform::RegisterScheme("bench", [](const std::string&) { return platform::MakeInProcDevice(g_device); });
+  setenv("KESTRAVO_COM1", "bench", 1);
+  if (COM_KESTRAVO_Open(0, 1) != 0) return std::printf("cannot open the simulated device\n"), 1;
+  control::State.PortNumber = 0;
+  control::State.quiet = true;
+  std::string sink;
+  platform::CaptureOutput(&sink);
+  for (uint32_t n = 0; n < 126; ++n) {
+    uint8_t block[75], name[52] = {};
+    for (int i = 0; i < 75; ++i) block[i] = uint8_t(n + i);
+    std::snprintf(reinterpret_cast<char*>(name), sizeof name, "Configuration number %u", n + 1);
+    COM_KESTRAVO_SetConfigData(0, n, block);
+    COM_KESTRAVO_SetConfigName(0, n, name);
+    COM_KESTRAVO_SetConfigFlags(0, n, 1, 1);
+  }
+  const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                           "/kestravo-bench-" + std::to_string(getpid()) + ".ini";
+  for (uint32_t baud : {9600u, 115200u}) {
+    uint32_t rate = baud;
+    if (COM_KESTRAVO_SetBaudRate(0, &rate) != 0) return std::printf("cannot set %u baud\n", baud), 1;
+    platform::CaptureOutput(nullptr);
+    Measure("save", baud, control::SaveAllConfigsToFile, path.c_str());
+    Measure("load", baud, control::LoadAllConfigsFromFile, path.c_str());
+  }
+
+  // Reading the file alone: every entry of every section, as the load does.
+  const int kRounds = 20;
+  const double cpu = CpuSeconds();
+  for (int round = 0; round < kRounds; ++round) {
+    control::ProfileFile profile(path.c_str());
+    uint8_t block[75];
+    const char* failed = nullptr;
+    for (uint32_t n = 1; n <= 126; ++n)
+      control::ParseConfigText(profile, ("Configuration" + std::to_string(n)).c_str(), block, failed);
+  }
+  platform::CaptureOutput(nullptr);
+  std::printf("reading a file of 126 configurations: %.2f ms of processor time\n",
+              (CpuSeconds() - cpu) * 1000.0 / kRounds);
+  std::remove(path.c_str());
+  COM_KESTRAVO_Close(0);
+  return 0;
+}

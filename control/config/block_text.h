@@ -1,0 +1,34 @@
+// A configuration block of 75 bytes as lines of text and back, and the escaping of a stored
+// configuration's name.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "control/config/profile.h"
+
+namespace control {
+
+constexpr int kBlockSize = 75;
+constexpr int kNameSize = 52;
+constexpr uint32_t kStoredConfigs = 126;
+
+// The lines of one block, from "Oscillator=" to "DisableDithering=".
+std::string ConfigText(const uint8_t* block);
+// Writes them to an open file; a failed write prints "Error writing the data file '<path>'".
+bool WriteConfigText(const char* path, FILE* file, const uint8_t* block);
+
+// Fills the block from the section; false with the key of the first entry that failed.
+bool ParseConfigText(ProfileFile& profile, const char* section, uint8_t* block, const char*& failed_key);
+// The same, printing "Error reading the data file ..." for the failed entry.
+bool ReadConfigText(const char* path, ProfileFile& profile, const char* section, uint8_t* block);
+
+// A name of 52 bytes (up to its first zero byte) as the text of a Name entry, and back. Unescape
+// fails on an invalid escape; the name is cut to 52 bytes and padded with zero bytes.
+std::string EscapeConfigName(const uint8_t* name);
+bool UnescapeConfigName(const char* text, uint8_t* name);
+
+// The message of a failed entry.
+void ReportReadError(const char* path, const char* section, const char* key);
+
+}  // namespace control

@@ -1,0 +1,75 @@
+#include "control/config/common.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "COM-KESTRAVO.h"
+#include "control/console.h"
+#include "control/state.h"
+#include "platform/terminal.h"
+
+using platform::Print;
+
+namespace control {
+
+namespace {
+
+bool Checked(int32_t result, const char* call, bool after_progress) {
+  if (result == 0) return true;
+  if (after_progress) EndProgressLine();
+  ReportError(call);
+  return false;
+}
+
+}  // namespace
+
+bool GetConfigFlags(uint32_t number, uint8_t& active, uint8_t& valid, bool after_progress) {
+  return Checked(COM_KESTRAVO_GetConfigFlags(State.PortNumber, number, &active, &valid),
+                 "COM_KESTRAVO_GetConfigFlags", after_progress);
+}
+
+bool GetConfigName(uint32_t number, ConfigName& name, bool after_progress) {
+  std::memset(name, 0, sizeof name);
+  return Checked(COM_KESTRAVO_GetConfigName(State.PortNumber, number, reinterpret_cast<uint8_t*>(name)),
+                 "COM_KESTRAVO_GetConfigName", after_progress);
+}
+
+bool SetConfigFlags(uint32_t number, bool active, bool valid) {
+  return Succeeded(COM_KESTRAVO_SetConfigFlags(State.PortNumber, number, active, valid),
+                   "COM_KESTRAVO_SetConfigFlags");
+}
+
+bool Confirm(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  Print("%s", text);
+  char c = 0;
+  return PromptCharacter(c) && (c == 'y' || c == 'Y');
+}
+
+bool StoreConfig(uint32_t number, const uint8_t* name, const uint8_t* block, bool after_progress) {
+  int32_t r = COM_KESTRAVO_SetConfigName(State.PortNumber, number, name);
+  const char* failed = "COM_KESTRAVO_SetConfigName";
+  if (r == 0) {
+    r = COM_KESTRAVO_SetConfigData(State.PortNumber, number, block);
+    failed = "COM_KESTRAVO_SetConfigData";
+  }
+  if (r == 0) {
+    r = COM_KESTRAVO_SetConfigFlags(State.PortNumber, number, 1, 1);
+    failed = "COM_KESTRAVO_SetConfigFlags";
+  }
+  return Checked(r, failed, after_progress);
+}
+
+void ReportOpenError(const char* path) { Print("Error opening the data file '%s'\n", path); }
+void ReportWriteError(const char* path) { Print("Error writing the data file '%s'\n", path); }
+void ReportCloseError(const char* path) {
+  ClearLine();
+  Print("Error closing the data file %s\n", path);
+}
+
+}  // namespace control

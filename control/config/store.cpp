@@ -1,0 +1,206 @@
+// The device's store of 126 configurations: current configuration to and from a place, names,
+// lists, delete, undelete and wipe out.
+#include <cstring>
+
+#include "COM-KESTRAVO.h"
+#include "control/config/common.h"
+#include "control/config/config.h"
+#include "control/console.h"
+#include "control/state.h"
+#include "platform/terminal.h"
+
+using platform::Print;
+
+namespace control {
+namespace {
+
+bool Verbose() { return !State.quiet; }
+
+// Wipes out one place: data, name and flags cleared, in this order.
+bool WipeOut(uint32_t number, bool after_progress) {
+  const uint8_t zeros[kBlockSize] = {};
+  int32_t r = COM_KESTRAVO_SetConfigData(State.PortNumber, number, zeros);
+  const char* call = "COM_KESTRAVO_SetConfigData";
+  if (r == 0) {
+    r = COM_KESTRAVO_SetConfigName(State.PortNumber, number, zeros);
+    call = "COM_KESTRAVO_SetConfigName";
+  }
+  if (r == 0) {
+    r = COM_KESTRAVO_SetConfigFlags(State.PortNumber, number, 0, 0);
+    call = "COM_KESTRAVO_SetConfigFlags";
+  }
+  if (r == 0) return true;
+  if (after_progress) EndProgressLine();
+  ReportError(call);
+  return false;
+}
+
+// The configurations whose flags match, listed with their names; `change` then sets their flags.
+void ForEachListed(bool deleted, const char* heading, const char* none, bool change) {
+  uint8_t active[kStoredConfigs] = {}, valid[kStoredConfigs] = {};
+  if (!Succeeded(COM_KESTRAVO_GetConfigList(State.PortNumber, active, valid), "COM_KESTRAVO_GetConfigList"))
+    return;
+  bool any = false;
+  for (uint32_t n = 0; n < kStoredConfigs; ++n) {
+    // The list of active ones looks at the active flag alone; a change needs a valid place too.
+    const bool selected = deleted ? (valid[n] && !active[n]) : (active[n] && (!change || valid[n]));
+    if (!selected) continue;
+    if (!any) Print("%s", heading);
+    any = true;
+    ConfigName name;
+    if (!GetConfigName(n, name)) return;
+    Print("%3u: '%s'\n", n + 1, name);
+    if (change && !SetConfigFlags(n, deleted, true)) return;
+  }
+  if (!any) Print("%s", none);
+}
+
+}  // namespace
+
+void ResetCurrentConfig() {
+  Progress("Resetting current configuration\n");
+  if (!Succeeded(COM_KESTRAVO_ResetCurrentConfig(State.PortNumber), "COM_KESTRAVO_ResetCurrentConfig"))
+    return;
+  if (Verbose()) Print("Current configuration reset\n");
+}
+
+void SaveCurrentConfigToStore(uint32_t number) {
+  Progress("Saving current configuration to NVM set #%u:\n", number + 1);
+  uint8_t active = 0, valid = 0;
+  if (!GetConfigFlags(number, active, valid)) return;
+  ConfigName name = {};
+  if (valid) {
+    if (!GetConfigName(number, name)) return;
+    Print("Configuration #%u '%s' is valid%s, overwrite anyway [y/n]?\n", number + 1, name,
+          active ? "" : " but deleted");
+    FlushKeys();
+    char c = 0;
+    if (!PromptCharacter(c) || (c != 'y' && c != 'Y')) return;
+  }
+  if (!Succeeded(COM_KESTRAVO_SaveCurrentConfig(State.PortNumber, number), "COM_KESTRAVO_SaveCurrentConfig"))
+    return;
+  if (valid)
+    Print("Current configuration saved to NVM set #%u '%s'\n", number + 1, name);
+  else
+    Print("Current configuration saved to NVM set #%u\n", number + 1);
+}
+
+void LoadCurrentConfigFromStore(uint32_t number) {
+  Progress("Loading current configuration from NVM set #%u:\n", number + 1);
+  uint8_t active = 0, valid = 0;
+  if (!GetConfigFlags(number, active, valid)) return;
+  if (!valid) return Print("Configuration #%u is invalid!\n", number + 1);
+  ConfigName name;
+  if (!GetConfigName(number, name)) return;
+  if (!active) return Print("Configuration #%u '%s' is deleted!\n", number + 1, name);
+  if (!Succeeded(COM_KESTRAVO_LoadCurrentConfig(State.PortNumber, number), "COM_KESTRAVO_LoadCurrentConfig"))
+    return;
+  Print("Current configuration loaded from NVM set #%u '%s'\n", number + 1, name);
+}
+
+void ShowConfigName(uint32_t number) {
+  Progress("Getting name of configuration #%u:\n", number + 1);
+  uint8_t active = 0, valid = 0;
+  if (!GetConfigFlags(number, active, valid)) return;
+  if (!valid) return Print("Cannot get the name of the configuration #%u since it is invalid!\n", number + 1);
+  ConfigName name;
+  if (GetConfigName(number, name)) Print("Name of configuration #%u: '%s'\n", number + 1, name);
+}
+
+void SetConfigName(uint32_t number, const char* text) {
+  Progress("Setting name of configuration #%u:\n", number + 1);
+  uint8_t active = 0, valid = 0;
+  if (!GetConfigFlags(number, active, valid)) return;
+  if (!valid) return Print("Cannot set the name of the configuration #%u since it is invalid!\n", number + 1);
+  ConfigName name = {};
+  std::strncpy(name, text, kNameSize);  // cut at 52 bytes, the rest zero
+  if (!Succeeded(COM_KESTRAVO_SetConfigName(State.PortNumber, number, reinterpret_cast<const uint8_t*>(name)),
+                 "COM_KESTRAVO_SetConfigName"))
+    return;
+  Print("Name of configuration #%u set to '%s'\n", number + 1, name);  // as stored
+}
+
+void DeleteConfig(uint32_t number) {
+  Progress("Deleting configuration #%u:\n", number + 1);
+  FlushKeys();
+  uint8_t active = 0, valid = 0;
+  ConfigName name;
+  if (!GetConfigFlags(number, active, valid)) return;
+  if (!valid) return Print("Cannot delete the configuration #%u since it is invalid!\n", number + 1);
+  if (!GetConfigName(number, name)) return;
+  if (!active) return Print("Configuration #%u '%s' is already deleted!\n", number + 1, name);
+  if (Confirm("Delete the configuration #%u '%s' [y/n]? ", number + 1, name) &&
+      SetConfigFlags(number, false, true))
+    Print("Configuration #%u '%s' deleted\n", number + 1, name);
+  FlushKeys();
+}
+
+void UndeleteConfig(uint32_t number) {
+  Progress("Undeleting configuration #%u:\n", number + 1);
+  FlushKeys();
+  uint8_t active = 0, valid = 0;
+  ConfigName name;
+  if (!GetConfigFlags(number, active, valid)) return;
+  if (!valid) return Print("Cannot undelete the configuration #%u since it is invalid!\n", number + 1);
+  if (!GetConfigName(number, name)) return;
+  if (active) return Print("Configuration #%u '%s' is already active!\n", number + 1, name);
+  if (Confirm("Undelete the configuration #%u '%s' [y/n]? ", number + 1, name) &&
+      SetConfigFlags(number, true, true))
+    Print("Configuration #%u '%s' undeleted\n", number + 1, name);
+  FlushKeys();
+}
+
+void WipeOutConfig(uint32_t number) {
+  Progress("Wiping out configuration #%u:\n", number + 1);
+  FlushKeys();
+  uint8_t active = 0, valid = 0;
+  ConfigName name;
+  if (!GetConfigFlags(number, active, valid) || !GetConfigName(number, name)) return;
+  if (valid && !Confirm("Wipe out the configuration #%u '%s' [y/n]? ", number + 1, name)) return;
+  if (WipeOut(number, false)) Print("Configuration #%u '%s' wiped out\n", number + 1, name);
+  FlushKeys();
+}
+
+void ListConfigs(bool deleted) {
+  Progress(deleted ? "Getting list of deleted configurations:\n"
+                   : "Getting list of active configurations:\n");
+  ForEachListed(deleted, deleted ? "Deleted configuration(s):\n" : "Active configuration(s):\n",
+                deleted ? "No deleted configurations found\n" : "No active configurations found\n", false);
+}
+
+void DeleteAllConfigs() {
+  Progress("Getting list of active configurations:\n");
+  if (!Confirm("Delete all configurations [y/n]? ")) return;
+  ForEachListed(false, "Deleting configuration(s):\n", "No active configurations found\n", true);
+}
+
+void UndeleteAllConfigs() {
+  Progress("Getting list of deleted configurations:\n");
+  if (!Confirm("Undelete all configurations [y/n]? ")) return;
+  ForEachListed(true, "Undeleting configuration(s):\n", "No deleted configurations found\n", true);
+}
+
+void WipeOutAllConfigs() {
+  if (!Confirm("Wipe out all configurations [y/n]? ")) return;
+  if (!Confirm("All configuration data will be deleted and cannot be restored, continue [y/n]? ")) return;
+  const bool terminal = platform::OutputIsTerminal();
+  if (terminal) Print("Wiping out configuration #");
+  const int row = platform::CursorRow(), column = platform::CursorColumn();
+  for (uint32_t n = 0; n < kStoredConfigs; ++n) {
+    if (terminal) {
+      platform::MoveCursor(row, column);
+      Print("%u", n + 1);
+    } else {
+      Print("Wiping out configuration #%u\n", n + 1);
+    }
+    std::fflush(stdout);
+    if (!WipeOut(n, true)) return;
+  }
+  if (terminal) {
+    platform::MoveCursor(row, 0);
+    ClearLine();
+  }
+  Print("All configurations were wiped out\n");
+}
+
+}  // namespace control
