@@ -21,7 +21,8 @@ char EntryBuffer[512];
 char TimeText[256];
 
 void WaitKey() {
-  while (!platform::KeyPending()) platform::Sleep(10);
+  while (!platform::WaitForKey(1000)) {
+  }
 }
 
 int ReadKey() { return platform::ReadKeyCode(); }
@@ -51,14 +52,7 @@ int ParseUnsigned(const char* text, uint32_t& value) {
 }
 
 bool PromptNumber(const char* prompt, uint32_t& value) {
-  Print("%s", prompt);
-  std::fflush(stdout);
-  if (!platform::ReadWord(EntryBuffer, sizeof EntryBuffer, false)) {
-    Print("\n");
-    return false;
-  }
-  Print("\n");
-  return ParseUnsigned(EntryBuffer, value) == 0;
+  return PromptWord(prompt, EntryBuffer, sizeof EntryBuffer) && ParseUnsigned(EntryBuffer, value) == 0;
 }
 
 bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]) {
@@ -70,6 +64,25 @@ bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]) {
     return false;
   }
   return true;
+}
+
+bool Confirm(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  Print("%s", text);
+  char c = 0;
+  return PromptCharacter(c) && (c == 'y' || c == 'Y');
+}
+
+bool PromptWord(const char* prompt, char* buffer, size_t size) {
+  Print("%s", prompt);
+  std::fflush(stdout);
+  const bool ok = platform::ReadWord(buffer, size, false);
+  Print("\n");
+  return ok;
 }
 
 bool PromptCharacter(char& c) {

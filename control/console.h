@@ -29,6 +29,11 @@ bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]);
 
 // A single-character answer: one character with echo, then "\n". False (after "\n") when none came.
 bool PromptCharacter(char& c);
+// A yes/no question: the question, one character, "\n"; true only for 'y' or 'Y'.
+bool Confirm(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// A word prompt like the number prompt's: the prompt, one word with echo, then "\n" (also after a
+// failed read). False when no word (or one too long for the buffer) was read.
+bool PromptWord(const char* prompt, char* buffer, size_t size);
 
 // The selectors of the menus: the prompt (printed by the caller), then keys until Esc, a digit
 // from '0' to highest or, where allowed, 'Y' or 'N'; every other key is dropped without echo. A

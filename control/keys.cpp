@@ -5,6 +5,7 @@
 #include "control/command.h"
 #include "control/commands.h"
 #include "control/config/config.h"
+#include "control/diagnostics/diagnostics.h"
 #include "control/settings/settings.h"
 #include "control/texts.h"
 #include "platform/terminal.h"
@@ -25,6 +26,9 @@ const KeyRow kKeyRows[] = {
     {'R', nullptr, SwitchMenu},
     {'W', ControllerStateKey, ControllerConfigKey},
     {'K', nullptr, ConfigMenu},
+    {'Y', BackupKey, RestoreKey},
+    {'X', DataLogKey, ProtocolKey},
+    {'@', CommunicationTest, nullptr},
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "control/command.h"
 #include "control/commands.h"
 #include "control/config/config.h"
+#include "control/diagnostics/diagnostics.h"
 #include "control/console.h"
 #include "control/settings/settings.h"
 #include "control/state.h"
@@ -58,6 +59,7 @@ int ProductOrPulsers(SwitchArgs& a) { return a.small() ? Monitor(a) : PulserSwit
 int CapitalOnly(SwitchArgs& a, SwitchHandler handler) { return a.small() ? a.index : handler(a); }
 int DeviceEnable(SwitchArgs& a) { return CapitalOnly(a, DeviceEnableSwitch); }
 int Switches(SwitchArgs& a) { return CapitalOnly(a, SwitchSettingsSwitch); }
+int ProtocolOrLog(SwitchArgs& a) { return a.small() ? DataLogSwitch(a) : ProtocolSwitch(a); }
 
 const SwitchRow kSwitchRows[] = {
     {'@', Channel},
@@ -86,6 +88,8 @@ const SwitchRow kSwitchRows[] = {
     {'R', Switches},
     {'W', ControllerSwitch},
     {'K', ConfigSwitch},
+    {'Y', MemorySwitch},
+    {'X', ProtocolOrLog},
 };
 
 }  // namespace

@@ -38,7 +38,8 @@ void Sleep(uint32_t ms) {
   }
 }
 
-uint32_t GetTickCount() { return uint32_t(Virtual() ? g_virtual_ms : RealMs()); }
+uint32_t GetTickCount() { return uint32_t(TickMs()); }
+uint64_t TickMs() { return Virtual() ? g_virtual_ms : RealMs(); }
 
 void UseVirtualClock(bool on) { g_mode = on ? Mode::kVirtual : Mode::kReal; }
 bool VirtualClockActive() { return Virtual(); }

@@ -9,6 +9,8 @@ namespace platform {
 void Sleep(uint32_t ms);
 // Milliseconds since an arbitrary start; wraps like a 32-bit tick counter.
 uint32_t GetTickCount();
+// Milliseconds since an arbitrary start, monotonic, never wrapping: for deadlines.
+uint64_t TickMs();
 
 // Switch to the virtual clock (true) or back to the real one (false).
 void UseVirtualClock(bool on);

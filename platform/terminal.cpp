@@ -285,6 +285,20 @@ bool KeyPending() {
   return g_pending_count > 0 || g_eof;
 }
 
+bool WaitForKey(uint32_t ms) {
+  if (KeyPending()) return true;
+  if (g_scripted || VirtualClockActive()) {
+    Sleep(ms);
+    return KeyPending();
+  }
+  const uint64_t end = TickMs() + ms;
+  for (uint64_t now = TickMs(); now < end && !g_interrupted; now = TickMs()) {
+    Fill(int(end - now));
+    if (g_pending_count > 0 || g_eof) return true;
+  }
+  return KeyPending();
+}
+
 bool InputEnded() { return g_eof && g_pending_count == 0; }
 
 int DecodeKey(ByteSource next, ByteUnread unread, void* ctx) {

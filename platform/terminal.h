@@ -31,6 +31,9 @@ bool KeyPending();
 bool InputEnded();
 // The next key, waiting for it. End of input gives Esc.
 int ReadKeyCode();
+// Waits up to ms milliseconds for a key (without taking it); true when one is waiting. Sleeps in
+// the system until a key arrives or the time is up, instead of polling.
+bool WaitForKey(uint32_t ms);
 
 // Reads one word delimited by white space, with echo when standard input is a terminal, into buf.
 // The rest of the typed line, up to and including its Enter, is dropped, so that it can never run

@@ -158,6 +158,7 @@ bool Device::Init(std::string& error) {
 }
 
 uint32_t Device::Jitter(uint32_t span) {
+  if (faults.steady) return span / 2;
   random_ = random_ * 1103515245u + 12345u;
   return span ? (random_ >> 8) % span : 0;
 }
@@ -581,6 +582,8 @@ bool ParseFaults(const std::string& text, Faults& f) {
       f.silent = uint32_t(num);
     else if (name == "ignorebaud")
       f.ignore_baud_change = num != 0;
+    else if (name == "steady")
+      f.steady = num != 0;
     else if (name == "interlock")
       f.interlock_ms = uint32_t(num);
     else

@@ -34,6 +34,7 @@ struct Faults {
   uint32_t nocr = 0;                // replies without their carriage return
   uint32_t silent = 0;              // commands not answered at all
   bool ignore_baud_change = false;  // answers a data-rate change but keeps its rate
+  bool steady = false;              // readings stay the same from one reading to the next
   uint32_t interlock_ms = 0;        // the safety interlock opens this long after the start (0: never)
 };
 bool ParseFaults(const std::string& text, Faults& faults);

@@ -105,6 +105,43 @@ sleep 0.3
 tm send-keys -t e2e "clear; echo done-\$((8*9))" Enter
 wait_for "done-72" || fail "the program did not end on Esc"
 
+# The data log's panel is redrawn in place and Esc ends the log; the backup's progress line is
+# overwritten in place (at 115200 baud, so that the 128 blocks take a few seconds). The panel's
+# housekeeping line is 88 columns wide.
+tm resize-window -t e2e -x 100 -y 30
+tm send-keys -t e2e "clear; KESTRAVO_COM1=sim '$program' 1 -q '-\$115200'" Enter
+sleep 0.3
+tm send-keys -t e2e x
+wait_for "Enter the filename for the log data: " || fail "no data log prompt"
+tm send-keys -t e2e log.tsv Enter
+wait_for "Fan rpm:#1: " || fail "no data log panel"
+first="$(screen | grep 'Uptime: ')"
+changed=0
+for ((i = 0; i < 60; i++)); do
+  sleep 0.05
+  [ "$(screen | grep 'Uptime: ')" != "$first" ] && changed=1 && break
+done
+[ $changed = 1 ] || fail "the data log panel does not change"
+[ "$(screen | grep -c 'Uptime: ')" = 1 ] || fail "the data log panel scrolled"
+[ "$(screen | grep -c 'Fan rpm:')" = 1 ] || fail "the data log panel scrolled"
+tm send-keys -t e2e Escape
+wait_for "Data logging finished" || fail "Esc did not end the data log"
+[ "$(wc -l < "$work/log.tsv")" -gt 2 ] || fail "no records in the data log"
+tm send-keys -t e2e y
+wait_for "Enter the data file name: " || fail "no backup prompt"
+tm send-keys -t e2e mem.txt Enter
+wait_for "Getting memory data, address: " || fail "no backup progress"
+for ((i = 0; i < 600; i++)); do  # quiet mode: no final message; the file appears when complete
+  [ -f "$work/mem.txt" ] && break
+  sleep 0.05
+done
+sleep 0.2
+[ "$(screen | grep -c 'Getting memory data')" = 0 ] || fail "the backup's progress lines were not overwritten"
+[ "$(wc -l < "$work/mem.txt")" = 16384 ] || fail "the backup has not 16384 lines"
+tm send-keys -t e2e Escape
+sleep 0.3
+tm resize-window -t e2e -x 80 -y 30
+
 # Ctrl-C during a continuous display ends the program through its closing sequence.
 tm send-keys -t e2e "clear; KESTRAVO_COM1=sim '$program' 1 -C" Enter
 wait_for "CPU load:" || fail "no CPU display"

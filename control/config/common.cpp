@@ -40,17 +40,6 @@ bool SetConfigFlags(uint32_t number, bool active, bool valid) {
                    "COM_KESTRAVO_SetConfigFlags");
 }
 
-bool Confirm(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  Print("%s", text);
-  char c = 0;
-  return PromptCharacter(c) && (c == 'y' || c == 'Y');
-}
-
 bool StoreConfig(uint32_t number, const uint8_t* name, const uint8_t* block, bool after_progress) {
   int32_t r = COM_KESTRAVO_SetConfigName(State.PortNumber, number, name);
   const char* failed = "COM_KESTRAVO_SetConfigName";

@@ -14,8 +14,6 @@ using ConfigName = char[kNameSize + 1];
 bool GetConfigFlags(uint32_t number, uint8_t& active, uint8_t& valid, bool after_progress = false);
 bool GetConfigName(uint32_t number, ConfigName& name, bool after_progress = false);
 bool SetConfigFlags(uint32_t number, bool active, bool valid);
-// Prints the question, reads one character, then "\n"; true only for 'y' or 'Y'.
-bool Confirm(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Sets name, data and flags (1, 1) of a stored configuration, in this order; false after a failure
 // (reported, after ending a progress line first where one stands).
 bool StoreConfig(uint32_t number, const uint8_t* name, const uint8_t* block, bool after_progress = false);

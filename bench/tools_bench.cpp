@@ -1,17 +1,21 @@
-// Saving and loading all 126 stored configurations against the simulated device at line timing:
-// the time the commands take on the line against the time of their characters alone, at 9600
-// and 115200 baud; and the processor time of reading a file of 126 configurations.
+// The console's tools against the simulated device at line timing: saving and loading all 126
+// stored configurations and backing up and restoring the memory, each against the time of their
+// characters alone at 9600 and 115200 baud; the processor time of reading a file of 126
+// configurations; the test protocol's length against its nominal 41 s; and the processor time the
+// data log uses while it waits for its next record.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "COM-KESTRAVO.h"
 #include "control/config/block_text.h"
 #include "control/config/config.h"
+#include "control/diagnostics/diagnostics.h"
 #include "control/state.h"
 #include "platform/clock.h"
 #include "platform/inproc.h"
@@ -38,8 +42,8 @@ void Measure(const char* what, uint32_t baud, void (*command)(const char*), cons
   platform::CaptureOutput(nullptr);
   const double line = (platform::GetTickCount() - start) / 1000.0;
   const double wire = double(g_device->characters() - chars) * 11.0 / baud;
-  std::printf("%-9s all 126 at %6u baud: measured %7.2f s, wire %7.2f s, ratio %.3f\n", what, baud, line,
-              wire, line / wire);
+  std::printf("%-14s at %6u baud: measured %7.2f s, wire %7.2f s, ratio %.3f\n", what, baud, line, wire,
+              line / wire);
 }
 
 }  // namespace
@@ -64,14 +68,19 @@ int main() {
     COM_KESTRAVO_SetConfigName(0, n, name);
     COM_KESTRAVO_SetConfigFlags(0, n, 1, 1);
   }
-  const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                           "/kestravo-bench-" + std::to_string(getpid()) + ".ini";
+  const std::string base = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                           "/kestravo-bench-" + std::to_string(getpid());
+  const std::string path = base + ".ini", memory_path = base + ".mem", report_path = base + ".txt",
+                    log_path = base + ".tsv";
   for (uint32_t baud : {9600u, 115200u}) {
     uint32_t rate = baud;
     if (COM_KESTRAVO_SetBaudRate(0, &rate) != 0) return std::printf("cannot set %u baud\n", baud), 1;
     platform::CaptureOutput(nullptr);
-    Measure("save", baud, control::SaveAllConfigsToFile, path.c_str());
-    Measure("load", baud, control::LoadAllConfigsFromFile, path.c_str());
+    Measure("save all 126", baud, control::SaveAllConfigsToFile, path.c_str());
+    Measure("load all 126", baud, control::LoadAllConfigsFromFile, path.c_str());
+    Measure("memory backup", baud, control::BackupMemory, memory_path.c_str());
+    platform::ScriptInput({"", "y\n", "y\n"});
+    Measure("memory restore", baud, control::RestoreMemory, memory_path.c_str());
   }
 
   // Reading the file alone: every entry of every section, as the load does.
@@ -87,7 +96,33 @@ int main() {
   platform::CaptureOutput(nullptr);
   std::printf("reading a file of 126 configurations: %.2f ms of processor time\n",
               (CpuSeconds() - cpu) * 1000.0 / kRounds);
-  std::remove(path.c_str());
+
+  // The test protocol on a device that is up for more than 10 s: 41 s of readings on their grid.
+  uint32_t rate = 9600;
+  COM_KESTRAVO_SetBaudRate(0, &rate);
+  platform::AdvanceClock(11000);
+  uint64_t start = platform::TickMs();
+  platform::CaptureOutput(&sink);
+  control::TestProtocol(report_path.c_str());
+  platform::CaptureOutput(nullptr);
+  const double length = (platform::TickMs() - start) / 1000.0;
+  std::printf("test protocol at 9600 baud: %.2f s, nominal 41 s, ratio %.4f\n", length, length / 41.0);
+
+  // The data log on the real clock: processor time against the time it ran, for 5 s.
+  platform::UseVirtualClock(false);
+  std::vector<std::string> keys(40, "");  // the user looks twice a record; then Esc
+  keys.push_back("\x1b");
+  platform::ScriptInput(keys);
+  const double cpu_start = CpuSeconds();
+  start = platform::TickMs();
+  platform::CaptureOutput(&sink);
+  control::DataLog(log_path.c_str());
+  platform::CaptureOutput(nullptr);
+  const double wall = (platform::TickMs() - start) / 1000.0, used = CpuSeconds() - cpu_start;
+  std::printf("data log: %.2f s, processor time %.3f s, %.2f%% of one core\n", wall, used,
+              100.0 * used / wall);
+
+  for (const std::string& p : {path, memory_path, report_path, log_path}) std::remove(p.c_str());
   COM_KESTRAVO_Close(0);
   return 0;
 }

@@ -1,0 +1,50 @@
+// Maintenance and diagnostics: memory backup and restore, the communication test, the test
+// protocol and the data log; their file formats as pure functions.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "control/command.h"
+
+namespace control {
+
+// Memory data: 16384 bytes in 128 blocks of 128.
+constexpr uint32_t kMemorySize = 0x4000, kMemoryBlock = 0x80;
+// The backup lines of some bytes: two upper-case hexadecimal digits and a line end each.
+std::string BackupLines(const uint8_t* data, size_t count);
+// Reads the 16384 values of a backup; false when the text ends or a value does not convert first.
+// too_long tells whether more than white space follows the last value.
+bool ParseBackup(const std::string& text, uint8_t* memory, bool& too_long);
+void BackupMemory(const char* path);
+void RestoreMemory(const char* path);
+int MemorySwitch(SwitchArgs& a);
+void BackupKey();
+void RestoreKey();
+
+// The communication test (key '@').
+double TransferRate(uint32_t bytes, uint64_t ms);
+void CommunicationTest();
+
+// The test protocol.
+struct ReadingStats {
+  double Sum = 0, SumOfSquares = 0;
+  int32_t Count = 0;
+  double Max = 0, Min = 0;
+  void Add(double x);
+  double Mean() const;
+  double Sigma() const;  // population standard deviation
+};
+void TestProtocol(const char* path);
+int ProtocolSwitch(SwitchArgs& a);
+void ProtocolKey();
+
+// The data log.
+void DataLog(const char* path);
+int DataLogSwitch(SwitchArgs& a);
+void DataLogKey();
+
+// -y, -Y, -X, -x: the file name is the next argument, nothing may follow the letter.
+int FileSwitch(SwitchArgs& a, void (*run)(const char* path));
+
+}  // namespace control

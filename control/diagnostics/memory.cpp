@@ -1,0 +1,141 @@
+// Backup and restore of the device's memory data. A backup replaces an old file only when all 128
+// blocks were read and written; a restore reads and checks the whole file before the first block
+// is written to the device.
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+#include "COM-KESTRAVO.h"
+#include "control/console.h"
+#include "control/diagnostics/diagnostics.h"
+#include "control/state.h"
+#include "platform/safe_file.h"
+#include "platform/terminal.h"
+
+using platform::Print;
+
+namespace control {
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+bool ReadWhole(const char* path, std::string& text) {
+  FILE* f = std::fopen(path, "r");
+  if (!f) return false;
+  char chunk[65536];
+  size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
+  const bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+}  // namespace
+
+std::string BackupLines(const uint8_t* data, size_t count) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string s(count * 3, '\n');
+  for (size_t i = 0; i < count; ++i) {
+    s[3 * i] = kHex[data[i] >> 4];
+    s[3 * i + 1] = kHex[data[i] & 15];
+  }
+  return s;
+}
+
+// Each value: white space, then one or two hexadecimal digits; white space after the last one is
+// allowed, anything else after it makes the file too long.
+bool ParseBackup(const std::string& text, uint8_t* memory, bool& too_long) {
+  size_t at = 0;
+  for (uint32_t i = 0; i < kMemorySize; ++i) {
+    while (at < text.size() && IsBlank(text[at])) ++at;
+    if (at >= text.size() || HexDigit(text[at]) < 0) return false;
+    int value = HexDigit(text[at++]);
+    if (at < text.size() && HexDigit(text[at]) >= 0) value = value * 16 + HexDigit(text[at++]);
+    memory[i] = uint8_t(value);
+  }
+  while (at < text.size() && IsBlank(text[at])) ++at;
+  too_long = at < text.size();
+  return true;
+}
+
+void BackupMemory(const char* path) {
+  if (!State.quiet) Print("Saving memory data (size=%04Xh):\n", kMemorySize);
+  platform::SafeFile out;
+  if (!out.Open(path)) return Print("Error opening the data file '%s'\n", path);
+  for (uint32_t address = 0; address < kMemorySize; address += kMemoryBlock) {
+    ClearLine();
+    ProgressLine("Getting memory data, address: %04Xh", address);
+    uint8_t block[kMemoryBlock];
+    if (COM_KESTRAVO_GetMemoryData(State.PortNumber, address, kMemoryBlock, block) != 0) {
+      ClearLine();
+      return ReportError("COM_KESTRAVO_GetMemoryData");
+    }
+    const std::string lines = BackupLines(block, kMemoryBlock);
+    if (std::fwrite(lines.data(), 1, lines.size(), out.file()) != lines.size()) {
+      ClearLine();
+      return Print("Error writing the data file '%s'\n", path);
+    }
+  }
+  ClearLine();
+  if (!out.Commit()) {
+    ClearLine();
+    return Print("Error closing the data file '%s'\n", path);
+  }
+  if (!State.quiet) Print("Memory data saved to file '%s'\n", path);
+}
+
+void RestoreMemory(const char* path) {
+  DrainKeys();
+  if (!Confirm("Restore memory data? [y/n]: ")) return;
+  DrainKeys();
+  if (!Confirm("All memory data will be overwritten, proceed? [y/n]: ")) return;
+  if (!State.quiet) Print("Loading memory data (size=%04Xh):\n", kMemorySize);
+  std::string text;
+  if (!ReadWhole(path, text)) return Print("Error opening the data file '%s'\n", path);
+  static uint8_t memory[kMemorySize];
+  bool too_long = false;
+  if (!ParseBackup(text, memory, too_long)) return Print("Error reading the data file '%s'\n", path);
+  // A file with more than 16384 values is not the backup of this memory (a line of three digits
+  // shifts every value after it): nothing is written.
+  if (too_long) return Print("Warning: Data file '%s' too long\n", path);
+  for (uint32_t address = 0; address < kMemorySize; address += kMemoryBlock) {
+    ClearLine();
+    ProgressLine("Setting memory data, address: %04Xh", address);
+    if (COM_KESTRAVO_SetMemoryData(State.PortNumber, address, kMemoryBlock, memory + address) != 0) {
+      ClearLine();
+      return ReportError("COM_KESTRAVO_SetMemoryData");
+    }
+  }
+  ClearLine();
+  if (!Succeeded(COM_KESTRAVO_UpdateMemoryData(State.PortNumber), "COM_KESTRAVO_UpdateMemoryData")) return;
+  if (!State.quiet) Print("Memory data loaded from file '%s'\n", path);
+}
+
+int FileSwitch(SwitchArgs& a, void (*run)(const char* path)) {
+  if (*a.rest) return a.index;
+  const char* path = a.Next();
+  if (!path) return a.argc;
+  OpenDevicePort();
+  run(path);
+  return kParsed;
+}
+
+// -y file: back up; -Y file: restore.
+int MemorySwitch(SwitchArgs& a) { return FileSwitch(a, a.small() ? BackupMemory : RestoreMemory); }
+
+void BackupKey() {
+  if (PromptWord("\nEnter the data file name: ", EntryBuffer, sizeof EntryBuffer)) BackupMemory(EntryBuffer);
+}
+
+void RestoreKey() {
+  if (PromptWord("\nEnter the data file name: ", EntryBuffer, sizeof EntryBuffer)) RestoreMemory(EntryBuffer);
+}
+
+}  // namespace control
