@@ -20,12 +20,14 @@ namespace {
 
 bool Verbose() { return !State.quiet; }
 
-std::string SectionOf(uint32_t number) { return "Configuration" + std::to_string(number + 1); }
+std::string SectionOf(uint32_t number) { return std::string("Configuration").append(std::to_string(number + 1)); }
 
 // The lines of a stored configuration's section: header, escaped name, block.
 std::string StoredSection(uint32_t number, const ConfigName& name, const uint8_t* block) {
-  return "[" + SectionOf(number) + "]\nName=" + EscapeConfigName(reinterpret_cast<const uint8_t*>(name)) +
-         "\n" + ConfigText(block);
+  std::string s = "[";
+  s.append(SectionOf(number)).append("]\nName=");
+  s.append(EscapeConfigName(reinterpret_cast<const uint8_t*>(name))).append("\n").append(ConfigText(block));
+  return s;
 }
 
 bool Write(platform::SafeFile& out, const std::string& text) {
