@@ -63,6 +63,7 @@ class InProcDevice final : public SerialDevice, public PcEnd {
     if (!open_) return false;
     uint64_t now = NowUs();
     while (!rx_.empty() && rx_.front().at_us <= now) rx_.pop_front();
+    tx_free_us_ = std::min(tx_free_us_, now);  // nothing of ours is still queued for the wire
     return true;
   }
   bool ClearError(uint32_t& errors) override {
@@ -140,7 +141,18 @@ class InProcDevice final : public SerialDevice, public PcEnd {
     uint64_t start = std::max(NowUs(), tx_free_us_);
     for (uint32_t i = 0; i < count; ++i) peer_->Receive(start + (i + 1) * char_us, p[i], line_);
     tx_free_us_ = start + count * char_us;
+    // A write returns when its characters are on the wire, as a synchronous write to a real line.
+    const uint64_t now = NowUs();
+    if (tx_free_us_ > now) Sleep(uint32_t((tx_free_us_ - now + 999) / 1000));
     written = count;
+    return true;
+  }
+  bool WaitForData(uint32_t ms) override {
+    if (!open_) return false;
+    const uint64_t now = NowUs(), until = now + uint64_t(ms) * 1000;
+    if (!rx_.empty() && rx_.front().at_us <= now) return true;
+    const uint64_t wake = rx_.empty() ? until : std::min(until, rx_.front().at_us);
+    if (wake > now) Sleep(uint32_t((wake - now + 999) / 1000));
     return true;
   }
   bool SetBreak() override {

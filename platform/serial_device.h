@@ -50,6 +50,12 @@ struct CommTimeouts {
 };
 constexpr uint32_t kMaxTimeout = 0xFFFFFFFFu;
 
+// How long a write may take before it fails: twice the time of its characters on the wire
+// (11 bit times each) plus one second.
+inline int64_t WriteBoundMs(uint32_t count, uint32_t baud) {
+  return 1000 + 2 * int64_t(count) * 11 * 1000 / (baud ? baud : 1) + 1;
+}
+
 // The time-outs of one read call, for every backend alike.
 class ReadTimer {
  public:
@@ -125,6 +131,12 @@ class SerialDevice {
   virtual bool ClearBreak() = 0;
   // Blocks until the transmitter is empty; reports kEvTxEmpty.
   virtual bool WaitEvent(uint32_t& mask) = 0;
+  // Waits up to ms milliseconds for received data; returns as soon as some is there. False only
+  // when the device failed.
+  virtual bool WaitForData(uint32_t ms) = 0;
+  // What the port object should note once in the debug trace about this device (a pseudo-terminal
+  // without modem lines, for one), or null.
+  virtual const char* Notice() const { return nullptr; }
   virtual bool Close() = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -140,13 +141,13 @@ class TermiosDevice final : public SerialDevice {
     }
   }
 
+  // Returns when the bytes are on the wire, as a synchronous write does, or fails when that takes
+  // longer than twice their time on the wire plus a second (a far end that stopped reading).
   bool Write(const void* data, uint32_t count, uint32_t& written) override {
     written = 0;
     if (fd_ < 0) return false;
     const auto* p = static_cast<const uint8_t*>(data);
-    const uint64_t total =
-        uint64_t(timeouts_.WriteTotalTimeoutMultiplier) * count + timeouts_.WriteTotalTimeoutConstant;
-    const int64_t start = NowMs();
+    const int64_t deadline = NowMs() + WriteBoundMs(count, state_.BaudRate);
     while (written < count) {
       ssize_t n = ::write(fd_, p + written, count - written);
       if (n > 0) {
@@ -154,23 +155,27 @@ class TermiosDevice final : public SerialDevice {
         continue;
       }
       if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-      int wait = -1;
-      if (total > 0) {
-        int64_t left = start + int64_t(total) - NowMs();
-        if (left <= 0) return true;
-        wait = int(left);
-      }
+      const int64_t left = deadline - NowMs();
+      if (left <= 0) return false;
       pollfd pfd{fd_, POLLOUT, 0};
-      if (poll(&pfd, 1, wait) < 0 && errno != EINTR) return false;
+      if (poll(&pfd, 1, int(left)) < 0 && errno != EINTR) return false;
     }
-    return true;
+    return Drain(deadline);
+  }
+
+  bool WaitForData(uint32_t ms) override {
+    if (fd_ < 0) return false;
+    if (!raw_.empty()) return true;
+    pollfd pfd{fd_, POLLIN, 0};
+    int r = poll(&pfd, 1, int(ms));
+    return r >= 0 || errno == EINTR;
   }
 
   bool SetBreak() override { return fd_ >= 0 && ioctl(fd_, TIOCSBRK) == 0; }
   bool ClearBreak() override { return fd_ >= 0 && ioctl(fd_, TIOCCBRK) == 0; }
 
   bool WaitEvent(uint32_t& mask) override {
-    if (fd_ < 0 || tcdrain(fd_) != 0) return false;
+    if (fd_ < 0 || !Drain(NowMs() + WriteBoundMs(OutputQueued(), state_.BaudRate))) return false;
     mask = kEvTxEmpty;
     return true;
   }
@@ -184,6 +189,27 @@ class TermiosDevice final : public SerialDevice {
   }
 
  private:
+  uint32_t OutputQueued() const {
+    int queued = 0;
+    return ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0 ? uint32_t(queued) : 0;
+  }
+
+  // Waits until the driver has sent everything, but not past the deadline: tcdrain has no time-out,
+  // so the output queue is watched, in steps of about a character's time.
+  bool Drain(int64_t deadline) {
+    const int64_t char_ms = 1 + 11 * 1000 / int64_t(state_.BaudRate ? state_.BaudRate : 9600);
+    for (;;) {
+      int queued = 0;
+      if (ioctl(fd_, TIOCOUTQ, &queued) != 0) return tcdrain(fd_) == 0;  // no queue to watch
+      if (queued <= 0) return true;
+      const int64_t now = NowMs();
+      if (now >= deadline) return false;
+      const int64_t step = std::min<int64_t>(deadline - now, std::max<int64_t>(1, queued * char_ms / 2));
+      timespec ts{time_t(step / 1000), long(step % 1000) * 1000000L};
+      nanosleep(&ts, nullptr);
+    }
+  }
+
   // Reads what the driver holds into raw_, waiting up to wait_ms (-1: no limit) for the first byte.
   bool Fill(int wait_ms) {
     pollfd pfd{fd_, POLLIN, 0};

@@ -319,7 +319,9 @@ bool COMPort::ReadFile(uint32_t n, bool stopAtCR) {
     return false;
   }
   Count = got;
-  for (unsigned k = 1;; ++k) {
+  // Up to 100 repeats that bring nothing; a repeat that brings data does not count, so a long reply
+  // that keeps arriving is read to its end. Each repeat waits up to 5 ms, less when data arrives.
+  for (unsigned k = 1, idle = 0;; ++k) {
     if (Count >= n) return true;
     if (stopAtCR && std::memchr(Buffer, 0x0D, Count)) return true;
     Message(
@@ -327,7 +329,7 @@ bool COMPort::ReadFile(uint32_t n, bool stopAtCR) {
         "%lu, "
         "expected: %lu\n",
         k, static_cast<unsigned long>(Count), static_cast<unsigned long>(n));
-    platform::Sleep(5);
+    Handle->WaitForData(5);
     got = 0;
     ok = Handle->Read(Buffer + Count, n - Count, got);
     CheckCOMError("COMPort::ReadFile:ReadFile");
@@ -339,7 +341,7 @@ bool COMPort::ReadFile(uint32_t n, bool stopAtCR) {
       }
     }
     Count += got;
-    if (k >= 100) return true;
+    if (got == 0 && ++idle >= 100) return true;
   }
 }
 
