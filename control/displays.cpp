@@ -121,20 +121,16 @@ void ShowCPUData(bool continuous) {
   DisplayFrame frame;
   int f_load = frame.Label("CPU load: ");
   int f_freq = frame.Label("%4.1lf%%,    CPU frequency: ", 0.0);
-  uint32_t deadline = platform::GetTickCount();
+  uint64_t deadline = platform::TickMs();
   if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0)
     return frame.Failed("COM_KESTRAVO_GetCPUData");
   for (;;) {
     // One pass a second, on a fixed schedule.
     deadline += 1000;
-    while (int32_t(platform::GetTickCount() - deadline) < 0) {
-      if (platform::KeyPending()) {
-        if (ReadKey() == platform::kEsc) {
-          Print("\n");
-          return;
-        }
-      } else {
-        platform::Sleep(1);
+    for (uint64_t now = platform::TickMs(); now < deadline; now = platform::TickMs()) {
+      if (platform::WaitForKey(uint32_t(deadline - now)) && ReadKey() == platform::kEsc) {
+        Print("\n");
+        return;
       }
     }
     frame.BeginPass();

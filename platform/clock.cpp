@@ -10,7 +10,7 @@ namespace {
 // initialiser has run. The environment is read on the first use.
 enum class Mode : uint8_t { kUnknown, kReal, kVirtual };
 Mode g_mode = Mode::kUnknown;
-uint64_t g_virtual_ms = 1000000;  // a start far from 0, so that differences never go negative
+uint64_t g_virtual_us = 1000000000;  // a start far from 0, so that differences never go negative
 
 bool Virtual() {
   if (g_mode == Mode::kUnknown) {
@@ -20,31 +20,34 @@ bool Virtual() {
   return g_mode == Mode::kVirtual;
 }
 
-uint64_t RealMs() {
+uint64_t RealUs() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
-  return uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u;
+  return uint64_t(ts.tv_sec) * 1000000u + uint64_t(ts.tv_nsec) / 1000u;
 }
 
 }  // namespace
 
-void Sleep(uint32_t ms) {
+void Sleep(uint32_t ms) { SleepUs(uint64_t(ms) * 1000); }
+
+void SleepUs(uint64_t us) {
   if (Virtual()) {
-    g_virtual_ms += ms;
+    g_virtual_us += us;
     return;
   }
-  timespec ts{time_t(ms / 1000), long(ms % 1000) * 1000000L};
+  timespec ts{time_t(us / 1000000), long(us % 1000000) * 1000L};
   while (nanosleep(&ts, &ts) != 0) {
   }
 }
 
 uint32_t GetTickCount() { return uint32_t(TickMs()); }
-uint64_t TickMs() { return Virtual() ? g_virtual_ms : RealMs(); }
+uint64_t TickMs() { return ClockUs() / 1000; }
+uint64_t ClockUs() { return Virtual() ? g_virtual_us : RealUs(); }
 
 void UseVirtualClock(bool on) { g_mode = on ? Mode::kVirtual : Mode::kReal; }
 bool VirtualClockActive() { return Virtual(); }
 void AdvanceClock(uint32_t ms) {
-  if (Virtual()) g_virtual_ms += ms;
+  if (Virtual()) g_virtual_us += uint64_t(ms) * 1000;
 }
 
 }  // namespace platform

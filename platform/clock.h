@@ -7,6 +7,9 @@ namespace platform {
 
 // Pause for ms milliseconds (on the virtual clock: advance it by ms).
 void Sleep(uint32_t ms);
+// Pause for us microseconds; the clock in microseconds. For waits timed by the line's characters.
+void SleepUs(uint64_t us);
+uint64_t ClockUs();
 // Milliseconds since an arbitrary start; wraps like a 32-bit tick counter.
 uint32_t GetTickCount();
 // Milliseconds since an arbitrary start, monotonic, never wrapping: for deadlines.

@@ -8,7 +8,7 @@ namespace platform {
 
 uint64_t CharTimeUs(uint32_t baud) { return baud ? (11ull * 1000000ull + baud - 1) / baud : 1000000ull; }
 
-uint64_t NowUs() { return uint64_t(GetTickCount()) * 1000ull; }
+uint64_t NowUs() { return ClockUs(); }
 
 uint8_t GarbleByte(uint8_t value, const LineParams& sender, const LineParams& receiver) {
   if (sender.baud == receiver.baud) return value;
@@ -102,7 +102,7 @@ class InProcDevice final : public SerialDevice, public PcEnd {
     got = 0;
     if (!open_) return false;
     auto* out = static_cast<uint8_t*>(buffer);
-    ReadTimer timer(timeouts_, wanted, GetTickCount());
+    ReadTimer timer(timeouts_, wanted, int64_t(TickMs()));
     for (;;) {
       uint64_t now_us = NowUs();
       while (got < wanted && !rx_.empty() && rx_.front().at_us <= now_us) {
@@ -118,19 +118,26 @@ class InProcDevice final : public SerialDevice, public PcEnd {
         }
         errors_ |= errors;
         out[got++] = value;
-        timer.ByteArrived(GetTickCount());
+        timer.ByteArrived(int64_t(TickMs()));
       }
       if (got >= wanted || timer.Immediate()) return true;
-      const uint32_t now = GetTickCount();
-      int64_t wait = timer.Left(got, now);
+      const int64_t wait = timer.Left(got, int64_t(TickMs()));
       if (wait == 0) return true;
       // Sleep until the next byte is due or the time-out ends, whichever comes first.
-      int64_t step = wait < 0 ? 1000 : wait;
+      uint64_t step_us = wait < 0 ? 1000000 : uint64_t(wait) * 1000 - NowUs() % 1000;
       if (!rx_.empty()) {
-        int64_t due_ms = int64_t((rx_.front().at_us + 999) / 1000) - int64_t(now);
-        step = std::min(step, std::max<int64_t>(due_ms, 1));
+        // Until the bytes still wanted are in, as far as they follow one another closely enough
+        // for the interval time-out: one wake-up for a reply instead of one for every byte.
+        const uint64_t now = NowUs(), gap_us = uint64_t(timeouts_.ReadIntervalTimeout) * 1000;
+        const bool interval = timeouts_.ReadIntervalTimeout > 0 && timeouts_.ReadIntervalTimeout != kMaxTimeout;
+        uint64_t due = rx_.front().at_us;
+        for (size_t i = 1; i < rx_.size() && i < wanted - got; ++i) {
+          if (interval && rx_[i].at_us - due >= gap_us) break;
+          due = rx_[i].at_us;
+        }
+        step_us = std::min(step_us, due > now ? due - now : 1);
       }
-      Sleep(uint32_t(std::max<int64_t>(step, 1)));
+      SleepUs(std::max<uint64_t>(step_us, 1));
     }
   }
   bool Write(const void* data, uint32_t count, uint32_t& written) override {
@@ -143,7 +150,7 @@ class InProcDevice final : public SerialDevice, public PcEnd {
     tx_free_us_ = start + count * char_us;
     // A write returns when its characters are on the wire, as a synchronous write to a real line.
     const uint64_t now = NowUs();
-    if (tx_free_us_ > now) Sleep(uint32_t((tx_free_us_ - now + 999) / 1000));
+    if (tx_free_us_ > now) SleepUs(tx_free_us_ - now);
     written = count;
     return true;
   }
@@ -152,7 +159,7 @@ class InProcDevice final : public SerialDevice, public PcEnd {
     const uint64_t now = NowUs(), until = now + uint64_t(ms) * 1000;
     if (!rx_.empty() && rx_.front().at_us <= now) return true;
     const uint64_t wake = rx_.empty() ? until : std::min(until, rx_.front().at_us);
-    if (wake > now) Sleep(uint32_t((wake - now + 999) / 1000));
+    if (wake > now) SleepUs(wake - now);
     return true;
   }
   bool SetBreak() override {
@@ -168,7 +175,7 @@ class InProcDevice final : public SerialDevice, public PcEnd {
   bool WaitEvent(uint32_t& mask) override {
     if (!open_) return false;
     uint64_t now = NowUs();
-    if (tx_free_us_ > now) Sleep(uint32_t((tx_free_us_ - now + 999) / 1000));
+    if (tx_free_us_ > now) SleepUs(tx_free_us_ - now);
     mask = kEvTxEmpty;
     return true;
   }
