@@ -46,8 +46,9 @@ int main() {
   std::printf("ratio processor time / line time: %.5f\n", cpu / wire);
   // 'd', the index digit and the carriage return out; the echo, nine characters and the carriage return back.
   double characters = kExchanges * (3.0 + 11.0) * double(platform::CharTimeUs(9600)) / 1e6;
-  std::printf("ratio line time / time of the characters alone: %.3f (the device's 0.5 ms turnaround included)\n",
-              wire / characters);
+  std::printf(
+      "ratio line time / time of the characters alone: %.3f (the device's 0.5 ms turnaround included)\n",
+      wire / characters);
   // What a short exchange adds to the time of its characters, at two data rates.
   for (uint32_t baud : {9600u, 115200u}) {
     uint32_t rate = baud;
@@ -56,9 +57,10 @@ int main() {
     for (int i = 0; i < 2000; ++i) COM_KESTRAVO_GetPulserDelay(0, uint32_t(i % 4), &v);
     const double line_ms = double(platform::ClockUs() - t0) / 1000.0 / 2000;
     const double char_ms = double(device->characters() - chars0) * 11.0 * 1000.0 / baud / 2000;
-    std::printf("short exchange at %6u baud: %.3f ms on the line, %.3f ms of characters, %.3f ms added "
-                "(0.5 ms of it the device's turnaround)\n",
-                baud, line_ms, char_ms, line_ms - char_ms);
+    std::printf(
+        "short exchange at %6u baud: %.3f ms on the line, %.3f ms of characters, %.3f ms added "
+        "(0.5 ms of it the device's turnaround)\n",
+        baud, line_ms, char_ms, line_ms - char_ms);
   }
   uint32_t back = 9600;
   COM_KESTRAVO_SetBaudRate(0, &back);

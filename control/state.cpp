@@ -1,6 +1,10 @@
 #include "control/state.h"
 
+#include <cstdio>
+#include <string>
+
 #include "COM-KESTRAVO.h"
+#include "platform/serial_device.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -8,6 +12,18 @@ using platform::Print;
 namespace control {
 
 ProgramState State;
+
+namespace {
+
+// One line on standard error with the device COM n names and why it could not be opened.
+void ExplainOpenFailure() {
+  const std::string why = platform::ExplainOpenFailure(uint8_t(State.ComNumber));
+  if (why.empty()) return;
+  std::fflush(stdout);
+  std::fprintf(stderr, "COM%u: %s\n", unsigned(uint8_t(State.ComNumber)), why.c_str());
+}
+
+}  // namespace
 
 void OpenDevicePort() {
   if (State.opened) return;
@@ -31,6 +47,7 @@ void OpenDevicePort() {
   }
   if (COM_KESTRAVO_Open(State.PortNumber, uint8_t(State.ComNumber)) != 0) {
     Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+    if (COM_KESTRAVO_GetInterfaceState(State.PortNumber) == -2) ExplainOpenFailure();
     State.run = false;
     return;
   }

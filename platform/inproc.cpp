@@ -129,7 +129,8 @@ class InProcDevice final : public SerialDevice, public PcEnd {
         // Until the bytes still wanted are in, as far as they follow one another closely enough
         // for the interval time-out: one wake-up for a reply instead of one for every byte.
         const uint64_t now = NowUs(), gap_us = uint64_t(timeouts_.ReadIntervalTimeout) * 1000;
-        const bool interval = timeouts_.ReadIntervalTimeout > 0 && timeouts_.ReadIntervalTimeout != kMaxTimeout;
+        const bool interval =
+            timeouts_.ReadIntervalTimeout > 0 && timeouts_.ReadIntervalTimeout != kMaxTimeout;
         uint64_t due = rx_.front().at_us;
         for (size_t i = 1; i < rx_.size() && i < wanted - got; ++i) {
           if (interval && rx_[i].at_us - due >= gap_us) break;

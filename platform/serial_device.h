@@ -148,11 +148,20 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const char* name);
 
 // The target a Windows name resolves to, as described above ("" for a name that is no COM name).
 std::string ResolveTarget(const char* name);
+// Why COM com could not be opened, as far as can be told from outside: "<target>: <reason>"
+// ("" for a simulated device, which tells its reason itself).
+std::string ExplainOpenFailure(unsigned com);
 
 using SchemeOpener = std::function<std::unique_ptr<SerialDevice>(const std::string& argument)>;
 // Registers a kind of port reached by "scheme" or "scheme:argument"; a later registration replaces
 // an earlier one of the same name.
 void RegisterScheme(const std::string& scheme, SchemeOpener opener);
+
+// Why the last open of a device failed ("<target>: <reason>"), for the trace; "" when unknown.
+void SetOpenFailure(const std::string& why);
+const char* LastOpenFailure();
+// Whether a state file can be kept at path (its directory exists and takes new files); why not.
+bool CanWriteFile(const std::string& path, std::string& why);
 
 // The termios backend for device paths.
 std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path);

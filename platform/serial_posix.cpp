@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -25,9 +27,20 @@ int64_t NowMs() {
   return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+// A pseudo-terminal's slave side (Unix 98 ptys have majors 136 to 143).
+bool IsPseudoTerminal(int fd) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+}
+
 class TermiosDevice final : public SerialDevice {
  public:
   explicit TermiosDevice(int fd) : fd_(fd) {
+    // A device without modem-control lines (a pseudo-terminal, for one) gets those of a null-modem
+    // loopback: CTS follows RTS, DSR follows DTR, DCD is on.
+    int bits = 0;
+    pty_ = IsPseudoTerminal(fd_);
+    loopback_ = ioctl(fd_, TIOCMGET, &bits) != 0 && (errno == ENOTTY || errno == EINVAL);
     have_icount_ = ioctl(fd_, TIOCGICOUNT, &icount_) == 0;
     // USB adapters otherwise hold received bytes for up to 16 ms.
     serial_struct ss{};
@@ -59,7 +72,13 @@ class TermiosDevice final : public SerialDevice {
     line.parity = s.fParity || s.Parity != kNoParity ? s.Parity : kNoParity;
     line.data_bits = s.ByteSize;
     line.two_stop_bits = s.StopBits == 2;
-    if (!ApplyTermiosLine(fd_, line)) return false;
+    if (!ApplyTermiosLine(fd_, line)) {
+      // A pseudo-terminal cannot keep parity; there, and only there, the line goes without it.
+      if (!pty_ || line.parity == kNoParity) return false;
+      line.parity = kNoParity;
+      if (!ApplyTermiosLine(fd_, line)) return false;
+      parity_dropped_ = true;
+    }
     parity_marks_ = line.parity != kNoParity;
     state_ = s;
     return true;
@@ -87,6 +106,15 @@ class TermiosDevice final : public SerialDevice {
 
   bool Escape(uint32_t function) override {
     if (fd_ < 0) return false;
+    if (loopback_) {
+      if (function == kSetRts || function == kClrRts)
+        rts_ = function == kSetRts;
+      else if (function == kSetDtr || function == kClrDtr)
+        dtr_ = function == kSetDtr;
+      else
+        return false;
+      return true;
+    }
     int bits = 0;
     unsigned long request = 0;
     switch (function) {
@@ -114,7 +142,12 @@ class TermiosDevice final : public SerialDevice {
 
   bool ModemStatus(uint32_t& out) override {
     int bits = 0;
-    if (fd_ < 0 || ioctl(fd_, TIOCMGET, &bits) != 0) return false;
+    if (fd_ < 0) return false;
+    if (loopback_) {
+      out = (rts_ ? kMsCtsOn : 0) | (dtr_ ? kMsDsrOn : 0) | kMsRlsdOn;
+      return true;
+    }
+    if (ioctl(fd_, TIOCMGET, &bits) != 0) return false;
     out = ((bits & TIOCM_CTS) ? kMsCtsOn : 0) | ((bits & TIOCM_DSR) ? kMsDsrOn : 0) |
           ((bits & TIOCM_RNG) ? kMsRingOn : 0) | ((bits & TIOCM_CAR) ? kMsRlsdOn : 0);
     return true;
@@ -169,6 +202,17 @@ class TermiosDevice final : public SerialDevice {
     pollfd pfd{fd_, POLLIN, 0};
     int r = poll(&pfd, 1, int(ms));
     return r >= 0 || errno == EINTR;
+  }
+
+  const char* Notice() const override {
+    if (loopback_ && parity_dropped_)
+      return "pseudo-terminal: the modem lines are those of a null-modem loopback (CTS follows RTS, DSR "
+             "follows DTR, DCD on), and the line goes without parity";
+    if (loopback_)
+      return "device without modem lines: they are those of a null-modem loopback (CTS follows RTS, DSR "
+             "follows DTR, DCD on)";
+    if (parity_dropped_) return "pseudo-terminal: the line goes without parity";
+    return nullptr;
   }
 
   bool SetBreak() override { return fd_ >= 0 && ioctl(fd_, TIOCSBRK) == 0; }
@@ -272,6 +316,8 @@ class TermiosDevice final : public SerialDevice {
   uint32_t errors_ = 0;
   bool parity_marks_ = false;
   bool have_icount_ = false;
+  bool pty_ = false, loopback_ = false, parity_dropped_ = false;
+  bool dtr_ = false, rts_ = false;  // the lines of the loopback
   serial_icounter_struct icount_{};
 };
 
@@ -279,9 +325,14 @@ class TermiosDevice final : public SerialDevice {
 
 std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    SetOpenFailure(path + ": " + std::strerror(errno));
+    return nullptr;
+  }
   // Two programs must never share a port by accident: a busy port fails like a missing one.
-  if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  const bool tty = isatty(fd);
+  if (!tty || ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    SetOpenFailure(path + (tty ? ": in use by another program" : ": not a serial device"));
     ::close(fd);
     return nullptr;
   }

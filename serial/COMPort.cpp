@@ -125,10 +125,12 @@ bool COMPort::Open(uint8_t ComNumber) {
   CheckCOMError("COMPort::Open:CreateFile");
   if (!Handle) {
     Message("COMPort::Open: Cannot open the port %s\n", name);
+    if (*platform::LastOpenFailure()) Message("COMPort::Open: %s\n", platform::LastOpenFailure());
     Error = 2;
     return false;
   }
   if (!SetBaudRate(9600)) return false;
+  if (const char* notice = Handle->Notice()) Message("COMPort::Open: %s\n", notice);
   if (!SetCommTimeout()) {
     Message("COMPort::Open: Cannot set the port timing\n");
     Error = 9;
@@ -152,11 +154,13 @@ bool COMPort::Close() {
     Message("COMPort::Close: Port handle is invalid\n");
     return false;
   }
-  if (!Control(false, false)) return false;
+  // The device is released also when its lines cannot be dropped (a device that is gone, or one
+  // without modem lines): the failure is reported, and the slot can be opened again.
+  const bool dropped = Control(false, false);
   bool closed = Handle->Close();
   Handle.reset();
   if (!closed) Message("COMPort::Close: Cannot close the port\n");
-  return closed;
+  return dropped && closed;
 }
 
 bool COMPort::SetBaudRate(uint32_t rate) {

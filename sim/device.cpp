@@ -152,6 +152,8 @@ Device::Device(std::string state_file) : state_file_(std::move(state_file)), cur
 }
 
 bool Device::Init(std::string& error) {
+  // A state file that could not be written later would lose the device's stored state silently.
+  if (!state_file_.empty() && !platform::CanWriteFile(state_file_, error)) return false;
   if (!state_file_.empty() && !LoadNonVolatile(state_file_, nv_, error)) return false;
   working_ = nv_.memory;
   return true;
@@ -601,6 +603,7 @@ void RegisterScheme() {
     std::string error;
     if (!device->Init(error)) {
       std::fprintf(stderr, "KESTRAVO simulated device: %s\n", error.c_str());
+      platform::SetOpenFailure("sim:" + file + ": " + error);
       return nullptr;
     }
     if (const char* faults = std::getenv("KESTRAVO_SIM_FAULTS")) {

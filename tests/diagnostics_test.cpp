@@ -266,7 +266,8 @@ TEST_F(DiagnosticsTest, TestProtocolReportAndItsOneSecondGrid) {
   // The uptimes depend on how long the link took; their form is checked, their values are not.
   for (std::string& line : got)
     if (line.rfind("Device uptime: ", 0) == 0) {
-      EXPECT_TRUE(std::regex_match(line, std::regex("Device uptime: [0-9]+:[0-5][0-9]:[0-5][0-9]\\.[0-9][0-9] sec\\.")))
+      EXPECT_TRUE(std::regex_match(
+          line, std::regex("Device uptime: [0-9]+:[0-5][0-9]:[0-5][0-9]\\.[0-9][0-9] sec\\.")))
           << line;
       line = "Device uptime: <uptime>";
     }

@@ -236,6 +236,7 @@ TEST_F(ProgramTest, FailedOpeningStillCloses) {
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out,
             "Error opening the port\n"
+            "COM2: /nonexistent/kestravo-port: No such file or directory\n"
             "Error at COM_KESTRAVO_GetBufferState: Error sending command, I/O Error Message: "
             "Error writing data to the port\n"
             "Error closing the port\nProgram finished");
@@ -356,6 +357,24 @@ TEST_F(ProgramTest, SaveAllThenLoadAllIntoAFreshDevice) {
   const std::string a = StoredConfigs(dir_ + "/first.txt"), b = StoredConfigs(dir_ + "/second.txt");
   EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 126);
   EXPECT_EQ(a, b);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ProgramTest, AStateFileThatCannotBeKeptFailsTheOpening) {
+  Outcome o = Run({"1", "-G", "-T"}, "", {{"KESTRAVO_COM1", "sim:/nonexistent/dir/state.txt"}});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_NE(o.out.find("KESTRAVO simulated device: /nonexistent/dir: No such file or directory\n"),
+            std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("Error opening the port\n"), std::string::npos);
+  const std::string trace = testing_support::ReadFile(dir_ + "/Debug.txt");
+  EXPECT_NE(trace.find(
+                "COMPort::Open: sim:/nonexistent/dir/state.txt: /nonexistent/dir: No such file or directory"),
+            std::string::npos)
+      << trace;
 }
 
 }  // namespace

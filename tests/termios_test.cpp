@@ -1,5 +1,5 @@
-// The termios backend against a pseudo-terminal pair. A pseudo-terminal has no modem lines and no
-// parity, so those calls must fail cleanly; the data path and the time-outs are tested here.
+// The termios backend against a pseudo-terminal pair: the data path, the time-outs, and what a
+// pseudo-terminal lacks (modem lines, parity) standing in as a null-modem loopback without parity.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -117,31 +117,52 @@ TEST_F(PtyTest, AnyDataRateAndTheSettingsReadBack) {
   }
 }
 
-TEST_F(PtyTest, WhatAPseudoTerminalCannotDoFailsCleanly) {
+TEST_F(PtyTest, APseudoTerminalHasLoopbackLinesAndNoParity) {
   auto dev = platform::OpenTermiosDevice(path_);
   ASSERT_TRUE(dev);
+  // The lines of a null-modem loopback: CTS follows RTS, DSR follows DTR, DCD on.
   uint32_t bits = 0;
-  EXPECT_FALSE(dev->ModemStatus(bits));
-  EXPECT_FALSE(dev->Escape(platform::kSetRts));
-  // Even parity: a pseudo-terminal cannot keep PARENB. Setting it is reported as a failure exactly
-  // when the settings read back show no parity, never as a success that did not happen.
+  ASSERT_TRUE(dev->ModemStatus(bits));
+  EXPECT_EQ(bits, platform::kMsRlsdOn);
+  ASSERT_TRUE(dev->Escape(platform::kSetRts));
+  ASSERT_TRUE(dev->ModemStatus(bits));
+  EXPECT_EQ(bits, platform::kMsRlsdOn | platform::kMsCtsOn);
+  ASSERT_TRUE(dev->Escape(platform::kSetDtr));
+  ASSERT_TRUE(dev->Escape(platform::kClrRts));
+  ASSERT_TRUE(dev->ModemStatus(bits));
+  EXPECT_EQ(bits, platform::kMsRlsdOn | platform::kMsDsrOn);
+  // Even parity is accepted on a pseudo-terminal; the line goes without it, and says so.
   platform::CommState even = RawNoParity(9600);
   even.fParity = true;
   even.Parity = platform::kEvenParity;
-  const bool applied = dev->SetState(even);
+  ASSERT_TRUE(dev->SetState(even));
   platform::CommState s;
   ASSERT_TRUE(dev->GetState(s));
-  EXPECT_EQ(applied, s.Parity == platform::kEvenParity);
-  EXPECT_FALSE(applied);
+  EXPECT_EQ(s.Parity, platform::kNoParity);
+  ASSERT_NE(dev->Notice(), nullptr);
+  EXPECT_NE(std::string(dev->Notice()).find("null-modem loopback"), std::string::npos);
 }
 
-TEST_F(PtyTest, PortObjectReportsLineSettingsItCouldNotApply) {
+TEST_F(PtyTest, PortObjectOpensAPseudoTerminalAndSaysHowOnce) {
   setenv("KESTRAVO_COM7", path_.c_str(), 1);
+  const std::string trace = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                            "/kestravo-pty-trace-" + std::to_string(getpid()) + ".txt";
   COMPort port;
-  EXPECT_FALSE(port.Open(7));
-  EXPECT_EQ(port.Error, 5);    // cannot set the state: even parity refused
-  EXPECT_TRUE(port.IsOpen());  // the device stays open until Close
-  port.Close();
+  port.DebugFile = std::fopen(trace.c_str(), "w");
+  ASSERT_TRUE(port.Open(7));
+  EXPECT_EQ(port.Error, 0);
+  EXPECT_TRUE(port.Close());
+  std::fclose(port.DebugFile);
+  port.DebugFile = nullptr;
+  FILE* f = std::fopen(trace.c_str(), "r");
+  std::string text;
+  for (int c; (c = std::fgetc(f)) != EOF;) text += char(c);
+  std::fclose(f);
+  std::remove(trace.c_str());
+  const size_t first = text.find("null-modem loopback");
+  ASSERT_NE(first, std::string::npos) << text;
+  EXPECT_EQ(text.find("null-modem loopback", first + 1), std::string::npos);
+  unsetenv("KESTRAVO_COM7");
 }
 
 TEST_F(PtyTest, SecondOpenOfABusyPortFails) {
