@@ -333,4 +333,27 @@ TEST_F(LinkTest, ADeviceThatIsOffCannotBeOpened) {
   EXPECT_EQ(COM_KESTRAVO_Open(0, 6), -100);
 }
 
+TEST_F(LinkTest, LargestMemoryBlocksRoundTripAtNineThousandSixHundredBaud) {
+  auto device = NewSim(6);
+  OpenSlot(0, 6);
+  std::vector<uint8_t> block(4092), back(4092);
+  for (size_t i = 0; i < block.size(); ++i) block[i] = uint8_t(i * 31 + 7);
+  // The write returns when its 8191 characters are on the wire; the reply window starts then.
+  EXPECT_EQ(COM_KESTRAVO_SetMemoryData(0, 100, 4092, block.data()), 0);
+  EXPECT_EQ(COM_KESTRAVO_GetMemoryData(0, 100, 4092, back.data()), 0);
+  EXPECT_EQ(back, block);
+}
+
+TEST_F(LinkTest, APurgeAfterAnAbortedLongWriteBringsTheLinkBackAtOnce) {
+  auto device = NewSim(6);
+  OpenSlot(0, 6);
+  const std::string text(10000, 'a');  // too long for the reply to fit: the exchange fails
+  EXPECT_NE(COM_KESTRAVO_Test(0, text.c_str()), 0);
+  EXPECT_EQ(COM_KESTRAVO_Purge(0), 0);
+  const uint64_t start = platform::TickMs();
+  uint16_t fw = 0;
+  EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), 0);
+  EXPECT_LT(platform::TickMs() - start, 50u);  // on the virtual clock: no echo still under way
+}
+
 }  // namespace

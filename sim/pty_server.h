@@ -1,0 +1,14 @@
+// Serving the simulated device on a pseudo-terminal (COM-KESTRAVO-Sim).
+#pragma once
+#include <functional>
+#include <string>
+
+#include "sim/sim.h"
+
+namespace sim {
+
+// Creates the pseudo-terminal, calls ready with its path, and serves the device until stop is set
+// (by a signal); returns the exit status.
+int ServeOnPty(Device& device, const std::function<void(const std::string&)>& ready, const bool& stop);
+
+}  // namespace sim
