@@ -93,11 +93,13 @@ using namespace kestravo;
 extern "C" {
 
 int32_t COM_KESTRAVO_ResetCurrentConfig(uint16_t p) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   return Exchange(p, '*', false, 0);
 }
 
 int32_t COM_KESTRAVO_GetCurrentConfig(uint16_t p, uint8_t* Config) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'a', false, 2 * kBlock);
   if (r != kOk) return r;
@@ -106,6 +108,7 @@ int32_t COM_KESTRAVO_GetCurrentConfig(uint16_t p, uint8_t* Config) {
 }
 
 int32_t COM_KESTRAVO_SetCurrentConfig(uint16_t p, const uint8_t* Config) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   if (!Config) return Store(p, kBadArgument);
   PutBytes(ReplyBuffer, Config, kBlock);
@@ -116,6 +119,7 @@ int32_t COM_KESTRAVO_SetCurrentConfig(uint16_t p, const uint8_t* Config) {
 }
 
 int32_t COM_KESTRAVO_GetConfigData(uint16_t p, uint32_t ConfigNumber, uint8_t* Config) {
+  const SlotLock slot_lock(p);
   static const char kName[] = "COM_KESTRAVO_GetConfigData";
   if (BadPort(p)) return kPortNumberRange;
   if (ConfigNumber >= kConfigs) return Store(p, kBadArgument);
@@ -128,6 +132,7 @@ int32_t COM_KESTRAVO_GetConfigData(uint16_t p, uint32_t ConfigNumber, uint8_t* C
 }
 
 int32_t COM_KESTRAVO_SetConfigData(uint16_t p, uint32_t ConfigNumber, const uint8_t* Config) {
+  const SlotLock slot_lock(p);
   static const char kName[] = "COM_KESTRAVO_SetConfigData";
   if (BadPort(p)) return kPortNumberRange;
   if (ConfigNumber >= kConfigs || !Config) return Store(p, kBadArgument);
@@ -141,6 +146,7 @@ int32_t COM_KESTRAVO_SetConfigData(uint16_t p, uint32_t ConfigNumber, const uint
 }
 
 int32_t COM_KESTRAVO_GetConfigList(uint16_t p, uint8_t* ActiveList, uint8_t* ValidList) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'W', false, int32_t(kConfigs / 2));
   if (r != kOk) return r;
@@ -158,14 +164,17 @@ int32_t COM_KESTRAVO_GetConfigList(uint16_t p, uint8_t* ActiveList, uint8_t* Val
 }
 
 int32_t COM_KESTRAVO_SaveCurrentConfig(uint16_t p, uint32_t n) {
+  const SlotLock slot_lock(p);
   return SaveOrLoad(p, 'J', "COM_KESTRAVO_SaveCurrentConfig", n);
 }
 
 int32_t COM_KESTRAVO_LoadCurrentConfig(uint16_t p, uint32_t n) {
+  const SlotLock slot_lock(p);
   return SaveOrLoad(p, 'j', "COM_KESTRAVO_LoadCurrentConfig", n);
 }
 
 int32_t COM_KESTRAVO_GetConfigName(uint16_t p, uint32_t ConfigNumber, uint8_t* Name) {
+  const SlotLock slot_lock(p);
   static const char kFn[] = "COM_KESTRAVO_GetConfigName";
   if (BadPort(p)) return kPortNumberRange;
   if (ConfigNumber >= kConfigs) return Store(p, kBadArgument);
@@ -186,6 +195,7 @@ int32_t COM_KESTRAVO_GetConfigName(uint16_t p, uint32_t ConfigNumber, uint8_t* N
 }
 
 int32_t COM_KESTRAVO_SetConfigName(uint16_t p, uint32_t ConfigNumber, const uint8_t* Name) {
+  const SlotLock slot_lock(p);
   static const char kFn[] = "COM_KESTRAVO_SetConfigName";
   if (BadPort(p)) return kPortNumberRange;
   if (ConfigNumber >= kConfigs || !Name) return Store(p, kBadArgument);
@@ -210,6 +220,7 @@ int32_t COM_KESTRAVO_SetConfigName(uint16_t p, uint32_t ConfigNumber, const uint
 }
 
 int32_t COM_KESTRAVO_GetConfigFlags(uint16_t p, uint32_t ConfigNumber, uint8_t* Active, uint8_t* Valid) {
+  const SlotLock slot_lock(p);
   static const char kFn[] = "COM_KESTRAVO_GetConfigFlags";
   if (BadPort(p)) return kPortNumberRange;
   if (ConfigNumber >= kConfigs) return Store(p, kBadArgument);
@@ -224,6 +235,7 @@ int32_t COM_KESTRAVO_GetConfigFlags(uint16_t p, uint32_t ConfigNumber, uint8_t* 
 }
 
 int32_t COM_KESTRAVO_SetConfigFlags(uint16_t p, uint32_t ConfigNumber, uint8_t Active, uint8_t Valid) {
+  const SlotLock slot_lock(p);
   static const char kFn[] = "COM_KESTRAVO_SetConfigFlags";
   if (BadPort(p)) return kPortNumberRange;
   if (ConfigNumber >= kConfigs) return Store(p, kBadArgument);

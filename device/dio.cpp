@@ -32,6 +32,7 @@ using namespace kestravo;
 extern "C" {
 
 int32_t COM_KESTRAVO_GetInputConfig(uint16_t p, uint8_t* OutputEnable, uint8_t* TerminationEnable) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'i', false, 4);
   if (r != kOk) return r;
@@ -43,6 +44,7 @@ int32_t COM_KESTRAVO_GetInputConfig(uint16_t p, uint8_t* OutputEnable, uint8_t* 
 }
 
 int32_t COM_KESTRAVO_SetInputConfig(uint16_t p, uint32_t OutputEnable, uint32_t TerminationEnable) {
+  const SlotLock slot_lock(p);
   static const char kName[] = "COM_KESTRAVO_SetInputConfig";
   if (BadPort(p)) return kPortNumberRange;
   const uint32_t out = OutputEnable & 0xFF, term = TerminationEnable & 0xFF;
@@ -63,14 +65,17 @@ int32_t COM_KESTRAVO_SetInputConfig(uint16_t p, uint32_t OutputEnable, uint32_t 
 }
 
 int32_t COM_KESTRAVO_GetOutputConfig(uint16_t p, uint32_t OutputNo, uint8_t* Config) {
+  const SlotLock slot_lock(p);
   return IndexedGet(p, kGetOutput, OutputNo, Config);
 }
 
 int32_t COM_KESTRAVO_SetOutputConfig(uint16_t p, uint32_t OutputNo, uint32_t Config) {
+  const SlotLock slot_lock(p);
   return IndexedWrite(p, kSetOutput, OutputNo, Config);
 }
 
 int32_t COM_KESTRAVO_GetDeviceEnable(uint16_t p, int32_t* Enable) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t flag = 0;
   int32_t r = ReadFlag(p, 'E', flag);
@@ -79,12 +84,14 @@ int32_t COM_KESTRAVO_GetDeviceEnable(uint16_t p, int32_t* Enable) {
 }
 
 int32_t COM_KESTRAVO_SetDeviceEnable(uint16_t p, int32_t Enable) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t read = 0;  // a valid reply is required, but not compared
   return WriteFlag(p, 'E', Enable != 0, read);
 }
 
 int32_t COM_KESTRAVO_GetControllerState(uint16_t p, uint16_t* State) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = WriteCommand(p, 'c');
   if (r != kOk) return r;
@@ -95,6 +102,7 @@ int32_t COM_KESTRAVO_GetControllerState(uint16_t p, uint16_t* State) {
 }
 
 int32_t COM_KESTRAVO_SetControllerConfig(uint16_t p, uint32_t Config) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   const uint32_t sent = Config & 0xFF;
   FormatRequest("%02X", sent);

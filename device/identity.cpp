@@ -49,22 +49,43 @@ using namespace kestravo;
 
 extern "C" {
 
-int32_t COM_KESTRAVO_GetHWType(uint16_t p, uint16_t* v) { return GetWord(p, 't', 4, v); }
-int32_t COM_KESTRAVO_GetHWVersion(uint16_t p, uint16_t* v) { return GetWord(p, 'v', 4, v); }
-int32_t COM_KESTRAVO_GetFWVersion(uint16_t p, uint16_t* v) { return GetWord(p, 'V', 4, v); }
-int32_t COM_KESTRAVO_GetProductNo(uint16_t p, uint32_t* v) { return GetWord(p, 'N', 8, v); }
-int32_t COM_KESTRAVO_GetMainState(uint16_t p, uint16_t* v) { return GetWord(p, 'M', 4, v); }
-int32_t COM_KESTRAVO_GetDeviceState(uint16_t p, uint32_t* v) { return GetWord(p, 'S', 8, v); }
+int32_t COM_KESTRAVO_GetHWType(uint16_t p, uint16_t* v) {
+  const SlotLock slot_lock(p);
+  return GetWord(p, 't', 4, v);
+}
+int32_t COM_KESTRAVO_GetHWVersion(uint16_t p, uint16_t* v) {
+  const SlotLock slot_lock(p);
+  return GetWord(p, 'v', 4, v);
+}
+int32_t COM_KESTRAVO_GetFWVersion(uint16_t p, uint16_t* v) {
+  const SlotLock slot_lock(p);
+  return GetWord(p, 'V', 4, v);
+}
+int32_t COM_KESTRAVO_GetProductNo(uint16_t p, uint32_t* v) {
+  const SlotLock slot_lock(p);
+  return GetWord(p, 'N', 8, v);
+}
+int32_t COM_KESTRAVO_GetMainState(uint16_t p, uint16_t* v) {
+  const SlotLock slot_lock(p);
+  return GetWord(p, 'M', 4, v);
+}
+int32_t COM_KESTRAVO_GetDeviceState(uint16_t p, uint32_t* v) {
+  const SlotLock slot_lock(p);
+  return GetWord(p, 'S', 8, v);
+}
 
 int32_t COM_KESTRAVO_GetFWDate(uint16_t p, char* FWDate) {
+  const SlotLock slot_lock(p);
   return GetText(p, 'D', 11, FWDate, COM_KESTRAVO_FW_DATE_SIZE);
 }
 
 int32_t COM_KESTRAVO_GetProductID(uint16_t p, char* ProductID) {
+  const SlotLock slot_lock(p);
   return GetText(p, 'P', -1, ProductID, COM_KESTRAVO_PRODUCT_ID_SIZE);
 }
 
 int32_t COM_KESTRAVO_GetCPUData(uint16_t p, double* Load, double* Frequency) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'C', false, 7);
   if (r != kOk) return r;
@@ -77,6 +98,7 @@ int32_t COM_KESTRAVO_GetCPUData(uint16_t p, double* Load, double* Frequency) {
 }
 
 int32_t COM_KESTRAVO_GetUptime(uint16_t p, uint32_t* Seconds, uint16_t* Milliseconds, uint32_t* Optime) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'U', false, 18);
   if (r != kOk) return r;
@@ -99,6 +121,7 @@ int32_t COM_KESTRAVO_GetUptime(uint16_t p, uint32_t* Seconds, uint16_t* Millisec
 }
 
 int32_t COM_KESTRAVO_GetTotalTime(uint16_t p, uint32_t* Uptime, uint32_t* Optime) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'u', false, 16);
   if (r != kOk) return r;
@@ -118,6 +141,7 @@ int32_t COM_KESTRAVO_GetTotalTime(uint16_t p, uint32_t* Uptime, uint32_t* Optime
 
 int32_t COM_KESTRAVO_GetHousekeeping(uint16_t p, double* Volt12V, double* Volt5V0, double* Volt3V3,
                                      double* TempCPU) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'H', false, 16);
   if (r != kOk) return r;
@@ -133,6 +157,7 @@ int32_t COM_KESTRAVO_GetHousekeeping(uint16_t p, double* Volt12V, double* Volt5V
 }
 
 int32_t COM_KESTRAVO_GetSensorData(uint16_t p, double* Temperature) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'T', false, 12);
   if (r != kOk) return r;
@@ -146,6 +171,7 @@ int32_t COM_KESTRAVO_GetSensorData(uint16_t p, double* Temperature) {
 
 int32_t COM_KESTRAVO_GetFanData(uint16_t p, int32_t* Enabled, int32_t* Failed, uint16_t* SetRPM,
                                 uint16_t* MeasuredRPM, uint16_t* PWM) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'B', false, 42);
   if (r != kOk) return r;
@@ -169,6 +195,7 @@ int32_t COM_KESTRAVO_GetFanData(uint16_t p, int32_t* Enabled, int32_t* Failed, u
 }
 
 int32_t COM_KESTRAVO_GetLEDData(uint16_t p, int32_t* Red, int32_t* Green, int32_t* Blue) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = Exchange(p, 'L', false, 3);
   if (r != kOk) return r;

@@ -31,6 +31,7 @@ using namespace kestravo;
 extern "C" {
 
 int32_t COM_KESTRAVO_GetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, uint8_t* Data) {
+  const SlotLock slot_lock(p);
   static const char kName[] = "COM_KESTRAVO_GetMemoryData";
   if (BadPort(p)) return kPortNumberRange;
   if (Size > kMaxBlock) return Store(p, kBadArgument);
@@ -54,6 +55,7 @@ int32_t COM_KESTRAVO_GetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, 
 }
 
 int32_t COM_KESTRAVO_SetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, const uint8_t* Data) {
+  const SlotLock slot_lock(p);
   static const char kName[] = "COM_KESTRAVO_SetMemoryData";
   if (BadPort(p)) return kPortNumberRange;
   if (Size > kMaxBlock || (Size > 0 && !Data)) return Store(p, kBadArgument);
@@ -78,11 +80,13 @@ int32_t COM_KESTRAVO_SetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, 
 }
 
 int32_t COM_KESTRAVO_UpdateMemoryData(uint16_t p) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   return Exchange(p, 'Y', false, 0);
 }
 
 int32_t COM_KESTRAVO_Test(uint16_t p, const char* Data) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   if (!Data) Data = "";
   COMPort& port = Ports[p];

@@ -23,6 +23,7 @@ using namespace kestravo;
 extern "C" {
 
 int32_t COM_KESTRAVO_GetOscillatorPeriod(uint16_t p, uint32_t* Period) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   int32_t r = WriteCommand(p, 's');
   if (r != kOk) return r;
@@ -33,6 +34,7 @@ int32_t COM_KESTRAVO_GetOscillatorPeriod(uint16_t p, uint32_t* Period) {
 }
 
 int32_t COM_KESTRAVO_SetOscillatorPeriod(uint16_t p, uint32_t Period) {
+  const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   FormatRequest("%08X", Period);
   int32_t r = Exchange(p, 's', true, 8);
@@ -52,30 +54,38 @@ int32_t COM_KESTRAVO_SetOscillatorPeriod(uint16_t p, uint32_t Period) {
 }
 
 int32_t COM_KESTRAVO_GetPulserDelay(uint16_t p, uint32_t n, uint32_t* Delay) {
+  const SlotLock slot_lock(p);
   return IndexedGet(p, kGetDelay, n, Delay);
 }
 int32_t COM_KESTRAVO_SetPulserDelay(uint16_t p, uint32_t n, uint32_t Delay) {
+  const SlotLock slot_lock(p);
   return IndexedWrite(p, kSetDelay, n, Delay);
 }
 
 int32_t COM_KESTRAVO_GetPulserWidth(uint16_t p, uint32_t n, uint32_t* Width) {
+  const SlotLock slot_lock(p);
   return IndexedGet(p, kGetWidth, n, Width);
 }
 int32_t COM_KESTRAVO_SetPulserWidth(uint16_t p, uint32_t n, uint32_t Width) {
+  const SlotLock slot_lock(p);
   return IndexedWrite(p, kSetWidth, n, Width);
 }
 
 int32_t COM_KESTRAVO_GetPulserBurst(uint16_t p, uint32_t n, uint32_t* Burst) {
+  const SlotLock slot_lock(p);
   return IndexedGet(p, kGetBurst, n, Burst);
 }
 int32_t COM_KESTRAVO_SetPulserBurst(uint16_t p, uint32_t n, uint32_t Burst) {
+  const SlotLock slot_lock(p);
   return IndexedWrite(p, kSetBurst, n, Burst);
 }
 
 int32_t COM_KESTRAVO_GetPulserConfig(uint16_t p, uint32_t n, uint8_t* Config) {
+  const SlotLock slot_lock(p);
   return IndexedGet(p, kGetConfig, n, Config);
 }
 int32_t COM_KESTRAVO_SetPulserConfig(uint16_t p, uint32_t n, uint32_t Config) {
+  const SlotLock slot_lock(p);
   return IndexedWrite(p, kSetConfig, n, Config);
 }
 

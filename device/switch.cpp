@@ -81,38 +81,49 @@ using namespace kestravo;
 extern "C" {
 
 int32_t COM_KESTRAVO_GetSwitchTriggerConfig(uint16_t p, uint32_t n, uint8_t* v) {
+  const SlotLock slot_lock(p);
   return IndexedGet(p, kGetTriggerConfig, n, v);
 }
 int32_t COM_KESTRAVO_SetSwitchTriggerConfig(uint16_t p, uint32_t n, uint32_t v) {
+  const SlotLock slot_lock(p);
   return IndexedWrite(p, kSetTriggerConfig, n, v);
 }
 int32_t COM_KESTRAVO_GetSwitchEnableConfig(uint16_t p, uint32_t n, uint8_t* v) {
+  const SlotLock slot_lock(p);
   return IndexedGet(p, kGetEnableConfig, n, v);
 }
 int32_t COM_KESTRAVO_SetSwitchEnableConfig(uint16_t p, uint32_t n, uint32_t v) {
+  const SlotLock slot_lock(p);
   return IndexedWrite(p, kSetEnableConfig, n, v);
 }
 int32_t COM_KESTRAVO_GetSwitchEnableDelay(uint16_t p, uint32_t n, uint8_t* v) {
+  const SlotLock slot_lock(p);
   return IndexedGet(p, kGetEnableDelay, n, v);
 }
 int32_t COM_KESTRAVO_SetSwitchEnableDelay(uint16_t p, uint32_t n, uint32_t v) {
+  const SlotLock slot_lock(p);
   return IndexedWrite(p, kSetEnableDelay, n, v);
 }
 int32_t COM_KESTRAVO_GetSwitchTriggerMapping(uint16_t p, uint32_t n, uint8_t* v) {
+  const SlotLock slot_lock(p);
   return IndexedGet(p, kGetTriggerMapping, n, v);
 }
 int32_t COM_KESTRAVO_SetSwitchTriggerMapping(uint16_t p, uint32_t n, uint32_t v) {
+  const SlotLock slot_lock(p);
   return IndexedWrite(p, kSetTriggerMapping, n, v);
 }
 int32_t COM_KESTRAVO_GetSwitchEnableMapping(uint16_t p, uint32_t n, uint8_t* v) {
+  const SlotLock slot_lock(p);
   return IndexedGet(p, kGetEnableMapping, n, v);
 }
 int32_t COM_KESTRAVO_SetSwitchEnableMapping(uint16_t p, uint32_t n, uint32_t v) {
+  const SlotLock slot_lock(p);
   return IndexedWrite(p, kSetEnableMapping, n, v);
 }
 
 int32_t COM_KESTRAVO_GetSwitchTriggerDelay(uint16_t p, uint32_t SwitchNo, uint8_t* RiseDelay,
                                            uint8_t* FallDelay) {
+  const SlotLock slot_lock(p);
   uint32_t rise = 0, fall = 0;
   int32_t r =
       TriggerDelayExchange(p, "COM_KESTRAVO_GetSwitchTriggerDelay", SwitchNo, false, 0, 0, rise, fall);
@@ -124,6 +135,7 @@ int32_t COM_KESTRAVO_GetSwitchTriggerDelay(uint16_t p, uint32_t SwitchNo, uint8_
 
 int32_t COM_KESTRAVO_SetSwitchTriggerDelay(uint16_t p, uint32_t SwitchNo, uint32_t RiseDelay,
                                            uint32_t FallDelay) {
+  const SlotLock slot_lock(p);
   static const char kName[] = "COM_KESTRAVO_SetSwitchTriggerDelay";
   uint32_t rise = 0, fall = 0;
   int32_t r = TriggerDelayExchange(p, kName, SwitchNo, true, RiseDelay, FallDelay, rise, fall);
@@ -138,15 +150,19 @@ int32_t COM_KESTRAVO_SetSwitchTriggerDelay(uint16_t p, uint32_t SwitchNo, uint32
 }
 
 int32_t COM_KESTRAVO_GetSwitchTriggerMappingEnable(uint16_t p, uint8_t* Enable) {
+  const SlotLock slot_lock(p);
   return GetMappingEnable(p, 'k', Enable);
 }
 int32_t COM_KESTRAVO_SetSwitchTriggerMappingEnable(uint16_t p, uint8_t Enable) {
+  const SlotLock slot_lock(p);
   return SetMappingEnable(p, 'k', Enable);
 }
 int32_t COM_KESTRAVO_GetSwitchEnableMappingEnable(uint16_t p, uint8_t* Enable) {
+  const SlotLock slot_lock(p);
   return GetMappingEnable(p, 'l', Enable);
 }
 int32_t COM_KESTRAVO_SetSwitchEnableMappingEnable(uint16_t p, uint8_t Enable) {
+  const SlotLock slot_lock(p);
   return SetMappingEnable(p, 'l', Enable);
 }
 

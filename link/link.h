@@ -46,9 +46,25 @@ struct SlotArray {
 inline constexpr SlotArray Ports{};
 extern int32_t InterfaceState[kSlots];
 
+// The exchange buffer of the calling thread: calls on one slot are serialised by its lock, calls on
+// different slots run in different threads, so no two exchanges ever share a buffer.
 constexpr uint32_t kReplyBufferSize = 8192;
-extern char ReplyBuffer[kReplyBufferSize + 1];
-extern uint32_t ReplyLength;
+extern thread_local char ReplyBuffer[kReplyBufferSize + 1];
+extern thread_local uint32_t ReplyLength;
+
+// Held for the whole of every exported call on a slot: calls on one slot never overlap, calls on
+// different slots may. Recursive, since exported calls call each other (the unload notification,
+// a debug file opened over an open one). Slots out of range take no lock.
+class SlotLock {
+ public:
+  explicit SlotLock(uint16_t slot);
+  ~SlotLock();
+  SlotLock(const SlotLock&) = delete;
+  SlotLock& operator=(const SlotLock&) = delete;
+
+ private:
+  uint16_t slot_;
+};
 
 inline bool BadPort(uint16_t port) { return port >= kSlots; }
 inline int32_t Store(uint16_t port, int32_t result) { return InterfaceState[port] = result; }

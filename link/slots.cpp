@@ -1,4 +1,5 @@
 #include <cstring>
+#include <mutex>
 
 #include "link/link.h"
 
@@ -10,8 +11,25 @@ COMPort& SlotArray::operator[](uint16_t slot) const {
 }
 
 int32_t InterfaceState[kSlots] = {};
-char ReplyBuffer[kReplyBufferSize + 1] = {};
-uint32_t ReplyLength = 0;
+thread_local char ReplyBuffer[kReplyBufferSize + 1] = {};
+thread_local uint32_t ReplyLength = 0;
+
+namespace {
+
+// Made on first use and never destroyed, like the slots.
+std::recursive_mutex& SlotMutex(uint16_t slot) {
+  static auto* const mutexes = new std::recursive_mutex[kSlots];
+  return mutexes[slot];
+}
+
+}  // namespace
+
+SlotLock::SlotLock(uint16_t slot) : slot_(slot) {
+  if (slot_ < kSlots) SlotMutex(slot_).lock();
+}
+SlotLock::~SlotLock() {
+  if (slot_ < kSlots) SlotMutex(slot_).unlock();
+}
 
 namespace {
 
@@ -64,18 +82,22 @@ extern "C" {
 uint16_t COM_KESTRAVO_GetSWVersion(void) { return 0x0100; }
 
 int32_t COM_KESTRAVO_GetInterfaceState(uint16_t PortNumber) {
+  const SlotLock slot_lock(PortNumber);
   return BadPort(PortNumber) ? kPortNumberRange : InterfaceState[PortNumber];
 }
 
 const char* COM_KESTRAVO_GetErrorMessage(uint16_t PortNumber) {
+  const SlotLock slot_lock(PortNumber);
   return BadPort(PortNumber) ? kOutOfRange : ResultText(InterfaceState[PortNumber]);
 }
 
 int32_t COM_KESTRAVO_GetIOState(uint16_t PortNumber) {
+  const SlotLock slot_lock(PortNumber);
   return BadPort(PortNumber) ? kPortNumberRange : Ports[PortNumber].Error;
 }
 
 const char* COM_KESTRAVO_GetIOErrorMessage(uint16_t PortNumber) {
+  const SlotLock slot_lock(PortNumber);
   return BadPort(PortNumber) ? kOutOfRange : Ports[PortNumber].ErrorMessage();
 }
 

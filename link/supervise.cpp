@@ -165,6 +165,7 @@ using namespace kestravo;
 extern "C" {
 
 int32_t COM_KESTRAVO_Open(uint16_t PortNumber, uint8_t ComNumber) {
+  const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;
   sim::RegisterScheme();
   COMPort& p = Ports[PortNumber];
@@ -178,6 +179,7 @@ int32_t COM_KESTRAVO_Open(uint16_t PortNumber, uint8_t ComNumber) {
 }
 
 int32_t COM_KESTRAVO_Close(uint16_t PortNumber) {
+  const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;
   COMPort& p = Ports[PortNumber];
   p.Message("COM_KESTRAVO_Close: PortNumber=%hu", PortNumber);
@@ -185,6 +187,7 @@ int32_t COM_KESTRAVO_Close(uint16_t PortNumber) {
 }
 
 int32_t COM_KESTRAVO_Purge(uint16_t PortNumber) {
+  const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;
   COMPort& p = Ports[PortNumber];
   if (!p.Control(true, false)) {
@@ -220,6 +223,7 @@ int32_t COM_KESTRAVO_Purge(uint16_t PortNumber) {
 }
 
 int32_t COM_KESTRAVO_DevicePurge(uint16_t PortNumber, int32_t* Purged) {
+  const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;
   int32_t r = WriteCommand(PortNumber, 'z');
   if (r != kOk) return r;
@@ -230,6 +234,7 @@ int32_t COM_KESTRAVO_DevicePurge(uint16_t PortNumber, int32_t* Purged) {
 }
 
 int32_t COM_KESTRAVO_GetBufferState(uint16_t PortNumber, int32_t* Empty) {
+  const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;
   int32_t r = WriteCommand(PortNumber, 'Z');
   if (r != kOk) return r;
@@ -240,6 +245,7 @@ int32_t COM_KESTRAVO_GetBufferState(uint16_t PortNumber, int32_t* Empty) {
 }
 
 int32_t COM_KESTRAVO_SetBaudRate(uint16_t PortNumber, uint32_t* BaudRate) {
+  const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;
   if (!BaudRate) return Store(PortNumber, kBadArgument);
   uint32_t rate = *BaudRate;
@@ -255,6 +261,7 @@ int32_t COM_KESTRAVO_SetBaudRate(uint16_t PortNumber, uint32_t* BaudRate) {
 }
 
 int32_t COM_KESTRAVO_Restart(uint16_t PortNumber) {
+  const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;
   COMPort& p = Ports[PortNumber];
   int32_t r = WriteCommand(PortNumber, '#');

@@ -35,6 +35,7 @@ using namespace kestravo;
 extern "C" {
 
 int32_t COM_KESTRAVO_OpenDebugFile(uint16_t PortNumber, const char* FileName) {
+  const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;
   COMPort& p = Ports[PortNumber];
   if (p.DebugFile) {
@@ -49,6 +50,7 @@ int32_t COM_KESTRAVO_OpenDebugFile(uint16_t PortNumber, const char* FileName) {
 }
 
 int32_t COM_KESTRAVO_CloseDebugFile(uint16_t PortNumber) {
+  const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;
   COMPort& p = Ports[PortNumber];
   if (!p.DebugFile) return Store(PortNumber, kOk);

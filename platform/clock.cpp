@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 
@@ -9,13 +10,14 @@ namespace {
 // Constant-initialised: the library's load notification may use the clock before any dynamic
 // initialiser has run. The environment is read on the first use.
 enum class Mode : uint8_t { kUnknown, kReal, kVirtual };
-Mode g_mode = Mode::kUnknown;
-uint64_t g_virtual_us = 1000000000;  // a start far from 0, so that differences never go negative
+std::atomic<Mode> g_mode{Mode::kUnknown};
+std::atomic<uint64_t> g_virtual_us{1000000000};  // a start far from 0, so that differences never go negative
 
 bool Virtual() {
-  if (g_mode == Mode::kUnknown) {
+  if (g_mode.load() == Mode::kUnknown) {
     const char* v = std::getenv("KESTRAVO_VIRTUAL_CLOCK");
-    g_mode = (v && *v == '1') ? Mode::kVirtual : Mode::kReal;
+    Mode unknown = Mode::kUnknown;
+    g_mode.compare_exchange_strong(unknown, (v && *v == '1') ? Mode::kVirtual : Mode::kReal);
   }
   return g_mode == Mode::kVirtual;
 }
@@ -42,7 +44,7 @@ void SleepUs(uint64_t us) {
 
 uint32_t GetTickCount() { return uint32_t(TickMs()); }
 uint64_t TickMs() { return ClockUs() / 1000; }
-uint64_t ClockUs() { return Virtual() ? g_virtual_us : RealUs(); }
+uint64_t ClockUs() { return Virtual() ? g_virtual_us.load() : RealUs(); }
 
 void UseVirtualClock(bool on) { g_mode = on ? Mode::kVirtual : Mode::kReal; }
 bool VirtualClockActive() { return Virtual(); }

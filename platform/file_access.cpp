@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -10,15 +11,16 @@
 namespace platform {
 namespace {
 
-std::string& OpenFailure() {
-  static auto* const text = new std::string;
-  return *text;
-}
+// Per thread, since opens on different slots may run side by side; a plain array, since a
+// thread-local object with a destructor would keep the library from being unloaded.
+thread_local char g_open_failure[512];
 
 }  // namespace
 
-void SetOpenFailure(const std::string& why) { OpenFailure() = why; }
-const char* LastOpenFailure() { return OpenFailure().c_str(); }
+void SetOpenFailure(const std::string& why) {
+  std::snprintf(g_open_failure, sizeof g_open_failure, "%s", why.c_str());
+}
+const char* LastOpenFailure() { return g_open_failure; }
 
 bool CanWriteFile(const std::string& path, std::string& why) {
   const size_t slash = path.rfind('/');

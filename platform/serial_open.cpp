@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 
 #include "platform/serial_device.h"
 
@@ -14,10 +15,17 @@ std::map<std::string, SchemeOpener>& Schemes() {
   static auto* const schemes = new std::map<std::string, SchemeOpener>;
   return *schemes;
 }
+std::mutex& SchemesLock() {
+  static auto* const lock = new std::mutex;
+  return *lock;
+}
 
 }  // namespace
 
-void RegisterScheme(const std::string& scheme, SchemeOpener opener) { Schemes()[scheme] = std::move(opener); }
+void RegisterScheme(const std::string& scheme, SchemeOpener opener) {
+  const std::lock_guard<std::mutex> lock(SchemesLock());
+  Schemes()[scheme] = std::move(opener);
+}
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const char* name) {
   SetOpenFailure("");
@@ -26,12 +34,17 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const char* name) {
   if (target[0] == '/') return OpenTermiosDevice(target);
   std::string scheme = target.substr(0, target.find(':'));
   std::string argument = scheme.size() < target.size() ? target.substr(scheme.size() + 1) : "";
-  auto it = Schemes().find(scheme);
-  if (it == Schemes().end()) {
+  SchemeOpener opener;
+  {
+    const std::lock_guard<std::mutex> lock(SchemesLock());
+    auto it = Schemes().find(scheme);
+    if (it != Schemes().end()) opener = it->second;
+  }
+  if (!opener) {
     SetOpenFailure(target + ": no such kind of port");
     return nullptr;
   }
-  return it->second(argument);
+  return opener(argument);
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "platform/clock.h"
 #include "sim/sim.h"
@@ -595,9 +596,11 @@ bool ParseFaults(const std::string& text, Faults& f) {
 }
 
 void RegisterScheme() {
-  static bool done = false;
-  if (done) return;
-  done = true;
+  static std::once_flag once;
+  std::call_once(once, [] { RegisterSchemeOnce(); });
+}
+
+void RegisterSchemeOnce() {
   platform::RegisterScheme("sim", [](const std::string& file) -> std::unique_ptr<platform::SerialDevice> {
     auto device = std::make_shared<Device>(file);
     std::string error;

@@ -108,5 +108,6 @@ class Device : public platform::InProcPeer {
 
 // Makes "sim" and "sim:<file>" known to the serial layer (once; later calls do nothing).
 void RegisterScheme();
+void RegisterSchemeOnce();
 
 }  // namespace sim

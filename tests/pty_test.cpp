@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -139,7 +140,9 @@ TEST_F(PtyLinkTest, AFarEndThatVanishesIsReleasedAndTheSlotOpensAgain) {
     far.Vanish();
     uint16_t fw = 0;
     const int32_t r = COM_KESTRAVO_GetFWVersion(0, &fw);
-    EXPECT_TRUE(r == -7 || r == -10 || r == -6 || r == -101) << r;
+    // Which step of the exchange meets the hang-up depends on timing: each reports its failure.
+    const std::vector<int32_t> link_failures = {-6, -7, -8, -9, -10, -100, -101};
+    EXPECT_NE(std::find(link_failures.begin(), link_failures.end(), r), link_failures.end()) << r;
     COM_KESTRAVO_Close(0);  // the lines cannot be dropped any more; the device is released all the same
   }
   EXPECT_EQ(OpenDescriptors(), before);
