@@ -72,7 +72,7 @@ int RunProgram(int argc, char** argv) {
     return 0;
   }
   if (!ScanUnsignedShort(argv[1], State.ComNumber)) return Usage(argc, argv, 1);
-  for (int i = 2; i < argc && State.run; ++i) {
+  for (int i = 2; i < argc && State.run && !platform::TerminalInterrupted(); ++i) {
     int failed = RunSwitch(argc, argv, i);
     if (failed) return Usage(argc, argv, failed);
   }

@@ -60,7 +60,10 @@ void ClosePort() {
   if (COM_KESTRAVO_Close(State.PortNumber) != 0)
     Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
   if (State.debug) Print("Communication port closed\n");
-  COM_KESTRAVO_CloseDebugFile(State.PortNumber);
+  if (COM_KESTRAVO_CloseDebugFile(State.PortNumber) != 0) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Debug.txt: %s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+  }
   if (!State.quiet) Print("Program finished");
 }
 

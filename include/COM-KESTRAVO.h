@@ -4,7 +4,12 @@
  * takes PortNumber first and returns a signed 32-bit result code, 0 on success; the result is also
  * kept as the slot's interface state (except -1, "PortNumber out of range"), whose text
  * COM_KESTRAVO_GetErrorMessage returns. Out-parameters hold valid values only after a result of 0.
- * Calls into the library must never overlap, not even on different slots. */
+ *
+ * Threads: calls on different slots may run at the same time from different threads; calls on the
+ * same slot are serialised by the slot's lock (a second thread waits until the first call has
+ * returned), so each call still sees one whole exchange. The texts of the message functions are
+ * constant. A slot's interface state is the result of the last call on it from any thread: a
+ * thread that needs the text of its own failure should not share its slot. */
 #ifndef COM_KESTRAVO_H
 #define COM_KESTRAVO_H
 

@@ -39,10 +39,14 @@ int g_column = 0;
 std::string* g_capture = nullptr;
 
 void Emit(const char* text, size_t n) {
-  if (g_capture)
+  if (g_capture) {
     g_capture->append(text, n);
-  else
-    std::fwrite(text, 1, n, stdout);
+    return;
+  }
+  std::fwrite(text, 1, n, stdout);
+  // Output nobody reads any more (a closed pipe, "| head"): the program ends as after Ctrl-C,
+  // through its closing, so that the port is closed and the debug file complete.
+  if (std::ferror(stdout) && !g_interrupted) g_interrupted = SIGPIPE;
 }
 
 void RestoreNow() {
@@ -267,6 +271,7 @@ void TerminalStart() {
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);  // a failed write is noticed instead
   std::atexit(TerminalRestore);
 }
 

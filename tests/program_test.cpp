@@ -378,3 +378,26 @@ TEST_F(ProgramTest, AStateFileThatCannotBeKeptFailsTheOpening) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProgramTest, AClosedOutputEndsTheProgramThroughItsClosing) {
+  // "| head": the reader goes away; the program ends as after Ctrl-C, its debug file complete.
+  testing_support::Child child = Start({"1", "-G", "-H"}, false);
+  close(child.out);
+  child.out = -1;
+  const int status = testing_support::Finish(child);
+  EXPECT_EQ(status, 128 + SIGPIPE);
+  const std::string trace = testing_support::ReadFile(dir_ + "/Debug.txt");
+  EXPECT_NE(trace.find("COM_KESTRAVO_Close: PortNumber=0"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("File closed by COM_KESTRAVO_CloseDebugFile\n"), std::string::npos) << trace;
+}
+
+TEST_F(ProgramTest, ADebugFileThatCannotBeOpenedIsReported) {
+  mkdir((dir_ + "/Debug.txt").c_str(), 0700);  // a directory where the file should be
+  Outcome o = Run({"1", "-G", "-T"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_NE(o.out.find("Debug.txt: Error opening the file for debugging output\n"), std::string::npos) << o.out;
+}
+
+}  // namespace
