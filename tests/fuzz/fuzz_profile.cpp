@@ -1,0 +1,36 @@
+// The profile reader and the configuration text reader on any file: lookups of every entry of a
+// stored configuration, then the block and the name.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "control/config/block_text.h"
+#include "control/config/profile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  control::ProfileFile profile = control::ProfileFile::FromText(text);
+  uint8_t block[control::kBlockSize];
+  const char* failed = nullptr;
+  for (const char* section : {"CurrentConfiguration", "Configuration1", "Configuration12"}) {
+    if (!control::ParseConfigText(profile, section, block, failed) && !failed) std::abort();
+    char name[1024];
+    if (profile.GetWhole(section, "Name", name, sizeof name)) {
+      uint8_t stored[control::kNameSize];
+      if (control::UnescapeConfigName(name, stored)) {
+        // What is written again reads back as the same name.
+        uint8_t again[control::kNameSize];
+        if (!control::UnescapeConfigName(control::EscapeConfigName(stored).c_str(), again)) std::abort();
+        for (int i = 0; i < control::kNameSize; ++i)
+          if (again[i] != stored[i]) std::abort();
+      }
+    }
+    char small[5];
+    profile.GetString(section, "Oscillator", small, sizeof small);
+    uint32_t v = 0;
+    profile.GetUnsigned(section, "Oscillator", v);
+    uint8_t f = 0;
+    profile.GetBool(section, "DeviceEnable", f);
+  }
+  return 0;
+}
