@@ -18,11 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (profile.GetWhole(section, "Name", name, sizeof name)) {
       uint8_t stored[control::kNameSize];
       if (control::UnescapeConfigName(name, stored)) {
-        // What is written again reads back as the same name.
+        // What is written again reads back as the same name, which ends at its first zero byte.
         uint8_t again[control::kNameSize];
         if (!control::UnescapeConfigName(control::EscapeConfigName(stored).c_str(), again)) std::abort();
-        for (int i = 0; i < control::kNameSize; ++i)
-          if (again[i] != stored[i]) std::abort();
+        bool ended = false;
+        for (int i = 0; i < control::kNameSize; ++i) {
+          ended = ended || stored[i] == 0;
+          if (again[i] != (ended ? 0 : stored[i])) std::abort();
+        }
       }
     }
     char small[5];
