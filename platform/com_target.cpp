@@ -42,6 +42,9 @@ std::string ExplainOpenFailure(unsigned com) {
   std::snprintf(name, sizeof name, "\\\\.\\COM%u", com);
   const std::string target = ResolveTarget(name);
   if (target.rfind("sim", 0) == 0) return "";  // the simulated device has said why itself
+  if (target.rfind("rfc2217:", 0) == 0)
+    return target +
+           ": the server cannot be reached or does not offer COM-PORT-OPTION (the debug trace says which)";
   if (target.empty() || target[0] != '/') return target + ": no such kind of port";
   if (access(target.c_str(), F_OK) != 0) return target + ": " + std::strerror(errno);
   if (access(target.c_str(), R_OK | W_OK) != 0) {

@@ -163,6 +163,9 @@ const char* LastOpenFailure();
 // Whether a state file can be kept at path (its directory exists and takes new files); why not.
 bool CanWriteFile(const std::string& path, std::string& why);
 
+// A remote port over RFC 2217, "//host:port" ("rfc2217://host:port" as a COM target).
+std::unique_ptr<SerialDevice> OpenRfc2217Device(const std::string& argument);
+
 // The termios backend for device paths.
 std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path);
 

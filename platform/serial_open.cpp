@@ -34,6 +34,7 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const char* name) {
   if (target[0] == '/') return OpenTermiosDevice(target);
   std::string scheme = target.substr(0, target.find(':'));
   std::string argument = scheme.size() < target.size() ? target.substr(scheme.size() + 1) : "";
+  if (scheme == "rfc2217") return OpenRfc2217Device(argument);
   SchemeOpener opener;
   {
     const std::lock_guard<std::mutex> lock(SchemesLock());

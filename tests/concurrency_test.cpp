@@ -27,14 +27,15 @@ bool Work(uint16_t slot, uint32_t pulser, uint32_t rounds, std::string& failure)
   for (uint32_t k = 0; k < rounds; ++k) {
     const uint32_t value = slot * 100000u + pulser * 1000u + k;
     uint32_t read = 0;
-    if (COM_KESTRAVO_SetPulserDelay(slot, pulser, value) != 0 || COM_KESTRAVO_GetPulserDelay(slot, pulser, &read) != 0 ||
-        read != value) {
-      failure = "slot " + std::to_string(slot) + " pulser " + std::to_string(pulser) + " round " + std::to_string(k) +
-                ": " + COM_KESTRAVO_GetErrorMessage(slot);
+    if (COM_KESTRAVO_SetPulserDelay(slot, pulser, value) != 0 ||
+        COM_KESTRAVO_GetPulserDelay(slot, pulser, &read) != 0 || read != value) {
+      failure = "slot " + std::to_string(slot) + " pulser " + std::to_string(pulser) + " round " +
+                std::to_string(k) + ": " + COM_KESTRAVO_GetErrorMessage(slot);
       return false;
     }
     char id[COM_KESTRAVO_PRODUCT_ID_SIZE] = "";
-    if (COM_KESTRAVO_GetProductID(slot, id) != 0 || std::string(id) != "KESTRAVO PG4-HV pulse generator (simulated)") {
+    if (COM_KESTRAVO_GetProductID(slot, id) != 0 ||
+        std::string(id) != "KESTRAVO PG4-HV pulse generator (simulated)") {
       failure = "slot " + std::to_string(slot) + ": product identification '" + id + "'";
       return false;
     }
@@ -50,7 +51,8 @@ TEST_F(ConcurrencyTest, SixteenThreadsOnSixteenDevices) {
     threads.emplace_back([slot, &failures] {
       uint32_t rate = 115200;
       if (COM_KESTRAVO_Open(slot, uint8_t(slot + 1)) != 0 || COM_KESTRAVO_SetBaudRate(slot, &rate) != 0) {
-        failures[slot] = "slot " + std::to_string(slot) + " did not open: " + COM_KESTRAVO_GetErrorMessage(slot);
+        failures[slot] =
+            "slot " + std::to_string(slot) + " did not open: " + COM_KESTRAVO_GetErrorMessage(slot);
         return;
       }
       Work(slot, slot % 4, 25, failures[slot]);

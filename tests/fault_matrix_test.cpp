@@ -49,11 +49,14 @@ TEST_F(FaultMatrixTest, EveryFaultAgainstEveryKindOfExchange) {
       {"no CR", [](sim::Device& d) { d.faults.nocr = 1; }, none},
       {"extra", [](sim::Device& d) { d.faults.extra = 1; }, none},
       {"silent", [](sim::Device& d) { d.faults.silent = 1; }, none},
-      {"slow 300ms", [](sim::Device& d) { d.faults.slow_ms = 300; }, [](sim::Device& d) { d.faults.slow_ms = 0; }},
-      {"slow 3s", [](sim::Device& d) { d.faults.slow_ms = 3000; }, [](sim::Device& d) { d.faults.slow_ms = 0; }},
+      {"slow 300ms", [](sim::Device& d) { d.faults.slow_ms = 300; },
+       [](sim::Device& d) { d.faults.slow_ms = 0; }},
+      {"slow 3s", [](sim::Device& d) { d.faults.slow_ms = 3000; },
+       [](sim::Device& d) { d.faults.slow_ms = 0; }},
       {"CTS low", [](sim::Device& d) { d.faults.cts = 0; }, [](sim::Device& d) { d.faults.cts = -1; }},
       {"CTS high", [](sim::Device& d) { d.faults.cts = 1; }, [](sim::Device& d) { d.faults.cts = -1; }},
-      {"off (DSR, DCD)", [](sim::Device& d) { d.faults.off = true; }, [](sim::Device& d) { d.faults.off = false; }},
+      {"off (DSR, DCD)", [](sim::Device& d) { d.faults.off = true; },
+       [](sim::Device& d) { d.faults.off = false; }},
       {"restart", [](sim::Device&) { EXPECT_EQ(COM_KESTRAVO_Restart(0), 0); }, none},
       {"rate refused",
        [](sim::Device& d) {
@@ -65,22 +68,23 @@ TEST_F(FaultMatrixTest, EveryFaultAgainstEveryKindOfExchange) {
   };
   // The codes each fault gives, by exchange (fixed, free, integer, Boolean, indexed, block).
   const std::vector<std::vector<int32_t>> expected = {
-      {0, 0, 0, 0, 0, 0},                    // none
-      {-11, 0, -11, -11, -11, -11},          // drop
-      {-13, -13, -13, -13, -13, -13},        // garble
-      {-11, -12, -11, -11, -11, -11},        // no CR (a free-length reply misses its end)
-      {-12, 0, -12, -12, -12, -12},          // extra
-      {-10, -10, -10, -10, -10, -10},        // silent
-      {0, 0, 0, 0, 0, 0},                    // slow 300 ms: within the reply window
-      {-10, -10, -10, -10, -10, -10},        // slow 3 s
-      {-10, -10, -10, -10, -10, -10},        // CTS kept low: the echo is never waited for long enough
-      {0, 0, 0, 0, 0, 0},                    // CTS kept high: exchanges still work
-      {-10, -10, -10, -10, -10, -10},        // off: DSR and DCD low, nothing answered
-      {0, 0, 0, 0, 0, 0},                    // after a restart
-      {0, 0, 0, 0, 0, 0},                    // after a refused data-rate change the link is back
+      {0, 0, 0, 0, 0, 0},              // none
+      {-11, 0, -11, -11, -11, -11},    // drop
+      {-13, -13, -13, -13, -13, -13},  // garble
+      {-11, -12, -11, -11, -11, -11},  // no CR (a free-length reply misses its end)
+      {-12, 0, -12, -12, -12, -12},    // extra
+      {-10, -10, -10, -10, -10, -10},  // silent
+      {0, 0, 0, 0, 0, 0},              // slow 300 ms: within the reply window
+      {-10, -10, -10, -10, -10, -10},  // slow 3 s
+      {-10, -10, -10, -10, -10, -10},  // CTS kept low: the echo is never waited for long enough
+      {0, 0, 0, 0, 0, 0},              // CTS kept high: exchanges still work
+      {-10, -10, -10, -10, -10, -10},  // off: DSR and DCD low, nothing answered
+      {0, 0, 0, 0, 0, 0},              // after a restart
+      {0, 0, 0, 0, 0, 0},              // after a refused data-rate change the link is back
   };
   std::string table = "fault           ";
-  for (const Exchange& e : exchanges) table += std::string(e.name) + std::string(10 - std::strlen(e.name), ' ');
+  for (const Exchange& e : exchanges)
+    table += std::string(e.name) + std::string(10 - std::strlen(e.name), ' ');
   table += "longest  recovers\n";
   for (size_t f = 0; f < std::size(faults); ++f) {
     char row[256];
@@ -101,14 +105,18 @@ TEST_F(FaultMatrixTest, EveryFaultAgainstEveryKindOfExchange) {
       EXPECT_EQ(r, expected[f][x]) << faults[f].name << " / " << exchanges[x].name;
       // No call waits longer than the handshake's second and the reply window's 1.5 s together,
       // apart from the device's own slowness.
-      EXPECT_LE(took, 2700u + (f == 7 ? 3000u : f == 6 ? 300u : 0u)) << faults[f].name << " / " << exchanges[x].name;
+      EXPECT_LE(took, 2700u + (f == 7   ? 3000u
+                               : f == 6 ? 300u
+                                        : 0u))
+          << faults[f].name << " / " << exchanges[x].name;
       faults[f].clear(*device);
       const bool back = COM_KESTRAVO_Purge(0) == 0 && COM_KESTRAVO_GetFWVersion(0, &w) == 0 && w == 0x0103;
       recovers = recovers && back;
       EXPECT_TRUE(back) << faults[f].name << " / " << exchanges[x].name;
       COM_KESTRAVO_Close(0);
     }
-    std::snprintf(row, sizeof row, "%5llums  %s\n", static_cast<unsigned long long>(longest), recovers ? "yes" : "NO");
+    std::snprintf(row, sizeof row, "%5llums  %s\n", static_cast<unsigned long long>(longest),
+                  recovers ? "yes" : "NO");
     table += row;
   }
   std::printf("%s", table.c_str());

@@ -397,7 +397,8 @@ TEST_F(ProgramTest, ADebugFileThatCannotBeOpenedIsReported) {
   mkdir((dir_ + "/Debug.txt").c_str(), 0700);  // a directory where the file should be
   Outcome o = Run({"1", "-G", "-T"});
   EXPECT_EQ(o.status, 0);
-  EXPECT_NE(o.out.find("Debug.txt: Error opening the file for debugging output\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("Debug.txt: Error opening the file for debugging output\n"), std::string::npos)
+      << o.out;
 }
 
 }  // namespace

@@ -16,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto peer = std::make_shared<testing_support::ScriptedPeer>();  // a fresh far end for every input
   testing_support::AttachPeer(5, peer);
   const std::string reply(reinterpret_cast<const char*>(data), size);
-  peer->responder = [](const std::string& frame) { return frame == "z" ? std::string("zY\r") : std::string(); };
+  peer->responder = [](const std::string& frame) {
+    return frame == "z" ? std::string("zY\r") : std::string();
+  };
   if (COM_KESTRAVO_Open(0, 5) != 0) std::abort();
   peer->responder = [&reply](const std::string&) { return reply; };
   uint16_t w = 0;

@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  const int width = data[0] % 10;  // 0: no width
+  const int width = data[0] % 10;                                             // 0: no width
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);  // sscanf needs the NUL
   for (int base : {16, 10}) {
     const kestravo::Scanned ours = kestravo::ScanUnsigned(text.c_str(), base, width);

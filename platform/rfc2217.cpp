@@ -1,0 +1,299 @@
+// A remote serial port over RFC 2217 (Telnet COM Port Control), as ser2net and pySerial serve it:
+// "rfc2217://host:port". Line settings, DTR, RTS, break and purge travel as COM-PORT-OPTION
+// subnegotiations; CTS, DSR, RI and DCD arrive in NOTIFY-MODEMSTATE, line errors in
+// NOTIFY-LINESTATE. Everything happens in the calling thread: each call first takes in what the
+// server has sent.
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/serial_device.h"
+#include "platform/tcp.h"
+#include "platform/telnet.h"
+
+namespace platform {
+namespace {
+
+namespace tn = telnet;
+
+constexpr int kConnectMs = 3000;
+constexpr int kAckMs = 1000;  // acknowledgement of a line setting
+// ser2net looks at the real lines about once a second unless asked: while the link layer watches
+// a status line, the state is asked for again this often.
+constexpr uint64_t kModemQueryMs = 50;
+
+uint64_t RealMs() {
+  return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch())
+                      .count());
+}
+
+std::string Value32(uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+
+class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
+ public:
+  explicit Rfc2217Device(int fd) : fd_(fd) {}
+  ~Rfc2217Device() override { Close(); }
+
+  // Telnet negotiation and the modem-state mask; false when the server does not take the option.
+  bool Start(std::string& why) {
+    using namespace tn;
+    const std::string hello{
+        char(kIac), char(kWill), char(kComPort),        char(kIac), char(kWill), char(kBinary),
+        char(kIac), char(kDo),   char(kBinary),         char(kIac), char(kWill), char(kSuppressGoAhead),
+        char(kIac), char(kDo),   char(kSuppressGoAhead)};
+    if (!Send(hello)) return Fail(why, "cannot send the Telnet options");
+    const uint64_t deadline = RealMs() + kAckMs * 2;
+    while (!com_port_ && RealMs() < deadline) Pump(20);
+    if (!com_port_)
+      return Fail(why, dead_ ? "the connection ended" : "the server does not offer COM-PORT-OPTION");
+    Send(Subnegotiation(kSetLineStateMask, std::string(1, char(0x1E))));
+    QueryModem();
+    return true;
+  }
+
+  bool GetState(CommState& s) override {
+    if (dead_) return false;
+    s = state_;
+    return true;
+  }
+
+  bool SetState(const CommState& s) override {
+    using namespace tn;
+    if (dead_ || s.fOutxCtsFlow || s.fOutxDsrFlow || s.fOutX || s.fInX) return false;
+    const uint8_t parity =
+        (s.fParity || s.Parity != kNoParity) && s.Parity == kEvenParity ? kParityEven : kParityNone;
+    // Each setting is acknowledged; an acknowledgement that differs from the request is taken as the
+    // server's own value (some servers answer with what the port really runs at).
+    if (!Setting(kSetBaudRate, Value32(s.BaudRate)) ||
+        !Setting(kSetDataSize, std::string(1, char(s.ByteSize))) ||
+        !Setting(kSetParity, std::string(1, char(parity))) ||
+        !Setting(kSetStopSize, std::string(1, char(1))) ||
+        !Setting(kSetControl, std::string(1, char(kControlNoFlow))))
+      return false;
+    state_ = s;
+    return true;
+  }
+
+  bool SetTimeouts(const CommTimeouts& t) override {
+    timeouts_ = t;
+    return !dead_;
+  }
+
+  bool Purge(uint32_t) override {
+    Pump(0);
+    rx_.clear();
+    return Send(tn::Subnegotiation(tn::kPurgeData, std::string(1, char(tn::kPurgeBoth))));
+  }
+
+  bool ClearError(uint32_t& errors) override {
+    if (dead_) return false;
+    Pump(0);
+    errors = errors_;
+    errors_ = 0;
+    return true;
+  }
+
+  bool Escape(uint32_t function) override {
+    uint8_t value = 0;
+    switch (function) {
+      case kSetRts:
+        value = tn::kControlRtsOn;
+        break;
+      case kClrRts:
+        value = tn::kControlRtsOff;
+        break;
+      case kSetDtr:
+        value = tn::kControlDtrOn;
+        break;
+      case kClrDtr:
+        value = tn::kControlDtrOff;
+        break;
+      default:
+        return false;
+    }
+    const bool ok = Send(tn::Subnegotiation(tn::kSetControl, std::string(1, char(value))));
+    QueryModem();  // the far end's lines may follow ours
+    return ok;
+  }
+
+  bool ModemStatus(uint32_t& bits) override {
+    if (dead_) return false;
+    if (RealMs() - last_query_ms_ >= kModemQueryMs) QueryModem();
+    Pump(0);
+    if (dead_) return false;
+    bits = modem_ & (kMsCtsOn | kMsDsrOn | kMsRingOn | kMsRlsdOn);
+    return true;
+  }
+
+  bool Read(void* buffer, uint32_t wanted, uint32_t& got) override {
+    got = 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    ReadTimer timer(timeouts_, wanted, int64_t(RealMs()));
+    for (;;) {
+      Pump(0);
+      while (got < wanted && !rx_.empty()) {
+        out[got++] = rx_.front();
+        rx_.pop_front();
+        timer.ByteArrived(int64_t(RealMs()));
+      }
+      if (got >= wanted || timer.Immediate()) return !dead_ || got > 0;
+      if (dead_) return got > 0;
+      const int64_t wait = timer.Left(got, int64_t(RealMs()));
+      if (wait == 0) return true;
+      Pump(wait < 0 ? 1000 : int(wait));
+    }
+  }
+
+  bool Write(const void* data, uint32_t count, uint32_t& written) override {
+    written = 0;
+    const std::string bytes(static_cast<const char*>(data), count);
+    if (!Send(tn::Escape(bytes), int(WriteBoundMs(count, state_.BaudRate)))) return false;
+    written = count;
+    return true;
+  }
+
+  bool SetBreak() override {
+    return Send(tn::Subnegotiation(tn::kSetControl, std::string(1, char(tn::kControlBreakOn))));
+  }
+  bool ClearBreak() override {
+    return Send(tn::Subnegotiation(tn::kSetControl, std::string(1, char(tn::kControlBreakOff))));
+  }
+  bool WaitEvent(uint32_t& mask) override {
+    mask = kEvTxEmpty;
+    return !dead_;
+  }
+  bool WaitForData(uint32_t ms) override {
+    if (dead_) return false;
+    if (rx_.empty()) Pump(int(ms));
+    return !dead_ || !rx_.empty();
+  }
+  bool Close() override {
+    if (fd_ < 0) return false;
+    TcpClose(fd_);
+    fd_ = -1;
+    dead_ = true;
+    return true;
+  }
+
+ private:
+  bool Fail(std::string& why, const char* what) {
+    why = what;
+    return false;
+  }
+
+  bool Send(const std::string& bytes, int timeout_ms = 1000) {
+    if (dead_) return false;
+    if (!TcpSend(fd_, bytes, timeout_ms)) dead_ = true;
+    return !dead_;
+  }
+
+  void QueryModem() {
+    last_query_ms_ = RealMs();
+    Send(tn::Subnegotiation(tn::kSetModemStateMask, std::string(1, char(0xFF))));
+  }
+
+  // Takes in what the server sent, waiting up to wait_ms for the first of it.
+  void Pump(int wait_ms) {
+    if (dead_) return;
+    if (wait_ms > 0 && !WaitReadable(fd_, wait_ms)) return;
+    uint8_t buffer[4096];
+    for (;;) {
+      const long n = TcpReceive(fd_, buffer, sizeof buffer);
+      if (n < 0) {
+        dead_ = true;
+        return;
+      }
+      if (n == 0) return;
+      parser_.Feed(buffer, size_t(n), *this);
+    }
+  }
+
+  // Sends a line setting and waits for its acknowledgement, asking once more when none comes.
+  // ser2net, relaying to another RFC 2217 port, answers a setting it has already passed on in an
+  // earlier session with nothing at all: a setting still unacknowledged then is taken as made, as
+  // long as the connection is alive.
+  bool Setting(uint8_t code, const std::string& value) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      acked_[code] = false;
+      if (!Send(tn::Subnegotiation(code, value))) return false;
+      const uint64_t deadline = RealMs() + kAckMs / 2;
+      while (!acked_[code] && !dead_ && RealMs() < deadline) Pump(int(deadline - RealMs()));
+      if (acked_[code]) return true;
+    }
+    return !dead_;
+  }
+
+  // Parser events.
+  void Data(uint8_t byte) override { rx_.push_back(byte); }
+  void Negotiation(uint8_t verb, uint8_t option) override {
+    using namespace tn;
+    if (option == kComPort && (verb == kDo || verb == kWill)) com_port_ = true;
+    // Options we did not offer are refused; those we offered are not answered again.
+    const bool ours = option == kComPort || option == kBinary || option == kSuppressGoAhead;
+    if (!ours && verb == kDo) Send(std::string{char(kIac), char(kWont), char(option)});
+    if (!ours && verb == kWill) Send(std::string{char(kIac), char(kDont), char(option)});
+  }
+  void ComPort(uint8_t code, const std::string& value) override {
+    using namespace tn;
+    if (code < kServer) return;
+    const uint8_t request = uint8_t(code - kServer);
+    if (request == kNotifyModemState && !value.empty()) modem_ = uint8_t(value[0]);
+    if (request == kNotifyLineState && !value.empty()) {
+      const uint8_t line = uint8_t(value[0]);
+      if (line & 0x02) errors_ |= kCeOverrun;
+      if (line & 0x04) errors_ |= kCeRxParity;
+      if (line & 0x08) errors_ |= kCeFrame;
+      if (line & 0x10) errors_ |= kCeBreak;
+    }
+    if (request == kSetBaudRate && value.size() == 4) {
+      const uint32_t rate = uint32_t(uint8_t(value[0])) << 24 | uint32_t(uint8_t(value[1])) << 16 |
+                            uint32_t(uint8_t(value[2])) << 8 | uint8_t(value[3]);
+      if (rate) state_.BaudRate = rate;
+    }
+    if (request < 16) acked_[request] = true;
+  }
+
+  int fd_;
+  bool dead_ = false;
+  bool com_port_ = false;
+  tn::Parser parser_;
+  std::deque<uint8_t> rx_;
+  uint8_t modem_ = 0;
+  uint32_t errors_ = 0;
+  bool acked_[16] = {};
+  uint64_t last_query_ms_ = 0;
+  CommState state_{};
+  CommTimeouts timeouts_{};
+};
+
+}  // namespace
+
+// "//host:port"
+std::unique_ptr<SerialDevice> OpenRfc2217Device(const std::string& argument) {
+  std::string address = argument.rfind("//", 0) == 0 ? argument.substr(2) : argument;
+  const size_t colon = address.rfind(':');
+  if (colon == std::string::npos || colon + 1 >= address.size()) {
+    SetOpenFailure("rfc2217:" + argument + ": no port number");
+    return nullptr;
+  }
+  std::string host = address.substr(0, colon);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  const unsigned long port = std::strtoul(address.c_str() + colon + 1, nullptr, 10);
+  std::string why;
+  const int fd = TcpConnect(host, uint16_t(port), kConnectMs, why);
+  if (fd < 0) {
+    SetOpenFailure("rfc2217:" + argument + ": " + why);
+    return nullptr;
+  }
+  auto device = std::make_unique<Rfc2217Device>(fd);
+  if (!device->Start(why)) {
+    SetOpenFailure("rfc2217:" + argument + ": " + why);
+    return nullptr;
+  }
+  return device;
+}
+
+}  // namespace platform

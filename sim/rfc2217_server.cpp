@@ -1,0 +1,158 @@
+// The simulated device served over RFC 2217: one connection at a time, the device's modem lines
+// sent as NOTIFY-MODEMSTATE when they change, the client's DTR and RTS and data rate applied to the
+// device's line, and the replies sent when their characters would have arrived.
+#include "sim/rfc2217_server.h"
+
+#include <algorithm>
+#include <deque>
+
+#include "platform/clock.h"
+#include "platform/inproc.h"
+#include "platform/tcp.h"
+#include "platform/telnet.h"
+
+namespace sim {
+namespace {
+
+namespace tn = platform::telnet;
+
+class Connection : public platform::PcEnd, private tn::Parser::Events {
+ public:
+  Connection(Device& device, int fd) : device_(device), fd_(fd) {}
+
+  // Serves until the client leaves or stop is set.
+  void Run(const bool& stop) {
+    using namespace tn;
+    device_.Attach(this);
+    Send(std::string{char(kIac), char(kDo), char(kComPort), char(kIac), char(kWill), char(kBinary),
+                     char(kIac), char(kDo), char(kBinary), char(kIac), char(kWill), char(kSuppressGoAhead)});
+    uint8_t buffer[4096];
+    while (!stop && alive_) {
+      // Replies whose characters have arrived by now.
+      const uint64_t now = platform::NowUs();
+      std::string due;
+      while (!out_.empty() && out_.front().first <= now) {
+        due += char(out_.front().second);
+        out_.pop_front();
+      }
+      if (!due.empty()) Send(Escape(due));
+      NotifyModem(false);
+      uint64_t wait_us = 5000;  // modem lines are looked at every 5 ms
+      if (!out_.empty())
+        wait_us = std::min<uint64_t>(wait_us, out_.front().first > now ? out_.front().first - now : 0);
+      if (platform::WaitReadable(fd_, int((wait_us + 999) / 1000))) {
+        const long n = platform::TcpReceive(fd_, buffer, sizeof buffer);
+        if (n < 0) break;
+        parser_.Feed(buffer, size_t(n), *this);
+      }
+    }
+    // The lines stay as the client left them, as on a serial server's port: a relay such as ser2net
+    // keeps its own idea of them and does not send them again when it connects anew.
+    device_.Attach(nullptr);
+  }
+
+  // The device delivers to the client.
+  void Deliver(uint64_t at_us, uint8_t value, const platform::LineParams&, uint32_t) override {
+    out_.emplace_back(at_us, value);
+  }
+  void DropPending(uint64_t after_us) override {
+    while (!out_.empty() && out_.back().first > after_us) out_.pop_back();
+  }
+
+ private:
+  void Send(const std::string& bytes) {
+    if (alive_ && !platform::TcpSend(fd_, bytes, 2000)) alive_ = false;
+  }
+  void Reply(uint8_t code, const std::string& value) {
+    Send(tn::Subnegotiation(uint8_t(code + tn::kServer), value));
+  }
+  void NotifyModem(bool always) {
+    const uint8_t bits = uint8_t(device_.Modem(platform::NowUs()) & 0xF0);
+    if (!always && bits == modem_) return;
+    // Delta bits (0 to 3) for the lines that changed.
+    const uint8_t delta = uint8_t(((bits ^ modem_) >> 4) & 0x0F);
+    modem_ = bits;
+    Reply(tn::kNotifyModemState, std::string(1, char((bits | delta) & mask_)));
+  }
+
+  // The bytes come over the network at once; on the device's line they follow one another at the
+  // data rate, each arriving a character's time after the one before.
+  void Data(uint8_t byte) override {
+    rx_free_us_ = std::max(platform::NowUs(), rx_free_us_) + platform::CharTimeUs(baud_);
+    device_.Receive(rx_free_us_, byte, platform::LineParams{baud_, parity_});
+  }
+  void Negotiation(uint8_t, uint8_t) override {}
+  void ComPort(uint8_t code, const std::string& value) override {
+    using namespace tn;
+    switch (code) {
+      case kSetBaudRate:
+        if (value.size() == 4) {
+          const uint32_t rate = uint32_t(uint8_t(value[0])) << 24 | uint32_t(uint8_t(value[1])) << 16 |
+                                uint32_t(uint8_t(value[2])) << 8 | uint8_t(value[3]);
+          if (rate) baud_ = rate;  // 0 asks for the current rate
+        }
+        Reply(code, std::string{char(baud_ >> 24), char(baud_ >> 16), char(baud_ >> 8), char(baud_)});
+        return;
+      case kSetParity:
+        if (!value.empty() && value[0])
+          parity_ = value[0] == char(kParityEven) ? platform::kEvenParity : platform::kNoParity;
+        Reply(code, std::string(1, char(parity_ == platform::kEvenParity ? kParityEven : kParityNone)));
+        return;
+      case kSetControl: {
+        const uint8_t v = value.empty() ? 0 : uint8_t(value[0]);
+        if (v == kControlDtrOn || v == kControlDtrOff) dtr_ = v == kControlDtrOn;
+        if (v == kControlRtsOn || v == kControlRtsOff) rts_ = v == kControlRtsOn;
+        if (v >= kControlDtrOn) device_.Control(platform::NowUs(), dtr_, rts_);
+        Reply(code, value);
+        return;
+      }
+      case kSetModemStateMask:
+        mask_ = value.empty() ? 0xFF : uint8_t(value[0]);
+        Reply(code, value);
+        NotifyModem(true);  // as ser2net does: the current state right away
+        return;
+      case kSetDataSize:
+      case kSetStopSize:
+      case kSetLineStateMask:
+      case kPurgeData:
+        Reply(code, value);
+        return;
+      default:
+        return;
+    }
+  }
+
+  Device& device_;
+  int fd_;
+  bool alive_ = true;
+  tn::Parser parser_;
+  std::deque<std::pair<uint64_t, uint8_t>> out_;
+  uint32_t baud_ = 9600;
+  uint8_t parity_ = platform::kEvenParity;
+  bool dtr_ = false, rts_ = false;
+  uint8_t modem_ = 0, mask_ = 0xFF;
+  uint64_t rx_free_us_ = 0;
+};
+
+}  // namespace
+
+int ServeRfc2217(Device& device, const std::string& address, uint16_t port,
+                 const std::function<void(const std::string&)>& ready, const bool& stop) {
+  std::string why;
+  const int listener = platform::TcpListen(address, port, why);
+  if (listener < 0) {
+    std::fprintf(stderr, "COM-KESTRAVO-Sim: %s\n", why.c_str());
+    return 1;
+  }
+  ready(address + ":" + std::to_string(platform::TcpLocalPort(listener)));
+  while (!stop) {
+    const int fd = platform::TcpAccept(listener, 200);
+    if (fd < 0) continue;
+    Connection(device, fd).Run(stop);
+    platform::TcpClose(fd);
+  }
+  platform::TcpClose(listener);
+  return 0;
+}
+
+}  // namespace sim

@@ -1,0 +1,254 @@
+// Remote ports over RFC 2217 with real peers: COM-KESTRAVO-Sim --rfc2217 directly and through a
+// ser2net relay, pySerial's client against our server and its port manager against our client,
+// and servers that die, refuse, or never report their modem lines.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "COM-KESTRAVO.h"
+#include "platform/clock.h"
+#include "platform/serial_device.h"
+#include "platform/telnet.h"
+#include "tests/support/child.h"
+#include "tests/support/fixture.h"
+
+#ifndef KESTRAVO_TEST_DATA
+#define KESTRAVO_TEST_DATA "tests/data"
+#endif
+
+namespace {
+
+const char kPython[] = "/usr/bin/python3";
+const std::string kScripts = std::string(KESTRAVO_TEST_DATA) + "/../rfc2217/";
+
+bool Have(const char* program) { return access(program, X_OK) == 0; }
+
+// A free TCP port on 127.0.0.1 (taken and given back).
+uint16_t FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  close(fd);
+  return ntohs(a.sin_port);
+}
+
+std::string FirstLine(testing_support::Child& child) {
+  std::string line;
+  char c = 0;
+  while (read(child.out, &c, 1) == 1 && c != '\n') line += c;
+  return line;
+}
+
+class Rfc2217Test : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::UseVirtualClock(false); }
+  void TearDown() override {
+    COM_KESTRAVO_Close(0);
+    unsetenv("KESTRAVO_COM9");
+    for (testing_support::Child& c : children_) {
+      kill(c.pid, SIGTERM);
+      testing_support::Finish(c);
+    }
+  }
+  // COM-KESTRAVO-Sim --rfc2217 on a free port; its address.
+  std::string StartSim() {
+    children_.push_back(testing_support::StartChild(
+        [] {
+          execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, "--rfc2217", "0", static_cast<char*>(nullptr));
+          _exit(98);
+        },
+        false));
+    return FirstLine(children_.back());
+  }
+  void Use(const std::string& address) { setenv("KESTRAVO_COM9", ("rfc2217://" + address).c_str(), 1); }
+
+  // Every kind of exchange, a data-rate change, a restart and a purge.
+  void Exercise() {
+    ASSERT_EQ(COM_KESTRAVO_Open(0, 9), 0) << COM_KESTRAVO_GetErrorMessage(0);
+    uint16_t fw = 0;
+    uint32_t u = 0;
+    uint8_t b = 0, block[75];
+    char id[COM_KESTRAVO_PRODUCT_ID_SIZE] = "";
+    EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), 0);
+    EXPECT_EQ(fw, 0x0103);
+    EXPECT_EQ(COM_KESTRAVO_GetProductID(0, id), 0);
+    EXPECT_STREQ(id, "KESTRAVO PG4-HV pulse generator (simulated)");
+    EXPECT_EQ(COM_KESTRAVO_GetProductNo(0, &u), 0);
+    EXPECT_EQ(COM_KESTRAVO_GetSwitchTriggerMappingEnable(0, &b), 0);
+    EXPECT_EQ(COM_KESTRAVO_SetPulserDelay(0, 1, 4242), 0);
+    EXPECT_EQ(COM_KESTRAVO_GetPulserDelay(0, 1, &u), 0);
+    EXPECT_EQ(u, 4242u);
+    EXPECT_EQ(COM_KESTRAVO_GetCurrentConfig(0, block), 0);
+    uint32_t rate = 115200;
+    EXPECT_EQ(COM_KESTRAVO_SetBaudRate(0, &rate), 0);
+    EXPECT_EQ(rate, 115200u);
+    EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), 0);
+    EXPECT_EQ(COM_KESTRAVO_Purge(0), 0);  // back to 9600 on both ends
+    EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), 0);
+    EXPECT_EQ(COM_KESTRAVO_Restart(0), 0);
+    EXPECT_EQ(COM_KESTRAVO_GetPulserDelay(0, 1, &u), 0);
+    EXPECT_EQ(u, 0u);  // the restart reset the settings
+    EXPECT_EQ(COM_KESTRAVO_Close(0), 0);
+  }
+  std::vector<testing_support::Child> children_;
+};
+
+TEST_F(Rfc2217Test, TheLibraryAgainstTheSimulatedDeviceServer) {
+  Use(StartSim());
+  Exercise();
+}
+
+TEST_F(Rfc2217Test, TheLibraryThroughASer2netRelay) {
+  if (!Have("/usr/sbin/ser2net")) GTEST_SKIP() << "ser2net is not installed";
+  const std::string sim = StartSim();
+  const std::string sim_port = sim.substr(sim.rfind(':') + 1);
+  const uint16_t accept = FreePort();
+  // ser2net with its own configuration, in the foreground, as a child of this test.
+  const std::string dir = testing_support::TempPath("ser2net");
+  std::system(("mkdir -p '" + dir + "'").c_str());
+  std::string config = testing_support::ReadFile(kScripts + "ser2net.yaml.in");
+  for (auto [key, value] : {std::pair<std::string, std::string>{"@ACCEPT_PORT@", std::to_string(accept)},
+                            {"@SIM_PORT@", sim_port}})
+    for (size_t at; (at = config.find(key)) != std::string::npos;) config.replace(at, key.size(), value);
+  FILE* f = std::fopen((dir + "/ser2net.yaml").c_str(), "w");
+  std::fputs(config.c_str(), f);
+  std::fclose(f);
+  children_.push_back(testing_support::StartChild(
+      [&] {
+        execl("/usr/sbin/ser2net", "ser2net", "-n", "-d", "-c", (dir + "/ser2net.yaml").c_str(), "-P",
+              (dir + "/ser2net.pid").c_str(), static_cast<char*>(nullptr));
+        _exit(98);
+      },
+      true));
+  // ser2net listens soon after it starts.
+  for (int i = 0; i < 100; ++i) {
+    std::string why;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(accept);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool up = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(fd);
+    if (up) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  Use("127.0.0.1:" + std::to_string(accept));
+  Exercise();
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST_F(Rfc2217Test, PySerialsClientAgainstOurServer) {
+  if (!Have(kPython) || std::system("/usr/bin/python3 -c 'import serial.rfc2217' 2>/dev/null") != 0)
+    GTEST_SKIP() << "python3-serial is not installed";
+  const std::string sim = StartSim();
+  testing_support::Child client = testing_support::StartChild(
+      [&] {
+        execl(kPython, kPython, (kScripts + "pyserial_client.py").c_str(), sim.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(98);
+      },
+      true);
+  std::string out;
+  testing_support::ReadToEnd(client, out);
+  EXPECT_EQ(testing_support::Finish(client), 0) << out;
+  EXPECT_NE(out.find("reply=b'V0103\\r'"), std::string::npos) << out;
+}
+
+TEST_F(Rfc2217Test, OurClientAgainstPySerialsPortManager) {
+  if (!Have(kPython) || std::system("/usr/bin/python3 -c 'import serial.rfc2217' 2>/dev/null") != 0)
+    GTEST_SKIP() << "python3-serial is not installed";
+  children_.push_back(testing_support::StartChild(
+      [] {
+        execl(kPython, kPython, (kScripts + "pyserial_server.py").c_str(), static_cast<char*>(nullptr));
+        _exit(98);
+      },
+      false));
+  const std::string port = FirstLine(children_.back());
+  auto device = platform::OpenRfc2217Device("//127.0.0.1:" + port);
+  ASSERT_TRUE(device);
+  platform::CommState s;
+  s.BaudRate = 9600;
+  s.fParity = true;
+  s.Parity = platform::kEvenParity;
+  ASSERT_TRUE(device->SetState(s));  // every setting acknowledged
+  platform::CommTimeouts t;
+  t.ReadIntervalTimeout = 200;
+  t.ReadTotalTimeoutConstant = 2000;
+  ASSERT_TRUE(device->SetTimeouts(t));
+  const std::string text = "echo \xff\x01 me\r";  // an IAC in the data travels doubled
+  uint32_t written = 0, got = 0;
+  ASSERT_TRUE(device->Write(text.data(), uint32_t(text.size()), written));
+  char back[64] = {};
+  ASSERT_TRUE(device->Read(back, uint32_t(text.size()), got));
+  EXPECT_EQ(std::string(back, got), text);
+  // The loop port's CTS follows RTS.
+  ASSERT_TRUE(device->Escape(platform::kSetRts));
+  uint32_t bits = 0;
+  for (int i = 0; i < 100 && !(bits & platform::kMsCtsOn); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(device->ModemStatus(bits));
+  }
+  EXPECT_TRUE(bits & platform::kMsCtsOn);
+  device->Close();
+}
+
+TEST_F(Rfc2217Test, ServersThatDieRefuseOrStaySilent) {
+  // Nobody listening: the port does not open.
+  Use("127.0.0.1:" + std::to_string(FreePort()));
+  EXPECT_EQ(COM_KESTRAVO_Open(0, 9), -2);
+  COM_KESTRAVO_Close(0);
+
+  // A server that takes the option but never reports its modem lines: the handshake fails in time.
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  listen(listener, 1);
+  socklen_t len = sizeof a;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+  std::thread mute([listener] {
+    const int fd = accept(listener, nullptr, nullptr);
+    const char will[] = {char(255), char(253), char(44)};  // IAC DO COM-PORT-OPTION, then nothing more
+    send(fd, will, sizeof will, 0);
+    char sink[256];
+    while (recv(fd, sink, sizeof sink, 0) > 0) {
+    }
+    close(fd);
+  });
+  Use("127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+  const auto start = std::chrono::steady_clock::now();
+  const int32_t r = COM_KESTRAVO_Open(0, 9);
+  EXPECT_TRUE(r == -2 || r == -100) << r;  // its line settings are not acknowledged, or no DSR
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  COM_KESTRAVO_Close(0);
+  close(listener);
+  mute.join();
+
+  // The server is killed in the middle of the work: the calls fail, nothing hangs, Close releases.
+  Use(StartSim());
+  ASSERT_EQ(COM_KESTRAVO_Open(0, 9), 0);
+  kill(children_.back().pid, SIGKILL);
+  uint16_t fw = 0;
+  int32_t failed = 0;
+  for (int i = 0; i < 3 && failed == 0; ++i) failed = COM_KESTRAVO_GetFWVersion(0, &fw);
+  EXPECT_NE(failed, 0);
+  COM_KESTRAVO_Close(0);
+}
+
+}  // namespace
