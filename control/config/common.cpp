@@ -40,18 +40,26 @@ bool SetConfigFlags(uint32_t number, bool active, bool valid) {
                    "COM_KESTRAVO_SetConfigFlags");
 }
 
+bool ClearStored(uint32_t number, bool after_progress) {
+  const uint16_t port = State.PortNumber;
+  const uint8_t zeros[kBlockSize] = {};
+  return Checked(COM_KESTRAVO_SetConfigData(port, number, zeros), "COM_KESTRAVO_SetConfigData",
+                 after_progress) &&
+         Checked(COM_KESTRAVO_SetConfigName(port, number, zeros), "COM_KESTRAVO_SetConfigName",
+                 after_progress) &&
+         Checked(COM_KESTRAVO_SetConfigFlags(port, number, 0, 0), "COM_KESTRAVO_SetConfigFlags",
+                 after_progress);
+}
+
 bool StoreConfig(uint32_t number, const uint8_t* name, const uint8_t* block, bool after_progress) {
-  int32_t r = COM_KESTRAVO_SetConfigName(State.PortNumber, number, name);
-  const char* failed = "COM_KESTRAVO_SetConfigName";
-  if (r == 0) {
-    r = COM_KESTRAVO_SetConfigData(State.PortNumber, number, block);
-    failed = "COM_KESTRAVO_SetConfigData";
-  }
-  if (r == 0) {
-    r = COM_KESTRAVO_SetConfigFlags(State.PortNumber, number, 1, 1);
-    failed = "COM_KESTRAVO_SetConfigFlags";
-  }
-  return Checked(r, failed, after_progress);
+  // The name goes first, then the data, then the flags.
+  const uint16_t port = State.PortNumber;
+  return Checked(COM_KESTRAVO_SetConfigName(port, number, name), "COM_KESTRAVO_SetConfigName",
+                 after_progress) &&
+         Checked(COM_KESTRAVO_SetConfigData(port, number, block), "COM_KESTRAVO_SetConfigData",
+                 after_progress) &&
+         Checked(COM_KESTRAVO_SetConfigFlags(port, number, 1, 1), "COM_KESTRAVO_SetConfigFlags",
+                 after_progress);
 }
 
 void ReportOpenError(const char* path) { Print("Error opening the data file '%s'\n", path); }

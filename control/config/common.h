@@ -17,6 +17,8 @@ bool SetConfigFlags(uint32_t number, bool active, bool valid);
 // Sets name, data and flags (1, 1) of a stored configuration, in this order; false after a failure
 // (reported, after ending a progress line first where one stands).
 bool StoreConfig(uint32_t number, const uint8_t* name, const uint8_t* block, bool after_progress = false);
+// Wipes out a place: data, name and flags cleared, in this order; false after a reported failure.
+bool ClearStored(uint32_t number, bool after_progress);
 
 void ReportOpenError(const char* path);
 void ReportWriteError(const char* path);

@@ -20,7 +20,9 @@ namespace {
 
 bool Verbose() { return !State.quiet; }
 
-std::string SectionOf(uint32_t number) { return std::string("Configuration").append(std::to_string(number + 1)); }
+std::string SectionOf(uint32_t number) {
+  return std::string("Configuration").append(std::to_string(number + 1));
+}
 
 // The lines of a stored configuration's section: header, escaped name, block.
 std::string StoredSection(uint32_t number, const ConfigName& name, const uint8_t* block) {

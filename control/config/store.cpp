@@ -16,25 +16,6 @@ namespace {
 
 bool Verbose() { return !State.quiet; }
 
-// Wipes out one place: data, name and flags cleared, in this order.
-bool WipeOut(uint32_t number, bool after_progress) {
-  const uint8_t zeros[kBlockSize] = {};
-  int32_t r = COM_KESTRAVO_SetConfigData(State.PortNumber, number, zeros);
-  const char* call = "COM_KESTRAVO_SetConfigData";
-  if (r == 0) {
-    r = COM_KESTRAVO_SetConfigName(State.PortNumber, number, zeros);
-    call = "COM_KESTRAVO_SetConfigName";
-  }
-  if (r == 0) {
-    r = COM_KESTRAVO_SetConfigFlags(State.PortNumber, number, 0, 0);
-    call = "COM_KESTRAVO_SetConfigFlags";
-  }
-  if (r == 0) return true;
-  if (after_progress) EndProgressLine();
-  ReportError(call);
-  return false;
-}
-
 // The configurations whose flags match, listed with their names; `change` then sets their flags.
 void ForEachListed(bool deleted, const char* heading, const char* none, bool change) {
   uint8_t active[kStoredConfigs] = {}, valid[kStoredConfigs] = {};
@@ -120,35 +101,51 @@ void SetConfigName(uint32_t number, const char* text) {
   Print("Name of configuration #%u set to '%s'\n", number + 1, name);  // as stored
 }
 
-void DeleteConfig(uint32_t number) {
-  Progress("Deleting configuration #%u:\n", number + 1);
-  FlushKeys();
-  uint8_t active = 0, valid = 0;
-  ConfigName name;
-  if (!GetConfigFlags(number, active, valid)) return;
-  if (!valid) return Print("Cannot delete the configuration #%u since it is invalid!\n", number + 1);
-  if (!GetConfigName(number, name)) return;
-  if (!active) return Print("Configuration #%u '%s' is already deleted!\n", number + 1, name);
-  if (Confirm("Delete the configuration #%u '%s' [y/n]? ", number + 1, name) &&
-      SetConfigFlags(number, false, true))
-    Print("Configuration #%u '%s' deleted\n", number + 1, name);
-  FlushKeys();
-}
+namespace {
 
-void UndeleteConfig(uint32_t number) {
-  Progress("Undeleting configuration #%u:\n", number + 1);
+// Delete and undelete: the same steps, with their own texts and the flags they set.
+struct FlagChange {
+  const char* debug;
+  const char* invalid;
+  const char* already;
+  const char* question;
+  const char* done;
+  bool active;  // what the active flag becomes; the change is refused when it already is so
+};
+constexpr FlagChange kDelete = {"Deleting configuration #%u:\n",
+                                "Cannot delete the configuration #%u since it is invalid!\n",
+                                "Configuration #%u '%s' is already deleted!\n",
+                                "Delete the configuration #%u '%s' [y/n]? ",
+                                "Configuration #%u '%s' deleted\n",
+                                false};
+constexpr FlagChange kUndelete = {"Undeleting configuration #%u:\n",
+                                  "Cannot undelete the configuration #%u since it is invalid!\n",
+                                  "Configuration #%u '%s' is already active!\n",
+                                  "Undelete the configuration #%u '%s' [y/n]? ",
+                                  "Configuration #%u '%s' undeleted\n",
+                                  true};
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+void ChangeFlags(const FlagChange& c, uint32_t number) {
+  Progress(c.debug, number + 1);
   FlushKeys();
   uint8_t active = 0, valid = 0;
   ConfigName name;
   if (!GetConfigFlags(number, active, valid)) return;
-  if (!valid) return Print("Cannot undelete the configuration #%u since it is invalid!\n", number + 1);
+  if (!valid) return Print(c.invalid, number + 1);
   if (!GetConfigName(number, name)) return;
-  if (active) return Print("Configuration #%u '%s' is already active!\n", number + 1, name);
-  if (Confirm("Undelete the configuration #%u '%s' [y/n]? ", number + 1, name) &&
-      SetConfigFlags(number, true, true))
-    Print("Configuration #%u '%s' undeleted\n", number + 1, name);
+  if (bool(active) == c.active) return Print(c.already, number + 1, name);
+  if (Confirm(c.question, number + 1, name) && SetConfigFlags(number, c.active, true))
+    Print(c.done, number + 1, name);
   FlushKeys();
 }
+#pragma GCC diagnostic pop
+
+}  // namespace
+
+void DeleteConfig(uint32_t number) { ChangeFlags(kDelete, number); }
+void UndeleteConfig(uint32_t number) { ChangeFlags(kUndelete, number); }
 
 void WipeOutConfig(uint32_t number) {
   Progress("Wiping out configuration #%u:\n", number + 1);
@@ -157,7 +154,7 @@ void WipeOutConfig(uint32_t number) {
   ConfigName name;
   if (!GetConfigFlags(number, active, valid) || !GetConfigName(number, name)) return;
   if (valid && !Confirm("Wipe out the configuration #%u '%s' [y/n]? ", number + 1, name)) return;
-  if (WipeOut(number, false)) Print("Configuration #%u '%s' wiped out\n", number + 1, name);
+  if (ClearStored(number, false)) Print("Configuration #%u '%s' wiped out\n", number + 1, name);
   FlushKeys();
 }
 
@@ -194,7 +191,7 @@ void WipeOutAllConfigs() {
       Print("Wiping out configuration #%u\n", n + 1);
     }
     std::fflush(stdout);
-    if (!WipeOut(n, true)) return;
+    if (!ClearStored(n, true)) return;
   }
   if (terminal) {
     platform::MoveCursor(row, 0);
