@@ -318,6 +318,30 @@ TEST_F(DiagnosticsTest, TestProtocolAbortPaths) {
   EXPECT_EQ(Out(), "Cannot open the data file /nonexistent/dir/report.txt\n");
 }
 
+TEST_F(DiagnosticsTest, TheWaitForTenSecondsOfUptimeIsBounded) {
+  // A device whose uptime stays at 3 s: the protocol gives up after 20 s of PC time.
+  COM_KESTRAVO_Close(0);
+  auto peer = NewPeer(8);
+  peer->responder = [](const std::string& f) -> std::string {
+    const std::pair<const char*, const char*> replies[] = {
+        {"z", "zY"},           {"N", "N00012345"}, {"P", "PKESTRAVO"}, {"V", "V0103"},
+        {"D", "DMar 14 2024"}, {"t", "t4B53"},     {"v", "v0102"},     {"U", "U000000038000000000"}};
+    for (auto [frame, reply] : replies)
+      if (f == frame) return std::string(reply) + "\r";
+    return "";
+  };
+  ASSERT_EQ(COM_KESTRAVO_Open(0, 8), 0);
+  const uint64_t start = platform::TickMs();
+  control::TestProtocol(report_.c_str());
+  const uint64_t took = platform::TickMs() - start;
+  EXPECT_GE(took, 20000u);
+  EXPECT_LT(took, 22000u);
+  const std::string report = ReadFile(report_);
+  EXPECT_NE(report.find("\nWaiting for uptime of 10s...\n"), std::string::npos) << report;
+  EXPECT_EQ(report.substr(report.size() - 45), "\n\n!!!Test protocol aborted due to failure!!!\n");
+  EXPECT_EQ(report.find("CPU data"), std::string::npos);
+}
+
 TEST_F(DiagnosticsTest, DataLogKeepsItsGridAndStopsOnEsc) {
   control::State.quiet = true;
   // Esc at once: the header and one record.
