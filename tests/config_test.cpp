@@ -310,11 +310,19 @@ class ConfigCommandTest : public testing_support::ConsoleTest {
       ASSERT_EQ(COM_KESTRAVO_SetConfigFlags(0, n, 1, 1), 0);
     }
   }
-  std::string path_ = TempPath("configs.ini");
+  // The device keeps its store in a file, as a real one keeps it across power cycles.
+  void SetUp() override {
+    ConsoleTest::SetUp();
+    COM_KESTRAVO_Close(0);
+    device_ = NewSim(6, nv_);
+    OpenSlot(0, 6);
+  }
   void TearDown() override {
     std::remove(path_.c_str());
     ConsoleTest::TearDown();
+    std::remove(nv_.c_str());
   }
+  std::string path_ = TempPath("configs.ini"), nv_ = TempPath("configs-nv.txt");
 };
 
 TEST_F(ConfigCommandTest, SaveAndLoadAllRoundTripAndABadSectionChangesNothing) {
@@ -356,6 +364,13 @@ TEST_F(ConfigCommandTest, SaveAndLoadAllRoundTripAndABadSectionChangesNothing) {
   after.active[3] = before.active[3];
   after.valid[3] = before.valid[3];
   EXPECT_TRUE(after == before);
+
+  // What was loaded is the device's own: a new run of the device from its file has it.
+  const Store stored = ReadStore();
+  COM_KESTRAVO_Close(0);
+  device_ = NewSim(6, nv_);
+  OpenSlot(0, 6);
+  EXPECT_TRUE(ReadStore() == stored);
 }
 
 TEST_F(ConfigCommandTest, AFailedSaveLeavesTheOldFileByteForByte) {
