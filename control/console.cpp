@@ -67,12 +67,10 @@ bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]) {
 }
 
 bool Confirm(const char* format, ...) {
-  char text[512];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  platform::PrintV(format, args);
   va_end(args);
-  Print("%s", text);
   char c = 0;
   return PromptCharacter(c) && (c == 'y' || c == 'Y');
 }
@@ -143,21 +141,18 @@ void ReportError(const char* operation) {
 
 void Progress(const char* format, ...) {
   if (!State.debug) return;
-  char text[256];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  platform::PrintV(format, args);
   va_end(args);
-  Print("%s", text);
 }
 
 void ProgressLine(const char* format, ...) {
-  char text[256];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  platform::PrintV(format, args);
   va_end(args);
-  Print("%s%s", text, platform::OutputIsTerminal() ? "\r" : "\n");
+  Print("%s", platform::OutputIsTerminal() ? "\r" : "\n");
   std::fflush(stdout);
 }
 
@@ -203,12 +198,10 @@ DisplayFrame::DisplayFrame(bool announce) {
 }
 
 int DisplayFrame::Label(const char* format, ...) {
-  char text[256];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  platform::PrintV(format, args);
   va_end(args);
-  Print("%s", text);
   if (fields_ >= kMaxFields) return kMaxFields - 1;
   row_[fields_] = platform::CursorRow();
   column_[fields_] = platform::CursorColumn();
@@ -222,18 +215,16 @@ void DisplayFrame::BeginPass() {
 }
 
 void DisplayFrame::Value(int field, const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
   if (platform::OutputIsTerminal()) {
     platform::MoveCursor(row_[field], column_[field]);
   } else if (!first_value_) {
     Print(" ");
   }
   first_value_ = false;
-  Print("%s", text);
+  va_list args;
+  va_start(args, format);
+  platform::PrintV(format, args);
+  va_end(args);
   std::fflush(stdout);
 }
 

@@ -415,11 +415,18 @@ bool ReadCharEcho(char& out) {
 }
 
 void Print(const char* format, ...) {
-  char stack[1024];
   va_list args;
   va_start(args, format);
-  int n = std::vsnprintf(stack, sizeof stack, format, args);
+  PrintV(format, args);
   va_end(args);
+}
+
+void PrintV(const char* format, va_list args) {
+  char stack[1024];
+  va_list copy;
+  va_copy(copy, args);
+  int n = std::vsnprintf(stack, sizeof stack, format, copy);
+  va_end(copy);
   if (n < 0) return;
   if (size_t(n) < sizeof stack) {
     Emit(stack, size_t(n));
@@ -428,9 +435,7 @@ void Print(const char* format, ...) {
   }
   char* heap = static_cast<char*>(std::malloc(size_t(n) + 1));
   if (!heap) return;
-  va_start(args, format);
   std::vsnprintf(heap, size_t(n) + 1, format, args);
-  va_end(args);
   Emit(heap, size_t(n));
   Track(heap, size_t(n));
   std::free(heap);

@@ -3,6 +3,7 @@
 // position is tracked so that values can be redrawn in place. On Linux: termios on standard
 // input, poll(), and VT cursor sequences on standard output when it is a terminal.
 #pragma once
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -53,6 +54,7 @@ int DecodeKey(ByteSource next, ByteUnread unread, void* context);
 
 // Output. Everything the program prints goes through here, so that the cursor is known.
 void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void PrintV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 bool OutputIsTerminal();
 // The position of the cursor: row counted from an anchor set with MarkRow, column from 0.
 void MarkRow();
