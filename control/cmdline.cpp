@@ -76,8 +76,9 @@ int RunProgram(int argc, char** argv) {
     int failed = RunSwitch(argc, argv, i);
     if (failed) return Usage(argc, argv, failed);
   }
-  OpenDevicePort();
-  if (State.run) KeyLoop();
+  // A signal ends the running command and goes straight to the closing.
+  if (!platform::TerminalInterrupted()) OpenDevicePort();
+  if (State.run && !platform::TerminalInterrupted()) KeyLoop();
   ClosePort();
   return 0;
 }

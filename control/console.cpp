@@ -11,6 +11,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/state.h"
 #include "platform/clock.h"
+#include "platform/safe_file.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -137,6 +138,15 @@ int SelectLetter(const char* accepted) {
 void ReportError(const char* operation) {
   Print("Error at %s: %s, I/O Error Message: %s\n", operation, COM_KESTRAVO_GetErrorMessage(State.PortNumber),
         COM_KESTRAVO_GetIOErrorMessage(State.PortNumber));
+}
+
+bool StopRequested() { return platform::TerminalInterrupted(); }
+
+bool ReadInputFile(const char* path, std::string& text) {
+  const platform::ReadResult result = platform::ReadBounded(path, platform::kInputFileLimit, text);
+  if (result == platform::ReadResult::kTooLarge)
+    Print("Data file '%s' is longer than %u bytes: not read\n", path, unsigned(platform::kInputFileLimit));
+  return result == platform::ReadResult::kRead;
 }
 
 void Progress(const char* format, ...) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace control {
 
@@ -45,6 +46,16 @@ int SelectDigit(char highest, bool yes_no, const char* digit_echo = "%u\n");
 int SelectLetter(const char* accepted);
 
 void ReportError(const char* operation);
+
+// A signal asked the program to end: long commands look before each device exchange or file step
+// and end at once (a file being saved is then left as after a failure), and the program goes
+// straight to its closing.
+bool StopRequested();
+
+// Reads an input file (configurations, a memory backup) whole. A file longer than
+// platform::kInputFileLimit, or an endless stream, is refused with a line naming it. False when
+// nothing was read: the caller goes on as after a failed opening.
+bool ReadInputFile(const char* path, std::string& text);
 
 // A progress line that the next output overwrites: on a terminal the cursor goes back to its start;
 // when the output is no terminal it stands on a line of its own.

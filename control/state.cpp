@@ -15,6 +15,8 @@ ProgramState State;
 
 namespace {
 
+constexpr int32_t kDebugCloseFailed = -401;
+
 // One line on standard error with the device COM n names and why it could not be opened.
 void ExplainOpenFailure() {
   const std::string why = platform::ExplainOpenFailure(uint8_t(State.ComNumber));
@@ -60,7 +62,9 @@ void ClosePort() {
   if (COM_KESTRAVO_Close(State.PortNumber) != 0)
     Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
   if (State.debug) Print("Communication port closed\n");
-  if (COM_KESTRAVO_CloseDebugFile(State.PortNumber) != 0) {
+  // Only a debug file that was open and did not close is worth a line: a slot out of range has
+  // none.
+  if (COM_KESTRAVO_CloseDebugFile(State.PortNumber) == kDebugCloseFailed) {
     std::fflush(stdout);
     std::fprintf(stderr, "Debug.txt: %s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
   }

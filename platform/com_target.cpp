@@ -38,14 +38,15 @@ std::string ResolveTarget(const char* name) {
 }
 
 std::string ExplainOpenFailure(unsigned com) {
-  char name[16];
+  if (com == 0) return "no device has this number (COM numbers run from 1 to 255)";
+  char name[32];
   std::snprintf(name, sizeof name, "\\\\.\\COM%u", com);
   const std::string target = ResolveTarget(name);
   if (target.rfind("sim", 0) == 0) return "";  // the simulated device has said why itself
   if (target.rfind("rfc2217:", 0) == 0)
     return target +
            ": the server cannot be reached or does not offer COM-PORT-OPTION (the debug trace says which)";
-  if (target.empty() || target[0] != '/') return target + ": no such kind of port";
+  if (target.empty() || target[0] != '/') return "'" + target + "' names no kind of port";
   if (access(target.c_str(), F_OK) != 0) return target + ": " + std::strerror(errno);
   if (access(target.c_str(), R_OK | W_OK) != 0) {
     const bool denied = errno == EACCES;

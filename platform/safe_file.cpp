@@ -1,5 +1,6 @@
 #include "platform/safe_file.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,45 +9,167 @@
 #include <vector>
 
 namespace platform {
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return "";
+  return path.substr(0, slash + 1);
+}
+
+// The file a path names after following its symbolic links (also a dangling one: a save creates
+// the file it points to). False with errno on a loop or a failed lookup.
+bool FollowLinks(const std::string& path, std::string& resolved) {
+  resolved = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (lstat(resolved.c_str(), &st) != 0) return errno == ENOENT;
+    if (!S_ISLNK(st.st_mode)) return true;
+    std::vector<char> target(size_t(st.st_size > 0 ? st.st_size : 255) + 1);
+    const ssize_t n = readlink(resolved.c_str(), target.data(), target.size());
+    if (n < 0) return false;
+    const std::string link(target.data(), size_t(n));
+    resolved = link[0] == '/' ? link : DirectoryOf(resolved) + link;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+}  // namespace
 
 SafeFile::~SafeFile() {
   if (file_) std::fclose(file_);
+  std::free(prepared_);
   if (!temporary_.empty()) unlink(temporary_.c_str());
 }
 
-bool SafeFile::Open(const std::string& target) {
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  if (base.empty()) return false;
-  std::string pattern = dir + "." + base + ".XXXXXX";
+bool SafeFile::OpenNew(const std::string& dir, const std::string& base) {
+  std::string pattern = dir + "." + base + kMark + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back(0);
   const int fd = mkstemp(name.data());
   if (fd < 0) return false;
-  // mkstemp makes the file private; the saved file gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  if (keep_mode_) {
+    fchmod(fd, mode_t(mode_bits_));
+    // Only root may give a file away; others keep their own file's owner (or write in place).
+    if (fchown(fd, uid_t(owner_), gid_t(group_)) != 0) {
+      const int group_only = fchown(fd, uid_t(-1), gid_t(group_));
+      (void)group_only;
+    }
+    fchmod(fd, mode_t(mode_bits_));  // a change of owner clears set-id bits
+  } else {
+    // mkstemp makes the file private; a new file gets the usual permissions.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
   file_ = fdopen(fd, "w");
   if (!file_) {
+    const int e = errno;
     close(fd);
     unlink(name.data());
+    errno = e;
     return false;
   }
-  target_ = target;
   temporary_ = name.data();
   return true;
 }
 
+bool SafeFile::Open(const std::string& path) {
+  std::string target;
+  if (path.empty() || !FollowLinks(path, target)) return false;
+  const std::string dir = DirectoryOf(target), base = target.substr(dir.size());
+  if (base.empty()) {
+    errno = EISDIR;
+    return false;
+  }
+  target_ = target;
+  struct stat st {};
+  if (stat(target.c_str(), &st) != 0) {
+    if (errno != ENOENT) return false;
+    mode_ = Mode::kReplace;
+    return OpenNew(dir, base);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  if (access(target.c_str(), W_OK) != 0) return false;
+  if (!S_ISREG(st.st_mode)) {  // a FIFO, a terminal, a device: written where it is
+    mode_ = Mode::kInPlace;
+    file_ = std::fopen(target.c_str(), "w");
+    return file_ != nullptr;
+  }
+  keep_mode_ = true;
+  mode_bits_ = unsigned(st.st_mode & 07777);
+  owner_ = unsigned(st.st_uid);
+  group_ = unsigned(st.st_gid);
+  const bool may_keep_owner = geteuid() == 0 || geteuid() == st.st_uid;
+  const bool may_replace = access((dir.empty() ? "." : dir.c_str()), W_OK | X_OK) == 0;
+  if (may_replace && may_keep_owner && st.st_nlink <= 1) {
+    mode_ = Mode::kReplace;
+    return OpenNew(dir, base);
+  }
+  // The text is prepared in memory and written over the old file when complete.
+  mode_ = Mode::kPrepared;
+  file_ = open_memstream(&prepared_, &prepared_size_);
+  return file_ != nullptr;
+}
+
+bool SafeFile::CommitPrepared() {
+  const bool prepared = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!prepared) return false;
+  FILE* out = std::fopen(target_.c_str(), "w");
+  if (!out) return false;
+  bool ok = std::fwrite(prepared_, 1, prepared_size_, out) == prepared_size_ && std::fflush(out) == 0;
+  ok = fsync(fileno(out)) == 0 && ok;
+  return std::fclose(out) == 0 && ok;
+}
+
 bool SafeFile::Commit() {
   if (!file_) return false;
-  const bool written = std::fflush(file_) == 0 && !std::ferror(file_) && fsync(fileno(file_)) == 0;
+  if (mode_ == Mode::kPrepared) return CommitPrepared();
+  bool written = std::fflush(file_) == 0 && !std::ferror(file_);
+  // A FIFO or a device cannot be synced; a regular file must be on the disk before it replaces
+  // the old one.
+  if (mode_ == Mode::kReplace) written = written && fsync(fileno(file_)) == 0;
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
+  if (mode_ == Mode::kInPlace) return written && closed;
   if (!written || !closed || std::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
   temporary_.clear();
+  const std::string dir = DirectoryOf(target_);
+  const int dfd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    fsync(dfd);  // the new name on the disk too
+    close(dfd);
+  }
   return true;
+}
+
+ReadResult ReadBounded(const char* path, size_t limit, std::string& text) {
+  text.clear();
+  const int fd = path ? open(path, O_RDONLY | O_CLOEXEC) : -1;
+  if (fd < 0) return ReadResult::kCannotOpen;
+  char chunk[65536];
+  ReadResult result = ReadResult::kRead;
+  for (;;) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n == 0) break;
+    if (n < 0) {
+      result = errno == EISDIR ? ReadResult::kCannotOpen : ReadResult::kFailed;
+      break;
+    }
+    if (text.size() + size_t(n) > limit) {
+      result = ReadResult::kTooLarge;
+      break;
+    }
+    text.append(chunk, size_t(n));
+  }
+  close(fd);
+  if (result != ReadResult::kRead) text.clear();
+  return result;
 }
 
 }  // namespace platform

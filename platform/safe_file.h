@@ -1,7 +1,16 @@
-// A file that replaces its target only when it was written completely: the text goes to a new
-// file beside the target, which is renamed over the target after the last write and the close
-// succeeded. On any failure the new file is removed and the target stays as it was.
+// Saving a file without losing the old one, and reading a file with a bound.
+//
+// A save writes a new file beside the target and renames it over the target after the last write
+// and the close succeeded, so that a failed save leaves the old file as it was. The replacement
+// keeps what the old file was: a symbolic link is followed and the file it points to is replaced
+// in its own directory; the old file's mode, owner and group are kept. A target the writer may not
+// write is refused before anything is written. Where a new file cannot take the old one's place
+// without changing what it is (a FIFO or a device: written in place at once; a file in a directory
+// the writer may not change, a file with other hard links, or one whose owner could not be kept:
+// the complete text is prepared first, then written in place), the file is written as a plain
+// "w" open writes it. A directory fails to open.
 #pragma once
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -14,16 +23,39 @@ class SafeFile {
   SafeFile(const SafeFile&) = delete;
   SafeFile& operator=(const SafeFile&) = delete;
 
-  // Creates the new file beside target; false (and no file) when that fails.
+  // Makes ready to write target; false (nothing created or changed, errno set) when it cannot be
+  // written.
   bool Open(const std::string& target);
   FILE* file() const { return file_; }
-  // Closes the new file and renames it over the target; false when either failed (the new file
-  // is then removed).
+  // Finishes the file; false when a write, the close or the replacement failed (a new file is then
+  // removed and the old file stays as it was, except for a target written in place).
   bool Commit();
 
+  // The names of new files start with a dot and the target's name and carry this mark.
+  static constexpr const char* kMark = ".COM-KESTRAVO-new.";
+
  private:
+  enum class Mode { kReplace, kInPlace, kPrepared };
+  bool OpenNew(const std::string& dir, const std::string& base);
+  bool CommitPrepared();
+
+  Mode mode_ = Mode::kReplace;
   std::string target_, temporary_;
   FILE* file_ = nullptr;
+  char* prepared_ = nullptr;  // the text of a prepared file
+  size_t prepared_size_ = 0;
+  bool keep_mode_ = false;
+  unsigned mode_bits_ = 0, owner_ = 0, group_ = 0;
 };
+
+// Input files of the console program (configurations, memory backups) are at most this long: a
+// file of all 126 stored configurations is under 200 KiB, a memory backup under 64 KiB.
+constexpr size_t kInputFileLimit = 1u << 20;
+
+enum class ReadResult { kRead, kCannotOpen, kTooLarge, kFailed };
+
+// Reads the file (or stream: a FIFO, a pipe) into text, never more than limit bytes: a longer one
+// is kTooLarge and its text is dropped.
+ReadResult ReadBounded(const char* path, size_t limit, std::string& text);
 
 }  // namespace platform

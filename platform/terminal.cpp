@@ -272,6 +272,7 @@ void TerminalStart() {
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);  // a failed write is noticed instead
+  signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a failed write, reported like a full disk
   std::atexit(TerminalRestore);
 }
 
@@ -409,7 +410,14 @@ bool ReadCharEcho(char& out) {
     if (c == '\n' || c == '\r') continue;
     out = char(c);
     Echo(out);
-    DropRestOfLine(c);
+    // As "%c" reads: what was typed after the character answers the next questions; only the
+    // line end that closes this answer is taken with it.
+    const int next = StdinByte(nullptr, 0);
+    if (next >= 0 && next != '\n' && next != '\r') StdinUnread(nullptr, next);
+    if (next == '\r') {
+      const int lf = StdinByte(nullptr, 0);
+      if (lf >= 0 && lf != '\n') StdinUnread(nullptr, lf);
+    }
     return true;
   }
 }

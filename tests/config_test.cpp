@@ -348,7 +348,10 @@ TEST_F(ConfigCommandTest, SaveAndLoadAllRoundTripAndABadSectionChangesNothing) {
   for (uint32_t n = 0; n < 126; ++n) ASSERT_EQ(COM_KESTRAVO_SetConfigFlags(0, n, 0, 0), 0);
   const Store wiped = ReadStore();
   control::LoadAllConfigsFromFile(path_.c_str());
-  EXPECT_EQ(Out(), "Error reading the data file '" + path_ +
+  // The progress lines up to the bad section's, as if the ones before had been written.
+  std::string progress;
+  for (int n = 1; n <= 90; ++n) progress += "Processing configuration #" + std::to_string(n) + "\n";
+  EXPECT_EQ(Out(), progress + "Error reading the data file '" + path_ +
                        "', Section 'Configuration90', Entry 'MappingTrigger'\n");
   EXPECT_TRUE(ReadStore() == wiped);
 
@@ -441,6 +444,15 @@ TEST_F(ConfigCommandTest, ConfirmationsYesNoAndEndOfInput) {
   // A wiped-out place asks nothing.
   control::WipeOutConfig(7);
   EXPECT_EQ(Out(), "Configuration #8 '' wiped out\n");
+}
+
+TEST_F(ConfigCommandTest, AFailedFlagReadOfTheNvmSetCommandsStartsOnANewLine) {
+  control::State.PortNumber = 5;  // not open: every call fails
+  control::SaveCurrentConfigToStore(0);
+  control::LoadCurrentConfigFromStore(0);
+  const std::string line = std::string("\nError at COM_KESTRAVO_GetConfigFlags: ") + COM_KESTRAVO_GetErrorMessage(5) +
+                           ", I/O Error Message: " + COM_KESTRAVO_GetIOErrorMessage(5) + "\n";
+  EXPECT_EQ(Out(), line + line);
 }
 
 TEST_F(ConfigCommandTest, StoreCommandsAndTheirMessages) {

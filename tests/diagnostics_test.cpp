@@ -164,6 +164,7 @@ TEST_F(DiagnosticsTest, BackupAndRestoreRoundTripAndBadFilesChangeNothing) {
                 "Warning: Data file '" +
                 backup_ +
                 "' too long\n"
+                "Restore cancelled: nothing was written to the device\n"
                 "Restore memory data? [y/n]: \nAll memory data will be overwritten, proceed? [y/n]: \n"
                 "Error reading the data file '" +
                 backup_ + "'\n");
@@ -340,6 +341,33 @@ TEST_F(DiagnosticsTest, TheWaitForTenSecondsOfUptimeIsBounded) {
   EXPECT_NE(report.find("\nWaiting for uptime of 10s...\n"), std::string::npos) << report;
   EXPECT_EQ(report.substr(report.size() - 45), "\n\n!!!Test protocol aborted due to failure!!!\n");
   EXPECT_EQ(report.find("CPU data"), std::string::npos);
+  // The console says why before it says that the protocol was aborted.
+  const std::string out = Out();
+  EXPECT_NE(out.find("\nThe device's uptime did not reach 10 s within 20 s\n!!!Test protocol aborted due to failure!!!\n"),
+            std::string::npos)
+      << out;
+}
+
+TEST_F(DiagnosticsTest, AFullDiskEndsTheDataLogWithTheReason) {
+  control::State.quiet = true;
+  Type(std::vector<std::string>(200, ""));  // keys never come: only the failure can end the log
+  control::DataLog("/dev/full");
+  const std::string out = Out();
+  EXPECT_NE(out.find("\nError writing the data file '/dev/full': No space left on device\nData logging finished\n"),
+            std::string::npos)
+      << out;
+}
+
+TEST_F(DiagnosticsTest, ARestoreFromAnEndlessFileIsRefusedWithinItsBound) {
+  const std::vector<uint8_t> before = Memory();
+  Type({"", "y\n", "y\n"});
+  control::RestoreMemory("/dev/zero");
+  EXPECT_EQ(Out(),
+            "Restore memory data? [y/n]: \nAll memory data will be overwritten, proceed? [y/n]: \n"
+            "Loading memory data (size=4000h):\n"
+            "Data file '/dev/zero' is longer than 1048576 bytes: not read\n"
+            "Error opening the data file '/dev/zero'\n");
+  EXPECT_EQ(Memory(), before);
 }
 
 TEST_F(DiagnosticsTest, DataLogKeepsItsGridAndStopsOnEsc) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -398,6 +399,122 @@ TEST_F(ProgramTest, ADebugFileThatCannotBeOpenedIsReported) {
   Outcome o = Run({"1", "-G", "-T"});
   EXPECT_EQ(o.status, 0);
   EXPECT_NE(o.out.find("Debug.txt: Error opening the file for debugging output\n"), std::string::npos)
+      << o.out;
+}
+
+}  // namespace
+
+namespace {
+
+// Entries of the directory whose names carry the mark of a file being saved.
+int NewFilesIn(const std::string& dir) {
+  const std::string listing = "ls -a '" + dir + "' | grep -c -- '.COM-KESTRAVO-new.' > '" + dir + "/.count'";
+  if (std::system(listing.c_str()) < 0) return -1;
+  return std::atoi(testing_support::ReadFile(dir + "/.count").c_str());
+}
+
+TEST_F(ProgramTest, AFileSizeLimitIsAFailedWriteAndLeavesNothingBehind) {
+  const std::string old = dir_ + "/old.txt";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-Ks", old}, {"-KS1", "-Kw1", old}, {"-KS1", "-KW", old}, {"-y", old}}) {
+    FILE* f = std::fopen(old.c_str(), "w");
+    std::fputs("the old file\n", f);
+    std::fclose(f);
+    std::vector<std::string> all = {"1", "-q"};
+    all.insert(all.end(), args.begin(), args.end());
+    all.push_back("-T");
+    // 512 bytes at most per file: every save fails part-way.
+    testing_support::Child child = testing_support::StartChild(
+        [&] {
+          rlimit limit{512, 512};
+          setrlimit(RLIMIT_FSIZE, &limit);
+          if (chdir(dir_.c_str()) != 0) _exit(99);
+          setenv("KESTRAVO_COM1", "sim", 1);
+          std::vector<char*> argv{const_cast<char*>(KESTRAVO_PROGRAM_PATH)};
+          for (const std::string& a : all) argv.push_back(const_cast<char*>(a.c_str()));
+          argv.push_back(nullptr);
+          execv(KESTRAVO_PROGRAM_PATH, argv.data());
+          _exit(98);
+        },
+        true);
+    std::string out;
+    testing_support::ReadToEnd(child, out);
+    EXPECT_EQ(testing_support::Finish(child), 0) << args[0] << ": " << out;
+    EXPECT_NE(out.find("Error "), std::string::npos) << out;
+    EXPECT_EQ(out.find("saved to data file"), std::string::npos) << out;
+    EXPECT_EQ(out.find("saved into data file"), std::string::npos) << out;
+    EXPECT_EQ(testing_support::ReadFile(old), "the old file\n") << args[0];
+    EXPECT_EQ(NewFilesIn(dir_), 0) << args[0];
+  }
+}
+
+TEST_F(ProgramTest, EndlessOrHugeInputFilesAreRefusedWithinTheirBound) {
+  // 800 MB of address space: reading /dev/zero whole would end in "Aborted".
+  // (A restore drains typed-ahead keys before its questions: its bound is tested in-process.)
+  for (const char* sw : {"-Kl", "-KR", "-Kr1"}) {
+    testing_support::Child child = testing_support::StartChild(
+        [&] {
+          rlimit limit{800u << 20, 800u << 20};
+          setrlimit(RLIMIT_AS, &limit);
+          setenv("KESTRAVO_COM1", "sim", 1);
+          const char* argv[] = {KESTRAVO_PROGRAM_PATH, "1", sw, "/dev/zero", "-T", nullptr};
+          execv(KESTRAVO_PROGRAM_PATH, const_cast<char**>(argv));
+          _exit(98);
+        },
+        true);
+    testing_support::SendAndClose(child, "yy");
+    std::string out;
+    testing_support::ReadToEnd(child, out);
+    EXPECT_EQ(testing_support::Finish(child), 0) << sw << ": " << out;
+    EXPECT_NE(out.find("Data file '/dev/zero' is longer than 1048576 bytes: not read\n"), std::string::npos)
+        << sw << ": " << out;
+    EXPECT_EQ(out.substr(out.size() - 16), "Program finished") << out;
+  }
+}
+
+TEST_F(ProgramTest, ASignalDuringALongCommandGoesStraightToTheClosing) {
+  // The backup, the save of all configurations and a display started from the command line, each
+  // followed by more switches: the signal ends the command at its next step, runs no further switch
+  // and no key loop, and the old backup stays.
+  const std::string backup = dir_ + "/backup.txt";
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"1", "-y", backup, "-v"},
+                                              {"1", "-KW", backup, "-v"},
+                                              {"1", "-I", "-v"}}) {
+    FILE* f = std::fopen(backup.c_str(), "w");
+    std::fputs("the old backup\n", f);
+    std::fclose(f);
+    // At 9600 baud over a pseudo-terminal-free simulated line the commands take seconds.
+    testing_support::Child child = Start(args, false);
+    std::string text;
+    char buf[4096];
+    const char* started = args[1] == "-y" ? "Getting memory data, address: 0080h"
+                          : args[1] == "-KW" ? "Processing configuration #2"
+                                             : "Device active";
+    while (text.find(started) == std::string::npos) {
+      pollfd pfd{child.out, POLLIN, 0};
+      ASSERT_GT(poll(&pfd, 1, 10000), 0) << text;
+      ssize_t n = read(child.out, buf, sizeof buf);
+      ASSERT_GT(n, 0) << text;
+      text.append(buf, size_t(n));
+    }
+    kill(child.pid, SIGTERM);
+    testing_support::ReadToEnd(child, text);
+    EXPECT_EQ(testing_support::Finish(child), 128 + SIGTERM);
+    EXPECT_EQ(text.find("Press '?' for help"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Firmware version"), std::string::npos) << text;  // -v never ran
+    EXPECT_EQ(text.find("address: 3F80h"), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - 17), "\nProgram finished") << text;
+    EXPECT_EQ(testing_support::ReadFile(backup), "the old backup\n") << args[1];
+    EXPECT_EQ(NewFilesIn(dir_), 0) << args[1];
+  }
+}
+
+TEST_F(ProgramTest, StandardErrorCarriesOnlyRealFailuresInPlainWords) {
+  // Slot 16 fails every call, but no debug file was asked for: nothing about Debug.txt.
+  Outcome o = Run({"1", "-@16", "-T"});
+  EXPECT_EQ(o.out.find("Debug.txt"), std::string::npos) << o.out;
+  o = Run({"0", "-T"});
+  EXPECT_NE(o.out.find("COM0: no device has this number (COM numbers run from 1 to 255)\n"), std::string::npos)
       << o.out;
 }
 

@@ -496,6 +496,12 @@ TEST_F(KeyMenuTest, SoftwareTriggerDialogueAndKey) {
   const uint16_t s = Controller();
   EXPECT_EQ(s & 0x18, 0x08);
   EXPECT_EQ(Keys({"a"}), control::SoftwareTriggerText(s, uint16_t((s & 0xFFE7) | 0x10), s & 0xFFE7));
+  // Answers typed at once answer the questions in order, as "%c" reads them.
+  const uint16_t t = Controller();
+  EXPECT_EQ(Keys({"A", "0101"}),
+            "Enter the software-trigger configuration:\n  software trigger start [1/0]: \n  software trigger stop  "
+            "[1/0]: \n  software pulse start   [1/0]: \n  software pulse stop    [1/0]: \n" +
+                control::SoftwareTriggerText(t, uint16_t(t & 0xFFE7), uint16_t((t & 0xFFE7) | 0x18)));
 }
 
 }  // namespace

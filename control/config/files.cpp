@@ -37,28 +37,26 @@ bool Write(platform::SafeFile& out, const std::string& text) {
 }
 
 // The name and block of one section of a stored-configuration file. missing: the section or its
-// Name entry is not there (nothing printed); otherwise false means a bad entry (reported).
+// Name entry is not there; otherwise a false result names the bad entry in failed (not reported).
 struct ParsedSection {
   uint32_t number = 0;
   uint8_t name[kNameSize] = {};
   uint8_t block[kBlockSize] = {};
 };
-bool ParseSection(const char* path, ProfileFile& profile, uint32_t number, ParsedSection& out,
-                  bool& missing) {
+bool ParseSection(ProfileFile& profile, uint32_t number, ParsedSection& out, bool& missing,
+                  const char*& failed) {
   const std::string section = SectionOf(number);
   char text[1024];
   missing = false;
+  failed = "Name";
   const bool found = profile.GetWhole(section.c_str(), "Name", text, sizeof text);
   if (!found && !profile.HasEntry(section.c_str(), "Name")) {
     missing = true;
     return false;
   }
-  if (!found || !UnescapeConfigName(text, out.name)) {
-    ReportReadError(path, section.c_str(), "Name");
-    return false;
-  }
+  if (!found || !UnescapeConfigName(text, out.name)) return false;
   out.number = number;
-  return ReadConfigText(path, profile, section.c_str(), out.block);
+  return ParseConfigText(profile, section.c_str(), out.block, failed);
 }
 
 }  // namespace
@@ -112,10 +110,9 @@ void LoadConfigFromFile(uint32_t number, const char* path) {
   if (!profile.Ok) return ReportOpenError(path);
   ParsedSection parsed;
   bool missing = false;
-  if (!ParseSection(path, profile, number, parsed, missing)) {
-    if (missing) ReportReadError(path, SectionOf(number).c_str(), "Name");
-    return;
-  }
+  const char* failed = nullptr;
+  if (!ParseSection(profile, number, parsed, missing, failed))
+    return ReportReadError(path, SectionOf(number).c_str(), failed);
   if (!StoreConfig(number, parsed.name, parsed.block)) return;
   if (Verbose()) Print("Configuration #%u loaded from data file '%s'\n", number + 1, path);
 }
@@ -126,6 +123,7 @@ void SaveAllConfigsToFile(const char* path) {
   bool opened = false;
   std::vector<uint32_t> saved;  // confirmed once the file is complete
   for (uint32_t n = 0; n < kStoredConfigs; ++n) {
+    if (StopRequested()) return EndProgressLine();
     ProgressLine("Processing configuration #%u", n + 1);
     uint8_t active = 0, valid = 0;
     if (!GetConfigFlags(n, active, valid, true)) return;
@@ -158,7 +156,8 @@ void SaveAllConfigsToFile(const char* path) {
 }
 
 // Every section is read and checked before the first configuration is written: a file with a bad
-// section changes nothing in the store.
+// section changes nothing in the store. The progress lines follow the numbers as the writing goes;
+// a bad section shows the lines up to its own before its message.
 void LoadAllConfigsFromFile(const char* path) {
   Progress("Loading all configurations from file '%s':\n", path);
   ProfileFile profile(path);
@@ -167,17 +166,24 @@ void LoadAllConfigsFromFile(const char* path) {
   for (uint32_t n = 0; n < kStoredConfigs; ++n) {
     ParsedSection parsed;
     bool missing = false;
-    if (ParseSection(path, profile, n, parsed, missing))
+    const char* failed = nullptr;
+    if (ParseSection(profile, n, parsed, missing, failed)) {
       sections.push_back(parsed);
-    else if (!missing)
-      return;
+    } else if (!missing) {
+      for (uint32_t k = 0; k <= n; ++k) ProgressLine("Processing configuration #%u", k + 1);
+      return ReportReadError(path, SectionOf(n).c_str(), failed);
+    }
   }
-  if (sections.empty()) return Print("No configurations found\n");
-  for (const ParsedSection& s : sections) {
-    ProgressLine("Processing configuration #%u", s.number + 1);
+  size_t next = 0;
+  for (uint32_t n = 0; n < kStoredConfigs; ++n) {
+    if (StopRequested()) return EndProgressLine();
+    ProgressLine("Processing configuration #%u", n + 1);
+    if (next >= sections.size() || sections[next].number != n) continue;
+    const ParsedSection& s = sections[next++];
     if (!StoreConfig(s.number, s.name, s.block, true)) return;
     if (Verbose()) Print("Configuration #%u loaded from data file '%s'\n", s.number + 1, path);
   }
+  if (sections.empty()) return Print("No configurations found\n");
   ClearLine();
 }
 

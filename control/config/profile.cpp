@@ -15,15 +15,8 @@ constexpr size_t kTypedValueSize = 40;
 }  // namespace
 
 ProfileFile::ProfileFile(const char* path) {
-  FILE* f = path ? std::fopen(path, "r") : nullptr;
-  if (!f) return;
   std::string text;
-  char chunk[65536];
-  size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) return;
+  if (!path || !ReadInputFile(path, text)) return;
   Split(text);
   open_ = true;
   Ok = 1;

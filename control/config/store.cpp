@@ -16,13 +16,22 @@ namespace {
 
 bool Verbose() { return !State.quiet; }
 
+// The two commands between the current configuration and a stored one start the error line of a
+// failed flag read on a line of its own.
+bool GetStoreFlags(uint32_t number, uint8_t& active, uint8_t& valid) {
+  if (COM_KESTRAVO_GetConfigFlags(State.PortNumber, number, &active, &valid) == 0) return true;
+  Print("\n");
+  ReportError("COM_KESTRAVO_GetConfigFlags");
+  return false;
+}
+
 // The configurations whose flags match, listed with their names; `change` then sets their flags.
 void ForEachListed(bool deleted, const char* heading, const char* none, bool change) {
   uint8_t active[kStoredConfigs] = {}, valid[kStoredConfigs] = {};
   if (!Succeeded(COM_KESTRAVO_GetConfigList(State.PortNumber, active, valid), "COM_KESTRAVO_GetConfigList"))
     return;
   bool any = false;
-  for (uint32_t n = 0; n < kStoredConfigs; ++n) {
+  for (uint32_t n = 0; n < kStoredConfigs && !StopRequested(); ++n) {
     // The list of active ones looks at the active flag alone; a change needs a valid place too.
     const bool selected = deleted ? (valid[n] && !active[n]) : (active[n] && (!change || valid[n]));
     if (!selected) continue;
@@ -48,7 +57,7 @@ void ResetCurrentConfig() {
 void SaveCurrentConfigToStore(uint32_t number) {
   Progress("Saving current configuration to NVM set #%u:\n", number + 1);
   uint8_t active = 0, valid = 0;
-  if (!GetConfigFlags(number, active, valid)) return;
+  if (!GetStoreFlags(number, active, valid)) return;
   ConfigName name = {};
   if (valid) {
     if (!GetConfigName(number, name)) return;
@@ -69,7 +78,7 @@ void SaveCurrentConfigToStore(uint32_t number) {
 void LoadCurrentConfigFromStore(uint32_t number) {
   Progress("Loading current configuration from NVM set #%u:\n", number + 1);
   uint8_t active = 0, valid = 0;
-  if (!GetConfigFlags(number, active, valid)) return;
+  if (!GetStoreFlags(number, active, valid)) return;
   if (!valid) return Print("Configuration #%u is invalid!\n", number + 1);
   ConfigName name;
   if (!GetConfigName(number, name)) return;
@@ -184,6 +193,7 @@ void WipeOutAllConfigs() {
   if (terminal) Print("Wiping out configuration #");
   const int row = platform::CursorRow(), column = platform::CursorColumn();
   for (uint32_t n = 0; n < kStoredConfigs; ++n) {
+    if (StopRequested()) return EndProgressLine();
     if (terminal) {
       platform::MoveCursor(row, column);
       Print("%u", n + 1);

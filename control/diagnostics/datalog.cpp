@@ -1,6 +1,8 @@
 // The data log: uptime, temperatures, voltages and fan speeds four times a second into a
 // tab-separated file until Esc, with a four-line panel of the latest values.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "COM-KESTRAVO.h"
@@ -111,6 +113,14 @@ void DataLog(const char* path) {
       Print("\n");
       ReportError(failed);
       ok = false;
+      break;
+    }
+    // Each record reaches the file before the next is read: a full disk ends the log as Esc would,
+    // with what was written kept.
+    if (std::fflush(f) != 0 || std::ferror(f)) {
+      const int error = errno;
+      Print("\n");
+      Print("Error writing the data file '%s': %s\n", path, std::strerror(error));
       break;
     }
     deadline += kRecordMs;  // a fixed grid from the start: a slow record shortens the next wait

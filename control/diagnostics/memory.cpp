@@ -26,17 +26,6 @@ int HexDigit(char c) {
 
 bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
-bool ReadWhole(const char* path, std::string& text) {
-  FILE* f = std::fopen(path, "r");
-  if (!f) return false;
-  char chunk[65536];
-  size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
-  const bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
-}
-
 }  // namespace
 
 std::string BackupLines(const uint8_t* data, size_t count) {
@@ -71,6 +60,7 @@ void BackupMemory(const char* path) {
   if (!out.Open(path)) return Print("Error opening the data file '%s'\n", path);
   for (uint32_t address = 0; address < kMemorySize; address += kMemoryBlock) {
     ClearLine();
+    if (StopRequested()) return EndProgressLine();
     ProgressLine("Getting memory data, address: %04Xh", address);
     uint8_t block[kMemoryBlock];
     if (COM_KESTRAVO_GetMemoryData(State.PortNumber, address, kMemoryBlock, block) != 0) {
@@ -98,15 +88,19 @@ void RestoreMemory(const char* path) {
   if (!Confirm("All memory data will be overwritten, proceed? [y/n]: ")) return;
   if (!State.quiet) Print("Loading memory data (size=%04Xh):\n", kMemorySize);
   std::string text;
-  if (!ReadWhole(path, text)) return Print("Error opening the data file '%s'\n", path);
+  if (!ReadInputFile(path, text)) return Print("Error opening the data file '%s'\n", path);
   static uint8_t memory[kMemorySize];
   bool too_long = false;
   if (!ParseBackup(text, memory, too_long)) return Print("Error reading the data file '%s'\n", path);
   // A file with more than 16384 values is not the backup of this memory (a line of three digits
   // shifts every value after it): nothing is written.
-  if (too_long) return Print("Warning: Data file '%s' too long\n", path);
+  if (too_long) {
+    Print("Warning: Data file '%s' too long\n", path);
+    return Print("Restore cancelled: nothing was written to the device\n");
+  }
   for (uint32_t address = 0; address < kMemorySize; address += kMemoryBlock) {
     ClearLine();
+    if (StopRequested()) return EndProgressLine();
     ProgressLine("Setting memory data, address: %04Xh", address);
     if (COM_KESTRAVO_SetMemoryData(State.PortNumber, address, kMemoryBlock, memory + address) != 0) {
       ClearLine();

@@ -1,6 +1,7 @@
 // The test protocol: the device's identity, 41 seconds of readings on a one-second grid with their
 // statistics, and its states, on the console and into a report file. The report's plus-minus and
 // degree signs are the single bytes B1h and B0h (Windows-1252), as the report has always had them.
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -21,6 +22,7 @@ namespace control {
 namespace {
 
 constexpr uint64_t kUptimeWaitLimitMs = 20000;  // PC time allowed for the device to reach 10 s
+constexpr uint64_t kStopLookMs = 50;            // how often a wait looks whether it must end
 
 // Text that goes to the console and into the report alike.
 void Both(FILE* f, const std::string& text) {
@@ -43,10 +45,14 @@ bool Checked(int32_t result, const char* name) { return Succeeded(result, name);
 class Grid {
  public:
   void Start() { deadline_ = platform::TickMs(); }
-  void Next() {
+  // Waits for the next reading; false when a signal asked the program to end.
+  bool Next() {
     deadline_ += 1000;
-    const uint64_t now = platform::TickMs();
-    if (now < deadline_) platform::Sleep(uint32_t(deadline_ - now));
+    for (uint64_t now = platform::TickMs(); now < deadline_; now = platform::TickMs()) {
+      if (StopRequested()) return false;
+      platform::Sleep(uint32_t(std::min<uint64_t>(deadline_ - now, kStopLookMs)));
+    }
+    return !StopRequested();
   }
 
  private:
@@ -160,8 +166,13 @@ bool Header(FILE* f) {
     }
     if (s < last || platform::TickMs() > give_up) {
       Print("\n");
+      if (s < last)
+        Print("The device's uptime went back from %u to %u s: it restarted\n", unsigned(last), unsigned(s));
+      else
+        Print("The device's uptime did not reach 10 s within %u s\n", unsigned(kUptimeWaitLimitMs / 1000));
       return false;
     }
+    if (StopRequested()) return false;
     last = s;
   }
   if (terminal) {
@@ -208,7 +219,7 @@ bool CpuSection(FILE* f, Grid& grid) {
       loads.Add(load);
       frequencies.Add(frequency);
     }
-    grid.Next();
+    if (!grid.Next()) return false;
   }
   line.Summary(Format("CPU data:\tCPU load: %.1f%%,\tCPU frequency: %.2fMHz\n", loads.Mean() * 100,
                       frequencies.Mean() * 0.000001));
@@ -233,7 +244,7 @@ bool HousekeepingSection(FILE* f, Grid& grid) {
         Format("Device housekeeping #%02d/%02d:    12V: %.3lfV,    5V0: %.3lfV,    3V3: %.3lfV,    CPU: "
                "%.2lfdegC",
                i, 10, v[0], v[1], v[2], v[3]));
-    grid.Next();
+    if (!grid.Next()) return false;
   }
   line.Summary(Format("Device housekeeping:\t12V: %.3lfV,\t5V0: %.3lfV,\t3V3: %.3lfV,\tCPU: %.2lfdegC\n",
                       r[0].Mean(), r[1].Mean(), r[2].Mean(), r[3].Mean()));
@@ -265,7 +276,7 @@ bool SensorSection(FILE* f, Grid& grid) {
       text += Format("    #%d: ", k + 1) + Format("%5.2lfdegC", t[k]);
     }
     line.Show(text);
-    grid.Next();
+    if (!grid.Next()) return false;
   }
   std::string summary = "Sensor data:";
   for (int k = 0; k < 3; ++k) summary += Format("\t#%d: %5.2lfdegC", k + 1, r[k].Mean());
@@ -310,7 +321,7 @@ bool FanSection(FILE* f, Grid& grid) {
                        unsigned(measured_rpm[k]), duty[k] * 0.1);
     }
     lines.Show(text);
-    grid.Next();
+    if (!grid.Next()) return false;
   }
   std::string summary = "Fan data:\n";
   for (int k = 0; k < 3; ++k)
