@@ -19,10 +19,18 @@ namespace {
 namespace tn = telnet;
 
 constexpr int kConnectMs = 3000;
-constexpr int kAckMs = 1000;  // acknowledgement of a line setting
+constexpr int kAckMs = 1000;     // acknowledgement of a line setting
+constexpr int kShortAckMs = 20;  // the same, once the server has left one unanswered
 // ser2net looks at the real lines about once a second unless asked: while the link layer watches
 // a status line, the state is asked for again this often.
 constexpr uint64_t kModemQueryMs = 50;
+// The receive side holds what a UART's buffer would: the longest reply (a 4092-byte memory block,
+// 8184 hexadecimal characters) with room to spare. Characters beyond it are dropped and reported as
+// an overrun, so that a server sending without end cannot grow the library.
+constexpr size_t kReceiveBuffer = 16384;
+// What one look at the connection takes in at most: a server that never stops sending cannot hold a
+// call.
+constexpr size_t kPumpBytes = 65536;
 
 uint64_t RealMs() {
   return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -85,6 +93,7 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
   bool Purge(uint32_t) override {
     Pump(0);
     rx_.clear();
+    line_free_ms_ = 0;
     return Send(tn::Subnegotiation(tn::kPurgeData, std::string(1, char(tn::kPurgeBoth))));
   }
 
@@ -147,10 +156,17 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     }
   }
 
+  // Returns when the characters can have reached the far end's line, as a local write returns when
+  // they are on the wire: the server passes them on at the data rate, so the wait for a reply must
+  // not start before. What the server sends meanwhile is taken in.
   bool Write(const void* data, uint32_t count, uint32_t& written) override {
     written = 0;
     const std::string bytes(static_cast<const char*>(data), count);
     if (!Send(tn::Escape(bytes), int(WriteBoundMs(count, state_.BaudRate)))) return false;
+    const uint64_t baud = state_.BaudRate ? state_.BaudRate : 9600;
+    line_free_ms_ = std::max(line_free_ms_, RealMs()) + (uint64_t(count) * 11 * 1000 + baud - 1) / baud;
+    for (uint64_t now = RealMs(); now < line_free_ms_ && !dead_; now = RealMs()) Pump(int(line_free_ms_ - now));
+    if (dead_) return false;
     written = count;
     return true;
   }
@@ -200,7 +216,7 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     if (dead_) return;
     if (wait_ms > 0 && !WaitReadable(fd_, wait_ms)) return;
     uint8_t buffer[4096];
-    for (;;) {
+    for (size_t taken = 0; taken < kPumpBytes; taken += sizeof buffer) {
       const long n = TcpReceive(fd_, buffer, sizeof buffer);
       if (n < 0) {
         dead_ = true;
@@ -214,20 +230,30 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
   // Sends a line setting and waits for its acknowledgement, asking once more when none comes.
   // ser2net, relaying to another RFC 2217 port, answers a setting it has already passed on in an
   // earlier session with nothing at all: a setting still unacknowledged then is taken as made, as
-  // long as the connection is alive.
+  // long as the connection is alive. Once a server has left a setting unanswered, the later ones
+  // are given only a short while, so that a stalled server keeps an opening within the bounds of
+  // a local port's.
   bool Setting(uint8_t code, const std::string& value) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    const int attempts = unanswered_ ? 1 : 2;
+    const uint64_t wait = unanswered_ ? kShortAckMs : kAckMs / 2;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
       acked_[code] = false;
       if (!Send(tn::Subnegotiation(code, value))) return false;
-      const uint64_t deadline = RealMs() + kAckMs / 2;
+      const uint64_t deadline = RealMs() + wait;
       while (!acked_[code] && !dead_ && RealMs() < deadline) Pump(int(deadline - RealMs()));
       if (acked_[code]) return true;
     }
+    unanswered_ = true;
     return !dead_;
   }
 
   // Parser events.
-  void Data(uint8_t byte) override { rx_.push_back(byte); }
+  void Data(uint8_t byte) override {
+    if (rx_.size() < kReceiveBuffer)
+      rx_.push_back(byte);
+    else
+      errors_ |= kCeOverrun;
+  }
   void Negotiation(uint8_t verb, uint8_t option) override {
     using namespace tn;
     if (option == kComPort && (verb == kDo || verb == kWill)) com_port_ = true;
@@ -264,7 +290,9 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
   uint8_t modem_ = 0;
   uint32_t errors_ = 0;
   bool acked_[16] = {};
+  bool unanswered_ = false;
   uint64_t last_query_ms_ = 0;
+  uint64_t line_free_ms_ = 0;  // when the characters written so far are through the far end's line
   CommState state_{};
   CommTimeouts timeouts_{};
 };

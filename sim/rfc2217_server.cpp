@@ -16,6 +16,12 @@ namespace {
 
 namespace tn = platform::telnet;
 
+// The device's line holds what a UART would: bytes that arrive while more than this many
+// characters still wait for their time on the line are dropped and reported to the client as an
+// overrun; replies beyond the transmit buffer are dropped. Memory stays flat under any flood.
+constexpr uint64_t kReceiveCharacters = 16384;
+constexpr size_t kTransmitCharacters = 65536;
+
 class Connection : public platform::PcEnd, private tn::Parser::Events {
  public:
   Connection(Device& device, int fd) : device_(device), fd_(fd) {}
@@ -53,7 +59,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
 
   // The device delivers to the client.
   void Deliver(uint64_t at_us, uint8_t value, const platform::LineParams&, uint32_t) override {
-    out_.emplace_back(at_us, value);
+    if (out_.size() < kTransmitCharacters) out_.emplace_back(at_us, value);
   }
   void DropPending(uint64_t after_us) override {
     while (!out_.empty() && out_.back().first > after_us) out_.pop_back();
@@ -78,7 +84,14 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
   // The bytes come over the network at once; on the device's line they follow one another at the
   // data rate, each arriving a character's time after the one before.
   void Data(uint8_t byte) override {
-    rx_free_us_ = std::max(platform::NowUs(), rx_free_us_) + platform::CharTimeUs(baud_);
+    const uint64_t now = platform::NowUs(), char_us = platform::CharTimeUs(baud_);
+    if (rx_free_us_ > now + kReceiveCharacters * char_us) {
+      if (!overrun_) Reply(tn::kNotifyLineState, std::string(1, char(0x02)));
+      overrun_ = true;
+      return;
+    }
+    overrun_ = false;
+    rx_free_us_ = std::max(now, rx_free_us_) + char_us;
     device_.Receive(rx_free_us_, byte, platform::LineParams{baud_, parity_});
   }
   void Negotiation(uint8_t, uint8_t) override {}
@@ -111,10 +124,16 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
         Reply(code, value);
         NotifyModem(true);  // as ser2net does: the current state right away
         return;
+      case kPurgeData:
+        // As a serial server empties its buffers: replies not yet sent and characters not yet
+        // through the line are dropped.
+        out_.clear();
+        rx_free_us_ = std::min(rx_free_us_, platform::NowUs());
+        Reply(code, value);
+        return;
       case kSetDataSize:
       case kSetStopSize:
       case kSetLineStateMask:
-      case kPurgeData:
         Reply(code, value);
         return;
       default:
@@ -132,6 +151,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
   bool dtr_ = false, rts_ = false;
   uint8_t modem_ = 0, mask_ = 0xFF;
   uint64_t rx_free_us_ = 0;
+  bool overrun_ = false;  // reported once per run of dropped bytes
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -32,6 +33,27 @@ const char kPython[] = "/usr/bin/python3";
 const std::string kScripts = std::string(KESTRAVO_TEST_DATA) + "/../rfc2217/";
 
 bool Have(const char* program) { return access(program, X_OK) == 0; }
+
+// A field of /proc/<pid>/status in KiB (VmRSS: resident now; VmHWM: the peak).
+long StatusKb(pid_t pid, const char* field) {
+  const std::string text = testing_support::ReadFile("/proc/" + std::to_string(pid) + "/status");
+  const size_t at = text.find(std::string(field) + ":");
+  return at == std::string::npos ? -1 : std::atol(text.c_str() + at + std::strlen(field) + 1);
+}
+
+// A listening socket on 127.0.0.1 and its port.
+int Listen(uint16_t& port) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  listen(listener, 4);
+  socklen_t len = sizeof a;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+  port = ntohs(a.sin_port);
+  return listener;
+}
 
 // A free TCP port on 127.0.0.1 (taken and given back).
 uint16_t FreePort() {
@@ -249,6 +271,114 @@ TEST_F(Rfc2217Test, ServersThatDieRefuseOrStaySilent) {
   for (int i = 0; i < 3 && failed == 0; ++i) failed = COM_KESTRAVO_GetFWVersion(0, &fw);
   EXPECT_NE(failed, 0);
   COM_KESTRAVO_Close(0);
+}
+
+TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
+  // A server that takes the option and then sends without end: the client keeps a UART's buffer
+  // and the opening ends within its bounds.
+  uint16_t port = 0;
+  const int listener = Listen(port);
+  std::thread flood([listener] {
+    const int fd = accept(listener, nullptr, nullptr);
+    const char will[] = {char(255), char(253), char(44)};
+    send(fd, will, sizeof will, 0);
+    const std::string block(65536, 'x');
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < end && send(fd, block.data(), block.size(), MSG_NOSIGNAL) > 0) {
+    }
+    close(fd);
+  });
+  Use("127.0.0.1:" + std::to_string(port));
+  FILE* reset = std::fopen("/proc/self/clear_refs", "w");  // the peak counts from here
+  if (reset) {
+    std::fputs("5", reset);
+    std::fclose(reset);
+  }
+  const long before = StatusKb(getpid(), "VmRSS");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_NE(COM_KESTRAVO_Open(0, 9), 0);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const long peak = StatusKb(getpid(), "VmHWM");
+  COM_KESTRAVO_Close(0);
+  close(listener);
+  flood.join();
+  std::printf("client under a flood: opening ended after %.1f s, resident memory +%ld KiB at most\n", seconds,
+              peak - before);
+  EXPECT_LT(seconds, 30.0);
+  EXPECT_LT(peak - before, 32 * 1024);  // 420 MB after 2 s before the receive side was bounded
+
+  // A client that sends 16 MiB of commands without reading: the server stays flat, and serves the
+  // next client.
+  const std::string address = StartSim();
+  const pid_t server = children_.back().pid;
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(uint16_t(std::atoi(address.substr(address.rfind(':') + 1).c_str())));
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  timeval timeout{0, 200000};
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+  std::string commands;
+  while (commands.size() < 65536) commands += "v\r";
+  size_t sent = 0;
+  long server_peak = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+  while (sent < (16u << 20) && std::chrono::steady_clock::now() < until) {
+    const ssize_t n = send(fd, commands.data(), commands.size(), MSG_NOSIGNAL);
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+    if (n > 0) sent += size_t(n);
+    server_peak = std::max(server_peak, StatusKb(server, "VmRSS"));
+  }
+  server_peak = std::max(server_peak, StatusKb(server, "VmRSS"));
+  close(fd);
+  std::printf("server under a flood of %zu bytes: resident memory %ld KiB at most\n", sent, server_peak);
+  EXPECT_GT(sent, 0u);
+  EXPECT_LT(server_peak, 64 * 1024);  // 826 MB before
+  Use(address);
+  ASSERT_EQ(COM_KESTRAVO_Open(0, 9), 0) << COM_KESTRAVO_GetErrorMessage(0);
+  uint16_t fw = 0;
+  EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), 0);
+  EXPECT_EQ(COM_KESTRAVO_Close(0), 0);
+}
+
+TEST_F(Rfc2217Test, LongestMemoryBlocksAt9600AndAStalledServer) {
+  // 4092 bytes each way at 9600 baud: the reply wait starts when the characters are through the
+  // server's line.
+  Use(StartSim());
+  ASSERT_EQ(COM_KESTRAVO_Open(0, 9), 0) << COM_KESTRAVO_GetErrorMessage(0);
+  std::vector<uint8_t> out(4092), in(4092);
+  for (size_t i = 0; i < out.size(); ++i) out[i] = uint8_t(i * 7 + 3);
+  EXPECT_EQ(COM_KESTRAVO_SetMemoryData(0, 0x100, 4092, out.data()), 0) << COM_KESTRAVO_GetErrorMessage(0);
+  EXPECT_EQ(COM_KESTRAVO_GetMemoryData(0, 0x100, 4092, in.data()), 0) << COM_KESTRAVO_GetErrorMessage(0);
+  EXPECT_EQ(in, out);
+  EXPECT_EQ(COM_KESTRAVO_Purge(0), 0);
+  uint16_t fw = 0;
+  EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), 0);
+  COM_KESTRAVO_Close(0);
+
+  // A server that takes the option and answers nothing after it: the opening gives up within the
+  // bounds of a local port's (about 8.5 s against a silent device).
+  uint16_t port = 0;
+  const int listener = Listen(port);
+  std::thread mute([listener] {
+    const int fd = accept(listener, nullptr, nullptr);
+    const char will[] = {char(255), char(253), char(44)};
+    send(fd, will, sizeof will, 0);
+    char sink[256];
+    while (recv(fd, sink, sizeof sink, 0) > 0) {
+    }
+    close(fd);
+  });
+  Use("127.0.0.1:" + std::to_string(port));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_NE(COM_KESTRAVO_Open(0, 9), 0);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  COM_KESTRAVO_Close(0);
+  close(listener);
+  mute.join();
+  std::printf("opening against a stalled server gave up after %.1f s\n", seconds);
+  EXPECT_LT(seconds, 20.0);
 }
 
 }  // namespace
