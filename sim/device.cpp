@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -299,8 +300,10 @@ void Device::Restart(uint64_t at_us) {
   baud_ = 9600;
   current_ = DefaultBlock();
   working_ = nv_.memory;
-  nv_.total_up_s += uint32_t((at_us - start_us_) / 1000000);
-  nv_.total_op_s += uint32_t(op_us_ / 1000000);
+  // Operating time never exceeds the time switched on, whatever order the characters came in.
+  const uint64_t up_us = at_us > start_us_ ? at_us - start_us_ : 0;
+  nv_.total_up_s += uint32_t(up_us / 1000000);
+  nv_.total_op_s += uint32_t(std::min(op_us_, up_us) / 1000000);
   start_us_ = last_tick_us_ = at_us;
   op_us_ = 0;
 }
@@ -363,12 +366,12 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
       if (n) return kInvalid;
       Tick(at_us);
       return Hex(uint32_t(up_us / 1000000), 8) + Hex(uint32_t((up_us % 1000000) * 256 / 1000000), 2) +
-             Hex(uint32_t(op_us_ / 1000000), 8);
+             Hex(uint32_t(std::min(op_us_, up_us) / 1000000), 8);
     case 'u':
       if (n) return kInvalid;
       Tick(at_us);
       return Hex(nv_.total_up_s + uint32_t(up_us / 1000000), 8) +
-             Hex(nv_.total_op_s + uint32_t(op_us_ / 1000000), 8);
+             Hex(nv_.total_op_s + uint32_t(std::min(op_us_, up_us) / 1000000), 8);
     case 'H':
       if (n) return kInvalid;
       return Hex(11980 + Jitter(40), 4) + Hex(4990 + Jitter(20), 4) + Hex(3290 + Jitter(20), 4) +

@@ -7,10 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
-#include <unistd.h>
+#include <sys/stat.h>
 
+#include "platform/safe_file.h"
 #include "sim/sim.h"
 
 namespace sim {
@@ -18,6 +18,7 @@ namespace {
 
 const char kHeader[] = "KESTRAVO-SIM-NV 1";
 constexpr int kMemoryLine = 64;
+constexpr size_t kStateFileLimit = 1u << 20;  // a state file takes about 70 KiB
 
 bool Unhex(const std::string& s, uint8_t* out, size_t n) {
   if (s.size() != 2 * n) return false;
@@ -47,8 +48,10 @@ std::string Hexed(const uint8_t* p, size_t n) {
 }  // namespace
 
 bool LoadNonVolatile(const std::string& path, NonVolatile& nv, std::string& error) {
-  std::ifstream in(path);
-  if (!in) {
+  // Only a regular file is a state file: a FIFO would block the opening, a device such as
+  // /dev/zero would never end.
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
     if (errno == ENOENT) {
       nv = NonVolatile{};
       return true;  // a fresh device
@@ -56,6 +59,23 @@ bool LoadNonVolatile(const std::string& path, NonVolatile& nv, std::string& erro
     error = "cannot read the state file '" + path + "': " + std::strerror(errno);
     return false;
   }
+  if (!S_ISREG(st.st_mode)) {
+    error = "the state file '" + path + "' is not a regular file";
+    return false;
+  }
+  std::string text;
+  switch (platform::ReadBounded(path.c_str(), kStateFileLimit, text)) {
+    case platform::ReadResult::kRead:
+      break;
+    case platform::ReadResult::kTooLarge:
+      error = "the state file '" + path + "' is damaged (longer than " + std::to_string(kStateFileLimit) +
+              " bytes); it was left as it is";
+      return false;
+    default:
+      error = "cannot read the state file '" + path + "': " + std::strerror(errno);
+      return false;
+  }
+  std::istringstream in(text);
   NonVolatile loaded;
   std::string line;
   int configs = 0, memory_lines = 0, line_no = 0;
@@ -77,20 +97,23 @@ bool LoadNonVolatile(const std::string& path, NonVolatile& nv, std::string& erro
     std::string kind;
     fields >> kind;
     if (kind == "times") {
-      if (!(fields >> loaded.total_up_s >> loaded.total_op_s)) return fail("bad times");
+      if (times || !(fields >> loaded.total_up_s >> loaded.total_op_s)) return fail("bad times");
       times = true;
     } else if (kind == "config") {
       int n = -1, flags = -1;
       std::string block, name;
+      // Each index is checked before anything is written to its place.
+      if (configs >= kStoredConfigs) return fail("more configuration entries than places");
       if (!(fields >> n >> flags >> block >> name) || n != configs || flags < 0 || flags > 3 ||
-          !Unhex(block, loaded.blocks[n].data(), kBlockSize) ||
-          !Unhex(name, loaded.names[n].data(), kNameSize))
+          !Unhex(block, loaded.blocks[size_t(n)].data(), kBlockSize) ||
+          !Unhex(name, loaded.names[size_t(n)].data(), kNameSize))
         return fail("bad configuration entry");
-      loaded.flags[n] = uint8_t(flags);
+      loaded.flags[size_t(n)] = uint8_t(flags);
       ++configs;
     } else if (kind == "memory") {
       int address = -1;
       std::string bytes;
+      if (memory_lines >= kMemorySize / kMemoryLine) return fail("more memory entries than the memory holds");
       if (!(fields >> address >> bytes) || address != memory_lines * kMemoryLine ||
           !Unhex(bytes, loaded.memory.data() + address, kMemoryLine))
         return fail("bad memory entry");
@@ -105,29 +128,34 @@ bool LoadNonVolatile(const std::string& path, NonVolatile& nv, std::string& erro
   }
   if (!header || !times || configs != kStoredConfigs || memory_lines != kMemorySize / kMemoryLine || !end)
     return fail("incomplete");
+  // The device never runs longer than it is switched on.
+  if (loaded.total_op_s > loaded.total_up_s) loaded.total_op_s = loaded.total_up_s;
   nv = loaded;
   return true;
 }
 
+// A new file of a name of its own beside the old one, renamed over it when complete: devices that
+// share one state file never see a torn file, and the last complete state wins.
 bool SaveNonVolatile(const std::string& path, const NonVolatile& nv) {
-  std::string temp = path + ".new";
-  FILE* f = std::fopen(temp.c_str(), "w");
-  if (!f) return false;
-  std::fprintf(f, "%s\ntimes %u %u\n", kHeader, nv.total_up_s, nv.total_op_s);
+  std::string text = std::string(kHeader) + "\ntimes " + std::to_string(nv.total_up_s) + " " +
+                     std::to_string(nv.total_op_s) + "\n";
   for (int n = 0; n < kStoredConfigs; ++n)
-    std::fprintf(f, "config %d %u %s %s\n", n, unsigned(nv.flags[n]),
-                 Hexed(nv.blocks[n].data(), kBlockSize).c_str(),
-                 Hexed(nv.names[n].data(), kNameSize).c_str());
+    text.append("config ")
+        .append(std::to_string(n))
+        .append(" ")
+        .append(std::to_string(unsigned(nv.flags[size_t(n)])))
+        .append(" ")
+        .append(Hexed(nv.blocks[size_t(n)].data(), kBlockSize))
+        .append(" ")
+        .append(Hexed(nv.names[size_t(n)].data(), kNameSize))
+        .append("\n");
   for (int a = 0; a < kMemorySize; a += kMemoryLine)
-    std::fprintf(f, "memory %d %s\n", a, Hexed(nv.memory.data() + a, kMemoryLine).c_str());
-  std::fprintf(f, "end\n");
-  bool ok = std::fflush(f) == 0 && fsync(fileno(f)) == 0;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+    text.append("memory ").append(std::to_string(a)).append(" ").append(Hexed(nv.memory.data() + a, kMemoryLine)).append("\n");
+  text.append("end\n");
+  platform::SafeFile out;
+  if (!out.Open(path)) return false;
+  if (std::fwrite(text.data(), 1, text.size(), out.file()) != text.size()) return false;
+  return out.Commit();
 }
 
 }  // namespace sim

@@ -1,6 +1,11 @@
 // The simulated device: its answers at the byte level, the coherence of its state, its state file
 // and its faults, and the library's recovery from them.
+#include <sys/stat.h>
+
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 #include <random>
 #include <regex>
 
@@ -245,6 +250,75 @@ TEST(SimState, SurvivesASecondRunAndRefusesADamagedFile) {
   EXPECT_NE(error.find(path), std::string::npos) << error;
   EXPECT_EQ(ReadFile(path), cut);  // left as it was
   std::remove(path.c_str());
+}
+
+TEST(SimState, FilesThatAreDamagedOrNoFilesAreRefusedUnread) {
+  const std::string path = TempPath("nv-hostile.txt");
+  std::string error;
+  sim::NonVolatile nv;
+  ASSERT_TRUE(sim::SaveNonVolatile(path, nv));
+  const std::string good = ReadFile(path);
+  const size_t end = good.rfind("end\n");
+  const size_t memory = good.find("memory ");
+  const std::string config_line = good.substr(good.find("config 125 "), good.find('\n', good.find("config 125 ")) -
+                                                                              good.find("config 125 ") + 1);
+  // More places or more memory than the device has: refused before anything is written past them
+  // (this wrote past the state on the stack).
+  std::string extra_configs = good.substr(0, memory);
+  for (int n = 126; n < 400; ++n) {
+    std::string line = config_line;
+    line.replace(7, 3, std::to_string(n));
+    extra_configs += line;
+  }
+  extra_configs += good.substr(memory);
+  std::string extra_memory = good.substr(0, end);
+  for (int a = 16384; a < 16384 * 8; a += 64) extra_memory += "memory " + std::to_string(a) + " " + std::string(128, 'A') + "\n";
+  extra_memory += "end\n";
+  for (const std::string& bad : {extra_configs, extra_memory}) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    std::fwrite(bad.data(), 1, bad.size(), f);
+    std::fclose(f);
+    EXPECT_FALSE(sim::LoadNonVolatile(path, nv, error));
+    EXPECT_NE(error.find("is damaged"), std::string::npos) << error;
+    EXPECT_EQ(ReadFile(path), bad);
+  }
+  std::remove(path.c_str());
+
+  // A FIFO would block the opening, a device never end: neither is read.
+  const std::string fifo = TempPath("nv-fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& p : {fifo, std::string("/dev/zero"), std::string("/dev/full")}) {
+    EXPECT_FALSE(sim::LoadNonVolatile(p, nv, error)) << p;
+    EXPECT_EQ(error, "the state file '" + p + "' is not a regular file");
+  }
+  std::remove(fifo.c_str());
+}
+
+TEST(SimState, TwoDevicesOnOneFileNeverSeeItTorn) {
+  // Two writers and a reader at once: every read finds a whole file.
+  const std::string path = TempPath("nv-shared.txt");
+  sim::NonVolatile a, b;
+  a.memory[1] = 1;
+  b.memory[1] = 2;
+  ASSERT_TRUE(sim::SaveNonVolatile(path, a));
+  std::atomic<bool> stop{false};
+  auto writer = [&](const sim::NonVolatile& nv) {
+    while (!stop) sim::SaveNonVolatile(path, nv);
+  };
+  std::thread first(writer, std::cref(a)), second(writer, std::cref(b));
+  int torn = 0;
+  for (int i = 0; i < 300; ++i) {
+    sim::NonVolatile read;
+    std::string error;
+    if (!sim::LoadNonVolatile(path, read, error) || (read.memory[1] != 1 && read.memory[1] != 2)) ++torn;
+  }
+  stop = true;
+  first.join();
+  second.join();
+  EXPECT_EQ(torn, 0);
+  std::remove(path.c_str());
+  // Nothing of the writers is left beside it.
+  EXPECT_NE(std::system(("ls -a '" + path.substr(0, path.rfind('/')) + "' | grep -q 'nv-shared.txt.COM-KESTRAVO-new'").c_str()), 0);
 }
 
 TEST(SimFaults, ParseTheEnvironmentForm) {
