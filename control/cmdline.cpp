@@ -46,6 +46,22 @@ int Usage(int argc, char** argv, int failed_index) {
 
 }  // namespace
 
+bool ScanComNumber(const char* text, uint32_t& out) {
+  // As "%hu" reads it (leading blanks, digits up to the first other character), but neither a
+  // minus sign nor a number beyond 32 bits is taken: they would wrap to another port.
+  const char* p = text;
+  while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+  if (*p == '+') ++p;
+  if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+  uint64_t v = 0;
+  for (; std::isdigit(static_cast<unsigned char>(*p)); ++p) {
+    v = v * 10 + uint64_t(*p - '0');
+    if (v > 0xFFFFFFFFull) return false;
+  }
+  out = uint32_t(v);
+  return true;
+}
+
 const char* ProgramName(const char* path, char* buffer, unsigned size) {
   const char* start = path;
   for (const char* p = path; *p; ++p)
@@ -71,7 +87,7 @@ int RunProgram(int argc, char** argv) {
           KESTRAVO_BUILD_DATE);
     return 0;
   }
-  if (!ScanUnsignedShort(argv[1], State.ComNumber)) return Usage(argc, argv, 1);
+  if (!ScanComNumber(argv[1], State.ComNumber)) return Usage(argc, argv, 1);
   for (int i = 2; i < argc && State.run && !platform::TerminalInterrupted(); ++i) {
     int failed = RunSwitch(argc, argv, i);
     if (failed) return Usage(argc, argv, failed);

@@ -86,7 +86,7 @@ void ShowBufferState() {
 
 void PurgeCommunication() {
   if (State.debug)
-    Print("Purging buffers of COM%hu attached to the communication port %hu...\n", State.ComNumber,
+    Print("Purging buffers of COM%u attached to the communication port %hu...\n", State.ComNumber,
           State.PortNumber);
   if (COM_KESTRAVO_Purge(State.PortNumber) != 0) {
     Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
@@ -96,7 +96,7 @@ void PurgeCommunication() {
   if (!Succeeded(COM_KESTRAVO_DevicePurge(State.PortNumber, &purged), "COM_KESTRAVO_DevicePurge")) return;
   if (!purged) Print("Buffer of the communication port could not be purged\n");
   if (State.debug)
-    Print("Buffers of COM%hu attached to the communication port %hu were %spurged\n", State.ComNumber,
+    Print("Buffers of COM%u attached to the communication port %hu were %spurged\n", State.ComNumber,
           State.PortNumber, purged ? "" : "not ");
   else if (!State.quiet)
     Print("Port %spurged\n", purged ? "" : "not ");

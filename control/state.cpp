@@ -19,10 +19,11 @@ constexpr int32_t kDebugCloseFailed = -401;
 
 // One line on standard error with the device COM n names and why it could not be opened.
 void ExplainOpenFailure() {
-  const std::string why = platform::ExplainOpenFailure(uint8_t(State.ComNumber));
+  const unsigned com = State.ComNumber <= 255 ? State.ComNumber : 0;
+  const std::string why = platform::ExplainOpenFailure(com);
   if (why.empty()) return;
   std::fflush(stdout);
-  std::fprintf(stderr, "COM%u: %s\n", unsigned(uint8_t(State.ComNumber)), why.c_str());
+  std::fprintf(stderr, "COM%u: %s\n", State.ComNumber, why.c_str());
 }
 
 }  // namespace
@@ -31,7 +32,7 @@ void OpenDevicePort() {
   if (State.opened) return;
   State.opened = true;
   if (State.ComNumber == 0 || State.ComNumber > 255)
-    Print("Wrong COMNumber specified: %hu, allowed range: 1..255\n", State.ComNumber);
+    Print("Wrong COMNumber specified: %u, allowed range: 1..255\n", State.ComNumber);
   if (State.debug) {
     State.quiet = false;
     Print("Checking DLL Version...\n");
@@ -45,16 +46,19 @@ void OpenDevicePort() {
   }
   if (State.debug) {
     Print("DLL Version: %hu.%02hu\n", major, minor);
-    Print("Opening COM%hu for the communication port %hu...\n", State.ComNumber, State.PortNumber);
+    Print("Opening COM%u for the communication port %hu...\n", State.ComNumber, State.PortNumber);
   }
-  if (COM_KESTRAVO_Open(State.PortNumber, uint8_t(State.ComNumber)) != 0) {
+  // A number outside 1 to 255 never reaches the library (which would take its low 8 bits and open
+  // another port): it fails as COM 0 does.
+  const uint8_t com = State.ComNumber <= 255 ? uint8_t(State.ComNumber) : 0;
+  if (COM_KESTRAVO_Open(State.PortNumber, com) != 0) {
     Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
     if (COM_KESTRAVO_GetInterfaceState(State.PortNumber) == -2) ExplainOpenFailure();
     State.run = false;
     return;
   }
   if (!State.quiet)
-    Print("COM%hu opened for the communication port %hu\n", State.ComNumber, State.PortNumber);
+    Print("COM%u opened for the communication port %hu\n", State.ComNumber, State.PortNumber);
 }
 
 void ClosePort() {

@@ -5,7 +5,7 @@
 namespace control {
 
 struct ProgramState {
-  uint16_t ComNumber = 0;
+  uint32_t ComNumber = 0;  // as typed; only 1 to 255 reach the library
   uint16_t PortNumber = 0;
   bool run = true;
   bool quiet = false;

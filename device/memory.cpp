@@ -6,6 +6,11 @@ namespace {
 
 // Blocks of more than 4092 bytes would not fit the reply store (7 + 2 x Size characters).
 constexpr uint32_t kMaxBlock = (kReplyBufferSize - 1 - 7) / 2;
+// The device's memory data area: a block must lie inside it (its 16-bit address field would
+// otherwise wrap to another place).
+constexpr uint32_t kMemoryArea = 0x4000;
+
+bool OutsideArea(uint32_t address, uint32_t size) { return address >= kMemoryArea || size > kMemoryArea - address; }
 
 // The echoed address and size at the start of a memory reply.
 int32_t CheckHeader(uint16_t p, const char* name, uint32_t address, uint16_t size) {
@@ -34,8 +39,8 @@ int32_t COM_KESTRAVO_GetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, 
   const SlotLock slot_lock(p);
   static const char kName[] = "COM_KESTRAVO_GetMemoryData";
   if (BadPort(p)) return kPortNumberRange;
-  if (Size > kMaxBlock) return Store(p, kBadArgument);
-  const uint32_t address = Address & 0xFFFF;
+  if (Size > kMaxBlock || OutsideArea(Address, Size)) return Store(p, kBadArgument);
+  const uint32_t address = Address;
   const uint16_t size = uint16_t(Size);
   FormatRequest("%04X%03hX", address, size);
   const uint32_t n = 2u * size + 7u;
@@ -58,8 +63,8 @@ int32_t COM_KESTRAVO_SetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, 
   const SlotLock slot_lock(p);
   static const char kName[] = "COM_KESTRAVO_SetMemoryData";
   if (BadPort(p)) return kPortNumberRange;
-  if (Size > kMaxBlock || (Size > 0 && !Data)) return Store(p, kBadArgument);
-  const uint32_t address = Address & 0xFFFF;
+  if (Size > kMaxBlock || (Size > 0 && !Data) || OutsideArea(Address, Size)) return Store(p, kBadArgument);
+  const uint32_t address = Address;
   const uint16_t size = uint16_t(Size);
   FormatRequest("%04X%03hX,", address, size);
   for (uint32_t i = 0; i < size; ++i) std::snprintf(ReplyBuffer + 7 + 2 * i, 3, "%02hX", uint16_t(Data[i]));

@@ -54,9 +54,16 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
         char(kIac), char(kDo),   char(kSuppressGoAhead)};
     if (!Send(hello)) return Fail(why, "cannot send the Telnet options");
     const uint64_t deadline = RealMs() + kAckMs * 2;
-    while (!com_port_ && RealMs() < deadline) Pump(20);
-    if (!com_port_)
+    while (!com_port_ && !dead_ && RealMs() < deadline) Pump(20);
+    if (!com_port_) {
+      // A server that refuses (a port in use: ser2net and our own server say so in a line of text)
+      // is quoted.
+      std::string said;
+      for (uint8_t c : rx_)
+        if (c >= 0x20 && c < 0x7F && said.size() < 160) said += char(c);
+      if (!said.empty()) return Fail(why, "the server refused: " + said);
       return Fail(why, dead_ ? "the connection ended" : "the server does not offer COM-PORT-OPTION");
+    }
     Send(Subnegotiation(kSetLineStateMask, std::string(1, char(0x1E))));
     QueryModem();
     return true;
@@ -195,7 +202,7 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
   }
 
  private:
-  bool Fail(std::string& why, const char* what) {
+  bool Fail(std::string& why, const std::string& what) {
     why = what;
     return false;
   }
@@ -309,7 +316,16 @@ std::unique_ptr<SerialDevice> OpenRfc2217Device(const std::string& argument) {
   }
   std::string host = address.substr(0, colon);
   if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-  const unsigned long port = std::strtoul(address.c_str() + colon + 1, nullptr, 10);
+  // The port: decimal digits only, 1 to 65535 (a larger number would wrap to another port).
+  const std::string digits = address.substr(colon + 1);
+  unsigned long port = 0;
+  for (char c : digits) {
+    port = (c >= '0' && c <= '9' && port <= 65535) ? port * 10 + unsigned(c - '0') : 65536;
+  }
+  if (port == 0 || port > 65535) {
+    SetOpenFailure("rfc2217:" + argument + ": the port number must be 1 to 65535");
+    return nullptr;
+  }
   std::string why;
   const int fd = TcpConnect(host, uint16_t(port), kConnectMs, why);
   if (fd < 0) {

@@ -44,7 +44,7 @@ class PtyEnd : public platform::PcEnd {
 
 }  // namespace
 
-int ServeOnPty(Device& device, const std::function<void(const std::string&)>& ready, const bool& stop) {
+int ServeOnPty(Device& device, const std::function<void(const std::string&)>& ready, const volatile std::sig_atomic_t& stop) {
   platform::PtyMaster pty;
   std::string why;
   if (!pty.Open(why)) {

@@ -21,13 +21,15 @@ namespace tn = platform::telnet;
 // overrun; replies beyond the transmit buffer are dropped. Memory stays flat under any flood.
 constexpr uint64_t kReceiveCharacters = 16384;
 constexpr size_t kTransmitCharacters = 65536;
+constexpr uint32_t kLowestRate = 300;  // as the device's own data-rate command
 
 class Connection : public platform::PcEnd, private tn::Parser::Events {
  public:
   Connection(Device& device, int fd) : device_(device), fd_(fd) {}
 
-  // Serves until the client leaves or stop is set.
-  void Run(const bool& stop) {
+  // Serves until the client leaves, stays silent longer than idle_ms (0: no limit) or stop is set;
+  // clients that come meanwhile are refused at once.
+  void Run(const volatile std::sig_atomic_t& stop, int listener, uint64_t idle_ms) {
     using namespace tn;
     device_.Attach(this);
     Send(std::string{char(kIac), char(kDo), char(kComPort), char(kIac), char(kWill), char(kBinary),
@@ -49,7 +51,18 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
       if (platform::WaitReadable(fd_, int((wait_us + 999) / 1000))) {
         const long n = platform::TcpReceive(fd_, buffer, sizeof buffer);
         if (n < 0) break;
+        if (n > 0) last_heard_ms_ = platform::NowUs() / 1000;
         parser_.Feed(buffer, size_t(n), *this);
+      }
+      const int other = platform::TcpAccept(listener, 0);
+      if (other >= 0) {
+        platform::TcpSend(other, kBusyText, 200);
+        platform::TcpClose(other);
+      }
+      if (idle_ms && platform::NowUs() / 1000 - last_heard_ms_ > idle_ms) {
+        Send("COM-KESTRAVO-Sim: nothing received for " + std::to_string(idle_ms / 1000) +
+             " s, the connection is closed\r\n");
+        break;
       }
     }
     // The lines stay as the client left them, as on a serial server's port: a relay such as ser2net
@@ -102,7 +115,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
         if (value.size() == 4) {
           const uint32_t rate = uint32_t(uint8_t(value[0])) << 24 | uint32_t(uint8_t(value[1])) << 16 |
                                 uint32_t(uint8_t(value[2])) << 8 | uint8_t(value[3]);
-          if (rate) baud_ = rate;  // 0 asks for the current rate
+          if (rate >= kLowestRate) baud_ = rate;  // 0 asks for the current rate; slower ones are refused
         }
         Reply(code, std::string{char(baud_ >> 24), char(baud_ >> 16), char(baud_ >> 8), char(baud_)});
         return;
@@ -151,13 +164,15 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
   bool dtr_ = false, rts_ = false;
   uint8_t modem_ = 0, mask_ = 0xFF;
   uint64_t rx_free_us_ = 0;
+  uint64_t last_heard_ms_ = platform::NowUs() / 1000;
   bool overrun_ = false;  // reported once per run of dropped bytes
 };
 
 }  // namespace
 
 int ServeRfc2217(Device& device, const std::string& address, uint16_t port,
-                 const std::function<void(const std::string&)>& ready, const bool& stop) {
+                 const std::function<void(const std::string&)>& ready, const volatile std::sig_atomic_t& stop,
+                 uint32_t idle_seconds) {
   std::string why;
   const int listener = platform::TcpListen(address, port, why);
   if (listener < 0) {
@@ -168,7 +183,7 @@ int ServeRfc2217(Device& device, const std::string& address, uint16_t port,
   while (!stop) {
     const int fd = platform::TcpAccept(listener, 200);
     if (fd < 0) continue;
-    Connection(device, fd).Run(stop);
+    Connection(device, fd).Run(stop, listener, uint64_t(idle_seconds) * 1000);
     platform::TcpClose(fd);
   }
   platform::TcpClose(listener);

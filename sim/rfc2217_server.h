@@ -1,5 +1,6 @@
 // Serving the simulated device over RFC 2217 (COM-KESTRAVO-Sim --rfc2217).
 #pragma once
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -8,9 +9,17 @@
 
 namespace sim {
 
+// A serial port has one user: while a client is served, another is refused at once with this line
+// (a Telnet client shows it, and the library names it in its reason for a failed opening).
+constexpr char kBusyText[] = "COM-KESTRAVO-Sim: the port is in use by another client\r\n";
+// A client that sends nothing for this long is let go (0: never), so that a forgotten connection
+// does not keep the port.
+constexpr uint32_t kDefaultIdleSeconds = 600;
+
 // Listens on address:port, calls ready once listening, and serves one client at a time until stop
 // is set; returns the exit status.
 int ServeRfc2217(Device& device, const std::string& address, uint16_t port,
-                 const std::function<void(const std::string&)>& ready, const bool& stop);
+                 const std::function<void(const std::string&)>& ready, const volatile std::sig_atomic_t& stop,
+                 uint32_t idle_seconds = kDefaultIdleSeconds);
 
 }  // namespace sim

@@ -1,11 +1,15 @@
 // COM-KESTRAVO-Sim: the simulated device on a pseudo-terminal of its own, for programs that open
 // serial ports by path, or over RFC 2217 on a TCP port. Prints the path (or address), then serves
 // until SIGINT, SIGTERM or SIGHUP.
-//   COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS]]
-// RFC 2217 has no authentication: the server listens on 127.0.0.1 unless told otherwise.
+//   COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]
+// RFC 2217 has no authentication: the server listens on 127.0.0.1 unless told otherwise, and warns
+// when told otherwise. It serves one client at a time and refuses others at once; a client silent
+// for SECONDS (default 600, 0: never) is let go.
 // With --state the device keeps its stored configurations and memory in FILE across runs;
 // KESTRAVO_SIM_FAULTS injects faults as for the in-process device.
 #include <signal.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,12 +22,30 @@
 
 namespace {
 
-bool g_stop = false;
-void OnSignal(int) { g_stop = true; }
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
 
 int Usage() {
-  std::fprintf(stderr, "Usage: COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS]]\n");
+  std::fprintf(stderr,
+               "Usage: COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]\n");
   return 2;
+}
+
+// A whole decimal number from 0 to highest; false for anything else ("-5", "abc", "12x").
+bool Number(const char* text, long highest, long& out) {
+  if (!*text) return false;
+  long v = 0;
+  for (const char* p = text; *p; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    v = v * 10 + (*p - '0');
+    if (v > highest) return false;
+  }
+  out = v;
+  return true;
+}
+
+bool Loopback(const std::string& address) {
+  return address.rfind("127.", 0) == 0 || address == "::1" || address == "localhost";
 }
 
 }  // namespace
@@ -31,17 +53,25 @@ int Usage() {
 int main(int argc, char** argv) {
   std::string state, listen = "127.0.0.1";
   long tcp_port = -1;  // -1: a pseudo-terminal
+  long idle = sim::kDefaultIdleSeconds;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc)
       state = argv[++i];
-    else if (std::strcmp(argv[i], "--rfc2217") == 0 && i + 1 < argc)
-      tcp_port = std::strtol(argv[++i], nullptr, 10);
-    else if (std::strcmp(argv[i], "--listen") == 0 && i + 1 < argc)
+    else if (std::strcmp(argv[i], "--rfc2217") == 0 && i + 1 < argc) {
+      if (!Number(argv[++i], 65535, tcp_port)) return Usage();  // 0: any free port, printed
+    } else if (std::strcmp(argv[i], "--listen") == 0 && i + 1 < argc) {
       listen = argv[++i];
-    else
+    } else if (std::strcmp(argv[i], "--idle") == 0 && i + 1 < argc) {
+      if (!Number(argv[++i], 86400 * 365, idle)) return Usage();
+    } else {
       return Usage();
+    }
   }
-  if (tcp_port > 65535) return Usage();  // 0: any free port, printed
+  if (tcp_port >= 0 && !Loopback(listen))
+    std::fprintf(stderr,
+                 "COM-KESTRAVO-Sim: warning: listening on %s: RFC 2217 has no authentication, anyone who "
+                 "reaches this address drives the device\n",
+                 listen.c_str());
   sim::Device device(state);
   std::string error;
   if (!device.Init(error)) {
@@ -60,6 +90,6 @@ int main(int argc, char** argv) {
     std::printf("%s\n", where.c_str());
     std::fflush(stdout);
   };
-  if (tcp_port >= 0) return sim::ServeRfc2217(device, listen, uint16_t(tcp_port), ready, g_stop);
+  if (tcp_port >= 0) return sim::ServeRfc2217(device, listen, uint16_t(tcp_port), ready, g_stop, uint32_t(idle));
   return sim::ServeOnPty(device, ready, g_stop);
 }

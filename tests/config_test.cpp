@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "COM-KESTRAVO.h"
@@ -278,6 +279,24 @@ TEST(ConfigFormat, EntriesThatFail) {
       EXPECT_STREQ(failed, c.failed) << c.to;
     }
   }
+  // A zero byte inside a value would end it early ("1094" of "1094\0795585"): the entry fails.
+  for (const auto& [from, to, key] :
+       {std::tuple<std::string, std::string, const char*>{"Oscillator=1000", std::string("Oscillator=1000\0" "5", 17),
+                                                           "Oscillator"},
+        {"Pulser0=10,50,Osc0,Pos", std::string("Pulser0=10,50,Osc0,Pos\0x", 24), "Pulser0"},
+        {"DisableDithering=Y", std::string("DisableDithering=Y\0", 19), "DisableDithering"}}) {
+    std::string text = golden;
+    text.replace(text.find(from), from.size(), to);
+    ProfileFile p = ProfileFile::FromText(text);
+    uint8_t b[control::kBlockSize];
+    const char* failed = nullptr;
+    EXPECT_FALSE(control::ParseConfigText(p, "CurrentConfiguration", b, failed)) << key;
+    EXPECT_STREQ(failed, key);
+  }
+  ProfileFile names = ProfileFile::FromText(std::string("[Configuration1]\nName=CC\0CC\n", 28));
+  char name[64];
+  EXPECT_FALSE(names.GetWhole("Configuration1", "Name", name, sizeof name));
+  EXPECT_TRUE(names.HasEntry("Configuration1", "Name"));
 }
 
 // The commands against a simulated device that keeps its store in a file.

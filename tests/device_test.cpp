@@ -61,8 +61,6 @@ TEST_F(DeviceTest, RequestsOnTheWire) {
        "Y0010002AB01\r", 0},
       {"memory read", [] { return COM_KESTRAVO_GetMemoryData(0, 0x3F80, 128, out); }, "Y3F80080\r",
        "Y3F80080" + std::string(256, '7') + "\r", 0},
-      {"memory address", [] { return COM_KESTRAVO_GetMemoryData(0, 0x12345, 1, out); }, "Y2345001\r",
-       "Y234500142\r", 0},
       {"burst max", [] { return COM_KESTRAVO_SetPulserBurst(0, 1, 16777215); }, "b1FFFFFF\r", "b1FFFFFF\r",
        0},
       {"pulser config byte", [] { return COM_KESTRAVO_SetPulserConfig(0, 4, 0x125); }, "p425\r", "p425\r", 0},
@@ -106,6 +104,14 @@ TEST_F(DeviceTest, RangeChecksSendNothingAndWriteNoMessage) {
       [&] { return COM_KESTRAVO_GetMemoryData(0, 0, 4096, block); },
       [&] { return COM_KESTRAVO_GetMemoryData(0, 0, 4093, block); },
       [&] { return COM_KESTRAVO_SetMemoryData(0, 0, 4095, block); },
+      // Beyond the 16 KiB area: the 16-bit address field would wrap to another place.
+      [&] { return COM_KESTRAVO_GetMemoryData(0, 0x12345, 1, block); },
+      [&] { return COM_KESTRAVO_SetMemoryData(0, 0x10010, 16, block); },
+      [&] { return COM_KESTRAVO_GetMemoryData(0, 0x4000, 1, block); },
+      [&] { return COM_KESTRAVO_SetMemoryData(0, 0x4000, 0, block); },
+      [&] { return COM_KESTRAVO_SetMemoryData(0, 0x3FFF, 2, block); },
+      [&] { return COM_KESTRAVO_GetMemoryData(0, 0x3F80, 129, block); },
+      [&] { return COM_KESTRAVO_GetMemoryData(0, 0xFFFFFFFF, 2, block); },
   };
   std::string before = Trace();
   for (const auto& op : ops) {

@@ -518,4 +518,24 @@ TEST_F(ProgramTest, StandardErrorCarriesOnlyRealFailuresInPlainWords) {
       << o.out;
 }
 
+TEST_F(ProgramTest, ComNumbersOutsideTheRangeNeverReachAnotherPort) {
+  // COM1 is a simulated device: a number that wrapped to 1 would open it.
+  const Outcome zero = Run({"0", "-T"});
+  ASSERT_EQ(zero.out.rfind("Wrong COMNumber specified: 0, allowed range: 1..255\n", 0), 0u) << zero.out;
+  for (const std::string number : {"256", "257", "65537", "4294967295"}) {
+    const Outcome o = Run({number, "-T"});
+    std::string expected = zero.out;
+    expected.replace(expected.find("specified: 0,"), 13, "specified: " + number + ",");
+    expected.replace(expected.find("COM0: "), 6, "COM" + number + ": ");
+    EXPECT_EQ(o.out, expected) << number;
+    EXPECT_EQ(o.status, 0);
+  }
+  // A text that does not fit 32 bits, or a negative one, is an argument error.
+  for (const std::string number : {"4294967296", "4294967297", "-1"}) {
+    const Outcome o = Run({number, "-T"});
+    EXPECT_EQ(o.status, 255) << number;
+    EXPECT_NE(o.out.find("Error parsing argument #1: " + number + "\n"), std::string::npos) << o.out;
+  }
+}
+
 }  // namespace

@@ -274,38 +274,40 @@ TEST_F(Rfc2217Test, ServersThatDieRefuseOrStaySilent) {
 }
 
 TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
-  // A server that takes the option and then sends without end: the client keeps a UART's buffer
-  // and the opening ends within its bounds.
-  uint16_t port = 0;
-  const int listener = Listen(port);
-  std::thread flood([listener] {
-    const int fd = accept(listener, nullptr, nullptr);
-    const char will[] = {char(255), char(253), char(44)};
-    send(fd, will, sizeof will, 0);
-    const std::string block(65536, 'x');
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < end && send(fd, block.data(), block.size(), MSG_NOSIGNAL) > 0) {
+  // A server that takes the option and then sends without end, as data or as a subnegotiation
+  // that never ends: the client keeps a UART's buffer and the opening ends within its bounds.
+  for (const std::string& flood_start : {std::string(), std::string{char(255), char(250), char(44), char(1)}}) {
+    uint16_t port = 0;
+    const int listener = Listen(port);
+    std::thread flood([listener, flood_start] {
+      const int fd = accept(listener, nullptr, nullptr);
+      const std::string will = std::string{char(255), char(253), char(44)} + flood_start;
+      send(fd, will.data(), will.size(), 0);
+      const std::string block(65536, 'x');
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      while (std::chrono::steady_clock::now() < end && send(fd, block.data(), block.size(), MSG_NOSIGNAL) > 0) {
+      }
+      close(fd);
+    });
+    Use("127.0.0.1:" + std::to_string(port));
+    FILE* reset = std::fopen("/proc/self/clear_refs", "w");  // the peak counts from here
+    if (reset) {
+      std::fputs("5", reset);
+      std::fclose(reset);
     }
-    close(fd);
-  });
-  Use("127.0.0.1:" + std::to_string(port));
-  FILE* reset = std::fopen("/proc/self/clear_refs", "w");  // the peak counts from here
-  if (reset) {
-    std::fputs("5", reset);
-    std::fclose(reset);
+    const long before = StatusKb(getpid(), "VmRSS");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(COM_KESTRAVO_Open(0, 9), 0);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const long peak = StatusKb(getpid(), "VmHWM");
+    COM_KESTRAVO_Close(0);
+    close(listener);
+    flood.join();
+    std::printf("client under a flood%s: opening ended after %.1f s, resident memory +%ld KiB at most\n",
+                flood_start.empty() ? "" : " in a subnegotiation", seconds, peak - before);
+    EXPECT_LT(seconds, 30.0);
+    EXPECT_LT(peak - before, 32 * 1024);  // 420 MB after 2 s before the receive side was bounded
   }
-  const long before = StatusKb(getpid(), "VmRSS");
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_NE(COM_KESTRAVO_Open(0, 9), 0);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const long peak = StatusKb(getpid(), "VmHWM");
-  COM_KESTRAVO_Close(0);
-  close(listener);
-  flood.join();
-  std::printf("client under a flood: opening ended after %.1f s, resident memory +%ld KiB at most\n", seconds,
-              peak - before);
-  EXPECT_LT(seconds, 30.0);
-  EXPECT_LT(peak - before, 32 * 1024);  // 420 MB after 2 s before the receive side was bounded
 
   // A client that sends 16 MiB of commands without reading: the server stays flat, and serves the
   // next client.
@@ -335,8 +337,14 @@ TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
   std::printf("server under a flood of %zu bytes: resident memory %ld KiB at most\n", sent, server_peak);
   EXPECT_GT(sent, 0u);
   EXPECT_LT(server_peak, 64 * 1024);  // 826 MB before
+  // The server refuses others until it has taken in what the flood left and seen the end.
   Use(address);
-  ASSERT_EQ(COM_KESTRAVO_Open(0, 9), 0) << COM_KESTRAVO_GetErrorMessage(0);
+  int32_t opened = -2;
+  for (int i = 0; i < 50 && opened == -2; ++i) {
+    COM_KESTRAVO_Close(0);
+    if ((opened = COM_KESTRAVO_Open(0, 9)) == -2) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  ASSERT_EQ(opened, 0) << COM_KESTRAVO_GetErrorMessage(0);
   uint16_t fw = 0;
   EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), 0);
   EXPECT_EQ(COM_KESTRAVO_Close(0), 0);
@@ -379,6 +387,105 @@ TEST_F(Rfc2217Test, LongestMemoryBlocksAt9600AndAStalledServer) {
   mute.join();
   std::printf("opening against a stalled server gave up after %.1f s\n", seconds);
   EXPECT_LT(seconds, 20.0);
+}
+
+// A raw connection to 127.0.0.1:port; -1 when none.
+int Connect(const std::string& address) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(uint16_t(std::atoi(address.substr(address.rfind(':') + 1).c_str())));
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    return -1;
+  }
+  timeval timeout{10, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  return fd;
+}
+
+// What the server sends until it closes the connection (or 10 s pass without a byte).
+std::string ReadUntilClosed(int fd) {
+  std::string text;
+  char buf[512];
+  ssize_t n;
+  while ((n = recv(fd, buf, sizeof buf, 0)) > 0) text.append(buf, size_t(n));
+  return text;
+}
+
+TEST_F(Rfc2217Test, TheServerServesOneClientRefusesOthersAndLetsTheIdleGo) {
+  // Started with a short idle time.
+  children_.push_back(testing_support::StartChild(
+      [] {
+        execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, "--rfc2217", "0", "--idle", "2", static_cast<char*>(nullptr));
+        _exit(98);
+      },
+      false));
+  const std::string address = FirstLine(children_.back());
+  const int first = Connect(address);
+  ASSERT_GE(first, 0);
+  // A second client is refused at once, with the reason.
+  const int second = Connect(address);
+  ASSERT_GE(second, 0);
+  EXPECT_EQ(ReadUntilClosed(second), "COM-KESTRAVO-Sim: the port is in use by another client\r\n");
+  close(second);
+  // So is the library, and its debug trace says why.
+  const std::string trace = testing_support::TempPath("busy-trace.txt");
+  ASSERT_EQ(COM_KESTRAVO_OpenDebugFile(0, trace.c_str()), 0);
+  Use(address);
+  EXPECT_EQ(COM_KESTRAVO_Open(0, 9), -2);
+  COM_KESTRAVO_CloseDebugFile(0);
+  EXPECT_NE(testing_support::ReadFile(trace).find("the server refused: COM-KESTRAVO-Sim: the port is in use"),
+            std::string::npos)
+      << testing_support::ReadFile(trace);
+  std::remove(trace.c_str());
+  // A data rate below 300 baud is refused: the answer names the rate in force.
+  const std::string slow = platform::telnet::Subnegotiation(platform::telnet::kSetBaudRate, std::string{0, 0, 0, 100});
+  send(first, slow.data(), slow.size(), 0);
+  // The first client, silent, is let go after its idle time, with a line that says so.
+  const std::string said = ReadUntilClosed(first);
+  close(first);
+  const std::string answer = platform::telnet::Subnegotiation(
+      platform::telnet::kSetBaudRate + platform::telnet::kServer, std::string{0, 0, char(0x25), char(0x80)});
+  EXPECT_NE(said.find(answer), std::string::npos);
+  EXPECT_NE(said.find("COM-KESTRAVO-Sim: nothing received for 2 s, the connection is closed\r\n"), std::string::npos)
+      << said;
+  // Then the port is free again.
+  ASSERT_EQ(COM_KESTRAVO_Open(0, 9), 0) << COM_KESTRAVO_GetErrorMessage(0);
+  EXPECT_EQ(COM_KESTRAVO_Close(0), 0);
+}
+
+TEST_F(Rfc2217Test, TheServerRefusesBadOptionsAndWarnsOffTheLoopback) {
+  for (const char* bad : {"-5", "abc", "70000", ""}) {
+    testing_support::Child child = testing_support::StartChild(
+        [bad] {
+          execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, "--rfc2217", bad, static_cast<char*>(nullptr));
+          _exit(98);
+        },
+        true);
+    std::string out;
+    testing_support::ReadToEnd(child, out);
+    EXPECT_EQ(testing_support::Finish(child), 2) << bad;
+    EXPECT_EQ(out.rfind("Usage: COM-KESTRAVO-Sim", 0), 0u) << out;
+  }
+  children_.push_back(testing_support::StartChild(
+      [] {
+        execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, "--rfc2217", "0", "--listen", "0.0.0.0",
+              static_cast<char*>(nullptr));
+        _exit(98);
+      },
+      true));
+  EXPECT_EQ(FirstLine(children_.back()).rfind("COM-KESTRAVO-Sim: warning: listening on 0.0.0.0", 0), 0u);
+}
+
+TEST_F(Rfc2217Test, PortNumbersBeyondSixteenBitsAreRefused) {
+  for (const char* address : {"rfc2217://127.0.0.1:65537", "rfc2217://127.0.0.1:4294967297", "rfc2217://127.0.0.1:0",
+                              "rfc2217://127.0.0.1:12ab"}) {
+    setenv("KESTRAVO_COM9", address, 1);
+    EXPECT_EQ(COM_KESTRAVO_Open(0, 9), -2) << address;
+    COM_KESTRAVO_Close(0);
+  }
 }
 
 }  // namespace

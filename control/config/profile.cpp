@@ -101,9 +101,15 @@ size_t ProfileFile::ValueLength(const char* section, const char* key) {
   return entry < 0 ? 0 : lines_[size_t(entry)].size() - std::strlen(key) - 1;
 }
 
+bool ProfileFile::ValueHasNul(const char* section, const char* key) {
+  const long entry = FindEntry(FindSection(section), key);
+  return entry >= 0 && lines_[size_t(entry)].find('\0') != std::string::npos;
+}
+
+// A value that does not fit, or holds a zero byte (which would end it early), is no value.
 bool ProfileFile::GetWhole(const char* section, const char* key, char* buffer, size_t size) {
   const size_t n = GetString(section, key, buffer, size);
-  if (Ok && n + 1 == size && ValueLength(section, key) > n) Ok = 0;
+  if (Ok && ((n + 1 == size && ValueLength(section, key) > n) || ValueHasNul(section, key))) Ok = 0;
   return Ok != 0;
 }
 
@@ -114,7 +120,7 @@ bool ProfileFile::TypedValue(const char* section, const char* key, char* buffer,
     if (keep) Ok = before;
     return false;
   }
-  if (n + 1 == size && ValueLength(section, key) > n) {
+  if ((n + 1 == size && ValueLength(section, key) > n) || ValueHasNul(section, key)) {
     Ok = 0;
     return false;
   }

@@ -36,8 +36,8 @@ class ProfileFile {
   void GetUnsigned(const char* section, const char* key, uint32_t& value, bool keepStatusIfMissing = false);
   void GetBool(const char* section, const char* key, uint8_t& flag, bool keepStatusIfMissing = false);
   // The whole value into buffer: false (Ok 0) when the entry is missing, or when the value is
-  // longer than size - 1 characters (a value cut short could read as another one); an empty value
-  // gives true with Ok 1.
+  // longer than size - 1 characters or holds a zero byte (a value cut short could read as another
+  // one); an empty value gives true with Ok 1. The typed getters refuse such values too.
   bool GetWhole(const char* section, const char* key, char* buffer, size_t size);
   // True when the entry exists in the section (its value may be empty).
   bool HasEntry(const char* section, const char* key);
@@ -55,6 +55,8 @@ class ProfileFile {
   bool TypedValue(const char* section, const char* key, char* buffer, size_t size, bool keep);
   // The length of the value of an entry that exists.
   size_t ValueLength(const char* section, const char* key);
+  // True when the value of the entry holds a zero byte.
+  bool ValueHasNul(const char* section, const char* key);
 
   bool open_ = false;
   std::vector<std::string> lines_;
