@@ -333,7 +333,7 @@ int DecodeKey(ByteSource next, ByteUnread unread, void* ctx) {
     if (c3 == ';') {
       if (count < 3) ++count;
     } else {
-      params[count] = params[count] * 10 + (c3 - '0');
+      if (params[count] < 100000) params[count] = params[count] * 10 + (c3 - '0');  // no key has more digits
       any = true;
     }
     c3 = next(ctx, kSequenceWaitMs);

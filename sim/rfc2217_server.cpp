@@ -170,6 +170,11 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
 
 }  // namespace
 
+void ServeConnection(Device& device, int fd, const volatile std::sig_atomic_t& stop, int listener,
+                     uint64_t idle_ms) {
+  Connection(device, fd).Run(stop, listener, idle_ms);
+}
+
 int ServeRfc2217(Device& device, const std::string& address, uint16_t port,
                  const std::function<void(const std::string&)>& ready, const volatile std::sig_atomic_t& stop,
                  uint32_t idle_seconds) {
@@ -183,7 +188,7 @@ int ServeRfc2217(Device& device, const std::string& address, uint16_t port,
   while (!stop) {
     const int fd = platform::TcpAccept(listener, 200);
     if (fd < 0) continue;
-    Connection(device, fd).Run(stop, listener, uint64_t(idle_seconds) * 1000);
+    ServeConnection(device, fd, stop, listener, uint64_t(idle_seconds) * 1000);
     platform::TcpClose(fd);
   }
   platform::TcpClose(listener);

@@ -16,6 +16,11 @@ constexpr char kBusyText[] = "COM-KESTRAVO-Sim: the port is in use by another cl
 // does not keep the port.
 constexpr uint32_t kDefaultIdleSeconds = 600;
 
+// Serves one connected client on fd until it leaves, stays silent for idle_ms (0: no limit) or stop
+// is set; clients that connect to listener meanwhile (-1: none) are refused at once.
+void ServeConnection(Device& device, int fd, const volatile std::sig_atomic_t& stop, int listener,
+                     uint64_t idle_ms);
+
 // Listens on address:port, calls ready once listening, and serves one client at a time until stop
 // is set; returns the exit status.
 int ServeRfc2217(Device& device, const std::string& address, uint16_t port,

@@ -100,6 +100,7 @@ TEST(KeyDecoder, RecordedSequences) {
       {"\x1b[1;3A", 256 + 152},
       {"\x1b[24;2~", 256 + 136},
       {"\x1b[99~", 256},
+      {"\x1b[9999999999~", 256},  // a parameter beyond any key's (it overflowed an int)
       {"\x1b[1;5", 256},
       {"\x1bx", 256},
       {"", 27},
