@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "ports/kinds.h"
 #include "link/link.h"
 #include "link/scan.h"
 #include "platform/clock.h"
@@ -23,8 +24,8 @@ int main() {
   auto device = std::make_shared<sim::Device>();
   std::string error;
   device->Init(error);
-  platform::RegisterScheme("bench",
-                           [device](const std::string&) { return platform::MakeInProcDevice(device); });
+  ports::RegisterKind("bench",
+                           [device](const std::string&) { return ports::MakeInProcDevice(device); });
   setenv("KESTRAVO_COM1", "bench", 1);
   if (COM_KESTRAVO_Open(0, 1) != 0) {
     std::printf("cannot open the simulated device\n");
@@ -45,7 +46,7 @@ int main() {
               wire, cpu);
   std::printf("ratio processor time / line time: %.5f\n", cpu / wire);
   // 'd', the index digit and the carriage return out; the echo, nine characters and the carriage return back.
-  double characters = kExchanges * (3.0 + 11.0) * double(platform::CharTimeUs(9600)) / 1e6;
+  double characters = kExchanges * (3.0 + 11.0) * double(ports::CharTimeUs(9600)) / 1e6;
   std::printf(
       "ratio line time / time of the characters alone: %.3f (the device's 0.5 ms turnaround included)\n",
       wire / characters);

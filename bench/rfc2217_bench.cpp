@@ -13,8 +13,9 @@
 
 #include "COM-KESTRAVO.h"
 #include "platform/clock.h"
-#include "platform/inproc.h"
-#include "platform/serial_device.h"
+#include "ports/inproc.h"
+#include "ports/kinds.h"
+#include "ports/port.h"
 #include "sim/sim.h"
 
 namespace {
@@ -54,8 +55,8 @@ int main() {
   auto device = std::make_shared<sim::Device>();
   std::string error;
   device->Init(error);
-  platform::RegisterScheme("bench",
-                           [device](const std::string&) { return platform::MakeInProcDevice(device); });
+  ports::RegisterKind("bench",
+                           [device](const std::string&) { return ports::MakeInProcDevice(device); });
   setenv("KESTRAVO_COM2", "bench", 1);
   for (uint32_t baud : {9600u, 115200u}) {
     const double remote = AddedMs(1, baud), local = AddedMs(2, baud);

@@ -18,7 +18,8 @@
 #include "control/diagnostics/diagnostics.h"
 #include "control/state.h"
 #include "platform/clock.h"
-#include "platform/inproc.h"
+#include "ports/inproc.h"
+#include "ports/kinds.h"
 #include "platform/terminal.h"
 #include "sim/sim.h"
 
@@ -53,7 +54,7 @@ int main() {
   g_device = std::make_shared<sim::Device>();
   std::string error;
   g_device->Init(error);
-  platform::RegisterScheme("bench", [](const std::string&) { return platform::MakeInProcDevice(g_device); });
+  ports::RegisterKind("bench", [](const std::string&) { return ports::MakeInProcDevice(g_device); });
   setenv("KESTRAVO_COM1", "bench", 1);
   if (COM_KESTRAVO_Open(0, 1) != 0) return std::printf("cannot open the simulated device\n"), 1;
   control::State.PortNumber = 0;

@@ -11,7 +11,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/state.h"
 #include "platform/clock.h"
-#include "platform/safe_file.h"
+#include "platform/files.h"
 #include "platform/terminal.h"
 
 using platform::Print;

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "COM-KESTRAVO.h"
-#include "platform/serial_device.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -19,11 +18,10 @@ constexpr int32_t kDebugCloseFailed = -401;
 
 // One line on standard error with the device COM n names and why it could not be opened.
 void ExplainOpenFailure() {
-  const unsigned com = State.ComNumber <= 255 ? State.ComNumber : 0;
-  const std::string why = platform::ExplainOpenFailure(com);
-  if (why.empty()) return;
+  const char* why = COM_KESTRAVO_GetOpenFailureReason(State.PortNumber);
+  if (!why || !*why) return;
   std::fflush(stdout);
-  std::fprintf(stderr, "COM%u: %s\n", State.ComNumber, why.c_str());
+  std::fprintf(stderr, "COM%u: %s\n", State.ComNumber, why);
 }
 
 }  // namespace

@@ -166,6 +166,15 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_SetMemoryData(uint16_t PortNumber, uint32_
 COM_KESTRAVO_API int32_t COM_KESTRAVO_UpdateMemoryData(uint16_t PortNumber);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_Test(uint16_t PortNumber, const char* Data);
 
+/* Additions of this library. */
+
+/* Why the last COM_KESTRAVO_Open on the slot could not open its device, in plain words, such as
+ * "/dev/ttyUSB0: Permission denied (the user may need to be in the 'dialout' group)" or
+ * "no device has this number (COM numbers run from 1 to 255)"; "" when the device opened (also when
+ * the link handshake failed afterwards) or no Open was made. The text belongs to the library and
+ * stays valid until the next COM_KESTRAVO_Open on the slot; null for a PortNumber out of range. */
+COM_KESTRAVO_API const char* COM_KESTRAVO_GetOpenFailureReason(uint16_t PortNumber);
+
 #ifdef __cplusplus
 }
 #endif

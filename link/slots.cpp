@@ -101,4 +101,9 @@ const char* COM_KESTRAVO_GetIOErrorMessage(uint16_t PortNumber) {
   return BadPort(PortNumber) ? kOutOfRange : Ports[PortNumber].ErrorMessage();
 }
 
+const char* COM_KESTRAVO_GetOpenFailureReason(uint16_t PortNumber) {
+  const SlotLock slot_lock(PortNumber);
+  return BadPort(PortNumber) ? nullptr : Ports[PortNumber].OpenFailure;
+}
+
 }  // extern "C"

@@ -5,7 +5,6 @@
 #include "link/link.h"
 #include "link/scan.h"
 #include "platform/clock.h"
-#include "sim/sim.h"
 
 namespace kestravo {
 namespace {
@@ -167,7 +166,6 @@ extern "C" {
 int32_t COM_KESTRAVO_Open(uint16_t PortNumber, uint8_t ComNumber) {
   const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;
-  sim::RegisterScheme();
   COMPort& p = Ports[PortNumber];
   p.Message("COM_KESTRAVO_Open: PortNumber=%hu, ComNumber=%hu\n", PortNumber,
             static_cast<unsigned short>(ComNumber));

@@ -1,5 +1,7 @@
 #include "serial/COMPort.h"
 
+#include "ports/kinds.h"
+
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -34,10 +36,10 @@ struct FlagWord {
 };
 // In the order the trace lists them.
 const FlagWord kCommErrorWords[] = {
-    {platform::kCeBreak, " break"},     {platform::kCeFrame, " framing"},
-    {platform::kCeIoe, " I/O"},         {platform::kCeMode, " invalid"},
-    {platform::kCeOverrun, " overrun"}, {platform::kCeRxOver, " overflow"},
-    {platform::kCeRxParity, " parity"}, {platform::kCeTxFull, " full"},
+    {ports::kCeBreak, " break"},     {ports::kCeFrame, " framing"},
+    {ports::kCeIoe, " I/O"},         {ports::kCeMode, " invalid"},
+    {ports::kCeOverrun, " overrun"}, {ports::kCeRxOver, " overflow"},
+    {ports::kCeRxParity, " parity"}, {ports::kCeTxFull, " full"},
 };
 
 }  // namespace
@@ -119,13 +121,13 @@ bool COMPort::Open(uint8_t ComNumber) {
     Error = 2;
     return false;
   }
-  char name[16];
-  std::snprintf(name, sizeof name, "\\\\.\\COM%u", unsigned(ComNumber));
-  Handle = platform::OpenSerialDevice(name);
+  Handle = ports::OpenPort(ComNumber);
   CheckCOMError("COMPort::Open:CreateFile");
+  std::snprintf(OpenFailure, sizeof OpenFailure, "%s", Handle ? "" : ports::LastOpenFailure());
   if (!Handle) {
-    Message("COMPort::Open: Cannot open the port %s\n", name);
-    if (*platform::LastOpenFailure()) Message("COMPort::Open: %s\n", platform::LastOpenFailure());
+    // The Windows name of the port, as the trace has always shown it.
+    Message("COMPort::Open: Cannot open the port \\\\.\\COM%u\n", unsigned(ComNumber));
+    if (*OpenFailure) Message("COMPort::Open: %s\n", OpenFailure);
     Error = 2;
     return false;
   }
@@ -164,7 +166,7 @@ bool COMPort::Close() {
 }
 
 bool COMPort::SetBaudRate(uint32_t rate) {
-  platform::CommState dcb;
+  ports::CommState dcb;
   if (!Handle || !Handle->GetState(dcb)) {
     CheckCOMError("COMPort::SetBaudRate:GetCommState");
     Message("COMPort::SetBaudRate:GetCommState: Cannot get the port state\n");
@@ -188,7 +190,7 @@ bool COMPort::SetBaudRate(uint32_t rate) {
   dcb.XonLim = 0;
   dcb.XoffLim = 0;
   dcb.ByteSize = 8;
-  dcb.Parity = platform::kEvenParity;
+  dcb.Parity = ports::kEvenParity;
   dcb.StopBits = 0;
   dcb.XonChar = dcb.XoffChar = dcb.ErrorChar = dcb.EofChar = 0;
   dcb.EvtChar = 0x0D;
@@ -202,7 +204,7 @@ bool COMPort::SetBaudRate(uint32_t rate) {
 }
 
 bool COMPort::SendSync(unsigned duration) {
-  platform::CommState dcb;
+  ports::CommState dcb;
   if (!Handle || !Handle->GetState(dcb)) {
     CheckCOMError("COMPort::Open:GetCommState");
     Message("COMPort::Open:GetCommState: Cannot get the port state\n");
@@ -217,7 +219,7 @@ bool COMPort::SendSync(unsigned duration) {
     return false;
   };
   dcb.fParity = false;
-  dcb.Parity = platform::kNoParity;
+  dcb.Parity = ports::kNoParity;
   if (!set_state()) return false;
   if (!Handle->SetBreak()) {
     CheckCOMError("COMPort::Open:SetCommBreak");
@@ -238,12 +240,12 @@ bool COMPort::SendSync(unsigned duration) {
     return false;
   }
   dcb.fParity = true;
-  dcb.Parity = platform::kEvenParity;
+  dcb.Parity = ports::kEvenParity;
   return set_state();
 }
 
 bool COMPort::Purge() {
-  bool ok = Handle && Handle->Purge(platform::kPurgeAll);
+  bool ok = Handle && Handle->Purge(ports::kPurgeAll);
   CheckCOMError("COMPort::Purge:PurgeComm");
   Count = 0;
   Error = ok ? 0 : 10;
@@ -252,8 +254,8 @@ bool COMPort::Purge() {
 }
 
 bool COMPort::ResetCommTimeout() {
-  platform::CommTimeouts t;
-  t.ReadIntervalTimeout = platform::kMaxTimeout;
+  ports::CommTimeouts t;
+  t.ReadIntervalTimeout = ports::kMaxTimeout;
   bool ok = Handle && Handle->SetTimeouts(t);
   CheckCOMError("COMPort::ResetCommTimeout:SetCommTimeouts");
   if (!ok) Message("COMPort::ResetCommTimeout:SetCommTimeouts: Cannot set the port timing\n");
@@ -261,7 +263,7 @@ bool COMPort::ResetCommTimeout() {
 }
 
 bool COMPort::SetCommTimeout() {
-  platform::CommTimeouts t;
+  ports::CommTimeouts t;
   t.ReadIntervalTimeout = 10;
   t.ReadTotalTimeoutMultiplier = 0;
   t.ReadTotalTimeoutConstant = 10;
@@ -282,10 +284,10 @@ bool COMPort::Status(int& cts, int& dsr, int& ri, int& dcd) {
     Error = 15;
     return false;
   }
-  cts = (bits & platform::kMsCtsOn) ? 1 : 0;
-  dsr = (bits & platform::kMsDsrOn) ? 1 : 0;
-  ri = (bits & platform::kMsRingOn) ? 1 : 0;
-  dcd = (bits & platform::kMsRlsdOn) ? 1 : 0;
+  cts = (bits & ports::kMsCtsOn) ? 1 : 0;
+  dsr = (bits & ports::kMsDsrOn) ? 1 : 0;
+  ri = (bits & ports::kMsRingOn) ? 1 : 0;
+  dcd = (bits & ports::kMsRlsdOn) ? 1 : 0;
   Error = 0;
   return true;
 }
@@ -454,7 +456,7 @@ bool COMPort::WaitWriteBufferEmpty() {
     Message("COMPort::WaitWriteBufferEmpty:WaitCommEvent: Error waiting for port events\n");
     return false;
   }
-  return mask == platform::kEvTxEmpty;
+  return mask == ports::kEvTxEmpty;
 }
 
 bool COMPort::DataAvailable() {
@@ -470,8 +472,8 @@ bool COMPort::DataAvailable() {
 }
 
 bool COMPort::Control(bool dtr, bool rts) {
-  bool ok = Handle && Handle->Escape(rts ? platform::kSetRts : platform::kClrRts);
-  if (ok) ok = Handle->Escape(dtr ? platform::kSetDtr : platform::kClrDtr);
+  bool ok = Handle && Handle->Escape(rts ? ports::kSetRts : ports::kClrRts);
+  if (ok) ok = Handle->Escape(dtr ? ports::kSetDtr : ports::kClrDtr);
   CheckCOMError("COMPort::Control:EscapeCommFunction");
   if (ok) {
     Error = 0;

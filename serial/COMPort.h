@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/serial_device.h"
+#include "ports/port.h"
 
 class COMPort {
  public:
@@ -52,9 +52,11 @@ class COMPort {
 
   uint32_t ReadyTimeout = 0;
   FILE* DebugFile = nullptr;
-  std::unique_ptr<platform::SerialDevice> Handle;  // null: the invalid handle
+  std::unique_ptr<ports::SerialDevice> Handle;  // null: the invalid handle
   int32_t Error = 1;
   uint32_t CommErrors = 0;
+  // Why the last Open failed, in plain words ("" after a successful one).
+  char OpenFailure[256] = {};
   uint8_t Buffer[kBufferSize] = {};
   uint32_t Count = 0;
 };

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "sim/sim.h"
 
 namespace sim {
@@ -150,7 +151,7 @@ Block DefaultBlock() {
 }
 
 Device::Device(std::string state_file) : state_file_(std::move(state_file)), current_(DefaultBlock()) {
-  start_us_ = last_tick_us_ = platform::NowUs();
+  start_us_ = last_tick_us_ = ports::NowUs();
 }
 
 bool Device::Init(std::string& error) {
@@ -193,7 +194,7 @@ uint32_t Device::Modem(uint64_t now_us) {
   // Forget CTS changes long past, keeping the one in force.
   while (cts_.size() > 1 && cts_[1].first <= now_us) cts_.erase(cts_.begin());
   bool cts = faults.cts == 0 ? false : faults.cts == 1 ? true : CtsAt(now_us);
-  return platform::kMsDsrOn | platform::kMsRlsdOn | (cts ? platform::kMsCtsOn : 0);
+  return ports::kMsDsrOn | ports::kMsRlsdOn | (cts ? ports::kMsCtsOn : 0);
 }
 
 void Device::ResetLink(uint64_t at_us) {
@@ -217,13 +218,13 @@ void Device::Control(uint64_t now_us, bool /*dtr*/, bool rts) {
   }
 }
 
-void Device::Receive(uint64_t at_us, uint8_t value, const platform::LineParams& pc) {
+void Device::Receive(uint64_t at_us, uint8_t value, const ports::LineParams& pc) {
   if (faults.off) return;
   ++characters_;
   Tick(at_us);
-  const platform::LineParams mine{baud_, platform::kEvenParity};
+  const ports::LineParams mine{baud_, ports::kEvenParity};
   if (pc.baud != baud_) {
-    value = platform::GarbleByte(value, pc, mine);
+    value = ports::GarbleByte(value, pc, mine);
     rx_bad_ = true;
   } else if (pc.parity != mine.parity && (value & 1)) {
     rx_bad_ = true;
@@ -286,8 +287,8 @@ void Device::SendReply(uint64_t at_us, const std::string& body) {
   }
   characters_ += reply.size();
   uint64_t start = std::max(at_us + kTurnaroundUs + uint64_t(faults.slow_ms) * 1000, reply_free_us_);
-  uint64_t char_us = platform::CharTimeUs(baud_);
-  const platform::LineParams line{baud_, platform::kEvenParity};
+  uint64_t char_us = ports::CharTimeUs(baud_);
+  const ports::LineParams line{baud_, ports::kEvenParity};
   for (size_t i = 0; i < reply.size(); ++i)
     if (pc_) pc_->Deliver(start + (i + 1) * char_us, uint8_t(reply[i]), line);
   reply_free_us_ = start + reply.size() * char_us;
@@ -596,30 +597,6 @@ bool ParseFaults(const std::string& text, Faults& f) {
       return false;
   }
   return true;
-}
-
-void RegisterScheme() {
-  static std::once_flag once;
-  std::call_once(once, [] { RegisterSchemeOnce(); });
-}
-
-void RegisterSchemeOnce() {
-  platform::RegisterScheme("sim", [](const std::string& file) -> std::unique_ptr<platform::SerialDevice> {
-    auto device = std::make_shared<Device>(file);
-    std::string error;
-    if (!device->Init(error)) {
-      std::fprintf(stderr, "KESTRAVO simulated device: %s\n", error.c_str());
-      platform::SetOpenFailure("sim:" + file + ": " + error);
-      return nullptr;
-    }
-    if (const char* faults = std::getenv("KESTRAVO_SIM_FAULTS")) {
-      if (!ParseFaults(faults, device->faults)) {
-        std::fprintf(stderr, "KESTRAVO simulated device: cannot read KESTRAVO_SIM_FAULTS='%s'\n", faults);
-        return nullptr;
-      }
-    }
-    return platform::MakeInProcDevice(device);
-  });
 }
 
 }  // namespace sim

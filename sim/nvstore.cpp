@@ -10,7 +10,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "platform/safe_file.h"
+#include "platform/files.h"
 #include "sim/sim.h"
 
 namespace sim {

@@ -8,16 +8,16 @@
 #include <deque>
 
 #include "platform/clock.h"
-#include "platform/inproc.h"
+#include "ports/inproc.h"
 #include "platform/pty.h"
 
 namespace sim {
 namespace {
 
 // The program's end of the line, as the device delivers to it.
-class PtyEnd : public platform::PcEnd {
+class PtyEnd : public ports::PcEnd {
  public:
-  void Deliver(uint64_t at_us, uint8_t value, const platform::LineParams&, uint32_t) override {
+  void Deliver(uint64_t at_us, uint8_t value, const ports::LineParams&, uint32_t) override {
     out_.push_back({at_us, value});
   }
   void DropPending(uint64_t after_us) override {
@@ -53,21 +53,21 @@ int ServeOnPty(Device& device, const std::function<void(const std::string&)>& re
   }
   PtyEnd end;
   device.Attach(&end);
-  device.Control(platform::NowUs(), true, true);
+  device.Control(ports::NowUs(), true, true);
   ready(pty.path());
   uint8_t buffer[4096];
   while (!stop) {
     uint64_t next_us = 0;
-    const std::string due = end.Due(platform::NowUs(), next_us);
+    const std::string due = end.Due(ports::NowUs(), next_us);
     if (!due.empty() && !pty.Write(reinterpret_cast<const uint8_t*>(due.data()), due.size())) return 1;
-    const uint64_t now = platform::NowUs();
+    const uint64_t now = ports::NowUs();
     const int wait_ms =
         next_us ? int(std::min<uint64_t>((next_us > now ? next_us - now : 0) / 1000, 200)) : 200;
     size_t got = 0;
     if (!pty.Read(buffer, sizeof buffer, wait_ms, got)) return 1;
     // The bytes finish arriving now, at the rate the device runs at: a pseudo-terminal has none.
-    const platform::LineParams line{device.baud(), platform::kEvenParity};
-    for (size_t i = 0; i < got; ++i) device.Receive(platform::NowUs(), buffer[i], line);
+    const ports::LineParams line{device.baud(), ports::kEvenParity};
+    for (size_t i = 0; i < got; ++i) device.Receive(ports::NowUs(), buffer[i], line);
   }
   return 0;
 }

@@ -7,14 +7,14 @@
 #include <deque>
 
 #include "platform/clock.h"
-#include "platform/inproc.h"
+#include "ports/inproc.h"
 #include "platform/tcp.h"
-#include "platform/telnet.h"
+#include "ports/telnet.h"
 
 namespace sim {
 namespace {
 
-namespace tn = platform::telnet;
+namespace tn = ports::telnet;
 
 // The device's line holds what a UART would: bytes that arrive while more than this many
 // characters still wait for their time on the line are dropped and reported to the client as an
@@ -23,7 +23,7 @@ constexpr uint64_t kReceiveCharacters = 16384;
 constexpr size_t kTransmitCharacters = 65536;
 constexpr uint32_t kLowestRate = 300;  // as the device's own data-rate command
 
-class Connection : public platform::PcEnd, private tn::Parser::Events {
+class Connection : public ports::PcEnd, private tn::Parser::Events {
  public:
   Connection(Device& device, int fd) : device_(device), fd_(fd) {}
 
@@ -37,7 +37,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
     uint8_t buffer[4096];
     while (!stop && alive_) {
       // Replies whose characters have arrived by now.
-      const uint64_t now = platform::NowUs();
+      const uint64_t now = ports::NowUs();
       std::string due;
       while (!out_.empty() && out_.front().first <= now) {
         due += char(out_.front().second);
@@ -51,7 +51,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
       if (platform::WaitReadable(fd_, int((wait_us + 999) / 1000))) {
         const long n = platform::TcpReceive(fd_, buffer, sizeof buffer);
         if (n < 0) break;
-        if (n > 0) last_heard_ms_ = platform::NowUs() / 1000;
+        if (n > 0) last_heard_ms_ = ports::NowUs() / 1000;
         parser_.Feed(buffer, size_t(n), *this);
       }
       const int other = platform::TcpAccept(listener, 0);
@@ -59,7 +59,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
         platform::TcpSend(other, kBusyText, 200);
         platform::TcpClose(other);
       }
-      if (idle_ms && platform::NowUs() / 1000 - last_heard_ms_ > idle_ms) {
+      if (idle_ms && ports::NowUs() / 1000 - last_heard_ms_ > idle_ms) {
         Send("COM-KESTRAVO-Sim: nothing received for " + std::to_string(idle_ms / 1000) +
              " s, the connection is closed\r\n");
         break;
@@ -71,7 +71,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
   }
 
   // The device delivers to the client.
-  void Deliver(uint64_t at_us, uint8_t value, const platform::LineParams&, uint32_t) override {
+  void Deliver(uint64_t at_us, uint8_t value, const ports::LineParams&, uint32_t) override {
     if (out_.size() < kTransmitCharacters) out_.emplace_back(at_us, value);
   }
   void DropPending(uint64_t after_us) override {
@@ -86,7 +86,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
     Send(tn::Subnegotiation(uint8_t(code + tn::kServer), value));
   }
   void NotifyModem(bool always) {
-    const uint8_t bits = uint8_t(device_.Modem(platform::NowUs()) & 0xF0);
+    const uint8_t bits = uint8_t(device_.Modem(ports::NowUs()) & 0xF0);
     if (!always && bits == modem_) return;
     // Delta bits (0 to 3) for the lines that changed.
     const uint8_t delta = uint8_t(((bits ^ modem_) >> 4) & 0x0F);
@@ -97,7 +97,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
   // The bytes come over the network at once; on the device's line they follow one another at the
   // data rate, each arriving a character's time after the one before.
   void Data(uint8_t byte) override {
-    const uint64_t now = platform::NowUs(), char_us = platform::CharTimeUs(baud_);
+    const uint64_t now = ports::NowUs(), char_us = ports::CharTimeUs(baud_);
     if (rx_free_us_ > now + kReceiveCharacters * char_us) {
       if (!overrun_) Reply(tn::kNotifyLineState, std::string(1, char(0x02)));
       overrun_ = true;
@@ -105,7 +105,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
     }
     overrun_ = false;
     rx_free_us_ = std::max(now, rx_free_us_) + char_us;
-    device_.Receive(rx_free_us_, byte, platform::LineParams{baud_, parity_});
+    device_.Receive(rx_free_us_, byte, ports::LineParams{baud_, parity_});
   }
   void Negotiation(uint8_t, uint8_t) override {}
   void ComPort(uint8_t code, const std::string& value) override {
@@ -121,14 +121,14 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
         return;
       case kSetParity:
         if (!value.empty() && value[0])
-          parity_ = value[0] == char(kParityEven) ? platform::kEvenParity : platform::kNoParity;
-        Reply(code, std::string(1, char(parity_ == platform::kEvenParity ? kParityEven : kParityNone)));
+          parity_ = value[0] == char(kParityEven) ? ports::kEvenParity : ports::kNoParity;
+        Reply(code, std::string(1, char(parity_ == ports::kEvenParity ? kParityEven : kParityNone)));
         return;
       case kSetControl: {
         const uint8_t v = value.empty() ? 0 : uint8_t(value[0]);
         if (v == kControlDtrOn || v == kControlDtrOff) dtr_ = v == kControlDtrOn;
         if (v == kControlRtsOn || v == kControlRtsOff) rts_ = v == kControlRtsOn;
-        if (v >= kControlDtrOn) device_.Control(platform::NowUs(), dtr_, rts_);
+        if (v >= kControlDtrOn) device_.Control(ports::NowUs(), dtr_, rts_);
         Reply(code, value);
         return;
       }
@@ -141,7 +141,7 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
         // As a serial server empties its buffers: replies not yet sent and characters not yet
         // through the line are dropped.
         out_.clear();
-        rx_free_us_ = std::min(rx_free_us_, platform::NowUs());
+        rx_free_us_ = std::min(rx_free_us_, ports::NowUs());
         Reply(code, value);
         return;
       case kSetDataSize:
@@ -160,11 +160,11 @@ class Connection : public platform::PcEnd, private tn::Parser::Events {
   tn::Parser parser_;
   std::deque<std::pair<uint64_t, uint8_t>> out_;
   uint32_t baud_ = 9600;
-  uint8_t parity_ = platform::kEvenParity;
+  uint8_t parity_ = ports::kEvenParity;
   bool dtr_ = false, rts_ = false;
   uint8_t modem_ = 0, mask_ = 0xFF;
   uint64_t rx_free_us_ = 0;
-  uint64_t last_heard_ms_ = platform::NowUs() / 1000;
+  uint64_t last_heard_ms_ = ports::NowUs() / 1000;
   bool overrun_ = false;  // reported once per run of dropped bytes
 };
 

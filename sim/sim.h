@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/inproc.h"
+#include "ports/inproc.h"
 
 namespace sim {
 
@@ -56,14 +56,14 @@ bool SaveNonVolatile(const std::string& path, const NonVolatile& nv);
 
 Block DefaultBlock();
 
-class Device : public platform::InProcPeer {
+class Device : public ports::InProcPeer {
  public:
   explicit Device(std::string state_file = "");
 
   // Loads the state file; false with a message when it is unusable.
   bool Init(std::string& error);
 
-  void Receive(uint64_t at_us, uint8_t value, const platform::LineParams& pc) override;
+  void Receive(uint64_t at_us, uint8_t value, const ports::LineParams& pc) override;
   void Control(uint64_t now_us, bool dtr, bool rts) override;
   uint32_t Modem(uint64_t now_us) override;
 
@@ -106,8 +106,5 @@ class Device : public platform::InProcPeer {
   uint32_t random_ = 12345;
 };
 
-// Makes "sim" and "sim:<file>" known to the serial layer (once; later calls do nothing).
-void RegisterScheme();
-void RegisterSchemeOnce();
 
 }  // namespace sim

@@ -56,10 +56,10 @@ TEST_F(ComPortTest, OpenSetsLinesAndRateAndRefusesASecondOpen) {
   EXPECT_EQ(port_.Error, 0);
   EXPECT_EQ(port_.ReadyTimeout, 1000u);
   EXPECT_EQ(peer_->events, (std::vector<std::string>{"RTS=1", "DTR=1"}));
-  platform::CommState state;
+  ports::CommState state;
   ASSERT_TRUE(port_.Handle->GetState(state));
   EXPECT_EQ(state.BaudRate, 9600u);
-  EXPECT_EQ(state.Parity, platform::kEvenParity);
+  EXPECT_EQ(state.Parity, ports::kEvenParity);
   EXPECT_EQ(state.ByteSize, 8);
   EXPECT_EQ(state.EvtChar, 0x0D);
 
@@ -152,7 +152,7 @@ TEST_F(ComPortTest, ControlChangesRtsBeforeDtr) {
 TEST_F(ComPortTest, FramingErrorIsTracedAfterTheLabel) {
   ASSERT_TRUE(port_.Open(3));
   platform::Sleep(10);
-  peer_->Send("x", platform::kCeFrame);
+  peer_->Send("x", ports::kCeFrame);
   uint8_t byte = 0;
   ASSERT_TRUE(port_.Read(byte, false));
   EXPECT_EQ(byte, 'x');  // a character with an error still reaches the reader
@@ -186,9 +186,9 @@ TEST_F(ComPortTest, SendSyncSendsBreakThenSyncByteWithoutParity) {
   ASSERT_TRUE(port_.SendSync(13));
   EXPECT_EQ(peer_->events, (std::vector<std::string>{"BREAK=1", "BREAK=0"}));
   EXPECT_EQ(peer_->received, "\x55");
-  platform::CommState state;
+  ports::CommState state;
   ASSERT_TRUE(port_.Handle->GetState(state));
-  EXPECT_EQ(state.Parity, platform::kEvenParity);
+  EXPECT_EQ(state.Parity, ports::kEvenParity);
   EXPECT_TRUE(port_.WaitWriteBufferEmpty());
 }
 

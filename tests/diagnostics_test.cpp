@@ -15,7 +15,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/diagnostics/diagnostics.h"
 #include "control/keyloop.h"
-#include "platform/inproc.h"
+#include "ports/inproc.h"
 #include "tests/support/console_fixture.h"
 
 #ifndef KESTRAVO_TEST_DATA
@@ -29,11 +29,11 @@ using testing_support::TempPath;
 
 // A simulated device behind a recorder: the time of every command's letter, and commands that
 // are swallowed (never answered) when `drop` says so.
-class RecordingPeer : public platform::InProcPeer {
+class RecordingPeer : public ports::InProcPeer {
  public:
   explicit RecordingPeer(std::shared_ptr<sim::Device> device) : device_(std::move(device)) {}
-  void Attach(platform::PcEnd* pc) override { device_->Attach(pc); }
-  void Receive(uint64_t at_us, uint8_t value, const platform::LineParams& pc) override {
+  void Attach(ports::PcEnd* pc) override { device_->Attach(pc); }
+  void Receive(uint64_t at_us, uint8_t value, const ports::LineParams& pc) override {
     frame_.push_back({at_us, value, pc});
     if (value != '\r') return;
     const char letter = char(frame_[0].value);
@@ -61,7 +61,7 @@ class RecordingPeer : public platform::InProcPeer {
   struct Byte {
     uint64_t at_us;
     uint8_t value;
-    platform::LineParams pc;
+    ports::LineParams pc;
   };
   std::shared_ptr<sim::Device> device_;
   std::vector<Byte> frame_;

@@ -302,7 +302,7 @@ TEST_F(LinkTest, DataRateChangeThatFailsToReadBackEndsAtNineThousandSixHundred) 
   EXPECT_NE(r, 0);
   EXPECT_EQ(r, COM_KESTRAVO_GetInterfaceState(0));
   EXPECT_EQ(rate, 57600u);
-  platform::CommState state;
+  ports::CommState state;
   ASSERT_TRUE(Ports[0].Handle->GetState(state));
   EXPECT_EQ(state.BaudRate, 9600u);
   EXPECT_EQ(device->baud(), 9600u);

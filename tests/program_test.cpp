@@ -15,6 +15,15 @@
 #include "tests/support/child.h"
 #include "tests/support/fixture.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRAVO_ASAN 1
+#endif
+#endif
+#ifndef KESTRAVO_ASAN
+#define KESTRAVO_ASAN 0
+#endif
+
 namespace {
 
 // The usage text after the program name, as the program prints it.
@@ -454,8 +463,10 @@ TEST_F(ProgramTest, EndlessOrHugeInputFilesAreRefusedWithinTheirBound) {
   for (const char* sw : {"-Kl", "-KR", "-Kr1"}) {
     testing_support::Child child = testing_support::StartChild(
         [&] {
-          rlimit limit{800u << 20, 800u << 20};
+#if !defined(__SANITIZE_ADDRESS__) && !KESTRAVO_ASAN
+          rlimit limit{800u << 20, 800u << 20};  // AddressSanitizer's shadow needs more address space
           setrlimit(RLIMIT_AS, &limit);
+#endif
           setenv("KESTRAVO_COM1", "sim", 1);
           const char* argv[] = {KESTRAVO_PROGRAM_PATH, "1", sw, "/dev/zero", "-T", nullptr};
           execv(KESTRAVO_PROGRAM_PATH, const_cast<char**>(argv));

@@ -21,7 +21,8 @@
 #include "COM-KESTRAVO.h"
 #include "link/link.h"
 #include "platform/clock.h"
-#include "platform/serial_device.h"
+#include "ports/kinds.h"
+#include "ports/port.h"
 #include "tests/support/child.h"
 
 namespace {
@@ -155,9 +156,9 @@ TEST_F(PtyLinkTest, AFarEndThatVanishesIsReleasedAndTheSlotOpensAgain) {
 TEST_F(PtyLinkTest, AFarEndThatStopsReadingEndsAWriteWithinItsBound) {
   ScriptedFarEnd far;
   far.reading = false;
-  auto device = platform::OpenTermiosDevice(far.path());
+  auto device = ports::OpenTermiosDevice(far.path());
   ASSERT_TRUE(device);
-  platform::CommState s;
+  ports::CommState s;
   s.BaudRate = 4000000;  // a bound of about 1.1 s for what fills the pseudo-terminal's buffer
   ASSERT_TRUE(device->SetState(s));
   std::vector<uint8_t> lots(200000, 'x');

@@ -18,8 +18,9 @@
 
 #include "COM-KESTRAVO.h"
 #include "platform/clock.h"
-#include "platform/serial_device.h"
-#include "platform/telnet.h"
+#include "ports/port.h"
+#include "ports/kinds.h"
+#include "ports/telnet.h"
 #include "tests/support/child.h"
 #include "tests/support/fixture.h"
 
@@ -201,14 +202,14 @@ TEST_F(Rfc2217Test, OurClientAgainstPySerialsPortManager) {
       },
       false));
   const std::string port = FirstLine(children_.back());
-  auto device = platform::OpenRfc2217Device("//127.0.0.1:" + port);
+  auto device = ports::OpenRfc2217Device("//127.0.0.1:" + port);
   ASSERT_TRUE(device);
-  platform::CommState s;
+  ports::CommState s;
   s.BaudRate = 9600;
   s.fParity = true;
-  s.Parity = platform::kEvenParity;
+  s.Parity = ports::kEvenParity;
   ASSERT_TRUE(device->SetState(s));  // every setting acknowledged
-  platform::CommTimeouts t;
+  ports::CommTimeouts t;
   t.ReadIntervalTimeout = 200;
   t.ReadTotalTimeoutConstant = 2000;
   ASSERT_TRUE(device->SetTimeouts(t));
@@ -219,13 +220,13 @@ TEST_F(Rfc2217Test, OurClientAgainstPySerialsPortManager) {
   ASSERT_TRUE(device->Read(back, uint32_t(text.size()), got));
   EXPECT_EQ(std::string(back, got), text);
   // The loop port's CTS follows RTS.
-  ASSERT_TRUE(device->Escape(platform::kSetRts));
+  ASSERT_TRUE(device->Escape(ports::kSetRts));
   uint32_t bits = 0;
-  for (int i = 0; i < 100 && !(bits & platform::kMsCtsOn); ++i) {
+  for (int i = 0; i < 100 && !(bits & ports::kMsCtsOn); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(device->ModemStatus(bits));
   }
-  EXPECT_TRUE(bits & platform::kMsCtsOn);
+  EXPECT_TRUE(bits & ports::kMsCtsOn);
   device->Close();
 }
 
@@ -441,13 +442,13 @@ TEST_F(Rfc2217Test, TheServerServesOneClientRefusesOthersAndLetsTheIdleGo) {
       << testing_support::ReadFile(trace);
   std::remove(trace.c_str());
   // A data rate below 300 baud is refused: the answer names the rate in force.
-  const std::string slow = platform::telnet::Subnegotiation(platform::telnet::kSetBaudRate, std::string{0, 0, 0, 100});
+  const std::string slow = ports::telnet::Subnegotiation(ports::telnet::kSetBaudRate, std::string{0, 0, 0, 100});
   send(first, slow.data(), slow.size(), 0);
   // The first client, silent, is let go after its idle time, with a line that says so.
   const std::string said = ReadUntilClosed(first);
   close(first);
-  const std::string answer = platform::telnet::Subnegotiation(
-      platform::telnet::kSetBaudRate + platform::telnet::kServer, std::string{0, 0, char(0x25), char(0x80)});
+  const std::string answer = ports::telnet::Subnegotiation(
+      ports::telnet::kSetBaudRate + ports::telnet::kServer, std::string{0, 0, char(0x25), char(0x80)});
   EXPECT_NE(said.find(answer), std::string::npos);
   EXPECT_NE(said.find("COM-KESTRAVO-Sim: nothing received for 2 s, the connection is closed\r\n"), std::string::npos)
       << said;

@@ -20,7 +20,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/config/config.h"
 #include "control/diagnostics/diagnostics.h"
-#include "platform/safe_file.h"
+#include "platform/files.h"
 #include "tests/support/child.h"
 #include "tests/support/console_fixture.h"
 

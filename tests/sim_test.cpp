@@ -26,17 +26,17 @@ class SimWire : public ::testing::Test {
     device_ = std::make_shared<sim::Device>();
     std::string error;
     ASSERT_TRUE(device_->Init(error));
-    port_ = platform::MakeInProcDevice(device_);
-    platform::CommState state;
+    port_ = ports::MakeInProcDevice(device_);
+    ports::CommState state;
     state.BaudRate = 9600;
-    state.Parity = platform::kEvenParity;
+    state.Parity = ports::kEvenParity;
     ASSERT_TRUE(port_->SetState(state));
-    platform::CommTimeouts t;
+    ports::CommTimeouts t;
     t.ReadIntervalTimeout = 50;
     t.ReadTotalTimeoutConstant = 200;
     ASSERT_TRUE(port_->SetTimeouts(t));
-    port_->Escape(platform::kSetDtr);
-    port_->Escape(platform::kSetRts);
+    port_->Escape(ports::kSetDtr);
+    port_->Escape(ports::kSetRts);
     platform::Sleep(10);
   }
 
@@ -56,7 +56,7 @@ class SimWire : public ::testing::Test {
   }
 
   std::shared_ptr<sim::Device> device_;
-  std::unique_ptr<platform::SerialDevice> port_;
+  std::unique_ptr<ports::SerialDevice> port_;
 };
 
 struct Layout {
@@ -190,15 +190,15 @@ TEST_F(SimWire, MemoryIsLostAtRestartUnlessTakenOver) {
 TEST_F(SimWire, CtsFollowsRtsAndRtsOffResetsTheRate) {
   uint32_t bits = 0;
   port_->ModemStatus(bits);
-  EXPECT_EQ(bits, platform::kMsCtsOn | platform::kMsDsrOn | platform::kMsRlsdOn);
-  port_->Escape(platform::kClrRts);
+  EXPECT_EQ(bits, ports::kMsCtsOn | ports::kMsDsrOn | ports::kMsRlsdOn);
+  port_->Escape(ports::kClrRts);
   platform::Sleep(5);
   port_->ModemStatus(bits);
-  EXPECT_EQ(bits & platform::kMsCtsOn, 0u);
-  port_->Escape(platform::kSetRts);
+  EXPECT_EQ(bits & ports::kMsCtsOn, 0u);
+  port_->Escape(ports::kSetRts);
   platform::Sleep(10);
   port_->ModemStatus(bits);
-  EXPECT_NE(bits & platform::kMsCtsOn, 0u);
+  EXPECT_NE(bits & ports::kMsCtsOn, 0u);
   device_->faults.off = true;
   port_->ModemStatus(bits);
   EXPECT_EQ(bits, 0u);

@@ -8,7 +8,8 @@
 
 #include <string>
 
-#include "platform/serial_device.h"
+#include "ports/kinds.h"
+#include "ports/port.h"
 #include "serial/COMPort.h"
 
 namespace {
@@ -38,11 +39,11 @@ class PtyTest : public ::testing::Test {
   }
 
   // The slave end, raw at 9600 baud without parity, with the port object's 10 ms time-outs.
-  std::unique_ptr<platform::SerialDevice> OpenRaw() {
-    auto dev = platform::OpenTermiosDevice(path_);
-    platform::CommState s;
-    s.Parity = platform::kNoParity;
-    platform::CommTimeouts t;
+  std::unique_ptr<ports::SerialDevice> OpenRaw() {
+    auto dev = ports::OpenTermiosDevice(path_);
+    ports::CommState s;
+    s.Parity = ports::kNoParity;
+    ports::CommTimeouts t;
     t.ReadIntervalTimeout = 10;
     t.ReadTotalTimeoutConstant = 10;
     if (!dev || !dev->SetState(s) || !dev->SetTimeouts(t)) return nullptr;
@@ -53,10 +54,10 @@ class PtyTest : public ::testing::Test {
   std::string path_;
 };
 
-platform::CommState RawNoParity(uint32_t baud) {
-  platform::CommState s;
+ports::CommState RawNoParity(uint32_t baud) {
+  ports::CommState s;
   s.BaudRate = baud;
-  s.Parity = platform::kNoParity;
+  s.Parity = ports::kNoParity;
   return s;
 }
 
@@ -98,19 +99,19 @@ TEST_F(PtyTest, ReadTimeOutsReturnWithWhatHasArrived) {
   }
   EXPECT_EQ(arrived, "ab");
 
-  platform::CommTimeouts immediate;
-  immediate.ReadIntervalTimeout = platform::kMaxTimeout;
+  ports::CommTimeouts immediate;
+  immediate.ReadIntervalTimeout = ports::kMaxTimeout;
   ASSERT_TRUE(dev->SetTimeouts(immediate));
   ASSERT_TRUE(dev->Read(buf, 8, got));
   EXPECT_EQ(got, 0u);
 }
 
 TEST_F(PtyTest, AnyDataRateAndTheSettingsReadBack) {
-  auto dev = platform::OpenTermiosDevice(path_);
+  auto dev = ports::OpenTermiosDevice(path_);
   ASSERT_TRUE(dev);
   for (uint32_t baud : {9600u, 115200u, 250000u, 31250u}) {
     ASSERT_TRUE(dev->SetState(RawNoParity(baud))) << baud;
-    platform::CommState s;
+    ports::CommState s;
     ASSERT_TRUE(dev->GetState(s));
     EXPECT_EQ(s.BaudRate, baud);
     EXPECT_EQ(s.ByteSize, 8);
@@ -118,27 +119,27 @@ TEST_F(PtyTest, AnyDataRateAndTheSettingsReadBack) {
 }
 
 TEST_F(PtyTest, APseudoTerminalHasLoopbackLinesAndNoParity) {
-  auto dev = platform::OpenTermiosDevice(path_);
+  auto dev = ports::OpenTermiosDevice(path_);
   ASSERT_TRUE(dev);
   // The lines of a null-modem loopback: CTS follows RTS, DSR follows DTR, DCD on.
   uint32_t bits = 0;
   ASSERT_TRUE(dev->ModemStatus(bits));
-  EXPECT_EQ(bits, platform::kMsRlsdOn);
-  ASSERT_TRUE(dev->Escape(platform::kSetRts));
+  EXPECT_EQ(bits, ports::kMsRlsdOn);
+  ASSERT_TRUE(dev->Escape(ports::kSetRts));
   ASSERT_TRUE(dev->ModemStatus(bits));
-  EXPECT_EQ(bits, platform::kMsRlsdOn | platform::kMsCtsOn);
-  ASSERT_TRUE(dev->Escape(platform::kSetDtr));
-  ASSERT_TRUE(dev->Escape(platform::kClrRts));
+  EXPECT_EQ(bits, ports::kMsRlsdOn | ports::kMsCtsOn);
+  ASSERT_TRUE(dev->Escape(ports::kSetDtr));
+  ASSERT_TRUE(dev->Escape(ports::kClrRts));
   ASSERT_TRUE(dev->ModemStatus(bits));
-  EXPECT_EQ(bits, platform::kMsRlsdOn | platform::kMsDsrOn);
+  EXPECT_EQ(bits, ports::kMsRlsdOn | ports::kMsDsrOn);
   // Even parity is accepted on a pseudo-terminal; the line goes without it, and says so.
-  platform::CommState even = RawNoParity(9600);
+  ports::CommState even = RawNoParity(9600);
   even.fParity = true;
-  even.Parity = platform::kEvenParity;
+  even.Parity = ports::kEvenParity;
   ASSERT_TRUE(dev->SetState(even));
-  platform::CommState s;
+  ports::CommState s;
   ASSERT_TRUE(dev->GetState(s));
-  EXPECT_EQ(s.Parity, platform::kNoParity);
+  EXPECT_EQ(s.Parity, ports::kNoParity);
   ASSERT_NE(dev->Notice(), nullptr);
   EXPECT_NE(std::string(dev->Notice()).find("null-modem loopback"), std::string::npos);
 }
@@ -166,27 +167,34 @@ TEST_F(PtyTest, PortObjectOpensAPseudoTerminalAndSaysHowOnce) {
 }
 
 TEST_F(PtyTest, SecondOpenOfABusyPortFails) {
-  auto first = platform::OpenTermiosDevice(path_);
+  auto first = ports::OpenTermiosDevice(path_);
   ASSERT_TRUE(first);
-  EXPECT_FALSE(platform::OpenTermiosDevice(path_));
+  EXPECT_FALSE(ports::OpenTermiosDevice(path_));
   first.reset();
-  EXPECT_TRUE(platform::OpenTermiosDevice(path_));
+  EXPECT_TRUE(ports::OpenTermiosDevice(path_));
 }
 
 TEST(TermiosOpen, MissingOrNonTerminalTargetsFail) {
-  EXPECT_FALSE(platform::OpenTermiosDevice("/nonexistent/tty"));
-  EXPECT_FALSE(platform::OpenTermiosDevice("/dev/null"));
+  EXPECT_FALSE(ports::OpenTermiosDevice("/nonexistent/tty"));
+  EXPECT_FALSE(ports::OpenTermiosDevice("/dev/null"));
 }
 
 TEST(TargetResolution, ComNumbersMapToEnvironmentOrTtyS) {
   unsetenv("KESTRAVO_COM12");
-  EXPECT_EQ(platform::ResolveTarget("\\\\.\\COM12"), "/dev/ttyS11");
+  EXPECT_EQ(ports::TargetOf(12), "/dev/ttyS11");
   setenv("KESTRAVO_COM12", "sim:state.txt", 1);
-  EXPECT_EQ(platform::ResolveTarget("\\\\.\\COM12"), "sim:state.txt");
+  EXPECT_EQ(ports::TargetOf(12), "sim:state.txt");
   unsetenv("KESTRAVO_COM12");
-  EXPECT_EQ(platform::ResolveTarget("COM12"), "");
+  // Each kind says why it refused, in plain words.
   setenv("KESTRAVO_COM13", "nosuchscheme", 1);
-  EXPECT_FALSE(platform::OpenSerialDevice("\\\\.\\COM13"));
+  EXPECT_FALSE(ports::OpenPort(13));
+  EXPECT_STREQ(ports::LastOpenFailure(), "'nosuchscheme' names no kind of port");
+  unsetenv("KESTRAVO_COM13");
+  EXPECT_FALSE(ports::OpenPort(0));
+  EXPECT_STREQ(ports::LastOpenFailure(), "no device has this number (COM numbers run from 1 to 255)");
+  setenv("KESTRAVO_COM13", "/nonexistent/tty", 1);
+  EXPECT_FALSE(ports::OpenPort(13));
+  EXPECT_STREQ(ports::LastOpenFailure(), "/nonexistent/tty: No such file or directory");
   unsetenv("KESTRAVO_COM13");
 }
 

@@ -10,7 +10,7 @@
 #include "control/config/config.h"
 #include "control/console.h"
 #include "control/state.h"
-#include "platform/safe_file.h"
+#include "platform/files.h"
 #include "platform/terminal.h"
 
 using platform::Print;

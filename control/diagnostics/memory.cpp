@@ -9,7 +9,7 @@
 #include "control/console.h"
 #include "control/diagnostics/diagnostics.h"
 #include "control/state.h"
-#include "platform/safe_file.h"
+#include "platform/files.h"
 #include "platform/terminal.h"
 
 using platform::Print;

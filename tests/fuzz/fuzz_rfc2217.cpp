@@ -11,8 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "platform/serial_device.h"
-#include "platform/telnet.h"
+#include "ports/port.h"
+#include "ports/kinds.h"
+#include "ports/telnet.h"
 #include "sim/rfc2217_server.h"
 #include "sim/sim.h"
 
@@ -47,12 +48,12 @@ void ToTheClient(const uint8_t* data, size_t size) {
     }
     close(fd);
   });
-  if (auto port = platform::OpenRfc2217Device("//127.0.0.1:" + std::to_string(g_port))) {
-    platform::CommState state{};
+  if (auto port = ports::OpenRfc2217Device("//127.0.0.1:" + std::to_string(g_port))) {
+    ports::CommState state{};
     state.BaudRate = 115200;
     state.ByteSize = 8;
     port->SetState(state);
-    platform::CommTimeouts timeouts{};
+    ports::CommTimeouts timeouts{};
     timeouts.ReadTotalTimeoutConstant = 5;
     port->SetTimeouts(timeouts);
     uint32_t bits = 0, got = 0, written = 0;

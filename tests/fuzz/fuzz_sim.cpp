@@ -1,14 +1,14 @@
 // The simulated device's command parser on any bytes from the PC, at any line settings.
 #include <cstdint>
 
-#include "platform/inproc.h"
+#include "ports/inproc.h"
 #include "sim/sim.h"
 
 namespace {
 
-class Sink : public platform::PcEnd {
+class Sink : public ports::PcEnd {
  public:
-  void Deliver(uint64_t, uint8_t, const platform::LineParams&, uint32_t) override {}
+  void Deliver(uint64_t, uint8_t, const ports::LineParams&, uint32_t) override {}
   void DropPending(uint64_t) override {}
 };
 
@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   device.Control(t, true, true);
   for (size_t i = 0; i < size; ++i) {
     t += 1200;
-    const platform::LineParams line{device.baud(),
-                                    uint8_t(i % 7 == 6 ? platform::kNoParity : platform::kEvenParity)};
+    const ports::LineParams line{device.baud(),
+                                    uint8_t(i % 7 == 6 ? ports::kNoParity : ports::kEvenParity)};
     if (data[i] == 0x01) {
       device.Control(t, true, (i & 1) != 0);  // RTS toggled now and then
       continue;

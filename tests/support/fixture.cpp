@@ -1,5 +1,7 @@
 #include "tests/support/fixture.h"
 
+#include "ports/kinds.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,8 +13,8 @@
 namespace testing_support {
 namespace {
 
-std::map<unsigned, std::shared_ptr<platform::InProcPeer>>& Peers() {
-  static std::map<unsigned, std::shared_ptr<platform::InProcPeer>> peers;
+std::map<unsigned, std::shared_ptr<ports::InProcPeer>>& Peers() {
+  static std::map<unsigned, std::shared_ptr<ports::InProcPeer>> peers;
   return peers;
 }
 
@@ -20,16 +22,16 @@ void RegisterScriptScheme() {
   static bool done = false;
   if (done) return;
   done = true;
-  platform::RegisterScheme("script", [](const std::string& arg) -> std::unique_ptr<platform::SerialDevice> {
+  ports::RegisterKind("script", [](const std::string& arg) -> std::unique_ptr<ports::SerialDevice> {
     auto it = Peers().find(unsigned(std::strtoul(arg.c_str(), nullptr, 10)));
     if (it == Peers().end()) return nullptr;
-    return platform::MakeInProcDevice(it->second);
+    return ports::MakeInProcDevice(it->second);
   });
 }
 
 }  // namespace
 
-void AttachPeer(unsigned com, std::shared_ptr<platform::InProcPeer> peer) {
+void AttachPeer(unsigned com, std::shared_ptr<ports::InProcPeer> peer) {
   RegisterScriptScheme();
   Peers()[com] = std::move(peer);
   std::string var = "KESTRAVO_COM" + std::to_string(com);

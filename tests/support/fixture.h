@@ -14,7 +14,7 @@
 namespace testing_support {
 
 // Makes the peer reachable as COM n (KESTRAVO_COM<n>=script:<n>).
-void AttachPeer(unsigned com, std::shared_ptr<platform::InProcPeer> peer);
+void AttachPeer(unsigned com, std::shared_ptr<ports::InProcPeer> peer);
 // Makes COM n a target that does not exist.
 void DetachCom(unsigned com);
 

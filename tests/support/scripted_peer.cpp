@@ -5,19 +5,19 @@
 namespace testing_support {
 
 void ScriptedPeer::SendAt(uint64_t at_us, const std::string& bytes, uint32_t errors,
-                          const platform::LineParams& line) {
+                          const ports::LineParams& line) {
   uint64_t start = std::max(at_us, free_us_);
-  uint64_t char_us = platform::CharTimeUs(line.baud);
+  uint64_t char_us = ports::CharTimeUs(line.baud);
   for (size_t i = 0; i < bytes.size(); ++i)
     if (pc_) pc_->Deliver(start + (i + 1) * char_us, uint8_t(bytes[i]), line, errors);
   free_us_ = start + bytes.size() * char_us;
 }
 
 void ScriptedPeer::Send(const std::string& bytes, uint32_t errors, uint32_t baud) {
-  SendAt(platform::NowUs() + reply_delay_ms * 1000ull, bytes, errors, {baud, platform::kEvenParity});
+  SendAt(ports::NowUs() + reply_delay_ms * 1000ull, bytes, errors, {baud, ports::kEvenParity});
 }
 
-void ScriptedPeer::Receive(uint64_t at_us, uint8_t value, const platform::LineParams& pc) {
+void ScriptedPeer::Receive(uint64_t at_us, uint8_t value, const ports::LineParams& pc) {
   received += char(value);
   if (value != 0x0D) {
     pending_ += char(value);
@@ -33,7 +33,7 @@ void ScriptedPeer::Receive(uint64_t at_us, uint8_t value, const platform::LinePa
     reply = replies.front();
     replies.pop_front();
   }
-  platform::LineParams line{reply_baud ? reply_baud : pc.baud, platform::kEvenParity};
+  ports::LineParams line{reply_baud ? reply_baud : pc.baud, ports::kEvenParity};
   SendAt(at_us + reply_delay_ms * 1000ull, reply, reply_errors, line);
 }
 
@@ -60,8 +60,8 @@ uint32_t ScriptedPeer::Modem(uint64_t now_us) {
       c = (now_us - rts_changed_us_ >= cts_delay_ms * 1000ull) ? rts : !rts;
       break;
   }
-  return (c ? platform::kMsCtsOn : 0) | (dsr ? platform::kMsDsrOn : 0) | (ri ? platform::kMsRingOn : 0) |
-         (dcd ? platform::kMsRlsdOn : 0);
+  return (c ? ports::kMsCtsOn : 0) | (dsr ? ports::kMsDsrOn : 0) | (ri ? ports::kMsRingOn : 0) |
+         (dcd ? ports::kMsRlsdOn : 0);
 }
 
 void ScriptedPeer::Break(uint64_t, bool on) { events.push_back(on ? "BREAK=1" : "BREAK=0"); }

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/inproc.h"
+#include "ports/inproc.h"
 
 namespace testing_support {
 
-class ScriptedPeer : public platform::InProcPeer {
+class ScriptedPeer : public ports::InProcPeer {
  public:
   // Status lines. CTS follows RTS after cts_delay_ms unless forced.
   bool dsr = true;
@@ -39,14 +39,14 @@ class ScriptedPeer : public platform::InProcPeer {
   // Sends bytes to the PC right away (at the current time plus the reply delay).
   void Send(const std::string& bytes, uint32_t errors = 0, uint32_t baud = 9600);
 
-  void Receive(uint64_t at_us, uint8_t value, const platform::LineParams& pc) override;
+  void Receive(uint64_t at_us, uint8_t value, const ports::LineParams& pc) override;
   void Control(uint64_t now_us, bool dtr, bool rts) override;
   uint32_t Modem(uint64_t now_us) override;
   void Break(uint64_t now_us, bool on) override;
   void Closed(uint64_t now_us) override;
 
  private:
-  void SendAt(uint64_t at_us, const std::string& bytes, uint32_t errors, const platform::LineParams& line);
+  void SendAt(uint64_t at_us, const std::string& bytes, uint32_t errors, const ports::LineParams& line);
   std::string pending_;
   uint64_t rts_changed_us_ = 0;
   uint64_t free_us_ = 0;

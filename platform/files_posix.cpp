@@ -1,4 +1,4 @@
-#include "platform/safe_file.h"
+#include "platform/files.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -170,6 +171,26 @@ ReadResult ReadBounded(const char* path, size_t limit, std::string& text) {
   close(fd);
   if (result != ReadResult::kRead) text.clear();
   return result;
+}
+
+bool CanWriteFile(const std::string& path, std::string& why) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  struct stat st {};
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    why = dir + ": " + (errno ? std::strerror(errno) : "not a directory");
+    return false;
+  }
+  // A new file is written beside the old one and renamed over it: the directory must take it.
+  if (access(dir.c_str(), W_OK | X_OK) != 0) {
+    why = dir + ": " + std::strerror(errno);
+    return false;
+  }
+  if (access(path.c_str(), F_OK) == 0 && access(path.c_str(), R_OK) != 0) {
+    why = path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace platform

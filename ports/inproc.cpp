@@ -1,10 +1,14 @@
-#include "platform/inproc.h"
+#include "ports/inproc.h"
 
 #include <algorithm>
 
 #include "platform/clock.h"
 
-namespace platform {
+namespace ports {
+
+using platform::ClockUs;
+using platform::SleepUs;
+using platform::TickMs;
 
 uint64_t CharTimeUs(uint32_t baud) { return baud ? (11ull * 1000000ull + baud - 1) / baud : 1000000ull; }
 
@@ -205,4 +209,4 @@ std::unique_ptr<SerialDevice> MakeInProcDevice(std::shared_ptr<InProcPeer> peer)
   return std::make_unique<InProcDevice>(std::move(peer));
 }
 
-}  // namespace platform
+}  // namespace ports

@@ -8,9 +8,9 @@
 #include <deque>
 #include <memory>
 
-#include "platform/serial_device.h"
+#include "ports/port.h"
 
-namespace platform {
+namespace ports {
 
 struct LineParams {
   uint32_t baud = 9600;
@@ -56,4 +56,4 @@ class InProcPeer {
 // after the port object has closed the device.
 std::unique_ptr<SerialDevice> MakeInProcDevice(std::shared_ptr<InProcPeer> peer);
 
-}  // namespace platform
+}  // namespace ports

@@ -2,10 +2,10 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
-#include "platform/serial_device.h"
-#include "platform/termios_line.h"
+#include "ports/port.h"
+#include "ports/termios_line.h"
 
-namespace platform {
+namespace ports {
 
 bool ReadTermiosLine(int fd, TermiosLine& line) {
   struct termios2 t {};
@@ -70,4 +70,4 @@ bool ApplyTermiosLine(int fd, const TermiosLine& line) {
          got.two_stop_bits == line.two_stop_bits && diff * 100 <= uint64_t(line.baud) * 3;
 }
 
-}  // namespace platform
+}  // namespace ports

@@ -15,10 +15,11 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/serial_device.h"
-#include "platform/termios_line.h"
+#include "ports/kinds.h"
+#include "ports/port.h"
+#include "ports/termios_line.h"
 
-namespace platform {
+namespace ports {
 namespace {
 
 int64_t NowMs() {
@@ -326,7 +327,9 @@ class TermiosDevice final : public SerialDevice {
 std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    SetOpenFailure(path + ": " + std::strerror(errno));
+    const bool denied = errno == EACCES;
+    SetOpenFailure(path + ": " + std::strerror(errno) +
+                   (denied ? " (the user may need to be in the 'dialout' group)" : ""));
     return nullptr;
   }
   // Two programs must never share a port by accident: a busy port fails like a missing one.
@@ -339,4 +342,4 @@ std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path) {
   return std::make_unique<TermiosDevice>(fd);
 }
 
-}  // namespace platform
+}  // namespace ports

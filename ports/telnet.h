@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform::telnet {
+namespace ports::telnet {
 
 constexpr uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251, kSb = 250, kSe = 240;
 constexpr uint8_t kBinary = 0, kSuppressGoAhead = 3, kComPort = 44;
@@ -102,4 +102,4 @@ class Parser {
   std::string sub_;
 };
 
-}  // namespace platform::telnet
+}  // namespace ports::telnet

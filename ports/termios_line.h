@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-namespace platform {
+namespace ports {
 
 struct TermiosLine {
   uint32_t baud = 9600;
@@ -18,4 +18,4 @@ struct TermiosLine {
 bool ApplyTermiosLine(int fd, const TermiosLine& line);
 bool ReadTermiosLine(int fd, TermiosLine& line);
 
-}  // namespace platform
+}  // namespace ports

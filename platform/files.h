@@ -1,4 +1,5 @@
-// Saving a file without losing the old one, and reading a file with a bound.
+// Files: saving one without losing the old one, reading one with a bound, and whether one can be
+// kept at a path.
 //
 // A save writes a new file beside the target and renames it over the target after the last write
 // and the close succeeded, so that a failed save leaves the old file as it was. The replacement
@@ -57,5 +58,8 @@ enum class ReadResult { kRead, kCannotOpen, kTooLarge, kFailed };
 // Reads the file (or stream: a FIFO, a pipe) into text, never more than limit bytes: a longer one
 // is kTooLarge and its text is dropped.
 ReadResult ReadBounded(const char* path, size_t limit, std::string& text);
+
+// Whether a file can be kept at path (its directory exists and takes new files); why not.
+bool CanWriteFile(const std::string& path, std::string& why);
 
 }  // namespace platform

@@ -9,12 +9,19 @@
 #include <string>
 
 #include "platform/clock.h"
-#include "platform/serial_device.h"
 #include "platform/tcp.h"
-#include "platform/telnet.h"
+#include "ports/kinds.h"
+#include "ports/port.h"
+#include "ports/telnet.h"
 
-namespace platform {
+namespace ports {
 namespace {
+
+using platform::TcpClose;
+using platform::TcpConnect;
+using platform::TcpReceive;
+using platform::TcpSend;
+using platform::WaitReadable;
 
 namespace tn = telnet;
 
@@ -340,4 +347,4 @@ std::unique_ptr<SerialDevice> OpenRfc2217Device(const std::string& argument) {
   return device;
 }
 
-}  // namespace platform
+}  // namespace ports

@@ -1,14 +1,12 @@
-// The operating system's serial communications, as the serial port object needs them.
-// One small interface, one implementation per kind of port: termios devices, the
-// in-process transport (scripted peers and the simulated device), later others.
-// Every call returns a success flag; nothing throws.
+// A serial device as the serial port object needs it: one small interface, one implementation per
+// kind of port (termios devices, the in-process line of the simulated device and of scripted peers,
+// remote ports over RFC 2217). Every call returns a success flag; nothing throws.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
-namespace platform {
+namespace ports {
 
 // Line settings, the fields of the Windows device control block that the port object sets.
 struct CommState {
@@ -140,33 +138,4 @@ class SerialDevice {
   virtual bool Close() = 0;
 };
 
-// Opens a device by its Windows name "\\.\COM<n>". COM n resolves to the environment variable
-// KESTRAVO_COM<n> when it is set (a device path, or "scheme" / "scheme:argument" for a registered
-// kind of port such as the simulated device), otherwise to /dev/ttyS<n-1>.
-// Returns null when the target cannot be opened.
-std::unique_ptr<SerialDevice> OpenSerialDevice(const char* name);
-
-// The target a Windows name resolves to, as described above ("" for a name that is no COM name).
-std::string ResolveTarget(const char* name);
-// Why COM com could not be opened, as far as can be told from outside: "<target>: <reason>"
-// ("" for a simulated device, which tells its reason itself).
-std::string ExplainOpenFailure(unsigned com);
-
-using SchemeOpener = std::function<std::unique_ptr<SerialDevice>(const std::string& argument)>;
-// Registers a kind of port reached by "scheme" or "scheme:argument"; a later registration replaces
-// an earlier one of the same name.
-void RegisterScheme(const std::string& scheme, SchemeOpener opener);
-
-// Why the last open of a device failed ("<target>: <reason>"), for the trace; "" when unknown.
-void SetOpenFailure(const std::string& why);
-const char* LastOpenFailure();
-// Whether a state file can be kept at path (its directory exists and takes new files); why not.
-bool CanWriteFile(const std::string& path, std::string& why);
-
-// A remote port over RFC 2217, "//host:port" ("rfc2217://host:port" as a COM target).
-std::unique_ptr<SerialDevice> OpenRfc2217Device(const std::string& argument);
-
-// The termios backend for device paths.
-std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path);
-
-}  // namespace platform
+}  // namespace ports

@@ -1,0 +1,83 @@
+#include "ports/kinds.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+namespace ports {
+namespace {
+
+// A built-in kind: the scheme that names it, and its opener, which gets the text after "scheme:"
+// (for a device path, the whole path). A constant table: nothing to set up before the first use.
+struct Kind {
+  const char* scheme;
+  std::unique_ptr<SerialDevice> (*open)(const std::string& argument);
+};
+constexpr Kind kKinds[] = {
+    {"sim", OpenSimDevice},
+    {"rfc2217", OpenRfc2217Device},
+};
+
+// Per thread, since opens on different slots may run side by side; a plain array, since a
+// thread-local object with a destructor would keep the library from being unloaded.
+thread_local char g_open_failure[512];
+
+// Made on first use and never destroyed: the library's unload notification still opens and
+// closes ports after the runtime has destroyed its static objects.
+std::map<std::string, KindOpener>& Registered() {
+  static auto* const kinds = new std::map<std::string, KindOpener>;
+  return *kinds;
+}
+std::mutex& RegisteredLock() {
+  static auto* const lock = new std::mutex;
+  return *lock;
+}
+
+}  // namespace
+
+void SetOpenFailure(const std::string& why) {
+  std::snprintf(g_open_failure, sizeof g_open_failure, "%s", why.c_str());
+}
+const char* LastOpenFailure() { return g_open_failure; }
+
+void RegisterKind(const std::string& scheme, KindOpener opener) {
+  const std::lock_guard<std::mutex> lock(RegisteredLock());
+  Registered()[scheme] = std::move(opener);
+}
+
+std::string TargetOf(unsigned com) {
+  char var[32];
+  std::snprintf(var, sizeof var, "KESTRAVO_COM%u", com);
+  if (const char* target = std::getenv(var)) return target;
+  char path[32];
+  std::snprintf(path, sizeof path, "/dev/ttyS%u", com - 1);
+  return path;
+}
+
+std::unique_ptr<SerialDevice> OpenPort(unsigned com) {
+  SetOpenFailure("");
+  if (com == 0) {
+    SetOpenFailure("no device has this number (COM numbers run from 1 to 255)");
+    return nullptr;
+  }
+  const std::string target = TargetOf(com);
+  if (!target.empty() && target[0] == '/') return OpenTermiosDevice(target);
+  const std::string scheme = target.substr(0, target.find(':'));
+  const std::string argument = scheme.size() < target.size() ? target.substr(scheme.size() + 1) : "";
+  for (const Kind& kind : kKinds)
+    if (scheme == kind.scheme) return kind.open(argument);
+  KindOpener opener;
+  {
+    const std::lock_guard<std::mutex> lock(RegisteredLock());
+    auto it = Registered().find(scheme);
+    if (it != Registered().end()) opener = it->second;
+  }
+  if (!opener) {
+    SetOpenFailure("'" + target + "' names no kind of port");
+    return nullptr;
+  }
+  return opener(argument);
+}
+
+}  // namespace ports
