@@ -10,6 +10,7 @@
 #include "link/scan.h"
 #include "platform/clock.h"
 #include "sim/sim.h"
+#include "tests/support/virtual_clock.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_cloc
 }  // namespace
 
 int main() {
-  platform::UseVirtualClock(true);
+  testing_support::UseVirtualClock(true);
   auto device = std::make_shared<sim::Device>();
   std::string error;
   device->Init(error);

@@ -17,6 +17,7 @@
 #include "ports/kinds.h"
 #include "ports/port.h"
 #include "sim/sim.h"
+#include "tests/support/virtual_clock.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ double AddedMs(unsigned com, uint32_t baud) {
 }  // namespace
 
 int main() {
-  platform::UseVirtualClock(false);
+  testing_support::UseVirtualClock(false);
   int out[2];
   if (pipe(out) != 0) return 1;
   std::fflush(stdout);

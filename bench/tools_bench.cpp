@@ -22,6 +22,8 @@
 #include "ports/kinds.h"
 #include "platform/terminal.h"
 #include "sim/sim.h"
+#include "tests/support/virtual_clock.h"
+#include "tests/support/console_script.h"
 
 namespace {
 
@@ -38,9 +40,9 @@ void Measure(const char* what, uint32_t baud, void (*command)(const char*), cons
   const uint64_t chars = g_device->characters();
   const uint32_t start = platform::GetTickCount();
   std::string sink;
-  platform::CaptureOutput(&sink);  // the commands' own lines
+  testing_support::CaptureOutput(&sink);  // the commands' own lines
   command(path);
-  platform::CaptureOutput(nullptr);
+  testing_support::CaptureOutput(nullptr);
   const double line = (platform::GetTickCount() - start) / 1000.0;
   const double wire = double(g_device->characters() - chars) * 11.0 / baud;
   std::printf("%-14s at %6u baud: measured %7.2f s, wire %7.2f s, ratio %.3f\n", what, baud, line, wire,
@@ -50,7 +52,7 @@ void Measure(const char* what, uint32_t baud, void (*command)(const char*), cons
 }  // namespace
 
 int main() {
-  platform::UseVirtualClock(true);
+  testing_support::UseVirtualClock(true);
   g_device = std::make_shared<sim::Device>();
   std::string error;
   g_device->Init(error);
@@ -60,7 +62,7 @@ int main() {
   control::State.PortNumber = 0;
   control::State.quiet = true;
   std::string sink;
-  platform::CaptureOutput(&sink);
+  testing_support::CaptureOutput(&sink);
   for (uint32_t n = 0; n < 126; ++n) {
     uint8_t block[75], name[52] = {};
     for (int i = 0; i < 75; ++i) block[i] = uint8_t(n + i);
@@ -76,11 +78,11 @@ int main() {
   for (uint32_t baud : {9600u, 115200u}) {
     uint32_t rate = baud;
     if (COM_KESTRAVO_SetBaudRate(0, &rate) != 0) return std::printf("cannot set %u baud\n", baud), 1;
-    platform::CaptureOutput(nullptr);
+    testing_support::CaptureOutput(nullptr);
     Measure("save all 126", baud, control::SaveAllConfigsToFile, path.c_str());
     Measure("load all 126", baud, control::LoadAllConfigsFromFile, path.c_str());
     Measure("memory backup", baud, control::BackupMemory, memory_path.c_str());
-    platform::ScriptInput({"", "y\n", "y\n"});
+    testing_support::ScriptInput({"", "y\n", "y\n"});
     Measure("memory restore", baud, control::RestoreMemory, memory_path.c_str());
   }
 
@@ -94,31 +96,31 @@ int main() {
     for (uint32_t n = 1; n <= 126; ++n)
       control::ParseConfigText(profile, ("Configuration" + std::to_string(n)).c_str(), block, failed);
   }
-  platform::CaptureOutput(nullptr);
+  testing_support::CaptureOutput(nullptr);
   std::printf("reading a file of 126 configurations: %.2f ms of processor time\n",
               (CpuSeconds() - cpu) * 1000.0 / kRounds);
 
   // The test protocol on a device that is up for more than 10 s: 41 s of readings on their grid.
   uint32_t rate = 9600;
   COM_KESTRAVO_SetBaudRate(0, &rate);
-  platform::AdvanceClock(11000);
+  testing_support::AdvanceClock(11000);
   uint64_t start = platform::TickMs();
-  platform::CaptureOutput(&sink);
+  testing_support::CaptureOutput(&sink);
   control::TestProtocol(report_path.c_str());
-  platform::CaptureOutput(nullptr);
+  testing_support::CaptureOutput(nullptr);
   const double length = (platform::TickMs() - start) / 1000.0;
   std::printf("test protocol at 9600 baud: %.2f s, nominal 41 s, ratio %.4f\n", length, length / 41.0);
 
   // The data log on the real clock: processor time against the time it ran, for 5 s.
-  platform::UseVirtualClock(false);
+  testing_support::UseVirtualClock(false);
   std::vector<std::string> keys(40, "");  // the user looks twice a record; then Esc
   keys.push_back("\x1b");
-  platform::ScriptInput(keys);
+  testing_support::ScriptInput(keys);
   const double cpu_start = CpuSeconds();
   start = platform::TickMs();
-  platform::CaptureOutput(&sink);
+  testing_support::CaptureOutput(&sink);
   control::DataLog(log_path.c_str());
-  platform::CaptureOutput(nullptr);
+  testing_support::CaptureOutput(nullptr);
   const double wall = (platform::TickMs() - start) / 1000.0, used = CpuSeconds() - cpu_start;
   std::printf("data log: %.2f s, processor time %.3f s, %.2f%% of one core\n", wall, used,
               100.0 * used / wall);

@@ -99,4 +99,14 @@ int RunProgram(int argc, char** argv) {
   return 0;
 }
 
+int Main(int argc, char** argv) {
+  platform::TerminalStart();
+  int status = RunProgram(argc, argv);
+  std::fflush(stdout);
+  platform::TerminalRestore();
+  // An interrupted program has still closed its port in order; the shell learns of the signal.
+  if (int sig = platform::TerminalInterruptSignal()) return 128 + sig;
+  return status;
+}
+
 }  // namespace control

@@ -4,6 +4,10 @@
 
 namespace control {
 
+// The whole program: the terminal set up, the arguments run, the terminal restored; the exit status
+// (128 plus the signal's number after Ctrl-C, SIGTERM, SIGHUP or a closed output).
+int Main(int argc, char** argv);
+
 // Runs the program on its arguments; returns the exit status (0, or -1 after the usage output).
 int RunProgram(int argc, char** argv);
 

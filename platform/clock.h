@@ -1,24 +1,28 @@
-// Millisecond clock of the platform. Everything that waits or measures time goes through here,
-// so that tests can switch to a virtual clock in which a sleep advances time at once.
+// Millisecond clock of the platform. Everything that waits or measures time goes through here, so
+// that another clock can stand in for the system's (the tests run the protocol's long waits on a
+// virtual clock that a pause advances at once).
 #pragma once
 #include <cstdint>
 
 namespace platform {
 
-// Pause for ms milliseconds (on the virtual clock: advance it by ms).
+// Pause for ms milliseconds.
 void Sleep(uint32_t ms);
 // Pause for us microseconds; the clock in microseconds. For waits timed by the line's characters.
 void SleepUs(uint64_t us);
 uint64_t ClockUs();
 // Milliseconds since an arbitrary start; wraps like a 32-bit tick counter.
-uint32_t GetTickCount();
-// Milliseconds since an arbitrary start, monotonic, never wrapping: for deadlines.
 uint64_t TickMs();
+uint32_t GetTickCount();
 
-// Switch to the virtual clock (true) or back to the real one (false).
-void UseVirtualClock(bool on);
-bool VirtualClockActive();
-// Move the virtual clock forward without sleeping (no effect on the real clock).
-void AdvanceClock(uint32_t ms);
+// A clock in place of the system's monotonic one: its time in microseconds and its pause.
+struct ClockSource {
+  uint64_t (*now_us)();
+  void (*sleep_us)(uint64_t us);
+};
+// Null: the system's clock again. The source must outlive its use.
+void UseClockSource(const ClockSource* source);
+// True while the system's clock is in use (waits may then block in the operating system).
+bool SystemClockInUse();
 
 }  // namespace platform

@@ -6,8 +6,6 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace platform {
 
@@ -62,12 +60,27 @@ int CursorRow();
 int CursorColumn();
 // Moves the cursor to (row, column) relative to the anchor (terminal output only).
 void MoveCursor(int row, int column);
-// Overrides what the terminal checks found (tests).
+// Overrides what the terminal checks found (a console that stands in for the terminal).
 void SetTerminalModes(bool input_is_terminal, bool output_is_terminal, int width);
-// Tests: collects everything printed into sink (null: standard output again).
-void CaptureOutput(std::string* sink);
-// Tests: keys typed in chunks, then end of input (which reads as Esc). A chunk is typed when all
-// before it were taken and the program waits for a key, or looks for one after time has passed.
-void ScriptInput(const std::vector<std::string>& chunks);
+
+// Another console in place of standard input or output (the console program's tests type their
+// keys and read what was printed through one). The stream must outlive its use; null: standard
+// input or output again.
+class ConsoleInput {
+ public:
+  virtual ~ConsoleInput() = default;
+  // Takes typed bytes into buffer, at most room: their count, 0 when none are there yet, -1 at the
+  // end of input. waiting: the program waits for input, rather than only looking for it.
+  virtual long Read(unsigned char* buffer, size_t room, bool waiting) = 0;
+};
+class ConsoleOutput {
+ public:
+  virtual ~ConsoleOutput() = default;
+  virtual void Write(const char* text, size_t n) = 0;
+};
+// Installing an input drops what was typed and not taken, and forgets an end of input and an
+// interruption.
+void UseConsoleInput(ConsoleInput* input);
+void UseConsoleOutput(ConsoleOutput* output);
 
 }  // namespace platform

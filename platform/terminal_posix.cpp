@@ -35,14 +35,12 @@ size_t g_pending_count = 0;
 int g_row = 0;
 int g_column = 0;
 
-// Tests: output collected here instead of standard output.
-std::string* g_capture = nullptr;
+// A console that stands in for standard input or output.
+ConsoleInput* g_input = nullptr;
+ConsoleOutput* g_output = nullptr;
 
 void Emit(const char* text, size_t n) {
-  if (g_capture) {
-    g_capture->append(text, n);
-    return;
-  }
+  if (g_output) return g_output->Write(text, n);
   std::fwrite(text, 1, n, stdout);
   // Output nobody reads any more (a closed pipe, "| head"): the program ends as after Ctrl-C,
   // through its closing, so that the port is closed and the debug file complete.
@@ -63,37 +61,15 @@ void OnSignal(int sig) {
   g_interrupted = sig;
 }
 
-// Tests: keys typed in chunks. A chunk is typed when everything typed before it has been taken
-// and the program waits for input, or looks for it after time has passed: so keys flushed at the
-// start of a dialogue are the ones typed before it, as at a terminal.
-bool g_scripted = false;
-std::vector<std::string> g_script;
-size_t g_script_next = 0;
-size_t g_script_offset = 0;  // within the next chunk, when it did not fit at once
-uint32_t g_typed_at = 0;
-
-void TypeNextChunk(bool waiting) {
-  if (g_pending_count > 0) return;
-  if (g_script_next >= g_script.size()) {
-    g_eof = true;
-    return;
-  }
-  if (!waiting && GetTickCount() == g_typed_at) return;
-  const std::string& chunk = g_script[g_script_next];
-  g_pending_count = std::min(chunk.size() - g_script_offset, sizeof g_pending);
-  std::memcpy(g_pending, chunk.data() + g_script_offset, g_pending_count);
-  g_script_offset += g_pending_count;
-  if (g_script_offset == chunk.size()) {
-    ++g_script_next;
-    g_script_offset = 0;
-  }
-  g_typed_at = GetTickCount();
-}
-
 // Reads what standard input holds into g_pending, waiting up to wait_ms (-1: no limit).
 void Fill(int wait_ms) {
-  if (g_scripted) return TypeNextChunk(wait_ms != 0);
   if (g_eof || g_pending_count == sizeof g_pending) return;
+  if (g_input) {
+    const long n = g_input->Read(g_pending + g_pending_count, sizeof g_pending - g_pending_count, wait_ms != 0);
+    if (n > 0) g_pending_count += size_t(n);
+    if (n < 0) g_eof = true;
+    return;
+  }
   pollfd pfd{STDIN_FILENO, POLLIN, 0};
   int r = poll(&pfd, 1, wait_ms);
   if (r <= 0) return;
@@ -233,18 +209,14 @@ void Track(const char* text, size_t n) {
 
 }  // namespace
 
-void CaptureOutput(std::string* sink) { g_capture = sink; }
-
-void ScriptInput(const std::vector<std::string>& chunks) {
-  g_scripted = true;
-  g_script = chunks;
-  g_script_next = 0;
-  g_script_offset = 0;
+void UseConsoleInput(ConsoleInput* input) {
+  g_input = input;
   g_pending_count = 0;
   g_eof = false;
   g_interrupted = 0;
-  g_typed_at = GetTickCount() - 1;
 }
+
+void UseConsoleOutput(ConsoleOutput* output) { g_output = output; }
 
 void SetTerminalModes(bool input_is_terminal, bool output_is_terminal, int width) {
   g_input_tty = input_is_terminal;
@@ -293,7 +265,7 @@ bool KeyPending() {
 
 bool WaitForKey(uint32_t ms) {
   if (KeyPending()) return true;
-  if (g_scripted || VirtualClockActive()) {
+  if (g_input || !SystemClockInUse()) {  // nothing to wait for in the system
     Sleep(ms);
     return KeyPending();
   }

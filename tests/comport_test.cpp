@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "tests/support/fixture.h"
+#include "tests/support/virtual_clock.h"
 
 using testing_support::AttachPeer;
 using testing_support::DetachCom;
@@ -13,7 +14,7 @@ namespace {
 class ComPortTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::UseVirtualClock(true);
+    testing_support::UseVirtualClock(true);
     trace_ = std::tmpfile();
     port_.DebugFile = trace_;
     peer_ = std::make_shared<ScriptedPeer>();

@@ -10,6 +10,7 @@
 
 #include "COM-KESTRAVO.h"
 #include "tests/support/fixture.h"
+#include "tests/support/virtual_clock.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ class ConcurrencyTest : public testing_support::LinkTest {
  protected:
   void SetUp() override {
     LinkTest::SetUp();
-    platform::UseVirtualClock(false);  // each thread waits for its own line
+    testing_support::UseVirtualClock(false);  // each thread waits for its own line
   }
 };
 

@@ -18,6 +18,7 @@
 #include "control/keyloop.h"
 #include "tests/support/child.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/console_script.h"
 
 #ifndef KESTRAVO_TEST_DATA
 #define KESTRAVO_TEST_DATA "tests/data"
@@ -408,11 +409,11 @@ TEST_F(ConfigCommandTest, AFailedSaveLeavesTheOldFileByteForByte) {
         rlimit limit{100, 100};
         setrlimit(RLIMIT_FSIZE, &limit);
         std::string out;
-        platform::CaptureOutput(&out);
+        testing_support::CaptureOutput(&out);
         control::SaveAllConfigsToFile(path_.c_str());
         control::SaveCurrentConfigToFile(path_.c_str());
         control::SaveConfigToFile(0, path_.c_str());
-        platform::CaptureOutput(nullptr);
+        testing_support::CaptureOutput(nullptr);
         std::fputs(out.c_str(), stdout);
         std::fflush(stdout);
         _exit(0);

@@ -7,9 +7,10 @@ plot=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-# A log of some records on the virtual clock, ended by Esc; its last line is cut by a link failure
-# in the second run (the plot takes only complete records).
-(sleep 0.3; printf '\033') | KESTRAVO_VIRTUAL_CLOCK=1 KESTRAVO_COM1=sim "$program" 1 -q -x log.tsv -T >/dev/null
+# A log of four records, ended by Esc once they are in the file; a cut last line is added after it
+# (the plot takes only complete records).
+(for _ in $(seq 200); do [ "$(cat log.tsv 2>/dev/null | wc -l)" -ge 5 ] && break; sleep 0.05; done
+ printf '\033') | KESTRAVO_COM1=sim "$program" 1 -q -x log.tsv -T >/dev/null
 [ "$(wc -l < log.tsv)" -gt 2 ] || { echo "no data log written"; exit 1; }
 printf '12.34\t25.1' >> log.tsv
 "$plot" log.tsv picture.png >/dev/null

@@ -24,6 +24,7 @@
 #include "ports/kinds.h"
 #include "ports/port.h"
 #include "tests/support/child.h"
+#include "tests/support/virtual_clock.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ class ScriptedFarEnd {
 
 class PtyLinkTest : public ::testing::Test {
  protected:
-  void SetUp() override { platform::UseVirtualClock(false); }  // a real line takes real time
+  void SetUp() override { testing_support::UseVirtualClock(false); }  // a real line takes real time
   void TearDown() override {
     COM_KESTRAVO_Close(0);
     unsetenv("KESTRAVO_COM9");

@@ -23,6 +23,7 @@
 #include "ports/telnet.h"
 #include "tests/support/child.h"
 #include "tests/support/fixture.h"
+#include "tests/support/virtual_clock.h"
 
 #ifndef KESTRAVO_TEST_DATA
 #define KESTRAVO_TEST_DATA "tests/data"
@@ -78,7 +79,7 @@ std::string FirstLine(testing_support::Child& child) {
 
 class Rfc2217Test : public ::testing::Test {
  protected:
-  void SetUp() override { platform::UseVirtualClock(false); }
+  void SetUp() override { testing_support::UseVirtualClock(false); }
   void TearDown() override {
     COM_KESTRAVO_Close(0);
     unsetenv("KESTRAVO_COM9");

@@ -23,6 +23,7 @@
 #include "platform/files.h"
 #include "tests/support/child.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/console_script.h"
 
 namespace {
 
@@ -144,9 +145,9 @@ class SaveTargetTest : public testing_support::ConsoleTest,
       signal(SIGXFSZ, SIG_IGN);
       if (prepare) prepare();
       std::string out;
-      platform::CaptureOutput(&out);
+      testing_support::CaptureOutput(&out);
       RunCommand(c, path.c_str());
-      platform::CaptureOutput(nullptr);
+      testing_support::CaptureOutput(nullptr);
       std::fputs(out.c_str(), stdout);
       if (after) after();
       std::fflush(stdout);

@@ -10,6 +10,7 @@
 #include <regex>
 
 #include "tests/support/fixture.h"
+#include "tests/support/virtual_clock.h"
 
 using namespace kestravo;
 using testing_support::LinkTest;
@@ -22,7 +23,7 @@ namespace {
 class SimWire : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::UseVirtualClock(true);
+    testing_support::UseVirtualClock(true);
     device_ = std::make_shared<sim::Device>();
     std::string error;
     ASSERT_TRUE(device_->Init(error));
@@ -223,7 +224,7 @@ TEST_F(SimWire, RandomBytesNeitherCrashNorSilenceIt) {
 }
 
 TEST(SimState, SurvivesASecondRunAndRefusesADamagedFile) {
-  platform::UseVirtualClock(true);
+  testing_support::UseVirtualClock(true);
   std::string path = TempPath("nv.txt");
   std::remove(path.c_str());
   std::string error;

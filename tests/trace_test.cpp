@@ -79,7 +79,6 @@ TEST_F(LinkTest, CloseEntryHasNoLineEndOfItsOwn) {
 // The shared library in a child process: loaded, used, then unloaded or left behind at exit.
 int RunChild(bool unload, const std::string& trace) {
   testing_support::Child child = testing_support::StartChild([&] {
-    setenv("KESTRAVO_VIRTUAL_CLOCK", "1", 1);
     setenv("KESTRAVO_COM3", "sim", 1);
     void* lib = dlopen(KESTRAVO_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!lib) _exit(10);

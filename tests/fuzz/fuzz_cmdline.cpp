@@ -11,12 +11,14 @@
 #include "control/cmdline.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
+#include "tests/support/virtual_clock.h"
+#include "tests/support/console_script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = false;
   if (!ready) {
     for (int n = 0; n <= 255; ++n) setenv(("KESTRAVO_COM" + std::to_string(n)).c_str(), "sim", 1);
-    platform::UseVirtualClock(true);
+    testing_support::UseVirtualClock(true);
     // Debug.txt of a 'G' switch lands in a scratch directory.
     const std::string dir = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
                             "/kestravo-fuzz-cmdline-" + std::to_string(getpid());
@@ -30,10 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string name = "COM-KESTRAVO-Control", t = "-T";
   char* argv[] = {name.data(), com.data(), sw.data(), t.data(), nullptr};
   std::string out;
-  platform::CaptureOutput(&out);
-  platform::ScriptInput({});
+  testing_support::CaptureOutput(&out);
+  testing_support::ScriptInput({});
   control::RunProgram(sw.empty() ? 2 : 4, argv);
-  platform::CaptureOutput(nullptr);
+  testing_support::CaptureOutput(nullptr);
   uint32_t value = 0;
   // A number out of range never opens a port (it wrapped to COM1 before).
   if (control::ScanComNumber(com.c_str(), value) && (value == 0 || value > 255) &&

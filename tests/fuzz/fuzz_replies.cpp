@@ -10,9 +10,10 @@
 #include "platform/clock.h"
 #include "tests/support/fixture.h"
 #include "tests/support/scripted_peer.h"
+#include "tests/support/virtual_clock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  platform::UseVirtualClock(true);
+  testing_support::UseVirtualClock(true);
   auto peer = std::make_shared<testing_support::ScriptedPeer>();  // a fresh far end for every input
   testing_support::AttachPeer(5, peer);
   const std::string reply(reinterpret_cast<const char*>(data), size);

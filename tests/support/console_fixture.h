@@ -7,6 +7,7 @@
 #include "control/state.h"
 #include "platform/terminal.h"
 #include "tests/support/fixture.h"
+#include "tests/support/console_script.h"
 
 namespace testing_support {
 
@@ -20,11 +21,11 @@ class ConsoleTest : public LinkTest {
     control::State.ComNumber = 6;
     control::State.opened = true;
     platform::SetTerminalModes(false, false, 80);
-    platform::CaptureOutput(&out_);
-    platform::ScriptInput({});
+    testing_support::CaptureOutput(&out_);
+    testing_support::ScriptInput({});
   }
   void TearDown() override {
-    platform::CaptureOutput(nullptr);
+    testing_support::CaptureOutput(nullptr);
     LinkTest::TearDown();
   }
 
@@ -35,7 +36,7 @@ class ConsoleTest : public LinkTest {
     return s;
   }
   // The keys the user types, chunk by chunk, as the program waits for them.
-  void Type(const std::vector<std::string>& chunks) { platform::ScriptInput(chunks); }
+  void Type(const std::vector<std::string>& chunks) { testing_support::ScriptInput(chunks); }
 
   std::shared_ptr<sim::Device> device_;
   std::string out_;

@@ -1,6 +1,7 @@
 #include "tests/support/fixture.h"
 
 #include "ports/kinds.h"
+#include "tests/support/virtual_clock.h"
 
 #include <unistd.h>
 
@@ -58,7 +59,7 @@ std::string TempPath(const std::string& name) {
 }
 
 void LinkTest::SetUp() {
-  platform::UseVirtualClock(true);
+  testing_support::UseVirtualClock(true);
   for (unsigned com = 1; com <= 16; ++com) DetachCom(com);
 }
 
