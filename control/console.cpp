@@ -37,23 +37,23 @@ void DrainKeys() { FlushKeys(); }
 
 int ParseUnsigned(const char* text, uint32_t& value) {
   size_t len = std::strlen(text);
-  if (len == 0) return -1;
+  if (len == 0) return kNumberEmpty;
   char last = text[len - 1];
   int radix = last == 'h' ? 16 : last == 'b' ? 2 : 10;
   char* end = nullptr;
   errno = 0;
   unsigned long long v = std::strtoull(text, &end, radix);
-  if (end == text) return -2;
+  if (end == text) return kNumberInvalid;
   const char* expected_end = radix == 10 ? text + len : text + len - 1;
-  if (end != expected_end) return -2;
+  if (end != expected_end) return kNumberInvalid;
   // strtoull's "-1" wraps and large values saturate: neither is a 32-bit number.
-  if (errno == ERANGE || v > 0xFFFFFFFFull || std::strchr(text, '-')) return -2;
+  if (errno == ERANGE || v > 0xFFFFFFFFull || std::strchr(text, '-')) return kNumberInvalid;
   value = uint32_t(v);
-  return 0;
+  return kNumberParsed;
 }
 
 bool PromptNumber(const char* prompt, uint32_t& value) {
-  return PromptWord(prompt, EntryBuffer, sizeof EntryBuffer) && ParseUnsigned(EntryBuffer, value) == 0;
+  return PromptWord(prompt, EntryBuffer, sizeof EntryBuffer) && ParseUnsigned(EntryBuffer, value) == kNumberParsed;
 }
 
 bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]) {

@@ -15,8 +15,13 @@ int ReadKey();
 void FlushKeys();
 void DrainKeys();
 
-// 0 and the value; -1 for an empty text; -2 for a text that is not a number of the radix its
-// suffix names ('h' hexadecimal, 'b' binary, none decimal) or does not fit in 32 bits.
+// The results of ParseUnsigned.
+enum ParseResult : int {
+  kNumberParsed = 0,    // the value is set
+  kNumberEmpty = -1,    // an empty text
+  kNumberInvalid = -2,  // not a number of the radix its suffix names ('h' hexadecimal, 'b' binary,
+                        // none decimal), or not within 32 bits
+};
 int ParseUnsigned(const char* text, uint32_t& value);
 
 // A number prompt: the prompt, one word into the entry buffer, "\n", the parser. False when

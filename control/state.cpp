@@ -14,8 +14,6 @@ ProgramState State;
 
 namespace {
 
-constexpr int32_t kDebugCloseFailed = -401;
-
 // One line on standard error with the device COM n names and why it could not be opened.
 void ExplainOpenFailure() {
   const char* why = COM_KESTRAVO_GetOpenFailureReason(State.PortNumber);
@@ -51,7 +49,7 @@ void OpenDevicePort() {
   const uint8_t com = State.ComNumber <= 255 ? uint8_t(State.ComNumber) : 0;
   if (COM_KESTRAVO_Open(State.PortNumber, com) != 0) {
     Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
-    if (COM_KESTRAVO_GetInterfaceState(State.PortNumber) == -2) ExplainOpenFailure();
+    if (COM_KESTRAVO_GetInterfaceState(State.PortNumber) == COM_KESTRAVO_OPEN_FAILED) ExplainOpenFailure();
     State.run = false;
     return;
   }
@@ -66,7 +64,7 @@ void ClosePort() {
   if (State.debug) Print("Communication port closed\n");
   // Only a debug file that was open and did not close is worth a line: a slot out of range has
   // none.
-  if (COM_KESTRAVO_CloseDebugFile(State.PortNumber) == kDebugCloseFailed) {
+  if (COM_KESTRAVO_CloseDebugFile(State.PortNumber) == COM_KESTRAVO_DEBUG_CLOSE_FAILED) {
     std::fflush(stdout);
     std::fprintf(stderr, "Debug.txt: %s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
   }

@@ -133,7 +133,7 @@ int RunSwitch(int argc, char** argv, int& i) {
   return status;
 }
 
-bool SwitchNumber(const char* text, uint32_t& value) { return ParseUnsigned(text, value) == 0; }
+bool SwitchNumber(const char* text, uint32_t& value) { return ParseUnsigned(text, value) == kNumberParsed; }
 
 int IndexDigit(const char* text, char highest) {
   return (text[0] >= '0' && text[0] <= highest) ? text[0] - '0' : -1;

@@ -32,6 +32,55 @@
 extern "C" {
 #endif
 
+/* Result codes of every function returning int32_t, kept as the slot's interface state (except
+ * COM_KESTRAVO_PORT_NUMBER_RANGE); COM_KESTRAVO_GetErrorMessage gives the text in quotes. */
+enum COM_KESTRAVO_Result {
+  COM_KESTRAVO_OK = 0,                          /* "No error" */
+  COM_KESTRAVO_PORT_NUMBER_RANGE = -1,          /* "PortNumber out of range" (PortNumber above 15) */
+  COM_KESTRAVO_OPEN_FAILED = -2,                /* "Error opening the port" */
+  COM_KESTRAVO_CLOSE_FAILED = -3,               /* "Error closing the port" */
+  COM_KESTRAVO_PURGE_FAILED = -4,               /* "Error purging the port" */
+  COM_KESTRAVO_CONTROL_FAILED = -5,             /* "Error setting the port control lines" */
+  COM_KESTRAVO_STATUS_FAILED = -6,              /* "Error reading the port status lines" */
+  COM_KESTRAVO_SEND_COMMAND_FAILED = -7,        /* "Error sending command" */
+  COM_KESTRAVO_SEND_DATA_FAILED = -8,           /* "Error sending data" */
+  COM_KESTRAVO_SEND_TERMINATION_FAILED = -9,    /* "Error sending termination character" */
+  COM_KESTRAVO_RECEIVE_COMMAND_FAILED = -10,    /* "Error receiving command" */
+  COM_KESTRAVO_RECEIVE_DATA_FAILED = -11,       /* "Error receiving data" */
+  COM_KESTRAVO_RECEIVE_TERMINATION_FAILED = -12, /* "Error receiving termination character" */
+  COM_KESTRAVO_WRONG_COMMAND = -13,             /* "Wrong command received" (the echo, or '?') */
+  COM_KESTRAVO_WRONG_ARGUMENT = -14,            /* "Wrong argument received" (the echoed fields) */
+  COM_KESTRAVO_BAD_ARGUMENT = -15,              /* "Wrong argument passed to the function" (no traffic) */
+  COM_KESTRAVO_BAUD_RATE_FAILED = -16,          /* "Error setting the baud rate" */
+  COM_KESTRAVO_NOT_CONNECTED = -100,            /* "Device not connected" (DSR or DCD low) */
+  COM_KESTRAVO_NOT_READY = -101,                /* "Device not ready" (CTS stayed low) */
+  COM_KESTRAVO_STILL_READY = -102,              /* "Device state could not be set to not ready" */
+  COM_KESTRAVO_DEBUG_OPEN_FAILED = -400,        /* "Error opening the file for debugging output" */
+  COM_KESTRAVO_DEBUG_CLOSE_FAILED = -401        /* "Error closing the file for debugging output" */
+};
+
+/* Port error codes of the slot's serial port (COM_KESTRAVO_GetIOState), with the texts of
+ * COM_KESTRAVO_GetIOErrorMessage. */
+enum COM_KESTRAVO_IOState {
+  COM_KESTRAVO_IO_OK = 0,                 /* "No error" */
+  COM_KESTRAVO_IO_NOT_OPEN = 1,           /* "Port has not been opened yet" */
+  COM_KESTRAVO_IO_OPEN_FAILED = 2,        /* "Cannot open the port" */
+  COM_KESTRAVO_IO_ERRORS_UNKNOWN = 3,     /* "Cannot obtain communication error" */
+  COM_KESTRAVO_IO_GET_STATE_FAILED = 4,   /* "Cannot get the state of the port" */
+  COM_KESTRAVO_IO_SET_STATE_FAILED = 5,   /* "Cannot set the state of the port" */
+  COM_KESTRAVO_IO_BREAK_TIMING = 6,       /* "Break timing error" */
+  COM_KESTRAVO_IO_SET_BREAK_FAILED = 7,   /* "Cannot place the transmission line in a break state" */
+  COM_KESTRAVO_IO_CLEAR_BREAK_FAILED = 8, /* "Cannot place the transmission line in a nonbreak state" */
+  COM_KESTRAVO_IO_TIMEOUTS_FAILED = 9,    /* "Cannot set the timeouts for the port" */
+  COM_KESTRAVO_IO_PURGE_FAILED = 10,      /* "Cannot clear the port" */
+  COM_KESTRAVO_IO_READ_FAILED = 11,       /* "Error reading data from the port" */
+  COM_KESTRAVO_IO_WRITE_FAILED = 12,      /* "Error writing data to the port" */
+  COM_KESTRAVO_IO_WRITE_COUNT = 13,       /* "Wrong data amount written to the port" */
+  COM_KESTRAVO_IO_CONTROL_FAILED = 14,    /* "Error setting the control lines of the port" */
+  COM_KESTRAVO_IO_STATUS_FAILED = 15,     /* "Error reading the status lines of the port" */
+  COM_KESTRAVO_IO_BUSY = 16               /* "Device is busy" */
+};
+
 /* Slots, results and messages. */
 COM_KESTRAVO_API uint16_t COM_KESTRAVO_GetSWVersion(void);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetInterfaceState(uint16_t PortNumber);

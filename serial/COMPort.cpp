@@ -103,7 +103,7 @@ void COMPort::WriteEscaped(const uint8_t* bytes, uint32_t n) {
 void COMPort::CheckCOMError(const char* label) {
   if (!Handle || !Handle->ClearError(CommErrors)) {
     Message("COMPort::CheckCOMError: Cannot obtain communication error\n");
-    Error = 3;
+    Error = COM_KESTRAVO_IO_ERRORS_UNKNOWN;
     return;
   }
   if (!DebugFile || CommErrors == 0) return;
@@ -118,7 +118,7 @@ void COMPort::CheckCOMError(const char* label) {
 bool COMPort::Open(uint8_t ComNumber) {
   if (Handle) {
     Message("COMPort::Open: The port is already open\n");
-    Error = 2;
+    Error = COM_KESTRAVO_IO_OPEN_FAILED;
     return false;
   }
   Handle = ports::OpenPort(ComNumber);
@@ -128,14 +128,14 @@ bool COMPort::Open(uint8_t ComNumber) {
     // The Windows name of the port, as the trace has always shown it.
     Message("COMPort::Open: Cannot open the port \\\\.\\COM%u\n", unsigned(ComNumber));
     if (*OpenFailure) Message("COMPort::Open: %s\n", OpenFailure);
-    Error = 2;
+    Error = COM_KESTRAVO_IO_OPEN_FAILED;
     return false;
   }
   if (!SetBaudRate(9600)) return false;
   if (const char* notice = Handle->Notice()) Message("COMPort::Open: %s\n", notice);
   if (!SetCommTimeout()) {
     Message("COMPort::Open: Cannot set the port timing\n");
-    Error = 9;
+    Error = COM_KESTRAVO_IO_TIMEOUTS_FAILED;
     return false;
   }
   if (!Purge()) {
@@ -151,7 +151,7 @@ bool COMPort::Open(uint8_t ComNumber) {
 }
 
 bool COMPort::Close() {
-  Error = 1;
+  Error = COM_KESTRAVO_IO_NOT_OPEN;
   if (!Handle) {
     Message("COMPort::Close: Port handle is invalid\n");
     return false;
@@ -170,7 +170,7 @@ bool COMPort::SetBaudRate(uint32_t rate) {
   if (!Handle || !Handle->GetState(dcb)) {
     CheckCOMError("COMPort::SetBaudRate:GetCommState");
     Message("COMPort::SetBaudRate:GetCommState: Cannot get the port state\n");
-    Error = 4;
+    Error = COM_KESTRAVO_IO_GET_STATE_FAILED;
     return false;
   }
   dcb.fBinary = true;
@@ -197,7 +197,7 @@ bool COMPort::SetBaudRate(uint32_t rate) {
   if (!Handle->SetState(dcb)) {
     CheckCOMError("COMPort::SetBaudRate:SetCommState");
     Message("COMPort::SetBaudRate:SetCommState: Cannot set the port state\n");
-    Error = 5;
+    Error = COM_KESTRAVO_IO_SET_STATE_FAILED;
     return false;
   }
   return true;
@@ -208,14 +208,14 @@ bool COMPort::SendSync(unsigned duration) {
   if (!Handle || !Handle->GetState(dcb)) {
     CheckCOMError("COMPort::Open:GetCommState");
     Message("COMPort::Open:GetCommState: Cannot get the port state\n");
-    Error = 4;
+    Error = COM_KESTRAVO_IO_GET_STATE_FAILED;
     return false;
   }
   auto set_state = [&]() {
     if (Handle->SetState(dcb)) return true;
     CheckCOMError("COMPort::Open:SetCommState");
     Message("COMPort::Open:SetCommState: Cannot set the port state\n");
-    Error = 5;
+    Error = COM_KESTRAVO_IO_SET_STATE_FAILED;
     return false;
   };
   dcb.fParity = false;
@@ -224,14 +224,14 @@ bool COMPort::SendSync(unsigned duration) {
   if (!Handle->SetBreak()) {
     CheckCOMError("COMPort::Open:SetCommBreak");
     Message("COMPort::SendSync:SetCommBreak: Cannot place the transmission line in a break state\n");
-    Error = 7;
+    Error = COM_KESTRAVO_IO_SET_BREAK_FAILED;
     return false;
   }
   platform::Sleep(duration > 0 ? duration - 1 : 0);
   if (!Handle->ClearBreak()) {
     CheckCOMError("COMPort::Open:ClearCommBreak");
     Message("COMPort::SendSync:ClearCommBreak: Cannot place the transmission line in a nonbreak state\n");
-    Error = 8;
+    Error = COM_KESTRAVO_IO_CLEAR_BREAK_FAILED;
     return false;
   }
   platform::Sleep(1);
@@ -281,14 +281,14 @@ bool COMPort::Status(int& cts, int& dsr, int& ri, int& dcd) {
   CheckCOMError("COMPort::Status:GetCommModemStatus");
   if (!ok) {
     Message("COMPort::Status:GetCommModemStatus: Error reading the status lines of the port\n");
-    Error = 15;
+    Error = COM_KESTRAVO_IO_STATUS_FAILED;
     return false;
   }
   cts = (bits & ports::kMsCtsOn) ? 1 : 0;
   dsr = (bits & ports::kMsDsrOn) ? 1 : 0;
   ri = (bits & ports::kMsRingOn) ? 1 : 0;
   dcd = (bits & ports::kMsRlsdOn) ? 1 : 0;
-  Error = 0;
+  Error = COM_KESTRAVO_IO_OK;
   return true;
 }
 
@@ -302,7 +302,7 @@ bool COMPort::DeviceReady() {
   }
   if (cts) return true;
   Message("COMPort::DeviceReady:Status: Device not ready (CTS inactive)\n");
-  Error = 16;
+  Error = COM_KESTRAVO_IO_BUSY;
   return false;
 }
 
@@ -321,7 +321,7 @@ bool COMPort::ReadFile(uint32_t n, bool stopAtCR) {
   CheckCOMError("COMPort::ReadFile:ReadFile");
   if (!ok) {
     Message("COMPort::ReadFile:ReadFile: Could not read the port\n");
-    Error = 11;
+    Error = COM_KESTRAVO_IO_READ_FAILED;
     return false;
   }
   Count = got;
@@ -342,7 +342,7 @@ bool COMPort::ReadFile(uint32_t n, bool stopAtCR) {
     if (!ok) {
       Message("COMPort::ReadFile:ReadFile: Could not read the port\n");
       if (Count == 0) {
-        Error = 11;
+        Error = COM_KESTRAVO_IO_READ_FAILED;
         return false;
       }
     }
@@ -359,19 +359,19 @@ bool COMPort::Read(uint8_t& byte, bool noWait) {
     }
     if (!ReadFile(1, true)) {
       Message("COMPort::Read-char:ReadFile: Could not read the port\n");
-      Error = 11;
+      Error = COM_KESTRAVO_IO_READ_FAILED;
       return false;
     }
     if (Count == 0) {
       Message("COMPort::Read-char:ReadFile: Could not read the character from the port\n");
-      Error = 11;
+      Error = COM_KESTRAVO_IO_READ_FAILED;
       return false;
     }
   }
   byte = Buffer[0];
   std::memmove(Buffer, Buffer + 1, Count - 1);
   Count -= 1;
-  Error = 0;
+  Error = COM_KESTRAVO_IO_OK;
   return true;
 }
 
@@ -396,7 +396,7 @@ bool COMPort::Read(uint8_t* destination, uint32_t& count, bool noWait, bool stop
       Message(handed_out ? "COMPort::Read-array:ReadFile: Cannot read the port\n"
                          : "COMPort::Read-array: Could not read the port\n");
       Count = 0;
-      Error = 11;
+      Error = COM_KESTRAVO_IO_READ_FAILED;
       return false;
     }
   }
@@ -406,7 +406,7 @@ bool COMPort::Read(uint8_t* destination, uint32_t& count, bool noWait, bool stop
   std::memmove(Buffer, Buffer + m, Count - m);
   Count -= m;
   count += m;
-  Error = 0;
+  Error = COM_KESTRAVO_IO_OK;
   return true;
 }
 
@@ -416,16 +416,16 @@ bool COMPort::Write(uint8_t byte) {
   CheckCOMError("COMPort::Write-char:WriteFile");
   if (!ok) {
     Message("COMPort::Write-char:WriteFile: Cannot write the port\n");
-    Error = 12;
+    Error = COM_KESTRAVO_IO_WRITE_FAILED;
     return false;
   }
   if (written != 1) {
     Message("COMPort::Write-char:WriteFile: %lu bytes instead of 1 written to the port\n",
             static_cast<unsigned long>(written));
-    Error = 13;
+    Error = COM_KESTRAVO_IO_WRITE_COUNT;
     return false;
   }
-  Error = 0;
+  Error = COM_KESTRAVO_IO_OK;
   return true;
 }
 
@@ -435,16 +435,16 @@ bool COMPort::Write(const uint8_t* bytes, uint32_t count) {
   CheckCOMError("COMPort::Write-array:WriteFile");
   if (!ok) {
     Message("COMPort::Write-array:WriteFile: Cannot write the port\n");
-    Error = 12;
+    Error = COM_KESTRAVO_IO_WRITE_FAILED;
     return false;
   }
   if (written != count) {
     Message("COMPort::Write-array:WriteFile: %lu bytes instead of %u written to the port\n",
             static_cast<unsigned long>(written), count);
-    Error = 13;
+    Error = COM_KESTRAVO_IO_WRITE_COUNT;
     return false;
   }
-  Error = 0;
+  Error = COM_KESTRAVO_IO_OK;
   return true;
 }
 
@@ -476,11 +476,11 @@ bool COMPort::Control(bool dtr, bool rts) {
   if (ok) ok = Handle->Escape(dtr ? ports::kSetDtr : ports::kClrDtr);
   CheckCOMError("COMPort::Control:EscapeCommFunction");
   if (ok) {
-    Error = 0;
+    Error = COM_KESTRAVO_IO_OK;
     return true;
   }
   Message("COMPort::Control:EscapeCommFunction: Error setting the control lines of the port\n");
-  Error = 14;
+  Error = COM_KESTRAVO_IO_CONTROL_FAILED;
   return false;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "COM-KESTRAVO.h"
 #include "ports/port.h"
 
 class COMPort {
@@ -53,7 +54,7 @@ class COMPort {
   uint32_t ReadyTimeout = 0;
   FILE* DebugFile = nullptr;
   std::unique_ptr<ports::SerialDevice> Handle;  // null: the invalid handle
-  int32_t Error = 1;
+  int32_t Error = COM_KESTRAVO_IO_NOT_OPEN;
   uint32_t CommErrors = 0;
   // Why the last Open failed, in plain words ("" after a successful one).
   char OpenFailure[256] = {};

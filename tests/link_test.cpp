@@ -17,14 +17,14 @@ size_t Count(const std::string& text, const std::string& what) {
 
 TEST_F(LinkTest, PortNumberSixteenChangesNoSlot) {
   for (uint16_t i = 0; i < kSlots; ++i) InterfaceState[i] = -7;
-  EXPECT_EQ(COM_KESTRAVO_Open(16, 5), -1);
-  EXPECT_EQ(COM_KESTRAVO_Close(16), -1);
-  EXPECT_EQ(COM_KESTRAVO_Purge(16), -1);
-  EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(16), -1);
-  EXPECT_EQ(COM_KESTRAVO_GetIOState(16), -1);
+  EXPECT_EQ(COM_KESTRAVO_Open(16, 5), COM_KESTRAVO_PORT_NUMBER_RANGE);
+  EXPECT_EQ(COM_KESTRAVO_Close(16), COM_KESTRAVO_PORT_NUMBER_RANGE);
+  EXPECT_EQ(COM_KESTRAVO_Purge(16), COM_KESTRAVO_PORT_NUMBER_RANGE);
+  EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(16), COM_KESTRAVO_PORT_NUMBER_RANGE);
+  EXPECT_EQ(COM_KESTRAVO_GetIOState(16), COM_KESTRAVO_PORT_NUMBER_RANGE);
   EXPECT_STREQ(COM_KESTRAVO_GetErrorMessage(16), "PortNumber out of range");
   EXPECT_STREQ(COM_KESTRAVO_GetIOErrorMessage(16), "PortNumber out of range");
-  for (uint16_t i = 0; i < kSlots; ++i) EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(i), -7);
+  for (uint16_t i = 0; i < kSlots; ++i) EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(i), COM_KESTRAVO_SEND_COMMAND_FAILED);
 }
 
 TEST_F(LinkTest, ResultTextsAndVersion) {
@@ -44,10 +44,10 @@ TEST_F(LinkTest, ResultTextsAndVersion) {
 
 TEST_F(LinkTest, UnopenedSlotFailsAtItsFirstWrite) {
   int32_t empty = 0;
-  EXPECT_EQ(COM_KESTRAVO_GetBufferState(2, &empty), -7);
-  EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(2), -7);
+  EXPECT_EQ(COM_KESTRAVO_GetBufferState(2, &empty), COM_KESTRAVO_SEND_COMMAND_FAILED);
+  EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(2), COM_KESTRAVO_SEND_COMMAND_FAILED);
   EXPECT_EQ(COM_KESTRAVO_GetIOState(2), 12);
-  EXPECT_EQ(COM_KESTRAVO_Close(2), -3);
+  EXPECT_EQ(COM_KESTRAVO_Close(2), COM_KESTRAVO_CLOSE_FAILED);
   EXPECT_EQ(COM_KESTRAVO_GetIOState(2), 1);
   EXPECT_STREQ(COM_KESTRAVO_GetIOErrorMessage(2), "Port has not been opened yet");
 }
@@ -64,7 +64,7 @@ TEST_F(LinkTest, OpenRepairsOnceAndCloseLeavesCodeZero) {
 
 TEST_F(LinkTest, MissingComDeviceFailsWithTraceInOrder) {
   StartTrace(0);
-  EXPECT_EQ(COM_KESTRAVO_Open(0, 9), -2);
+  EXPECT_EQ(COM_KESTRAVO_Open(0, 9), COM_KESTRAVO_OPEN_FAILED);
   EXPECT_EQ(COM_KESTRAVO_GetIOState(0), 2);
   std::string t = Trace();
   const char* order[] = {"COM_KESTRAVO_Open: PortNumber=0, ComNumber=9\n",
@@ -84,7 +84,7 @@ TEST_F(LinkTest, DsrNeverActiveGivesUpAfterFiveRepairsWithThePortOpen) {
   peer->dsr = false;
   StartTrace(0);
   uint32_t start = platform::GetTickCount();
-  EXPECT_EQ(COM_KESTRAVO_Open(0, 5), -100);
+  EXPECT_EQ(COM_KESTRAVO_Open(0, 5), COM_KESTRAVO_NOT_CONNECTED);
   uint32_t elapsed = platform::GetTickCount() - start;
   EXPECT_GE(elapsed, 7400u);
   EXPECT_LE(elapsed, 7700u);
@@ -97,7 +97,7 @@ TEST_F(LinkTest, DsrNeverActiveGivesUpAfterFiveRepairsWithThePortOpen) {
 TEST_F(LinkTest, SecondOpenOfAnOpenSlotFailsAndTheFirstKeepsWorking) {
   auto peer = NewPeer();
   OpenSlot(0, 5, peer.get());
-  EXPECT_EQ(COM_KESTRAVO_Open(0, 5), -2);
+  EXPECT_EQ(COM_KESTRAVO_Open(0, 5), COM_KESTRAVO_OPEN_FAILED);
   EXPECT_EQ(COM_KESTRAVO_GetIOState(0), 2);
   int32_t purged = 0;
   EXPECT_EQ(COM_KESTRAVO_DevicePurge(0, &purged), 0);
@@ -110,7 +110,7 @@ TEST_F(LinkTest, DeviceThatKeepsCtsOnMakesPurgeFailWithLinesBackOn) {
   peer->cts = ScriptedPeer::Cts::kOn;
   StartTrace(0);
   uint32_t start = platform::GetTickCount();
-  EXPECT_EQ(COM_KESTRAVO_Purge(0), -102);
+  EXPECT_EQ(COM_KESTRAVO_Purge(0), COM_KESTRAVO_STILL_READY);
   uint32_t elapsed = platform::GetTickCount() - start;
   EXPECT_GE(elapsed, 1090u);
   EXPECT_LE(elapsed, 1150u);
@@ -125,7 +125,7 @@ TEST_F(LinkTest, PurgeWithTheDeviceOffLeavesRtsOff) {
   OpenSlot(0, 5, peer.get());
   peer->dsr = false;
   StartTrace(0);
-  EXPECT_EQ(COM_KESTRAVO_Purge(0), -100);
+  EXPECT_EQ(COM_KESTRAVO_Purge(0), COM_KESTRAVO_NOT_CONNECTED);
   EXPECT_FALSE(peer->rts);
   EXPECT_NE(Trace().find("COM_KESTRAVO_Purge: Device not connected - DSR=N, DCD=Y\n"), std::string::npos);
 }
@@ -144,7 +144,7 @@ TEST_F(LinkTest, DeviceAnsweringNToPurgeIsRepairedOnce) {
 TEST_F(LinkTest, RepairStopsOnGarbledReplyButRetriesADeviceThatIsOff) {
   auto peer = NewPeer();
   peer->responder = [](const std::string&) { return std::string("ZY\r"); };
-  EXPECT_EQ(COM_KESTRAVO_Open(0, 5), -13);
+  EXPECT_EQ(COM_KESTRAVO_Open(0, 5), COM_KESTRAVO_WRONG_COMMAND);
   EXPECT_EQ(peer->frames.size(), 1u);
   COM_KESTRAVO_Close(0);
 
@@ -152,7 +152,7 @@ TEST_F(LinkTest, RepairStopsOnGarbledReplyButRetriesADeviceThatIsOff) {
   off->dsr = false;
   off->dcd = false;
   StartTrace(1);
-  EXPECT_EQ(COM_KESTRAVO_Open(1, 6), -100);
+  EXPECT_EQ(COM_KESTRAVO_Open(1, 6), COM_KESTRAVO_NOT_CONNECTED);
   EXPECT_EQ(Count(Trace(1), "Repairing communication\n"), 5u);
 }
 
@@ -207,9 +207,9 @@ TEST_F(LinkTest, OneCharacterTooManyPoisonsTheNextExchangeUntilAPurge) {
     return f == "z" ? std::string("zY\r") : std::string("V01234\r");
   };
   ASSERT_EQ(WriteCommand(0, 'V'), 0);
-  EXPECT_EQ(ReadCommand(0, 'V', 4), -12);
+  EXPECT_EQ(ReadCommand(0, 'V', 4), COM_KESTRAVO_RECEIVE_TERMINATION_FAILED);
   ASSERT_EQ(WriteCommand(0, 'V'), 0);
-  EXPECT_EQ(ReadCommand(0, 'V', 4), -13);  // the left-over carriage return came as the echo
+  EXPECT_EQ(ReadCommand(0, 'V', 4), COM_KESTRAVO_WRONG_COMMAND);  // the left-over carriage return came as the echo
   EXPECT_EQ(COM_KESTRAVO_Purge(0), 0);
   peer->responder = [](const std::string& f) {
     return f == "z" ? std::string("zY\r") : std::string("V0123\r");
@@ -231,7 +231,7 @@ TEST_F(LinkTest, IntegerAndBooleanForms) {
 
   peer->responder = [](const std::string&) { return std::string("sG\r"); };
   WriteCommand(0, 's');
-  EXPECT_EQ(ReadCommandInt(0, 's', v, 1), -14);
+  EXPECT_EQ(ReadCommandInt(0, 's', v, 1), COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_EQ(v, 0x12u);
   EXPECT_NE(Trace().find("ReadCommand-int: Wrong argument received: command='s', Data read: 'G\\x00'\n"),
             std::string::npos)
@@ -240,7 +240,7 @@ TEST_F(LinkTest, IntegerAndBooleanForms) {
   int32_t flag = 5;
   peer->responder = [](const std::string&) { return std::string("Zy\r"); };
   WriteCommand(0, 'Z');
-  EXPECT_EQ(ReadCommandBool(0, 'Z', flag), -14);
+  EXPECT_EQ(ReadCommandBool(0, 'Z', flag), COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_EQ(flag, 5);
   EXPECT_NE(
       Trace().find(
@@ -333,7 +333,7 @@ TEST_F(LinkTest, DataRateRefusedByTheDeviceReportsTheFailedStep) {
   NewSim(6);
   OpenSlot(0, 6);
   uint32_t rate = 5;  // the device answers '?'
-  EXPECT_EQ(COM_KESTRAVO_SetBaudRate(0, &rate), -13);
+  EXPECT_EQ(COM_KESTRAVO_SetBaudRate(0, &rate), COM_KESTRAVO_WRONG_COMMAND);
   EXPECT_EQ(rate, 5u);
   int32_t empty = 0;
   EXPECT_EQ(COM_KESTRAVO_GetBufferState(0, &empty), 0);
@@ -347,7 +347,7 @@ TEST_F(LinkTest, TwoSlotsWorkSideBySide) {
   uint16_t fw = 0;
   EXPECT_EQ(COM_KESTRAVO_GetFWVersion(1, &fw), 0);
   EXPECT_EQ(fw, 0x0103);
-  EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), -10);  // the scripted peer does not answer 'V'
+  EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), COM_KESTRAVO_RECEIVE_COMMAND_FAILED);  // the scripted peer does not answer 'V'
   EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(1), 0);
 }
 

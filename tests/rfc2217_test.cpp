@@ -234,7 +234,7 @@ TEST_F(Rfc2217Test, OurClientAgainstPySerialsPortManager) {
 TEST_F(Rfc2217Test, ServersThatDieRefuseOrStaySilent) {
   // Nobody listening: the port does not open.
   Use("127.0.0.1:" + std::to_string(FreePort()));
-  EXPECT_EQ(COM_KESTRAVO_Open(0, 9), -2);
+  EXPECT_EQ(COM_KESTRAVO_Open(0, 9), COM_KESTRAVO_OPEN_FAILED);
   COM_KESTRAVO_Close(0);
 
   // A server that takes the option but never reports its modem lines: the handshake fails in time.
@@ -258,7 +258,7 @@ TEST_F(Rfc2217Test, ServersThatDieRefuseOrStaySilent) {
   Use("127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
   const auto start = std::chrono::steady_clock::now();
   const int32_t r = COM_KESTRAVO_Open(0, 9);
-  EXPECT_TRUE(r == -2 || r == -100) << r;  // its line settings are not acknowledged, or no DSR
+  EXPECT_TRUE(r == COM_KESTRAVO_OPEN_FAILED || r == COM_KESTRAVO_NOT_CONNECTED) << r;  // its line settings are not acknowledged, or no DSR
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   COM_KESTRAVO_Close(0);
   close(listener);
@@ -342,9 +342,9 @@ TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
   // The server refuses others until it has taken in what the flood left and seen the end.
   Use(address);
   int32_t opened = -2;
-  for (int i = 0; i < 50 && opened == -2; ++i) {
+  for (int i = 0; i < 50 && opened == COM_KESTRAVO_OPEN_FAILED; ++i) {
     COM_KESTRAVO_Close(0);
-    if ((opened = COM_KESTRAVO_Open(0, 9)) == -2) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if ((opened = COM_KESTRAVO_Open(0, 9)) == COM_KESTRAVO_OPEN_FAILED) std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   ASSERT_EQ(opened, 0) << COM_KESTRAVO_GetErrorMessage(0);
   uint16_t fw = 0;
@@ -436,7 +436,7 @@ TEST_F(Rfc2217Test, TheServerServesOneClientRefusesOthersAndLetsTheIdleGo) {
   const std::string trace = testing_support::TempPath("busy-trace.txt");
   ASSERT_EQ(COM_KESTRAVO_OpenDebugFile(0, trace.c_str()), 0);
   Use(address);
-  EXPECT_EQ(COM_KESTRAVO_Open(0, 9), -2);
+  EXPECT_EQ(COM_KESTRAVO_Open(0, 9), COM_KESTRAVO_OPEN_FAILED);
   COM_KESTRAVO_CloseDebugFile(0);
   EXPECT_NE(testing_support::ReadFile(trace).find("the server refused: COM-KESTRAVO-Sim: the port is in use"),
             std::string::npos)
@@ -485,7 +485,7 @@ TEST_F(Rfc2217Test, PortNumbersBeyondSixteenBitsAreRefused) {
   for (const char* address : {"rfc2217://127.0.0.1:65537", "rfc2217://127.0.0.1:4294967297", "rfc2217://127.0.0.1:0",
                               "rfc2217://127.0.0.1:12ab"}) {
     setenv("KESTRAVO_COM9", address, 1);
-    EXPECT_EQ(COM_KESTRAVO_Open(0, 9), -2) << address;
+    EXPECT_EQ(COM_KESTRAVO_Open(0, 9), COM_KESTRAVO_OPEN_FAILED) << address;
     COM_KESTRAVO_Close(0);
   }
 }

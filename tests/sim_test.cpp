@@ -378,11 +378,11 @@ TEST_P(SimFaultTest, PurgeBringsTheLinkBackAfterTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SimFaultTest,
-    ::testing::Values(FaultCase{"Garbled", [](sim::Faults& f) { f.garble = 1; }, -13},
-                      FaultCase{"Dropped", [](sim::Faults& f) { f.drop = 1; }, -11},
-                      FaultCase{"Extra", [](sim::Faults& f) { f.extra = 1; }, -12},
-                      FaultCase{"NoCarriageReturn", [](sim::Faults& f) { f.nocr = 1; }, -11},
-                      FaultCase{"Silent", [](sim::Faults& f) { f.silent = 1; }, -10}),
+    ::testing::Values(FaultCase{"Garbled", [](sim::Faults& f) { f.garble = 1; }, COM_KESTRAVO_WRONG_COMMAND},
+                      FaultCase{"Dropped", [](sim::Faults& f) { f.drop = 1; }, COM_KESTRAVO_RECEIVE_DATA_FAILED},
+                      FaultCase{"Extra", [](sim::Faults& f) { f.extra = 1; }, COM_KESTRAVO_RECEIVE_TERMINATION_FAILED},
+                      FaultCase{"NoCarriageReturn", [](sim::Faults& f) { f.nocr = 1; }, COM_KESTRAVO_RECEIVE_DATA_FAILED},
+                      FaultCase{"Silent", [](sim::Faults& f) { f.silent = 1; }, COM_KESTRAVO_RECEIVE_COMMAND_FAILED}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LinkTest, RestartResetsSettingsAndKeepsTheStore) {
@@ -405,7 +405,7 @@ TEST_F(LinkTest, RestartResetsSettingsAndKeepsTheStore) {
 TEST_F(LinkTest, ADeviceThatIsOffCannotBeOpened) {
   auto device = NewSim(6);
   device->faults.off = true;
-  EXPECT_EQ(COM_KESTRAVO_Open(0, 6), -100);
+  EXPECT_EQ(COM_KESTRAVO_Open(0, 6), COM_KESTRAVO_NOT_CONNECTED);
 }
 
 TEST_F(LinkTest, LargestMemoryBlocksRoundTripAtNineThousandSixHundredBaud) {

@@ -26,12 +26,12 @@ bool EndsWithClosingEntry(const std::string& t) {
 
 TEST_F(LinkTest, CloseWithoutAFileWritesNothing) {
   EXPECT_EQ(COM_KESTRAVO_CloseDebugFile(4), 0);
-  EXPECT_EQ(COM_KESTRAVO_CloseDebugFile(16), -1);
-  EXPECT_EQ(COM_KESTRAVO_OpenDebugFile(16, "x"), -1);
+  EXPECT_EQ(COM_KESTRAVO_CloseDebugFile(16), COM_KESTRAVO_PORT_NUMBER_RANGE);
+  EXPECT_EQ(COM_KESTRAVO_OpenDebugFile(16, "x"), COM_KESTRAVO_PORT_NUMBER_RANGE);
 }
 
 TEST_F(LinkTest, FileInAMissingDirectoryCannotBeOpened) {
-  EXPECT_EQ(COM_KESTRAVO_OpenDebugFile(0, "/nonexistent-dir/Debug.txt"), -400);
+  EXPECT_EQ(COM_KESTRAVO_OpenDebugFile(0, "/nonexistent-dir/Debug.txt"), COM_KESTRAVO_DEBUG_OPEN_FAILED);
   EXPECT_STREQ(COM_KESTRAVO_GetErrorMessage(0), "Error opening the file for debugging output");
   EXPECT_EQ(Ports[0].DebugFile, nullptr);
 }
@@ -57,7 +57,7 @@ TEST_F(LinkTest, TwoSlotsTraceIntoTheirOwnFiles) {
   StartTrace(0);
   StartTrace(1);
   EXPECT_EQ(COM_KESTRAVO_Open(0, 5), 0);
-  EXPECT_EQ(COM_KESTRAVO_Open(1, 6), -2);
+  EXPECT_EQ(COM_KESTRAVO_Open(1, 6), COM_KESTRAVO_OPEN_FAILED);
   std::string zero = Trace(0), one = Trace(1);
   EXPECT_NE(zero.find("COM_KESTRAVO_Open: PortNumber=0, ComNumber=5\n"), std::string::npos);
   EXPECT_EQ(zero.find("ComNumber=6"), std::string::npos);

@@ -131,7 +131,7 @@ void ProfileFile::GetUnsigned(const char* section, const char* key, uint32_t& va
   char text[kTypedValueSize];
   if (!TypedValue(section, key, text, sizeof text, keep)) return;
   uint32_t v = 0;
-  if (ParseUnsigned(text, v) != 0) {
+  if (ParseUnsigned(text, v) != kNumberParsed) {
     Ok = 0;
     return;
   }
