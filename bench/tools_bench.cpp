@@ -63,9 +63,9 @@ int main() {
   control::State.quiet = true;
   std::string sink;
   testing_support::CaptureOutput(&sink);
-  for (uint32_t n = 0; n < 126; ++n) {
-    uint8_t block[75], name[52] = {};
-    for (int i = 0; i < 75; ++i) block[i] = uint8_t(n + i);
+  for (uint32_t n = 0; n < COM_KESTRAVO_CONFIG_COUNT; ++n) {
+    uint8_t block[COM_KESTRAVO_CONFIG_SIZE], name[COM_KESTRAVO_NAME_SIZE] = {};
+    for (int i = 0; i < COM_KESTRAVO_CONFIG_SIZE; ++i) block[i] = uint8_t(n + i);
     std::snprintf(reinterpret_cast<char*>(name), sizeof name, "Configuration number %u", n + 1);
     COM_KESTRAVO_SetConfigData(0, n, block);
     COM_KESTRAVO_SetConfigName(0, n, name);

@@ -187,6 +187,33 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_SetControllerConfig(uint16_t PortNumber, u
 #define COM_KESTRAVO_CONFIG_SIZE 75
 #define COM_KESTRAVO_NAME_SIZE 52
 #define COM_KESTRAVO_CONFIG_COUNT 126
+
+/* The layout of a configuration block: little-endian groups of bytes starting at these offsets.
+ * A source selector is 6 bits: bits 0 to 4 the signal source, bit 5 negation. */
+enum COM_KESTRAVO_ConfigLayout {
+  COM_KESTRAVO_CFG_FLAGS = 0,                   /* 2 bytes: bits 0 to 6 DeviceEnable, OscillatorEnable,
+                                                   PulserEnable, SoftwareTrigger, SoftwarePulse,
+                                                   PreventDeviceDisable, DisableDithering */
+  COM_KESTRAVO_CFG_PULSER_SOURCES_2_3 = 2,      /* 2 bytes: pulser 2 at bit 0, pulser 3 at bit 6 */
+  COM_KESTRAVO_CFG_SWITCH_ENABLE_DELAYS = 4,    /* 2 bytes: switch k's enable delay, 4 bits at bit 4k */
+  COM_KESTRAVO_CFG_DIO_OUTPUTS = 6,             /* 1 byte: bit j set, DIO j is an output */
+  COM_KESTRAVO_CFG_DIO_TERMINATIONS = 7,        /* 1 byte: bit j set, DIO j is a terminated input */
+  COM_KESTRAVO_CFG_BURST_SIZES = 8,             /* 3 bytes for each of bursts 0 and 1 */
+  COM_KESTRAVO_CFG_PULSER_SOURCES_0_1 = 14,     /* 3 bytes: pulser 0 at bit 0, burst 0 at bit 6,
+                                                   pulser 1 at bit 12, burst 1 at bit 18 */
+  COM_KESTRAVO_CFG_SWITCH_ENABLE_SOURCES = 17,  /* 3 bytes: switch k at bit 6k */
+  COM_KESTRAVO_CFG_SWITCH_TRIGGER_SOURCES = 20, /* 3 bytes: switch k at bit 6k */
+  COM_KESTRAVO_CFG_DIO_SOURCES_0_3 = 23,        /* 3 bytes: DIO j (0 to 3) at bit 6j */
+  COM_KESTRAVO_CFG_DIO_SOURCES_4_6 = 26,        /* 3 bytes: DIO j (4 to 6) at bit 6(j - 4) */
+  COM_KESTRAVO_CFG_TRIGGER_MAPPING = 29,        /* 3 bytes: mapping m (4 bits) at bit 4m, on at bit 20 */
+  COM_KESTRAVO_CFG_ENABLE_MAPPING = 32,         /* 3 bytes: the same for the enable mapping */
+  COM_KESTRAVO_CFG_PULSER_DELAYS = 35,          /* 4 bytes for each of pulsers 0 to 3 */
+  COM_KESTRAVO_CFG_PULSER_WIDTHS = 51,          /* 4 bytes for each of pulsers 0 to 3 */
+  COM_KESTRAVO_CFG_OSCILLATOR_PERIOD = 67,      /* 4 bytes */
+  COM_KESTRAVO_CFG_TRIGGER_DELAYS = 71          /* 1 byte for each of switches 0 to 3: rise delay in
+                                                   bits 0 to 3, fall delay in bits 4 to 7 */
+};
+#define COM_KESTRAVO_MAPPING_ON_BIT 20
 COM_KESTRAVO_API int32_t COM_KESTRAVO_ResetCurrentConfig(uint16_t PortNumber);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetCurrentConfig(uint16_t PortNumber, uint8_t* Config);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetCurrentConfig(uint16_t PortNumber, const uint8_t* Config);
@@ -207,7 +234,9 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigFlags(uint16_t PortNumber, uint32
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetConfigFlags(uint16_t PortNumber, uint32_t ConfigNumber,
                                                      uint8_t Active, uint8_t Valid);
 
-/* Memory data (blocks of at most 4092 bytes) and link test. */
+/* Memory data (blocks of at most 4092 bytes, inside the 16 KiB area) and link test. */
+#define COM_KESTRAVO_MEMORY_SIZE 16384
+#define COM_KESTRAVO_MEMORY_BLOCK_MAX 4092
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetMemoryData(uint16_t PortNumber, uint32_t Address, uint32_t Size,
                                                     uint8_t* Data);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetMemoryData(uint16_t PortNumber, uint32_t Address, uint32_t Size,

@@ -35,13 +35,14 @@ void SetField(Block& b, Field f, uint32_t v) {
 }
 
 // Where each indexed setting lives in the configuration block.
+// The source selectors of the 'p' command: pulser 0, burst 0, pulser 1, burst 1, pulsers 2 and 3.
 Field PulserSource(uint32_t n) {
-  static const Field f[6] = {{14, 3, 0, 6},  {14, 3, 6, 6}, {14, 3, 12, 6},
-                             {14, 3, 18, 6}, {2, 2, 0, 6},  {2, 2, 6, 6}};
-  return f[n];
+  return n < 4 ? Field{COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, uint8_t(6 * n), 6}
+               : Field{COM_KESTRAVO_CFG_PULSER_SOURCES_2_3, 2, uint8_t(6 * (n - 4)), 6};
 }
 Field DioSource(uint32_t j) {
-  return j < 4 ? Field{23, 3, uint8_t(6 * j), 6} : Field{26, 3, uint8_t(6 * (j - 4)), 6};
+  return j < 4 ? Field{COM_KESTRAVO_CFG_DIO_SOURCES_0_3, 3, uint8_t(6 * j), 6}
+               : Field{COM_KESTRAVO_CFG_DIO_SOURCES_4_6, 3, uint8_t(6 * (j - 4)), 6};
 }
 
 struct IndexedSetting {
@@ -54,45 +55,45 @@ struct IndexedSetting {
 const IndexedSetting kIndexed[] = {
     {'d', 4, 8,
      [](uint32_t i) {
-       return Field{uint8_t(35 + 4 * i), 4, 0, 32};
+       return Field{uint8_t(COM_KESTRAVO_CFG_PULSER_DELAYS + 4 * i), 4, 0, 32};
      }},
     {'w', 4, 8,
      [](uint32_t i) {
-       return Field{uint8_t(51 + 4 * i), 4, 0, 32};
+       return Field{uint8_t(COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * i), 4, 0, 32};
      }},
     {'b', 2, 6,
      [](uint32_t i) {
-       return Field{uint8_t(8 + 3 * i), 3, 0, 24};
+       return Field{uint8_t(COM_KESTRAVO_CFG_BURST_SIZES + 3 * i), 3, 0, 24};
      }},
     {'p', 6, 2, PulserSource},
     {'e', 4, 2,
      [](uint32_t k) {
-       return Field{20, 3, uint8_t(6 * k), 6};
+       return Field{COM_KESTRAVO_CFG_SWITCH_TRIGGER_SOURCES, 3, uint8_t(6 * k), 6};
      }},
     {'f', 4, 2,
      [](uint32_t k) {
-       return Field{17, 3, uint8_t(6 * k), 6};
+       return Field{COM_KESTRAVO_CFG_SWITCH_ENABLE_SOURCES, 3, uint8_t(6 * k), 6};
      }},
     {'h', 4, 1,
      [](uint32_t k) {
-       return Field{4, 2, uint8_t(4 * k), 4};
+       return Field{COM_KESTRAVO_CFG_SWITCH_ENABLE_DELAYS, 2, uint8_t(4 * k), 4};
      }},
     {'m', 5, 1,
      [](uint32_t m) {
-       return Field{29, 3, uint8_t(4 * m), 4};
+       return Field{COM_KESTRAVO_CFG_TRIGGER_MAPPING, 3, uint8_t(4 * m), 4};
      }},
     {'n', 5, 1,
      [](uint32_t m) {
-       return Field{32, 3, uint8_t(4 * m), 4};
+       return Field{COM_KESTRAVO_CFG_ENABLE_MAPPING, 3, uint8_t(4 * m), 4};
      }},
     {'o', 7, 2, DioSource},
 };
 
-constexpr Field kPeriod{67, 4, 0, 32};
-constexpr Field kTriggerMappingOn{29, 3, 20, 1};
-constexpr Field kEnableMappingOn{32, 3, 20, 1};
-Field TriggerRise(uint32_t k) { return Field{uint8_t(71 + k), 1, 0, 4}; }
-Field TriggerFall(uint32_t k) { return Field{uint8_t(71 + k), 1, 4, 4}; }
+constexpr Field kPeriod{COM_KESTRAVO_CFG_OSCILLATOR_PERIOD, 4, 0, 32};
+constexpr Field kTriggerMappingOn{COM_KESTRAVO_CFG_TRIGGER_MAPPING, 3, COM_KESTRAVO_MAPPING_ON_BIT, 1};
+constexpr Field kEnableMappingOn{COM_KESTRAVO_CFG_ENABLE_MAPPING, 3, COM_KESTRAVO_MAPPING_ON_BIT, 1};
+Field TriggerRise(uint32_t k) { return Field{uint8_t(COM_KESTRAVO_CFG_TRIGGER_DELAYS + k), 1, 0, 4}; }
+Field TriggerFall(uint32_t k) { return Field{uint8_t(COM_KESTRAVO_CFG_TRIGGER_DELAYS + k), 1, 4, 4}; }
 
 bool ParseHex(const std::string& s, size_t pos, size_t n, uint32_t& v) {
   if (pos + n > s.size() || n == 0 || n > 8) return false;
@@ -139,13 +140,13 @@ constexpr uint32_t kTurnaroundUs = 500;  // from the command's carriage return t
 
 Block DefaultBlock() {
   Block b{};
-  b[0] = 0x07;                // DeviceEnable, OscillatorEnable, PulserEnable
+  b[COM_KESTRAVO_CFG_FLAGS] = 0x07;  // DeviceEnable, OscillatorEnable, PulserEnable
   SetField(b, kPeriod, 998);  // 10 us
-  for (uint32_t i = 0; i < 4; ++i) SetField(b, Field{uint8_t(51 + 4 * i), 4, 0, 32}, 98);  // 1 us wide
+  for (uint32_t i = 0; i < 4; ++i) SetField(b, Field{uint8_t(COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * i), 4, 0, 32}, 98);  // 1 us wide
   SetField(b, PulserSource(0), 2);  // pulser 0 triggered by the oscillator
   for (uint32_t m = 0; m < 5; ++m) {
-    SetField(b, Field{29, 3, uint8_t(4 * m), 4}, m);
-    SetField(b, Field{32, 3, uint8_t(4 * m), 4}, m);
+    SetField(b, Field{COM_KESTRAVO_CFG_TRIGGER_MAPPING, 3, uint8_t(4 * m), 4}, m);
+    SetField(b, Field{COM_KESTRAVO_CFG_ENABLE_MAPPING, 3, uint8_t(4 * m), 4}, m);
   }
   return b;
 }
@@ -170,7 +171,7 @@ uint32_t Device::Jitter(uint32_t span) {
 
 void Device::Tick(uint64_t at_us) {
   if (at_us > last_tick_us_) {
-    if (current_[0] & 1) op_us_ += at_us - last_tick_us_;
+    if (current_[COM_KESTRAVO_CFG_FLAGS] & 1) op_us_ += at_us - last_tick_us_;
     last_tick_us_ = at_us;
   }
 }
@@ -331,7 +332,7 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
     return Hex(idx, 1) + Hex(GetField(current_, f), s.digits);
   }
 
-  const uint8_t config = current_[0];
+  const uint8_t config = current_[COM_KESTRAVO_CFG_FLAGS];
   const uint64_t up_us = at_us - start_us_;
   auto yn = [](bool b) { return std::string(b ? "Y" : "N"); };
   auto number = [&](uint32_t& out) {
@@ -437,26 +438,26 @@ std::string Device::Answer(char letter, const std::string& data, uint64_t at_us)
       if (n == 4) {
         uint32_t term, out;
         if (!ParseHex(data, 0, 2, term) || !ParseHex(data, 2, 2, out)) return kInvalid;
-        current_[7] = uint8_t(term);
-        current_[6] = uint8_t(out);
+        current_[COM_KESTRAVO_CFG_DIO_TERMINATIONS] = uint8_t(term);
+        current_[COM_KESTRAVO_CFG_DIO_OUTPUTS] = uint8_t(out);
       } else if (n) {
         return kInvalid;
       }
-      return Hex(current_[7], 2) + Hex(current_[6], 2);
+      return Hex(current_[COM_KESTRAVO_CFG_DIO_TERMINATIONS], 2) + Hex(current_[COM_KESTRAVO_CFG_DIO_OUTPUTS], 2);
     case 'E':
       if (n == 1 && (data[0] == 'Y' || data[0] == 'N')) {
         Tick(at_us);
-        current_[0] = uint8_t((current_[0] & ~1u) | (data[0] == 'Y'));
+        current_[COM_KESTRAVO_CFG_FLAGS] = uint8_t((current_[COM_KESTRAVO_CFG_FLAGS] & ~1u) | (data[0] == 'Y'));
       } else if (n) {
         return kInvalid;
       }
-      return yn(current_[0] & 1);
+      return yn(current_[COM_KESTRAVO_CFG_FLAGS] & 1);
     case 'c':
       if (n == 2) {
         if (!ParseHex(data, 0, 2, v)) return kInvalid;
         Tick(at_us);
-        current_[0] = uint8_t(v);
-        return Hex(current_[0], 2);
+        current_[COM_KESTRAVO_CFG_FLAGS] = uint8_t(v);
+        return Hex(current_[COM_KESTRAVO_CFG_FLAGS], 2);
       }
       if (n) return kInvalid;
       // State word: the configuration byte, master enable, software trigger output, device enabled.

@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "COM-KESTRAVO.h"
 #include "ports/inproc.h"
 
 namespace sim {
 
-constexpr int kBlockSize = 75;
-constexpr int kNameSize = 52;
-constexpr int kStoredConfigs = 126;
-constexpr int kMemorySize = 16384;
-constexpr uint32_t kMaxMemoryBlock = 4092;
+constexpr int kBlockSize = COM_KESTRAVO_CONFIG_SIZE;
+constexpr int kNameSize = COM_KESTRAVO_NAME_SIZE;
+constexpr int kStoredConfigs = COM_KESTRAVO_CONFIG_COUNT;
+constexpr int kMemorySize = COM_KESTRAVO_MEMORY_SIZE;
+constexpr uint32_t kMaxMemoryBlock = COM_KESTRAVO_MEMORY_BLOCK_MAX;
 
 using Block = std::array<uint8_t, kBlockSize>;
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "COM-KESTRAVO.h"
 #include "control/settings/format.h"
 #include "platform/terminal.h"
 
@@ -40,9 +41,16 @@ void PutBits(uint8_t* b, int offset, int bytes, int shift, int width, uint32_t v
 struct Field {
   int offset, bytes, shift;
 };
-constexpr Field kPulserField[4] = {{14, 3, 0}, {14, 3, 12}, {2, 2, 0}, {2, 2, 6}};
-constexpr Field kBurstField[2] = {{14, 3, 6}, {14, 3, 18}};
-Field DIOField(unsigned j) { return j < 4 ? Field{23, 3, int(6 * j)} : Field{26, 3, int(6 * (j - 4))}; }
+constexpr Field kPulserField[4] = {{COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, 0},
+                                   {COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, 12},
+                                   {COM_KESTRAVO_CFG_PULSER_SOURCES_2_3, 2, 0},
+                                   {COM_KESTRAVO_CFG_PULSER_SOURCES_2_3, 2, 6}};
+constexpr Field kBurstField[2] = {{COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, 6},
+                                  {COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, 18}};
+Field DIOField(unsigned j) {
+  return j < 4 ? Field{COM_KESTRAVO_CFG_DIO_SOURCES_0_3, 3, int(6 * j)}
+               : Field{COM_KESTRAVO_CFG_DIO_SOURCES_4_6, 3, int(6 * (j - 4))};
+}
 
 std::string Token(uint32_t field, unsigned list) {
   const uint32_t index = field & 0x1F;
@@ -128,37 +136,40 @@ bool Entry(ProfileFile& p, const char* section, const char* key, char (&value)[1
 }  // namespace
 
 std::string ConfigText(const uint8_t* b) {
-  std::string s = Format("Oscillator=%u\n", Group(b, 67, 4));
+  std::string s = Format("Oscillator=%u\n", Group(b, COM_KESTRAVO_CFG_OSCILLATOR_PERIOD, 4));
   for (unsigned i = 0; i < 4; ++i) {
     const Field& pf = kPulserField[i];
-    s += Format("Pulser%u=%u,%u,%s\n", i, Group(b, 35 + 4 * int(i), 4), Group(b, 51 + 4 * int(i), 4),
+    s += Format("Pulser%u=%u,%u,%s\n", i, Group(b, COM_KESTRAVO_CFG_PULSER_DELAYS + 4 * int(i), 4),
+                Group(b, COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * int(i), 4),
                 Signal(Bits(Group(b, pf.offset, pf.bytes), pf.shift, 6), kSources).c_str());
     if (i < 2) {
       const Field& bf = kBurstField[i];
-      s += Format("Burst%u=%u,%s\n", i, Group(b, 8 + 3 * int(i), 3),
+      s += Format("Burst%u=%u,%s\n", i, Group(b, COM_KESTRAVO_CFG_BURST_SIZES + 3 * int(i), 3),
                   Signal(Bits(Group(b, bf.offset, bf.bytes), bf.shift, 6), kSources).c_str());
     }
   }
   for (unsigned j = 0; j < 7; ++j) {
-    const char* direction = (b[6] >> j & 1) ? "Out" : (b[7] >> j & 1) ? "Term" : "In";
+    const char* direction = (b[COM_KESTRAVO_CFG_DIO_OUTPUTS] >> j & 1) ? "Out"
+                            : (b[COM_KESTRAVO_CFG_DIO_TERMINATIONS] >> j & 1) ? "Term" : "In";
     const Field f = DIOField(j);
     s += Format("DIO%u=%s,%s\n", j, direction,
                 Signal(Bits(Group(b, f.offset, f.bytes), f.shift, 6), kDIOSources).c_str());
   }
   for (unsigned k = 0; k < 4; ++k) {
     s += Format("SwitchTrigger%u=%s,%u,%u\n", k,
-                Signal(Bits(Group(b, 20, 3), 6 * int(k), 6), kSources).c_str(), unsigned(b[71 + k] & 0x0F),
-                unsigned(b[71 + k] >> 4));
-    s += Format("SwitchEnable%u=%s,%u\n", k, Signal(Bits(Group(b, 17, 3), 6 * int(k), 6), kSources).c_str(),
-                Bits(Group(b, 4, 2), 4 * int(k), 4));
+                Signal(Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_TRIGGER_SOURCES, 3), 6 * int(k), 6), kSources).c_str(),
+                unsigned(b[COM_KESTRAVO_CFG_TRIGGER_DELAYS + k] & 0x0F), unsigned(b[COM_KESTRAVO_CFG_TRIGGER_DELAYS + k] >> 4));
+    s += Format("SwitchEnable%u=%s,%u\n", k, Signal(Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_SOURCES, 3), 6 * int(k), 6), kSources).c_str(),
+                Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_DELAYS, 2), 4 * int(k), 4));
   }
-  for (const auto& [key, offset] : {std::pair{"MappingTrigger", 29}, std::pair{"MappingEnable", 32}}) {
+  for (const auto& [key, offset] : {std::pair{"MappingTrigger", int(COM_KESTRAVO_CFG_TRIGGER_MAPPING)},
+                                     std::pair{"MappingEnable", int(COM_KESTRAVO_CFG_ENABLE_MAPPING)}}) {
     const uint32_t m = Group(b, offset, 3);
-    s += Format("%s=%c", key, (m >> 20 & 1) ? 'Y' : 'N');
+    s += Format("%s=%c", key, (m >> COM_KESTRAVO_MAPPING_ON_BIT & 1) ? 'Y' : 'N');
     for (int i = 0; i < 5; ++i) s += Format(",%u", Bits(m, 4 * i, 4));
     s += "\n";
   }
-  const uint32_t flags = Group(b, 0, 2);
+  const uint32_t flags = Group(b, COM_KESTRAVO_CFG_FLAGS, 2);
   for (int bit = 0; bit < 7; ++bit) s += Format("%s=%c\n", kFlags[bit], (flags >> bit & 1) ? 'Y' : 'N');
   return s;
 }
@@ -185,7 +196,7 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
   char probe[4];
   // An empty value is found but gives no number: it fails like any unreadable one.
   if (!p.Ok || (p.GetString(section, "Oscillator", probe, sizeof probe) == 0)) return fail("Oscillator");
-  PutGroup(b, 67, 4, oscillator);
+  PutGroup(b, COM_KESTRAVO_CFG_OSCILLATOR_PERIOD, 4, oscillator);
 
   char value[100];
   for (unsigned i = 0; i < 4; ++i) {
@@ -197,8 +208,8 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
     Fields f(value);
     if (!ReadSignal(f, kSources, signal) || !f.Last(w) || !Number(w, width) || !Number(f.Rest(), delay))
       return fail(name);
-    PutGroup(b, 51 + 4 * int(i), 4, width);
-    PutGroup(b, 35 + 4 * int(i), 4, delay);
+    PutGroup(b, COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * int(i), 4, width);
+    PutGroup(b, COM_KESTRAVO_CFG_PULSER_DELAYS + 4 * int(i), 4, delay);
     const Field& pf = kPulserField[i];
     if (i < 2) {
       std::snprintf(name, sizeof name, "Burst%u", i);
@@ -206,7 +217,7 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
       if (!Entry(p, section, name, value)) return fail(name);
       Fields bf(value);
       if (!ReadSignal(bf, kSources, burst_signal) || !Number(bf.Rest(), size)) return fail(name);
-      PutGroup(b, 8 + 3 * int(i), 3, size & 0xFFFFFF);
+      PutGroup(b, COM_KESTRAVO_CFG_BURST_SIZES + 3 * int(i), 3, size & 0xFFFFFF);
       PutBits(b, kBurstField[i].offset, kBurstField[i].bytes, kBurstField[i].shift, 6, burst_signal);
     }
     PutBits(b, pf.offset, pf.bytes, pf.shift, 6, signal);
@@ -221,9 +232,9 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
     if (!ReadSignal(f, kDIOSources, signal)) return fail(name);
     const char* direction = f.Rest();
     if (strcasecmp(direction, "Out") == 0)
-      b[6] = uint8_t(b[6] | 1u << j);
+      b[COM_KESTRAVO_CFG_DIO_OUTPUTS] = uint8_t(b[COM_KESTRAVO_CFG_DIO_OUTPUTS] | 1u << j);
     else if (strcasecmp(direction, "Term") == 0)
-      b[7] = uint8_t(b[7] | 1u << j);
+      b[COM_KESTRAVO_CFG_DIO_TERMINATIONS] = uint8_t(b[COM_KESTRAVO_CFG_DIO_TERMINATIONS] | 1u << j);
     else if (strcasecmp(direction, "In") != 0)
       return fail(name);
     const Field df = DIOField(j);
@@ -235,15 +246,16 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
     uint32_t delays[2] = {0, 0}, signal = 0;
     std::snprintf(name, sizeof name, "SwitchTrigger%u", k);
     if (!Entry(p, section, name, value) || !ReadSourceFirst(value, 2, delays, signal)) return fail(name);
-    PutBits(b, 20, 3, 6 * int(k), 6, signal);
-    b[71 + k] = uint8_t(delays[0] | delays[1] << 4);
+    PutBits(b, COM_KESTRAVO_CFG_SWITCH_TRIGGER_SOURCES, 3, 6 * int(k), 6, signal);
+    b[COM_KESTRAVO_CFG_TRIGGER_DELAYS + k] = uint8_t(delays[0] | delays[1] << 4);
     std::snprintf(name, sizeof name, "SwitchEnable%u", k);
     if (!Entry(p, section, name, value) || !ReadSourceFirst(value, 1, delays, signal)) return fail(name);
-    PutBits(b, 17, 3, 6 * int(k), 6, signal);
-    PutBits(b, 4, 2, 4 * int(k), 4, delays[0]);
+    PutBits(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_SOURCES, 3, 6 * int(k), 6, signal);
+    PutBits(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_DELAYS, 2, 4 * int(k), 4, delays[0]);
   }
 
-  for (const auto& [name, offset] : {std::pair{"MappingTrigger", 29}, std::pair{"MappingEnable", 32}}) {
+  for (const auto& [name, offset] : {std::pair{"MappingTrigger", int(COM_KESTRAVO_CFG_TRIGGER_MAPPING)},
+                                     std::pair{"MappingEnable", int(COM_KESTRAVO_CFG_ENABLE_MAPPING)}}) {
     if (!Entry(p, section, name, value)) return fail(name);
     Fields f(value);
     uint32_t m = 0;
@@ -254,7 +266,7 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
       m |= v << (4 * i);
     }
     if (std::strcmp(f.Rest(), "Y") == 0)
-      m |= 1u << 20;
+      m |= 1u << COM_KESTRAVO_MAPPING_ON_BIT;
     else if (std::strcmp(f.Rest(), "N") != 0)
       return fail(name);
     PutGroup(b, offset, 3, m);
@@ -267,7 +279,7 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
     if (!p.Ok || flag > 1) return fail(kFlags[bit]);
     flags |= uint32_t(flag) << bit;
   }
-  PutGroup(b, 0, 2, flags);
+  PutGroup(b, COM_KESTRAVO_CFG_FLAGS, 2, flags);
   return true;
 }
 

@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <string>
 
+#include "COM-KESTRAVO.h"
 #include "control/config/profile.h"
 
 namespace control {
 
-constexpr int kBlockSize = 75;
-constexpr int kNameSize = 52;
-constexpr uint32_t kStoredConfigs = 126;
+constexpr int kBlockSize = COM_KESTRAVO_CONFIG_SIZE;
+constexpr int kNameSize = COM_KESTRAVO_NAME_SIZE;
+constexpr uint32_t kStoredConfigs = COM_KESTRAVO_CONFIG_COUNT;
 
 // The lines of one block, from "Oscillator=" to "DisableDithering=".
 std::string ConfigText(const uint8_t* block);

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "COM-KESTRAVO.h"
 #include "control/command.h"
 
 namespace control {
 
 // Memory data: 16384 bytes in 128 blocks of 128.
-constexpr uint32_t kMemorySize = 0x4000, kMemoryBlock = 0x80;
+constexpr uint32_t kMemorySize = COM_KESTRAVO_MEMORY_SIZE, kMemoryBlock = 0x80;
 // The backup lines of some bytes: two upper-case hexadecimal digits and a line end each.
 std::string BackupLines(const uint8_t* data, size_t count);
 // Reads the 16384 values of a backup; false when the text ends or a value does not convert first.
