@@ -46,16 +46,16 @@ class InProcDevice final : public SerialDevice, public PcEnd {
   }
 
   // SerialDevice
-  bool GetState(CommState& s) override {
+  bool GetConfig(PortConfig& config) override {
     if (!open_) return false;
-    s = state_;
+    config = config_;
     return true;
   }
-  bool SetState(const CommState& s) override {
-    if (!open_ || s.BaudRate == 0 || s.ByteSize != 8) return false;
-    state_ = s;
-    line_.baud = s.BaudRate;
-    line_.parity = s.Parity;
+  bool SetConfig(const PortConfig& config) override {
+    if (!open_ || config.baud == 0 || config.data_bits != 8) return false;
+    config_ = config;
+    line_.baud = config.baud;
+    line_.parity = config.parity;
     return true;
   }
   bool SetTimeouts(const CommTimeouts& t) override {
@@ -195,7 +195,7 @@ class InProcDevice final : public SerialDevice, public PcEnd {
   std::shared_ptr<InProcPeer> peer_;
   bool open_ = true;
   bool dtr_ = false, rts_ = false;
-  CommState state_{};
+  PortConfig config_{};
   LineParams line_{};
   CommTimeouts timeouts_{};
   std::deque<WireByte> rx_;

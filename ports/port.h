@@ -8,32 +8,20 @@
 
 namespace ports {
 
-// Line settings, the fields of the Windows device control block that the port object sets.
-struct CommState {
-  uint32_t BaudRate = 9600;
-  bool fBinary = true;
-  bool fParity = false;
-  bool fOutxCtsFlow = false;
-  bool fOutxDsrFlow = false;
-  uint8_t fDtrControl = 0;  // 0: DTR follows only the explicit calls
-  bool fDsrSensitivity = false;
-  bool fTXContinueOnXoff = false;
-  bool fOutX = false;
-  bool fInX = false;
-  bool fErrorChar = false;
-  bool fNull = false;
-  uint8_t fRtsControl = 0;  // 0: RTS follows only the explicit calls
-  bool fAbortOnError = false;
-  uint16_t XonLim = 0;
-  uint16_t XoffLim = 0;
-  uint8_t ByteSize = 8;
-  uint8_t Parity = 0;    // kNoParity, kEvenParity, ...
-  uint8_t StopBits = 0;  // 0: one stop bit
-  char XonChar = 0, XoffChar = 0, ErrorChar = 0, EofChar = 0, EvtChar = 0;
-};
 constexpr uint8_t kNoParity = 0;
 constexpr uint8_t kOddParity = 1;
 constexpr uint8_t kEvenParity = 2;
+
+// The line settings of a port. No flow control of either kind: DTR and RTS change only by the
+// explicit calls (Escape). Each kind of port maps them to its system (termios, RFC 2217 settings,
+// the Win32 device control block).
+struct PortConfig {
+  uint32_t baud = 9600;
+  uint8_t data_bits = 8;
+  uint8_t parity = kEvenParity;  // kNoParity, kOddParity, kEvenParity
+  uint8_t stop_bits = 1;         // 1 or 2
+  bool operator==(const PortConfig&) const = default;
+};
 
 // Read time-outs in milliseconds, with the Windows meaning: a read ends when the requested bytes are
 // in, when `ReadIntervalTimeout` passes between two bytes, or when the total time-out
@@ -115,8 +103,8 @@ constexpr uint32_t kEvTxEmpty = 0x0004;
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
-  virtual bool GetState(CommState& state) = 0;
-  virtual bool SetState(const CommState& state) = 0;
+  virtual bool GetConfig(PortConfig& config) = 0;
+  virtual bool SetConfig(const PortConfig& config) = 0;
   virtual bool SetTimeouts(const CommTimeouts& timeouts) = 0;
   virtual bool Purge(uint32_t flags) = 0;
   // Returns and clears the line error flags gathered since the last call.

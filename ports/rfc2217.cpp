@@ -76,26 +76,25 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     return true;
   }
 
-  bool GetState(CommState& s) override {
+  bool GetConfig(PortConfig& config) override {
     if (dead_) return false;
-    s = state_;
+    config = config_;
     return true;
   }
 
-  bool SetState(const CommState& s) override {
+  bool SetConfig(const PortConfig& config) override {
     using namespace tn;
-    if (dead_ || s.fOutxCtsFlow || s.fOutxDsrFlow || s.fOutX || s.fInX) return false;
-    const uint8_t parity =
-        (s.fParity || s.Parity != kNoParity) && s.Parity == kEvenParity ? kParityEven : kParityNone;
+    if (dead_) return false;
+    const uint8_t parity = config.parity == kEvenParity ? kParityEven : kParityNone;
     // Each setting is acknowledged; an acknowledgement that differs from the request is taken as the
     // server's own value (some servers answer with what the port really runs at).
-    if (!Setting(kSetBaudRate, Value32(s.BaudRate)) ||
-        !Setting(kSetDataSize, std::string(1, char(s.ByteSize))) ||
+    if (!Setting(kSetBaudRate, Value32(config.baud)) ||
+        !Setting(kSetDataSize, std::string(1, char(config.data_bits))) ||
         !Setting(kSetParity, std::string(1, char(parity))) ||
-        !Setting(kSetStopSize, std::string(1, char(1))) ||
+        !Setting(kSetStopSize, std::string(1, char(config.stop_bits))) ||
         !Setting(kSetControl, std::string(1, char(kControlNoFlow))))
       return false;
-    state_ = s;
+    config_ = config;
     return true;
   }
 
@@ -176,8 +175,8 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
   bool Write(const void* data, uint32_t count, uint32_t& written) override {
     written = 0;
     const std::string bytes(static_cast<const char*>(data), count);
-    if (!Send(tn::Escape(bytes), int(WriteBoundMs(count, state_.BaudRate)))) return false;
-    const uint64_t baud = state_.BaudRate ? state_.BaudRate : 9600;
+    if (!Send(tn::Escape(bytes), int(WriteBoundMs(count, config_.baud)))) return false;
+    const uint64_t baud = config_.baud ? config_.baud : 9600;
     line_free_ms_ = std::max(line_free_ms_, RealMs()) + (uint64_t(count) * 11 * 1000 + baud - 1) / baud;
     for (uint64_t now = RealMs(); now < line_free_ms_ && !dead_; now = RealMs()) Pump(int(line_free_ms_ - now));
     if (dead_) return false;
@@ -291,7 +290,7 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     if (request == kSetBaudRate && value.size() == 4) {
       const uint32_t rate = uint32_t(uint8_t(value[0])) << 24 | uint32_t(uint8_t(value[1])) << 16 |
                             uint32_t(uint8_t(value[2])) << 8 | uint8_t(value[3]);
-      if (rate) state_.BaudRate = rate;
+      if (rate) config_.baud = rate;
     }
     if (request < 16) acked_[request] = true;
   }
@@ -307,7 +306,7 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
   bool unanswered_ = false;
   uint64_t last_query_ms_ = 0;
   uint64_t line_free_ms_ = 0;  // when the characters written so far are through the far end's line
-  CommState state_{};
+  PortConfig config_{};
   CommTimeouts timeouts_{};
 };
 

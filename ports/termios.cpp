@@ -52,27 +52,13 @@ class TermiosDevice final : public SerialDevice {
   }
   ~TermiosDevice() override { Close(); }
 
-  bool GetState(CommState& s) override {
-    TermiosLine line;
-    if (fd_ < 0 || !ReadTermiosLine(fd_, line)) return false;
-    s = state_;
-    s.BaudRate = line.baud;
-    s.Parity = line.parity;
-    s.ByteSize = line.data_bits;
-    s.StopBits = line.two_stop_bits ? 2 : 0;
-    return true;
+  bool GetConfig(PortConfig& config) override {
+    return fd_ >= 0 && ReadTermiosLine(fd_, config);
   }
 
-  bool SetState(const CommState& s) override {
+  bool SetConfig(const PortConfig& config) override {
     if (fd_ < 0) return false;
-    // Only what a termios device can do: no hardware or software flow control here.
-    if (s.fOutxCtsFlow || s.fOutxDsrFlow || s.fOutX || s.fInX || s.fDtrControl == 2 || s.fRtsControl == 2)
-      return false;
-    TermiosLine line;
-    line.baud = s.BaudRate;
-    line.parity = s.fParity || s.Parity != kNoParity ? s.Parity : kNoParity;
-    line.data_bits = s.ByteSize;
-    line.two_stop_bits = s.StopBits == 2;
+    PortConfig line = config;
     if (!ApplyTermiosLine(fd_, line)) {
       // A pseudo-terminal cannot keep parity; there, and only there, the line goes without it.
       if (!pty_ || line.parity == kNoParity) return false;
@@ -81,7 +67,7 @@ class TermiosDevice final : public SerialDevice {
       parity_dropped_ = true;
     }
     parity_marks_ = line.parity != kNoParity;
-    state_ = s;
+    baud_ = line.baud;
     return true;
   }
 
@@ -181,7 +167,7 @@ class TermiosDevice final : public SerialDevice {
     written = 0;
     if (fd_ < 0) return false;
     const auto* p = static_cast<const uint8_t*>(data);
-    const int64_t deadline = NowMs() + WriteBoundMs(count, state_.BaudRate);
+    const int64_t deadline = NowMs() + WriteBoundMs(count, baud_);
     while (written < count) {
       ssize_t n = ::write(fd_, p + written, count - written);
       if (n > 0) {
@@ -220,7 +206,7 @@ class TermiosDevice final : public SerialDevice {
   bool ClearBreak() override { return fd_ >= 0 && ioctl(fd_, TIOCCBRK) == 0; }
 
   bool WaitEvent(uint32_t& mask) override {
-    if (fd_ < 0 || !Drain(NowMs() + WriteBoundMs(OutputQueued(), state_.BaudRate))) return false;
+    if (fd_ < 0 || !Drain(NowMs() + WriteBoundMs(OutputQueued(), baud_))) return false;
     mask = kEvTxEmpty;
     return true;
   }
@@ -242,7 +228,7 @@ class TermiosDevice final : public SerialDevice {
   // Waits until the driver has sent everything, but not past the deadline: tcdrain has no time-out,
   // so the output queue is watched, in steps of about a character's time.
   bool Drain(int64_t deadline) {
-    const int64_t char_ms = 1 + 11 * 1000 / int64_t(state_.BaudRate ? state_.BaudRate : 9600);
+    const int64_t char_ms = 1 + 11 * 1000 / int64_t(baud_ ? baud_ : 9600);
     for (;;) {
       int queued = 0;
       if (ioctl(fd_, TIOCOUTQ, &queued) != 0) return tcdrain(fd_) == 0;  // no queue to watch
@@ -311,7 +297,7 @@ class TermiosDevice final : public SerialDevice {
   }
 
   int fd_;
-  CommState state_{};
+  uint32_t baud_ = 9600;  // the data rate in force, for the write bounds
   CommTimeouts timeouts_{};
   std::vector<uint8_t> raw_;
   uint32_t errors_ = 0;

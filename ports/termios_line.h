@@ -3,19 +3,19 @@
 #pragma once
 #include <cstdint>
 
-namespace ports {
+#include "ports/port.h"
 
-struct TermiosLine {
-  uint32_t baud = 9600;
-  uint8_t parity = 0;  // kNoParity, kOddParity, kEvenParity
-  uint8_t data_bits = 8;
-  bool two_stop_bits = false;
-};
+namespace ports {
 
 // Raw mode, no flow control, CLOCAL and CREAD, HUPCL off, the given line; with parity, parity
 // checking with in-band marks (PARMRK) so that a character with an error still reaches the reader.
 // Reads the settings back and fails when the driver did not take them.
-bool ApplyTermiosLine(int fd, const TermiosLine& line);
-bool ReadTermiosLine(int fd, TermiosLine& line);
+bool ApplyTermiosLine(int fd, const PortConfig& line);
+bool ReadTermiosLine(int fd, PortConfig& line);
+
+// The c_cflag bits of the character size, the parity and the stop bits, and back (the rate and
+// the rest of the line kept).
+uint32_t TermiosLineBits(const PortConfig& line);
+void FromTermiosLineBits(uint32_t cflag, PortConfig& line);
 
 }  // namespace ports

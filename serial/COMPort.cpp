@@ -166,35 +166,19 @@ bool COMPort::Close() {
 }
 
 bool COMPort::SetBaudRate(uint32_t rate) {
-  ports::CommState dcb;
-  if (!Handle || !Handle->GetState(dcb)) {
+  ports::PortConfig config;
+  if (!Handle || !Handle->GetConfig(config)) {
     CheckCOMError("COMPort::SetBaudRate:GetCommState");
     Message("COMPort::SetBaudRate:GetCommState: Cannot get the port state\n");
     Error = COM_KESTRAVO_IO_GET_STATE_FAILED;
     return false;
   }
-  dcb.fBinary = true;
-  dcb.BaudRate = rate;
-  dcb.fParity = true;
-  dcb.fOutxCtsFlow = false;
-  dcb.fOutxDsrFlow = false;
-  dcb.fDtrControl = 0;
-  dcb.fDsrSensitivity = false;
-  dcb.fTXContinueOnXoff = true;
-  dcb.fOutX = false;
-  dcb.fInX = false;
-  dcb.fErrorChar = false;
-  dcb.fNull = false;
-  dcb.fRtsControl = 0;
-  dcb.fAbortOnError = false;
-  dcb.XonLim = 0;
-  dcb.XoffLim = 0;
-  dcb.ByteSize = 8;
-  dcb.Parity = ports::kEvenParity;
-  dcb.StopBits = 0;
-  dcb.XonChar = dcb.XoffChar = dcb.ErrorChar = dcb.EofChar = 0;
-  dcb.EvtChar = 0x0D;
-  if (!Handle->SetState(dcb)) {
+  // 8 data bits, even parity, 1 stop bit, no flow control.
+  config.baud = rate;
+  config.data_bits = 8;
+  config.parity = ports::kEvenParity;
+  config.stop_bits = 1;
+  if (!Handle->SetConfig(config)) {
     CheckCOMError("COMPort::SetBaudRate:SetCommState");
     Message("COMPort::SetBaudRate:SetCommState: Cannot set the port state\n");
     Error = COM_KESTRAVO_IO_SET_STATE_FAILED;
@@ -204,23 +188,22 @@ bool COMPort::SetBaudRate(uint32_t rate) {
 }
 
 bool COMPort::SendSync(unsigned duration) {
-  ports::CommState dcb;
-  if (!Handle || !Handle->GetState(dcb)) {
+  ports::PortConfig config;
+  if (!Handle || !Handle->GetConfig(config)) {
     CheckCOMError("COMPort::Open:GetCommState");
     Message("COMPort::Open:GetCommState: Cannot get the port state\n");
     Error = COM_KESTRAVO_IO_GET_STATE_FAILED;
     return false;
   }
-  auto set_state = [&]() {
-    if (Handle->SetState(dcb)) return true;
+  auto set_config = [&]() {
+    if (Handle->SetConfig(config)) return true;
     CheckCOMError("COMPort::Open:SetCommState");
     Message("COMPort::Open:SetCommState: Cannot set the port state\n");
     Error = COM_KESTRAVO_IO_SET_STATE_FAILED;
     return false;
   };
-  dcb.fParity = false;
-  dcb.Parity = ports::kNoParity;
-  if (!set_state()) return false;
+  config.parity = ports::kNoParity;
+  if (!set_config()) return false;
   if (!Handle->SetBreak()) {
     CheckCOMError("COMPort::Open:SetCommBreak");
     Message("COMPort::SendSync:SetCommBreak: Cannot place the transmission line in a break state\n");
@@ -239,9 +222,8 @@ bool COMPort::SendSync(unsigned duration) {
     Message("COMPort::SendSync: Error sending the synchronization field\n");
     return false;
   }
-  dcb.fParity = true;
-  dcb.Parity = ports::kEvenParity;
-  return set_state();
+  config.parity = ports::kEvenParity;
+  return set_config();
 }
 
 bool COMPort::Purge() {

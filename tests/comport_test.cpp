@@ -57,12 +57,12 @@ TEST_F(ComPortTest, OpenSetsLinesAndRateAndRefusesASecondOpen) {
   EXPECT_EQ(port_.Error, 0);
   EXPECT_EQ(port_.ReadyTimeout, 1000u);
   EXPECT_EQ(peer_->events, (std::vector<std::string>{"RTS=1", "DTR=1"}));
-  ports::CommState state;
-  ASSERT_TRUE(port_.Handle->GetState(state));
-  EXPECT_EQ(state.BaudRate, 9600u);
-  EXPECT_EQ(state.Parity, ports::kEvenParity);
-  EXPECT_EQ(state.ByteSize, 8);
-  EXPECT_EQ(state.EvtChar, 0x0D);
+  ports::PortConfig state;
+  ASSERT_TRUE(port_.Handle->GetConfig(state));
+  EXPECT_EQ(state.baud, 9600u);
+  EXPECT_EQ(state.parity, ports::kEvenParity);
+  EXPECT_EQ(state.data_bits, 8);
+  EXPECT_EQ(state.stop_bits, 1);
 
   EXPECT_FALSE(port_.Open(3));
   EXPECT_EQ(port_.Error, 2);
@@ -187,9 +187,9 @@ TEST_F(ComPortTest, SendSyncSendsBreakThenSyncByteWithoutParity) {
   ASSERT_TRUE(port_.SendSync(13));
   EXPECT_EQ(peer_->events, (std::vector<std::string>{"BREAK=1", "BREAK=0"}));
   EXPECT_EQ(peer_->received, "\x55");
-  ports::CommState state;
-  ASSERT_TRUE(port_.Handle->GetState(state));
-  EXPECT_EQ(state.Parity, ports::kEvenParity);
+  ports::PortConfig state;
+  ASSERT_TRUE(port_.Handle->GetConfig(state));
+  EXPECT_EQ(state.parity, ports::kEvenParity);
   EXPECT_TRUE(port_.WaitWriteBufferEmpty());
 }
 

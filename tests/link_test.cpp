@@ -302,9 +302,9 @@ TEST_F(LinkTest, DataRateChangeThatFailsToReadBackEndsAtNineThousandSixHundred) 
   EXPECT_NE(r, 0);
   EXPECT_EQ(r, COM_KESTRAVO_GetInterfaceState(0));
   EXPECT_EQ(rate, 57600u);
-  ports::CommState state;
-  ASSERT_TRUE(Ports[0].Handle->GetState(state));
-  EXPECT_EQ(state.BaudRate, 9600u);
+  ports::PortConfig state;
+  ASSERT_TRUE(Ports[0].Handle->GetConfig(state));
+  EXPECT_EQ(state.baud, 9600u);
   EXPECT_EQ(device->baud(), 9600u);
   // The link works again after the recovery.
   int32_t empty = 0;

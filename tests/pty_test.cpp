@@ -159,9 +159,9 @@ TEST_F(PtyLinkTest, AFarEndThatStopsReadingEndsAWriteWithinItsBound) {
   far.reading = false;
   auto device = ports::OpenTermiosDevice(far.path());
   ASSERT_TRUE(device);
-  ports::CommState s;
-  s.BaudRate = 4000000;  // a bound of about 1.1 s for what fills the pseudo-terminal's buffer
-  ASSERT_TRUE(device->SetState(s));
+  ports::PortConfig s;
+  s.baud = 4000000;  // a bound of about 1.1 s for what fills the pseudo-terminal's buffer
+  ASSERT_TRUE(device->SetConfig(s));
   std::vector<uint8_t> lots(200000, 'x');
   uint32_t written = 0;
   EXPECT_FALSE(device->Write(lots.data(), uint32_t(lots.size()), written));

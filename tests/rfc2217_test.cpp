@@ -205,11 +205,10 @@ TEST_F(Rfc2217Test, OurClientAgainstPySerialsPortManager) {
   const std::string port = FirstLine(children_.back());
   auto device = ports::OpenRfc2217Device("//127.0.0.1:" + port);
   ASSERT_TRUE(device);
-  ports::CommState s;
-  s.BaudRate = 9600;
-  s.fParity = true;
-  s.Parity = ports::kEvenParity;
-  ASSERT_TRUE(device->SetState(s));  // every setting acknowledged
+  ports::PortConfig s;
+  s.baud = 9600;
+  s.parity = ports::kEvenParity;
+  ASSERT_TRUE(device->SetConfig(s));  // every setting acknowledged
   ports::CommTimeouts t;
   t.ReadIntervalTimeout = 200;
   t.ReadTotalTimeoutConstant = 2000;

@@ -28,10 +28,10 @@ class SimWire : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(device_->Init(error));
     port_ = ports::MakeInProcDevice(device_);
-    ports::CommState state;
-    state.BaudRate = 9600;
-    state.Parity = ports::kEvenParity;
-    ASSERT_TRUE(port_->SetState(state));
+    ports::PortConfig state;
+    state.baud = 9600;
+    state.parity = ports::kEvenParity;
+    ASSERT_TRUE(port_->SetConfig(state));
     ports::CommTimeouts t;
     t.ReadIntervalTimeout = 50;
     t.ReadTotalTimeoutConstant = 200;

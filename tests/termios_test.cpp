@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "ports/kinds.h"
 #include "ports/port.h"
+#include "ports/termios_line.h"
 #include "serial/COMPort.h"
 
 namespace {
@@ -41,12 +43,12 @@ class PtyTest : public ::testing::Test {
   // The slave end, raw at 9600 baud without parity, with the port object's 10 ms time-outs.
   std::unique_ptr<ports::SerialDevice> OpenRaw() {
     auto dev = ports::OpenTermiosDevice(path_);
-    ports::CommState s;
-    s.Parity = ports::kNoParity;
+    ports::PortConfig s;
+    s.parity = ports::kNoParity;
     ports::CommTimeouts t;
     t.ReadIntervalTimeout = 10;
     t.ReadTotalTimeoutConstant = 10;
-    if (!dev || !dev->SetState(s) || !dev->SetTimeouts(t)) return nullptr;
+    if (!dev || !dev->SetConfig(s) || !dev->SetTimeouts(t)) return nullptr;
     return dev;
   }
 
@@ -54,10 +56,10 @@ class PtyTest : public ::testing::Test {
   std::string path_;
 };
 
-ports::CommState RawNoParity(uint32_t baud) {
-  ports::CommState s;
-  s.BaudRate = baud;
-  s.Parity = ports::kNoParity;
+ports::PortConfig RawNoParity(uint32_t baud) {
+  ports::PortConfig s;
+  s.baud = baud;
+  s.parity = ports::kNoParity;
   return s;
 }
 
@@ -110,11 +112,11 @@ TEST_F(PtyTest, AnyDataRateAndTheSettingsReadBack) {
   auto dev = ports::OpenTermiosDevice(path_);
   ASSERT_TRUE(dev);
   for (uint32_t baud : {9600u, 115200u, 250000u, 31250u}) {
-    ASSERT_TRUE(dev->SetState(RawNoParity(baud))) << baud;
-    ports::CommState s;
-    ASSERT_TRUE(dev->GetState(s));
-    EXPECT_EQ(s.BaudRate, baud);
-    EXPECT_EQ(s.ByteSize, 8);
+    ASSERT_TRUE(dev->SetConfig(RawNoParity(baud))) << baud;
+    ports::PortConfig s;
+    ASSERT_TRUE(dev->GetConfig(s));
+    EXPECT_EQ(s.baud, baud);
+    EXPECT_EQ(s.data_bits, 8);
   }
 }
 
@@ -133,13 +135,12 @@ TEST_F(PtyTest, APseudoTerminalHasLoopbackLinesAndNoParity) {
   ASSERT_TRUE(dev->ModemStatus(bits));
   EXPECT_EQ(bits, ports::kMsRlsdOn | ports::kMsDsrOn);
   // Even parity is accepted on a pseudo-terminal; the line goes without it, and says so.
-  ports::CommState even = RawNoParity(9600);
-  even.fParity = true;
-  even.Parity = ports::kEvenParity;
-  ASSERT_TRUE(dev->SetState(even));
-  ports::CommState s;
-  ASSERT_TRUE(dev->GetState(s));
-  EXPECT_EQ(s.Parity, ports::kNoParity);
+  ports::PortConfig even = RawNoParity(9600);
+  even.parity = ports::kEvenParity;
+  ASSERT_TRUE(dev->SetConfig(even));
+  ports::PortConfig s;
+  ASSERT_TRUE(dev->GetConfig(s));
+  EXPECT_EQ(s.parity, ports::kNoParity);
   ASSERT_NE(dev->Notice(), nullptr);
   EXPECT_NE(std::string(dev->Notice()).find("null-modem loopback"), std::string::npos);
 }
@@ -172,6 +173,32 @@ TEST_F(PtyTest, SecondOpenOfABusyPortFails) {
   EXPECT_FALSE(ports::OpenTermiosDevice(path_));
   first.reset();
   EXPECT_TRUE(ports::OpenTermiosDevice(path_));
+}
+
+// A pseudo-terminal keeps no parity, so the parity bits are checked where they are made.
+TEST(TermiosLine, ParitySizeAndStopBitsMapToTheirFlags) {
+  struct Case {
+    uint8_t parity, data_bits, stop_bits;
+    tcflag_t flags;
+  };
+  const Case cases[] = {
+      {ports::kEvenParity, 8, 1, PARENB | CS8},
+      {ports::kOddParity, 8, 1, PARENB | PARODD | CS8},
+      {ports::kNoParity, 8, 1, CS8},
+      {ports::kNoParity, 7, 2, CS7 | CSTOPB},
+  };
+  for (const Case& c : cases) {
+    ports::PortConfig config;
+    config.parity = c.parity;
+    config.data_bits = c.data_bits;
+    config.stop_bits = c.stop_bits;
+    EXPECT_EQ(ports::TermiosLineBits(config), uint32_t(c.flags)) << int(c.parity);
+    ports::PortConfig back;
+    ports::FromTermiosLineBits(uint32_t(c.flags), back);
+    EXPECT_EQ(back.parity, c.parity);
+    EXPECT_EQ(back.data_bits, c.data_bits);
+    EXPECT_EQ(back.stop_bits, c.stop_bits);
+  }
 }
 
 TEST(TermiosOpen, MissingOrNonTerminalTargetsFail) {

@@ -49,10 +49,10 @@ void ToTheClient(const uint8_t* data, size_t size) {
     close(fd);
   });
   if (auto port = ports::OpenRfc2217Device("//127.0.0.1:" + std::to_string(g_port))) {
-    ports::CommState state{};
-    state.BaudRate = 115200;
-    state.ByteSize = 8;
-    port->SetState(state);
+    ports::PortConfig state{};
+    state.baud = 115200;
+    state.data_bits = 8;
+    port->SetConfig(state);
     ports::CommTimeouts timeouts{};
     timeouts.ReadTotalTimeoutConstant = 5;
     port->SetTimeouts(timeouts);
