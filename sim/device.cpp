@@ -90,6 +90,7 @@ const IndexedSetting kIndexed[] = {
 };
 
 constexpr Field kPeriod{COM_KESTRAVO_CFG_OSCILLATOR_PERIOD, 4, 0, 32};
+constexpr Field kDeviceEnable{COM_KESTRAVO_CFG_FLAGS, 2, 0, 1};
 constexpr Field kTriggerMappingOn{COM_KESTRAVO_CFG_TRIGGER_MAPPING, 3, COM_KESTRAVO_MAPPING_ON_BIT, 1};
 constexpr Field kEnableMappingOn{COM_KESTRAVO_CFG_ENABLE_MAPPING, 3, COM_KESTRAVO_MAPPING_ON_BIT, 1};
 Field TriggerRise(uint32_t k) { return Field{uint8_t(COM_KESTRAVO_CFG_TRIGGER_DELAYS + k), 1, 0, 4}; }
@@ -130,6 +131,18 @@ bool ParseBytes(const std::string& s, size_t pos, uint8_t* out, size_t n) {
   }
   return true;
 }
+
+// Letters answered with a fixed text when they come without data: identity and the link's own.
+struct FixedReply {
+  char letter;
+  const char* text;
+};
+constexpr FixedReply kFixed[] = {
+    {'t', "4B53"},        {'v', "0102"}, {'V', "0103"}, {'D', "Mar 14 2024"},
+    {'P', "KESTRAVO PG4-HV pulse generator (simulated)"},
+    {'N', "00012345"},    {'M', "0000"}, {'Z', "Y"},    {'z', "Y"},
+    {'#', ""},
+};
 
 constexpr uint32_t kCtsDropUs = 2000;    // CTS falls this long after RTS
 constexpr uint32_t kCtsRiseUs = 5000;    // and rises this long after RTS comes back
@@ -314,240 +327,274 @@ void Device::Persist() {
   if (!state_file_.empty()) SaveNonVolatile(state_file_, nv_);
 }
 
-std::string Device::Answer(char letter, const std::string& data, uint64_t at_us) {
-  const std::string kInvalid = "?";
-  const size_t n = data.size();
-  uint32_t v = 0, idx = 0;
+// The commands of the device, each answered by one small routine; a row per letter.
+struct Commands {
+  using Answer = std::string (*)(Device& d, const std::string& data, uint64_t at_us);
+  struct Row {
+    char letter;
+    Answer answer;
+  };
+  static constexpr const char* kInvalid = "?";  // the device's answer to an invalid command
 
-  for (const IndexedSetting& s : kIndexed) {
-    if (s.letter != letter) continue;
-    if (!ParseHex(data, 0, 1, idx) || idx >= s.count) return kInvalid;
-    Field f = s.field(idx);
-    if (n == size_t(1 + s.digits)) {
-      if (!ParseHex(data, 1, s.digits, v)) return kInvalid;
-      SetField(current_, f, v);
+  static std::string YesNo(bool b) { return b ? "Y" : "N"; }
+  static uint64_t UpUs(const Device& d, uint64_t at_us) { return at_us - d.start_us_; }
+
+  // Replies of the device's housekeeping, readings that move a little from one reading to the next.
+  static std::string Cpu(Device& d, const std::string& data, uint64_t) {
+    if (!data.empty()) return kInvalid;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%03u%04X", 100 + d.Jitter(60), 46875u);  // 48 MHz
+    return buf;
+  }
+  static std::string Status(Device& d, const std::string& data, uint64_t) {
+    return data.empty() ? Hex((d.Flags() & 1) ? 0 : 0x8000, 8) : kInvalid;
+  }
+  static std::string Uptime(Device& d, const std::string& data, uint64_t at_us) {
+    if (!data.empty()) return kInvalid;
+    d.Tick(at_us);
+    const uint64_t up_us = UpUs(d, at_us);
+    return Hex(uint32_t(up_us / 1000000), 8) + Hex(uint32_t((up_us % 1000000) * 256 / 1000000), 2) +
+           Hex(uint32_t(std::min(d.op_us_, up_us) / 1000000), 8);
+  }
+  static std::string TotalTimes(Device& d, const std::string& data, uint64_t at_us) {
+    if (!data.empty()) return kInvalid;
+    d.Tick(at_us);
+    const uint64_t up_us = UpUs(d, at_us);
+    return Hex(d.nv_.total_up_s + uint32_t(up_us / 1000000), 8) +
+           Hex(d.nv_.total_op_s + uint32_t(std::min(d.op_us_, up_us) / 1000000), 8);
+  }
+  static std::string Housekeeping(Device& d, const std::string& data, uint64_t) {
+    if (!data.empty()) return kInvalid;
+    return Hex(11980 + d.Jitter(40), 4) + Hex(4990 + d.Jitter(20), 4) + Hex(3290 + d.Jitter(20), 4) +
+           Hex(27315 + 3800 + d.Jitter(100), 4);
+  }
+  static std::string Sensors(Device& d, const std::string& data, uint64_t) {
+    if (!data.empty()) return kInvalid;
+    return Hex(27315 + 2500 + d.Jitter(60), 4) + Hex(27315 + 2650 + d.Jitter(60), 4) +
+           Hex(27315 + 2800 + d.Jitter(60), 4);
+  }
+  static std::string Fans(Device& d, const std::string& data, uint64_t) {
+    if (!data.empty()) return kInvalid;
+    std::string s;
+    for (int i = 0; i < 2; ++i) s += "YN" + Hex(3000, 4) + Hex(2950 + d.Jitter(100), 4) + Hex(450 + d.Jitter(20), 4);
+    return s + "NN" + Hex(0, 4) + Hex(0, 4) + Hex(0, 4);
+  }
+  static std::string Leds(Device& d, const std::string& data, uint64_t) {
+    if (!data.empty()) return kInvalid;
+    const uint8_t config = d.Flags();
+    return std::string("N").append(YesNo(config & 1)).append(YesNo((config & 0x06) == 0x06));
+  }
+
+  // Link.
+  static std::string Echo(Device&, const std::string& data, uint64_t) { return data; }
+  static std::string DataRate(Device& d, const std::string& data, uint64_t) {
+    const size_t n = data.size();
+    uint32_t v = 0;
+    if (n == 0) return Hex(d.baud_, 5);
+    if ((n != 5 && n != 6) || !ParseHex(data, 0, n, v) || v < 300 || v > 1000000) return kInvalid;
+    if (!d.faults.ignore_baud_change) d.baud_ = v;
+    return Hex(v, 5);
+  }
+
+  // Settings of the current configuration.
+  static std::string Period(Device& d, const std::string& data, uint64_t) {
+    uint32_t v = 0;
+    if (data.size() == 8 && ParseHex(data, 0, 8, v))
+      SetField(d.current_, kPeriod, v);
+    else if (!data.empty())
+      return kInvalid;
+    return Hex(GetField(d.current_, kPeriod), 8);
+  }
+  static std::string TriggerDelays(Device& d, const std::string& data, uint64_t) {
+    const size_t n = data.size();
+    uint32_t idx = 0;
+    if (!ParseHex(data, 0, 1, idx) || idx >= 4) return kInvalid;
+    if (n == 3) {
+      uint32_t fall = 0, rise = 0;
+      if (!ParseHex(data, 1, 1, fall) || !ParseHex(data, 2, 1, rise)) return kInvalid;
+      SetField(d.current_, TriggerFall(idx), fall);
+      SetField(d.current_, TriggerRise(idx), rise);
     } else if (n != 1) {
       return kInvalid;
     }
+    return Hex(idx, 1) + Hex(GetField(d.current_, TriggerFall(idx)), 1) +
+           Hex(GetField(d.current_, TriggerRise(idx)), 1);
+  }
+  // A Y/N flag of the block: set with one letter, read without data.
+  static std::string Flag(Device& d, const std::string& data, Field f) {
+    if (data.size() == 1 && (data[0] == 'Y' || data[0] == 'N'))
+      SetField(d.current_, f, data[0] == 'Y');
+    else if (!data.empty())
+      return kInvalid;
+    return YesNo(GetField(d.current_, f));
+  }
+  static std::string TriggerMappingOn(Device& d, const std::string& data, uint64_t) {
+    return Flag(d, data, kTriggerMappingOn);
+  }
+  static std::string EnableMappingOn(Device& d, const std::string& data, uint64_t) {
+    return Flag(d, data, kEnableMappingOn);
+  }
+  static std::string DeviceEnable(Device& d, const std::string& data, uint64_t at_us) {
+    if (data.size() == 1 && (data[0] == 'Y' || data[0] == 'N')) d.Tick(at_us);
+    return Flag(d, data, kDeviceEnable);
+  }
+  static std::string DioConfig(Device& d, const std::string& data, uint64_t) {
+    if (data.size() == 4) {
+      uint32_t term = 0, out = 0;
+      if (!ParseHex(data, 0, 2, term) || !ParseHex(data, 2, 2, out)) return kInvalid;
+      d.current_[COM_KESTRAVO_CFG_DIO_TERMINATIONS] = uint8_t(term);
+      d.current_[COM_KESTRAVO_CFG_DIO_OUTPUTS] = uint8_t(out);
+    } else if (!data.empty()) {
+      return kInvalid;
+    }
+    return Hex(d.current_[COM_KESTRAVO_CFG_DIO_TERMINATIONS], 2) + Hex(d.current_[COM_KESTRAVO_CFG_DIO_OUTPUTS], 2);
+  }
+  static std::string Controller(Device& d, const std::string& data, uint64_t at_us) {
+    uint32_t v = 0;
+    if (data.size() == 2) {
+      if (!ParseHex(data, 0, 2, v)) return kInvalid;
+      d.Tick(at_us);
+      d.current_[COM_KESTRAVO_CFG_FLAGS] = uint8_t(v);
+      return Hex(d.Flags(), 2);
+    }
+    if (!data.empty()) return kInvalid;
+    // State word: the configuration byte, master enable, software trigger output, device enabled.
+    // An open safety interlock takes master enable and the device away.
+    const uint8_t config = d.Flags();
+    const bool interlock = d.faults.interlock_ms == 0 || UpUs(d, at_us) < uint64_t(d.faults.interlock_ms) * 1000;
+    const bool enabled = (config & 1) && interlock;
+    return Hex(config | (enabled ? 0x0100 : 0) | ((config & 0x08) ? 0x0200 : 0) | (enabled ? 0x0400 : 0), 4);
+  }
+
+  // Configurations.
+  static std::string Reset(Device& d, const std::string& data, uint64_t) {
+    if (!data.empty()) return kInvalid;
+    d.current_ = DefaultBlock();
+    return "";
+  }
+  static std::string Current(Device& d, const std::string& data, uint64_t) {
+    if (data.size() == 2 * kBlockSize) {
+      Block b;
+      if (!ParseBytes(data, 0, b.data(), kBlockSize)) return kInvalid;
+      d.current_ = b;
+    } else if (!data.empty()) {
+      return kInvalid;
+    }
+    return HexBytes(d.current_.data(), kBlockSize);
+  }
+  // A place of the store and its bytes (a block or a name): read with the place, written with the
+  // place and the bytes.
+  static std::string Stored(Device& d, const std::string& data, uint8_t* (*bytes)(Device&, uint32_t), size_t size) {
+    uint32_t v = 0;
+    if (!ParseHex(data, 0, 2, v) || v >= uint32_t(kStoredConfigs)) return kInvalid;
+    if (data.size() == 2 + 2 * size) {
+      if (!ParseBytes(data, 2, bytes(d, v), size)) return kInvalid;
+      d.Persist();
+    } else if (data.size() != 2) {
+      return kInvalid;
+    }
+    return Hex(v, 2) + HexBytes(bytes(d, v), size);
+  }
+  static std::string StoredBlock(Device& d, const std::string& data, uint64_t) {
+    return Stored(d, data, [](Device& x, uint32_t v) { return x.nv_.blocks[v].data(); }, kBlockSize);
+  }
+  static std::string StoredName(Device& d, const std::string& data, uint64_t) {
+    return Stored(d, data, [](Device& x, uint32_t v) { return x.nv_.names[v].data(); }, kNameSize);
+  }
+  static std::string StoredFlags(Device& d, const std::string& data, uint64_t) {
+    uint32_t v = 0;
+    if (!ParseHex(data, 0, 2, v) || v >= uint32_t(kStoredConfigs)) return kInvalid;
+    if (data.size() == 3) {
+      uint32_t flags = 0;
+      if (!ParseHex(data, 2, 1, flags) || flags > 3) return kInvalid;
+      d.nv_.flags[v] = uint8_t(flags);
+      d.Persist();
+    } else if (data.size() != 2) {
+      return kInvalid;
+    }
+    return Hex(v, 2) + Hex(d.nv_.flags[v], 1);
+  }
+  static std::string StoreList(Device& d, const std::string& data, uint64_t) {
+    if (!data.empty()) return kInvalid;
+    std::string s;
+    for (int k = 0; k < kStoredConfigs / 2; ++k) s += Hex(d.nv_.flags[2 * k] | (d.nv_.flags[2 * k + 1] << 2), 1);
+    return s;
+  }
+  static bool Place(const std::string& data, uint32_t& v) {
+    return data.size() == 2 && ParseHex(data, 0, 2, v) && v < uint32_t(kStoredConfigs);
+  }
+  static std::string Save(Device& d, const std::string& data, uint64_t) {
+    uint32_t v = 0;
+    if (!Place(data, v)) return kInvalid;
+    d.nv_.blocks[v] = d.current_;
+    d.nv_.flags[v] = 3;
+    d.Persist();
+    return Hex(v, 2);
+  }
+  static std::string Load(Device& d, const std::string& data, uint64_t) {
+    uint32_t v = 0;
+    if (!Place(data, v) || !(d.nv_.flags[v] & 2)) return kInvalid;
+    d.current_ = d.nv_.blocks[v];
+    return Hex(v, 2);
+  }
+
+  // Memory data: writes go to the working copy; 'Y' without data makes it the device's own.
+  static std::string Memory(Device& d, const std::string& data, uint64_t) {
+    const size_t n = data.size();
+    if (n == 0) {
+      d.nv_.memory = d.working_;
+      d.Persist();
+      return "";
+    }
+    uint32_t address = 0, size = 0;
+    if (n < 7 || !ParseHex(data, 0, 4, address) || !ParseHex(data, 4, 3, size)) return kInvalid;
+    if (size > kMaxMemoryBlock || address + size > uint32_t(kMemorySize)) return kInvalid;
+    if (n == 7 + 2 * size && size > 0) {
+      if (!ParseBytes(data, 7, d.working_.data() + address, size)) return kInvalid;
+    } else if (!(n == 7 || (size == 0 && n == 8 && data[7] == ','))) {
+      return kInvalid;
+    }
+    return Hex(address, 4) + Hex(size, 3) + HexBytes(d.working_.data() + address, size);
+  }
+
+  static const Row kRows[];
+};
+
+const Commands::Row Commands::kRows[] = {
+    {'S', Status},           {'C', Cpu},
+    {'U', Uptime},           {'u', TotalTimes},
+    {'H', Housekeeping},     {'T', Sensors},
+    {'B', Fans},             {'L', Leds},
+    {'@', Echo},             {'$', DataRate},
+    {'s', Period},           {'g', TriggerDelays},
+    {'k', TriggerMappingOn}, {'l', EnableMappingOn},
+    {'i', DioConfig},        {'E', DeviceEnable},
+    {'c', Controller},       {'*', Reset},
+    {'a', Current},          {'K', StoredBlock},
+    {'A', StoredName},       {'X', StoredFlags},
+    {'W', StoreList},        {'J', Save},
+    {'j', Load},             {'Y', Memory},
+};
+
+std::string Device::Answer(char letter, const std::string& data, uint64_t at_us) {
+  for (const FixedReply& f : kFixed)
+    if (f.letter == letter) return data.empty() ? f.text : Commands::kInvalid;
+  for (const IndexedSetting& s : kIndexed) {
+    if (s.letter != letter) continue;
+    uint32_t v = 0, idx = 0;
+    if (!ParseHex(data, 0, 1, idx) || idx >= s.count) return Commands::kInvalid;
+    Field f = s.field(idx);
+    if (data.size() == size_t(1 + s.digits)) {
+      if (!ParseHex(data, 1, s.digits, v)) return Commands::kInvalid;
+      SetField(current_, f, v);
+    } else if (data.size() != 1) {
+      return Commands::kInvalid;
+    }
     return Hex(idx, 1) + Hex(GetField(current_, f), s.digits);
   }
-
-  const uint8_t config = current_[COM_KESTRAVO_CFG_FLAGS];
-  const uint64_t up_us = at_us - start_us_;
-  auto yn = [](bool b) { return std::string(b ? "Y" : "N"); };
-  auto number = [&](uint32_t& out) {
-    return n == 2 && ParseHex(data, 0, 2, out) && out < uint32_t(kStoredConfigs);
-  };
-
-  switch (letter) {
-    // Identity
-    case 't':
-      return n ? kInvalid : "4B53";
-    case 'v':
-      return n ? kInvalid : "0102";
-    case 'V':
-      return n ? kInvalid : "0103";
-    case 'D':
-      return n ? kInvalid : "Mar 14 2024";
-    case 'P':
-      return n ? kInvalid : "KESTRAVO PG4-HV pulse generator (simulated)";
-    case 'N':
-      return n ? kInvalid : Hex(0x00012345, 8);
-    // Monitoring
-    case 'M':
-      return n ? kInvalid : "0000";
-    case 'S':
-      return n ? kInvalid : Hex((config & 1) ? 0 : 0x8000, 8);
-    case 'C': {
-      if (n) return kInvalid;
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "%03u%04X", 100 + Jitter(60), 46875u);  // 48 MHz
-      return buf;
-    }
-    case 'U':
-      if (n) return kInvalid;
-      Tick(at_us);
-      return Hex(uint32_t(up_us / 1000000), 8) + Hex(uint32_t((up_us % 1000000) * 256 / 1000000), 2) +
-             Hex(uint32_t(std::min(op_us_, up_us) / 1000000), 8);
-    case 'u':
-      if (n) return kInvalid;
-      Tick(at_us);
-      return Hex(nv_.total_up_s + uint32_t(up_us / 1000000), 8) +
-             Hex(nv_.total_op_s + uint32_t(std::min(op_us_, up_us) / 1000000), 8);
-    case 'H':
-      if (n) return kInvalid;
-      return Hex(11980 + Jitter(40), 4) + Hex(4990 + Jitter(20), 4) + Hex(3290 + Jitter(20), 4) +
-             Hex(27315 + 3800 + Jitter(100), 4);
-    case 'T':
-      if (n) return kInvalid;
-      return Hex(27315 + 2500 + Jitter(60), 4) + Hex(27315 + 2650 + Jitter(60), 4) +
-             Hex(27315 + 2800 + Jitter(60), 4);
-    case 'B': {
-      if (n) return kInvalid;
-      std::string s;
-      for (int i = 0; i < 2; ++i)
-        s += "YN" + Hex(3000, 4) + Hex(2950 + Jitter(100), 4) + Hex(450 + Jitter(20), 4);
-      return s + "NN" + Hex(0, 4) + Hex(0, 4) + Hex(0, 4);
-    }
-    case 'L':
-      if (n) return kInvalid;
-      return std::string("N").append(yn(config & 1)).append(yn((config & 0x06) == 0x06));
-    // Link
-    case 'Z':
-      return n ? kInvalid : "Y";
-    case 'z':
-      return n ? kInvalid : "Y";
-    case '@':
-      return data;
-    case '#':
-      return n ? kInvalid : "";
-    case '$':
-      if (n == 0) return Hex(baud_, 5);
-      if ((n != 5 && n != 6) || !ParseHex(data, 0, n, v) || v < 300 || v > 1000000) return kInvalid;
-      if (!faults.ignore_baud_change) baud_ = v;
-      return Hex(v, 5);
-    // Pulse generator, switches, DIO, controller
-    case 's':
-      if (n == 8 && ParseHex(data, 0, 8, v))
-        SetField(current_, kPeriod, v);
-      else if (n)
-        return kInvalid;
-      return Hex(GetField(current_, kPeriod), 8);
-    case 'g':
-      if (!ParseHex(data, 0, 1, idx) || idx >= 4) return kInvalid;
-      if (n == 3) {
-        uint32_t fall, rise;
-        if (!ParseHex(data, 1, 1, fall) || !ParseHex(data, 2, 1, rise)) return kInvalid;
-        SetField(current_, TriggerFall(idx), fall);
-        SetField(current_, TriggerRise(idx), rise);
-      } else if (n != 1) {
-        return kInvalid;
-      }
-      return Hex(idx, 1) + Hex(GetField(current_, TriggerFall(idx)), 1) +
-             Hex(GetField(current_, TriggerRise(idx)), 1);
-    case 'k':
-    case 'l': {
-      Field f = letter == 'k' ? kTriggerMappingOn : kEnableMappingOn;
-      if (n == 1 && (data[0] == 'Y' || data[0] == 'N'))
-        SetField(current_, f, data[0] == 'Y');
-      else if (n)
-        return kInvalid;
-      return yn(GetField(current_, f));
-    }
-    case 'i':
-      if (n == 4) {
-        uint32_t term, out;
-        if (!ParseHex(data, 0, 2, term) || !ParseHex(data, 2, 2, out)) return kInvalid;
-        current_[COM_KESTRAVO_CFG_DIO_TERMINATIONS] = uint8_t(term);
-        current_[COM_KESTRAVO_CFG_DIO_OUTPUTS] = uint8_t(out);
-      } else if (n) {
-        return kInvalid;
-      }
-      return Hex(current_[COM_KESTRAVO_CFG_DIO_TERMINATIONS], 2) + Hex(current_[COM_KESTRAVO_CFG_DIO_OUTPUTS], 2);
-    case 'E':
-      if (n == 1 && (data[0] == 'Y' || data[0] == 'N')) {
-        Tick(at_us);
-        current_[COM_KESTRAVO_CFG_FLAGS] = uint8_t((current_[COM_KESTRAVO_CFG_FLAGS] & ~1u) | (data[0] == 'Y'));
-      } else if (n) {
-        return kInvalid;
-      }
-      return yn(current_[COM_KESTRAVO_CFG_FLAGS] & 1);
-    case 'c':
-      if (n == 2) {
-        if (!ParseHex(data, 0, 2, v)) return kInvalid;
-        Tick(at_us);
-        current_[COM_KESTRAVO_CFG_FLAGS] = uint8_t(v);
-        return Hex(current_[COM_KESTRAVO_CFG_FLAGS], 2);
-      }
-      if (n) return kInvalid;
-      // State word: the configuration byte, master enable, software trigger output, device enabled.
-      // An open safety interlock takes master enable and the device away.
-      {
-        const bool interlock = faults.interlock_ms == 0 || up_us < uint64_t(faults.interlock_ms) * 1000;
-        const bool enabled = (config & 1) && interlock;
-        return Hex(config | (enabled ? 0x0100 : 0) | ((config & 0x08) ? 0x0200 : 0) | (enabled ? 0x0400 : 0),
-                   4);
-      }
-    // Configurations
-    case '*':
-      if (n) return kInvalid;
-      current_ = DefaultBlock();
-      return "";
-    case 'a':
-      if (n == 2 * kBlockSize) {
-        Block b;
-        if (!ParseBytes(data, 0, b.data(), kBlockSize)) return kInvalid;
-        current_ = b;
-      } else if (n) {
-        return kInvalid;
-      }
-      return HexBytes(current_.data(), kBlockSize);
-    case 'K':
-      if (!ParseHex(data, 0, 2, v) || v >= uint32_t(kStoredConfigs)) return kInvalid;
-      if (n == 2 + 2 * kBlockSize) {
-        if (!ParseBytes(data, 2, nv_.blocks[v].data(), kBlockSize)) return kInvalid;
-        Persist();
-      } else if (n != 2) {
-        return kInvalid;
-      }
-      return Hex(v, 2) + HexBytes(nv_.blocks[v].data(), kBlockSize);
-    case 'A':
-      if (!ParseHex(data, 0, 2, v) || v >= uint32_t(kStoredConfigs)) return kInvalid;
-      if (n == 2 + 2 * kNameSize) {
-        if (!ParseBytes(data, 2, nv_.names[v].data(), kNameSize)) return kInvalid;
-        Persist();
-      } else if (n != 2) {
-        return kInvalid;
-      }
-      return Hex(v, 2) + HexBytes(nv_.names[v].data(), kNameSize);
-    case 'X':
-      if (!ParseHex(data, 0, 2, v) || v >= uint32_t(kStoredConfigs)) return kInvalid;
-      if (n == 3) {
-        uint32_t flags;
-        if (!ParseHex(data, 2, 1, flags) || flags > 3) return kInvalid;
-        nv_.flags[v] = uint8_t(flags);
-        Persist();
-      } else if (n != 2) {
-        return kInvalid;
-      }
-      return Hex(v, 2) + Hex(nv_.flags[v], 1);
-    case 'W': {
-      if (n) return kInvalid;
-      std::string s;
-      for (int k = 0; k < kStoredConfigs / 2; ++k)
-        s += Hex(nv_.flags[2 * k] | (nv_.flags[2 * k + 1] << 2), 1);
-      return s;
-    }
-    case 'J':
-      if (!number(v)) return kInvalid;
-      nv_.blocks[v] = current_;
-      nv_.flags[v] = 3;
-      Persist();
-      return Hex(v, 2);
-    case 'j':
-      if (!number(v) || !(nv_.flags[v] & 2)) return kInvalid;
-      current_ = nv_.blocks[v];
-      return Hex(v, 2);
-    // Memory data
-    case 'Y': {
-      if (n == 0) {
-        nv_.memory = working_;
-        Persist();
-        return "";
-      }
-      uint32_t address, size;
-      if (n < 7 || !ParseHex(data, 0, 4, address) || !ParseHex(data, 4, 3, size)) return kInvalid;
-      if (size > kMaxMemoryBlock || address + size > uint32_t(kMemorySize)) return kInvalid;
-      if (n == 7 + 2 * size && size > 0) {
-        if (!ParseBytes(data, 7, working_.data() + address, size)) return kInvalid;
-      } else if (!(n == 7 || (size == 0 && n == 8 && data[7] == ','))) {
-        return kInvalid;
-      }
-      return Hex(address, 4) + Hex(size, 3) + HexBytes(working_.data() + address, size);
-    }
-    default:
-      return kInvalid;
-  }
+  for (const Commands::Row& row : Commands::kRows)
+    if (row.letter == letter) return row.answer(*this, data, at_us);
+  return Commands::kInvalid;
 }
 
 bool ParseFaults(const std::string& text, Faults& f) {

@@ -78,6 +78,8 @@ class Device : public ports::InProcPeer {
   uint64_t characters() const { return characters_; }
 
  private:
+  friend struct Commands;
+  uint8_t Flags() const { return current_[COM_KESTRAVO_CFG_FLAGS]; }
   void Execute(uint64_t at_us);
   std::string Answer(char letter, const std::string& data, uint64_t at_us);
   void SendReply(uint64_t at_us, const std::string& reply);
