@@ -42,7 +42,7 @@ std::string Lookup(const std::string& text, const char* section, const char* key
   return buf.data();
 }
 
-TEST(ProfileReader, LookupRules) {
+TEST(ProfileReader, SectionsAndEntriesAreFoundAsTheProfileRulesSay) {
   struct Case {
     const char* text;
     const char* section;
@@ -90,7 +90,7 @@ TEST(ProfileReader, LookupRules) {
   EXPECT_EQ(missing.GetString("A", "k", small, sizeof small), 0u);
 }
 
-TEST(ProfileReader, TypedGetters) {
+TEST(ProfileReader, NumbersAndFlagsReadWholeOrFail) {
   ProfileFile p = ProfileFile::FromText(
       "[A]\nhex=1Fh\nbin=101b\nbad=12x\nempty=\nbig=4294967296\ny=y\nn=n\nyes=Yes\nyb=Y \n"
       "long=11111111111111111111111111111111b\nlonger=000000000000000000000000000000000000000001\n");

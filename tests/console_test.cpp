@@ -70,7 +70,7 @@ int NextByte(void* ctx, int) {
 }
 void Unread(void* ctx, int) { --static_cast<Bytes*>(ctx)->at; }
 
-TEST(KeyDecoder, RecordedSequences) {
+TEST(KeyDecoder, TerminalSequencesDecodeToTheConsoleKeyCodes) {
   const std::pair<const char*, int> keys[] = {
       {"a", 'a'},
       {"\x1b", 27},

@@ -224,7 +224,7 @@ TEST_F(DiagnosticsTest, CommunicationTestStopsOnEscAndOnALineFault) {
   EXPECT_DOUBLE_EQ(control::TransferRate(4294967295u, 1), 4294967295.0 * 1000 / 1024);  // no 32-bit overflow
 }
 
-TEST(ReadingStats, KnownSamples) {
+TEST(ReadingStats, MeanSigmaAndExtremesOfNoneOneAndFourSamples) {
   control::ReadingStats none;
   EXPECT_EQ(none.Mean(), 0.0);
   EXPECT_EQ(none.Sigma(), 0.0);

@@ -254,7 +254,7 @@ TEST_F(ProgramTest, FailedOpeningStillCloses) {
             "Error closing the port\nProgram finished");
 }
 
-TEST_F(ProgramTest, OnceDisplays) {
+TEST_F(ProgramTest, SmallLetterSwitchesShowEachValueOnce) {
   Outcome o = Run({"1", "-q", "-v", "-V", "-d", "-p", "-n", "-l", "-z", "-T"});
   EXPECT_EQ(
       o.out,

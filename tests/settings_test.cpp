@@ -206,7 +206,21 @@ TEST_F(SettingsTest, AFailedReadIsReportedAndNothingIsWritten) {
             "reading data from the port\n");
 }
 
-TEST_F(SettingsTest, CompoundDisplays) {
+TEST_F(SettingsTest, TimesCarryTheDevicesOffsetInEveryDisplay) {
+  // 1000 steps are (1000 + 3) x 10 ns of delay and (1000 + 2) x 10 ns of width, in the line of one
+  // setting and in the display of all pulsers alike.
+  ASSERT_EQ(COM_KESTRAVO_SetPulserDelay(0, 1, 1000), 0);
+  ASSERT_EQ(COM_KESTRAVO_SetPulserWidth(0, 1, 1000), 0);
+  control::ShowSetting(control::SettingId::kPulserDelay, 1);
+  control::ShowSetting(control::SettingId::kPulserWidth, 1);
+  EXPECT_EQ(Out(), "Pulse delay of pulser #1: 1000 (1.003000E-05s)\nPulse width of pulser #1: 1000 (1.002000E-05s)\n");
+  control::ShowPulsers();
+  const std::string all = Out();
+  EXPECT_NE(all.find("Pulser delays:\t#0: 0 (3.000000E-08s),\t#1: 1000 (1.003000E-05s),"), std::string::npos) << all;
+  EXPECT_NE(all.find("Pulser widths:\t#0: 98 (1.000000E-06s),\t#1: 1000 (1.002000E-05s),"), std::string::npos) << all;
+}
+
+TEST_F(SettingsTest, PulserAndSwitchDisplaysListEveryIndexWithItsSource) {
   control::State.debug = true;
   control::ShowPulsers();
   std::string out = Out();
@@ -263,7 +277,7 @@ class SwitchGrammarTest : public SettingsTest {
   }
 };
 
-TEST_F(SwitchGrammarTest, RowsFormsAndLimits) {
+TEST_F(SwitchGrammarTest, EveryRowParsesItsFormsAndRefusesValuesBeyondItsLimits) {
   const SwitchCase cases[] = {
       {{"-O"}, 0, "Oscillator period: 998 (1.000000E-05s, 1.000000E+05Hz)\n"},
       {{"-o98"}, 0, "Oscillator period set to 98 (1.000000E-06s, 1.000000E+06Hz)\n"},

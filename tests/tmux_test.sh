@@ -18,6 +18,24 @@ wait_for() {  # wait_for <fixed text> [seconds]
   done
   return 1
 }
+wait_changes() {  # wait_changes <count>: the screen was drawn anew that many times (values moved)
+  local n=0 last now
+  last="$(screen)"
+  for ((i = 0; i < 200 && n < $1; i++)); do
+    sleep 0.05
+    now="$(screen)"
+    [ "$now" != "$last" ] && n=$((n + 1)) && last="$now"
+  done
+  [ $n -ge "$1" ]
+}
+wait_gone() {  # wait_gone <fixed text> [seconds]
+  local limit=$(( ${2:-10} * 20 ))
+  for ((i = 0; i < limit; i++)); do
+    screen | grep -qF -- "$1" || return 0
+    sleep 0.05
+  done
+  return 1
+}
 
 tm new-session -d -s e2e -x 80 -y 30 "cd '$work' && env -i PATH=\"\$PATH\" TERM=xterm bash --norc --noprofile" ||
   fail "cannot start tmux"
@@ -39,7 +57,8 @@ lines=$(screen | grep -c "Device housekeeping:")
 [ "$lines" = 1 ] || fail "the display scrolled instead of redrawing ($lines lines)"
 # Keys other than Esc change nothing but the values.
 tm send-keys -t e2e x y 1 Up
-sleep 0.3
+# The display has drawn twice since the keys came: they were read (and dropped) by then.
+wait_changes 2 || fail "the display stopped after keys other than Esc"
 [ "$(screen | grep -c 'Device housekeeping:')" = 1 ] || fail "a key other than Esc disturbed the display"
 screen | grep -qF "Firmware version" && fail "a key ran as a command during the display"
 tm send-keys -t e2e Escape
@@ -135,8 +154,7 @@ for ((i = 0; i < 600; i++)); do  # quiet mode: no final message; the file appear
   [ -f "$work/mem.txt" ] && break
   sleep 0.05
 done
-sleep 0.2
-[ "$(screen | grep -c 'Getting memory data')" = 0 ] || fail "the backup's progress lines were not overwritten"
+wait_gone "Getting memory data" 5 || fail "the backup's progress lines were not overwritten"
 [ "$(wc -l < "$work/mem.txt")" = 16384 ] || fail "the backup has not 16384 lines"
 tm send-keys -t e2e Escape
 sleep 0.3

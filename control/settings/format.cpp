@@ -42,15 +42,15 @@ const Setting kSettings[] = {
      "COM_KESTRAVO_GetOscillatorPeriod", GetPlain<uint32_t, COM_KESTRAVO_GetOscillatorPeriod>,
      "Setting oscillator period:\n", "Oscillator period set to %u (%lEs, %lEHz)\n",
      "COM_KESTRAVO_SetOscillatorPeriod", SetPlain<uint32_t, COM_KESTRAVO_SetOscillatorPeriod>, Shown::kPeriod,
-     2, Width::kWord},
+     kOscillatorOffset, Width::kWord},
     {"Getting pulser #%u delay:\n", "Pulse delay of pulser #%u: %u (%lEs)\n", "COM_KESTRAVO_GetPulserDelay",
      GetIndexed<uint32_t, COM_KESTRAVO_GetPulserDelay>, "Setting pulser #%u delay:\n",
      "Pulse delay of pulser #%u set to %u (%lEs)\n", "COM_KESTRAVO_SetPulserDelay",
-     COM_KESTRAVO_SetPulserDelay, Shown::kSeconds, 3, Width::kWord},
+     COM_KESTRAVO_SetPulserDelay, Shown::kSeconds, kPulserDelayOffset, Width::kWord},
     {"Getting pulser #%u width:\n", "Pulse width of pulser #%u: %u (%lEs)\n", "COM_KESTRAVO_GetPulserWidth",
      GetIndexed<uint32_t, COM_KESTRAVO_GetPulserWidth>, "Setting pulser #%u width:\n",
      "Pulse width of pulser #%u set to %u (%lEs)\n", "COM_KESTRAVO_SetPulserWidth",
-     COM_KESTRAVO_SetPulserWidth, Shown::kSeconds, 2, Width::kWord},
+     COM_KESTRAVO_SetPulserWidth, Shown::kSeconds, kPulserWidthOffset, Width::kWord},
     {"Getting pulser #%u burst size:\n", "Burst size of pulser #%u: %u\n", "COM_KESTRAVO_GetPulserBurst",
      GetIndexed<uint32_t, COM_KESTRAVO_GetPulserBurst>, "Setting pulser #%u burst size:\n",
      "Burst size of pulser #%u set to %u\n", "COM_KESTRAVO_SetPulserBurst", COM_KESTRAVO_SetPulserBurst,
@@ -145,9 +145,9 @@ std::string Format(const char* format, ...) {
   return s;
 }
 
-double OscillatorSeconds(uint32_t r) { return double(uint64_t(r) + 2) * 1e-8; }
-double PulserDelaySeconds(uint32_t r) { return double(uint64_t(r) + 3) * 1e-8; }
-double PulserWidthSeconds(uint32_t r) { return double(uint64_t(r) + 2) * 1e-8; }
+double OscillatorSeconds(uint32_t r) { return double(uint64_t(r) + kOscillatorOffset) * 1e-8; }
+double PulserDelaySeconds(uint32_t r) { return double(uint64_t(r) + kPulserDelayOffset) * 1e-8; }
+double PulserWidthSeconds(uint32_t r) { return double(uint64_t(r) + kPulserWidthOffset) * 1e-8; }
 double SwitchDelayNs(uint32_t r) { return r * 0.5; }
 
 const char* SourceName(unsigned index) {

@@ -8,9 +8,12 @@ namespace control {
 
 // Raw register values in seconds and nanoseconds. The sums are formed in 64 bits, so that the
 // largest 32-bit values do not wrap.
-double OscillatorSeconds(uint32_t r);   // (r + 2) × 10 ns
-double PulserDelaySeconds(uint32_t r);  // (r + 3) × 10 ns
-double PulserWidthSeconds(uint32_t r);  // (r + 2) × 10 ns
+// The device counts times in steps of 10 ns from an offset of its own: a raw value r is
+// (r + offset) × 10 ns. The displays and the single settings' lines use these alike.
+constexpr uint32_t kOscillatorOffset = 2, kPulserDelayOffset = 3, kPulserWidthOffset = 2;
+double OscillatorSeconds(uint32_t r);   // (r + kOscillatorOffset) × 10 ns
+double PulserDelaySeconds(uint32_t r);  // (r + kPulserDelayOffset) × 10 ns
+double PulserWidthSeconds(uint32_t r);  // (r + kPulserWidthOffset) × 10 ns
 double SwitchDelayNs(uint32_t r);       // r × 0.5 ns
 
 // The display name of a signal source index (bits 0 to 4 of a source byte).

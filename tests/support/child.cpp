@@ -3,6 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <string>
+
 namespace testing_support {
 
 Child StartChild(const std::function<void()>& body, bool merge_stderr) {
@@ -13,6 +16,8 @@ Child StartChild(const std::function<void()>& body, bool merge_stderr) {
     close(in[1]);
     return {};
   }
+  // What this process has buffered must not be written twice, once by the child.
+  std::fflush(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], 0);
@@ -47,7 +52,12 @@ void ReadToEnd(Child& child, std::string& text) {
 
 int Finish(Child& child) {
   if (child.in >= 0) close(child.in);
-  if (child.out >= 0) close(child.out);
+  // Read what the child still writes: closing first would end it with SIGPIPE.
+  if (child.out >= 0) {
+    std::string rest;
+    ReadToEnd(child, rest);
+    close(child.out);
+  }
   child.in = child.out = -1;
   int status = 0;
   if (child.pid < 0 || waitpid(child.pid, &status, 0) < 0) return -1;
