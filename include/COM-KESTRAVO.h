@@ -81,14 +81,36 @@ enum COM_KESTRAVO_IOState {
   COM_KESTRAVO_IO_BUSY = 16               /* "Device is busy" */
 };
 
+/* Conventions of every function below: PortNumber 0 to 15 (above: COM_KESTRAVO_PORT_NUMBER_RANGE,
+ * nothing else happens); an argument out of its range gives COM_KESTRAVO_BAD_ARGUMENT before any
+ * traffic; a null out-parameter is allowed and skipped. A function with a single out-parameter
+ * writes it only on COM_KESTRAVO_OK. A function that converts several fields of one reply (marked
+ * "fields in order") writes each as it converts it: after a failure the fields before the failed
+ * one are written. Hexadecimal values on the device are converted by the library; where a unit is
+ * not given the value is the device's raw count. */
+
 /* Slots, results and messages. */
+/* The device protocol version of this library: major in the high byte, minor in the low (0x0100). */
 COM_KESTRAVO_API uint16_t COM_KESTRAVO_GetSWVersion(void);
+/* The slot's last result (COM_KESTRAVO_PORT_NUMBER_RANGE for a PortNumber out of range). */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetInterfaceState(uint16_t PortNumber);
+/* The text of the slot's last result; "PortNumber out of range" for a PortNumber out of range. */
 COM_KESTRAVO_API const char* COM_KESTRAVO_GetErrorMessage(uint16_t PortNumber);
+/* The slot's serial port error code (enum COM_KESTRAVO_IOState), and its text. */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetIOState(uint16_t PortNumber);
 COM_KESTRAVO_API const char* COM_KESTRAVO_GetIOErrorMessage(uint16_t PortNumber);
 
-/* Opening, closing and supervision of the link. ComNumber n opens "\\.\COM<n>". */
+/* Opening, closing and supervision of the link.
+ * ComNumber n (1 to 255) names a device: on Linux what the
+ * environment variable KESTRAVO_COM<n> says (a device path; "sim" or "sim:<file>" for the simulated
+ * device; "rfc2217://host:port" for a remote port), else /dev/ttyS<n-1>; on Windows \\.\COM<n>.
+ * Open opens the device at 9600 baud, 8 data bits, even parity, 1 stop bit, raises DTR and RTS and
+ * runs up to five link repairs (about 8.5 s against a device that does not answer).
+ * SetBaudRate: *BaudRate in baud (the device takes 300 to 1000000), written back on success; after a
+ * failure both ends are back at 9600 baud.
+ * DevicePurge: *Purged 1 when the device emptied its buffers. GetBufferState: *Empty 1 when the
+ * device's buffers are empty. Restart: the device restarts and comes back at 9600 baud with its
+ * settings reset and its stored configurations and memory kept. */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_Open(uint16_t PortNumber, uint8_t ComNumber);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_Close(uint16_t PortNumber);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_Purge(uint16_t PortNumber);
@@ -101,7 +123,23 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_Restart(uint16_t PortNumber);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_OpenDebugFile(uint16_t PortNumber, const char* FileName);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_CloseDebugFile(uint16_t PortNumber);
 
-/* Identity and monitoring. */
+/* Identity and monitoring.
+ * GetHWType: a 16-bit type code (0x4B53 for this device). GetHWVersion, GetFWVersion: major in the
+ * high byte, minor in the low. GetFWDate: "Mmm dd yyyy" into COM_KESTRAVO_FW_DATE_SIZE bytes.
+ * GetProductID: text into COM_KESTRAVO_PRODUCT_ID_SIZE bytes. GetProductNo: a number.
+ * GetMainState: 0x0000 device active, 0x8001 voltage failure, 0x8002 low-temperature failure,
+ * 0x8003 high-temperature failure, 0x8004 controller not ready.
+ * GetDeviceState: bits 0 and 1 CPU and fan voltage failed, bits 8 to 10 fans 1 to 3 failed, bits 16
+ * to 18 sensors 1 to 3 hot, bits 24 to 26 sensors 1 to 3 cold, bit 15 controller disabled.
+ * GetCPUData: Load as a fraction (0.125 is 12.5 %), Frequency in Hz; fields in order.
+ * GetUptime: Seconds and Milliseconds since the device started, Optime seconds it was enabled;
+ * fields in order (Optime first). GetTotalTime: seconds switched on and enabled over the device's
+ * life; fields in order (Optime first).
+ * GetHousekeeping: supply voltages in volts, TempCPU in degrees Celsius; fields in order.
+ * GetSensorData: three temperatures in degrees Celsius; fields in order.
+ * GetFanData: for each of three fans Enabled and Failed (1 or 0), SetRPM and MeasuredRPM in
+ * revolutions per minute, PWM the drive's raw count; fields in order, fan by fan.
+ * GetLEDData: 1 for a lit LED, 0 for a dark one; fields in order. */
 #define COM_KESTRAVO_FW_DATE_SIZE 12    /* 11 characters and NUL */
 #define COM_KESTRAVO_PRODUCT_ID_SIZE 84 /* at most 83 characters and NUL; a longer text is cut */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetHWType(uint16_t PortNumber, uint16_t* HWType);
@@ -125,7 +163,11 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetFanData(uint16_t PortNumber, int32_t* E
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetLEDData(uint16_t PortNumber, int32_t* Red, int32_t* Green,
                                                  int32_t* Blue);
 
-/* Pulse generator. */
+/* Pulse generator. Times are counts of 10 ns steps from an offset of the device's: the oscillator's
+ * period is (Period + 2) x 10 ns, a pulser's delay (Delay + 3) x 10 ns, its width (Width + 2) x 10 ns.
+ * PulserNo: 0 to 3 (bursts: 0 and 1; a burst size is at most 16777215). PulserCfgNo: 0 to 5, the
+ * source selectors of pulser 0, burst 0, pulser 1, burst 1, pulser 2 and pulser 3; a source
+ * selector (Config) is 6 bits: bits 0 to 4 the signal source, bit 5 negation. */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetOscillatorPeriod(uint16_t PortNumber, uint32_t* Period);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetOscillatorPeriod(uint16_t PortNumber, uint32_t Period);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserDelay(uint16_t PortNumber, uint32_t PulserNo, uint32_t* Delay);
@@ -139,7 +181,9 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserConfig(uint16_t PortNumber, uint3
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetPulserConfig(uint16_t PortNumber, uint32_t PulserCfgNo,
                                                       uint32_t Config);
 
-/* Switches. */
+/* Switches. SwitchNo 0 to 3; MappingNo 0 to 4. Config is a source selector (bits 0 to 4 the source,
+ * bit 5 negation). RiseDelay, FallDelay and Delay are 4-bit counts of 0.5 ns (0 to 15); a mapping is
+ * 4 bits (0 to 15). The mapping enables are 1 (on) or 0 (off). */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchTriggerConfig(uint16_t PortNumber, uint32_t SwitchNo,
                                                              uint8_t* Config);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchTriggerConfig(uint16_t PortNumber, uint32_t SwitchNo,
@@ -169,7 +213,12 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchTriggerMappingEnable(uint16_t Por
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchEnableMappingEnable(uint16_t PortNumber, uint8_t* Enable);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchEnableMappingEnable(uint16_t PortNumber, uint8_t Enable);
 
-/* DIO and controller. */
+/* DIO and controller. OutputEnable and TerminationEnable: bit j for DIO j (0 to 6): an output, a
+ * terminated input. OutputNo 0 to 6; an output's Config is a source selector (bits 0 to 4 the
+ * source, bit 5 negation). DeviceEnable: 1 or 0. GetControllerState: bit 0 device enable, 1
+ * oscillator enable, 2 pulser enable, 3 software trigger, 4 software pulse, 5 prevent device
+ * disable, 6 dithering disable, 8 master enable, 9 software trigger output, 10 device enabled.
+ * SetControllerConfig: the low byte as bits 0 to 6 of the state. */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetInputConfig(uint16_t PortNumber, uint8_t* OutputEnable,
                                                      uint8_t* TerminationEnable);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetInputConfig(uint16_t PortNumber, uint32_t OutputEnable,
@@ -183,7 +232,11 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_SetDeviceEnable(uint16_t PortNumber, int32
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetControllerState(uint16_t PortNumber, uint16_t* State);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetControllerConfig(uint16_t PortNumber, uint32_t Config);
 
-/* Configuration storage: blocks of 75 bytes, names of 52 bytes, 126 stored configurations (0 to 125). */
+/* Configuration storage: blocks of 75 bytes, names of 52 bytes, 126 stored configurations
+ * (ConfigNumber 0 to 125). GetConfigFlags: Active and Valid, 1 or 0; a configuration is deleted when
+ * it is valid and not active. GetConfigList: two arrays of 126 bytes, the active and the valid flags;
+ * fields in order. Save stores the current configuration as ConfigNumber (valid and active); Load
+ * makes a valid stored one current. */
 #define COM_KESTRAVO_CONFIG_SIZE 75
 #define COM_KESTRAVO_NAME_SIZE 52
 #define COM_KESTRAVO_CONFIG_COUNT 126
