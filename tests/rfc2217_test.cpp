@@ -57,17 +57,36 @@ int Listen(uint16_t& port) {
   return listener;
 }
 
-// A free TCP port on 127.0.0.1 (taken and given back).
-uint16_t FreePort() {
+// A raw connection to 127.0.0.1:port; -1 when none.
+int Connect(const std::string& address) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  close(fd);
-  return ntohs(a.sin_port);
+  a.sin_port = htons(uint16_t(std::atoi(address.substr(address.rfind(':') + 1).c_str())));
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    return -1;
+  }
+  timeval timeout{10, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  return fd;
+}
+
+// What the server sends until it closes the connection (or 10 s pass without a byte).
+std::string ReadUntilClosed(int fd) {
+  std::string text;
+  char buf[512];
+  ssize_t n;
+  while ((n = recv(fd, buf, sizeof buf, 0)) > 0) text.append(buf, size_t(n));
+  return text;
+}
+
+// A free TCP port on 127.0.0.1 (taken and given back).
+uint16_t FreePort() {
+  uint16_t port = 0;
+  close(Listen(port));
+  return port;
 }
 
 std::string FirstLine(testing_support::Child& child) {
@@ -237,14 +256,8 @@ TEST_F(Rfc2217Test, ServersThatDieRefuseOrStaySilent) {
   COM_KESTRAVO_Close(0);
 
   // A server that takes the option but never reports its modem lines: the handshake fails in time.
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  listen(listener, 1);
-  socklen_t len = sizeof a;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+  uint16_t port = 0;
+  const int listener = Listen(port);
   std::thread mute([listener] {
     const int fd = accept(listener, nullptr, nullptr);
     const char will[] = {char(255), char(253), char(44)};  // IAC DO COM-PORT-OPTION, then nothing more
@@ -254,9 +267,13 @@ TEST_F(Rfc2217Test, ServersThatDieRefuseOrStaySilent) {
     }
     close(fd);
   });
-  Use("127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+  Use("127.0.0.1:" + std::to_string(port));
   const auto start = std::chrono::steady_clock::now();
   const int32_t r = COM_KESTRAVO_Open(0, 9);
+  // About 8.5 s, as against a local device that does not answer (33.5 s before the settings'
+  // acknowledgements were bounded).
+  std::printf("opening against a stalled server gave up after %.1f s\n",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   EXPECT_TRUE(r == COM_KESTRAVO_OPEN_FAILED || r == COM_KESTRAVO_NOT_CONNECTED) << r;  // its line settings are not acknowledged, or no DSR
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   COM_KESTRAVO_Close(0);
@@ -314,12 +331,8 @@ TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
   // next client.
   const std::string address = StartSim();
   const pid_t server = children_.back().pid;
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(uint16_t(std::atoi(address.substr(address.rfind(':') + 1).c_str())));
-  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  const int fd = Connect(address);
+  ASSERT_GE(fd, 0);
   timeval timeout{0, 200000};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
   std::string commands;
@@ -351,7 +364,7 @@ TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
   EXPECT_EQ(COM_KESTRAVO_Close(0), 0);
 }
 
-TEST_F(Rfc2217Test, LongestMemoryBlocksAt9600AndAStalledServer) {
+TEST_F(Rfc2217Test, LongestMemoryBlocksAt9600EachWay) {
   // 4092 bytes each way at 9600 baud: the reply wait starts when the characters are through the
   // server's line.
   Use(StartSim());
@@ -365,54 +378,6 @@ TEST_F(Rfc2217Test, LongestMemoryBlocksAt9600AndAStalledServer) {
   uint16_t fw = 0;
   EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), 0);
   COM_KESTRAVO_Close(0);
-
-  // A server that takes the option and answers nothing after it: the opening gives up within the
-  // bounds of a local port's (about 8.5 s against a silent device).
-  uint16_t port = 0;
-  const int listener = Listen(port);
-  std::thread mute([listener] {
-    const int fd = accept(listener, nullptr, nullptr);
-    const char will[] = {char(255), char(253), char(44)};
-    send(fd, will, sizeof will, 0);
-    char sink[256];
-    while (recv(fd, sink, sizeof sink, 0) > 0) {
-    }
-    close(fd);
-  });
-  Use("127.0.0.1:" + std::to_string(port));
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_NE(COM_KESTRAVO_Open(0, 9), 0);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  COM_KESTRAVO_Close(0);
-  close(listener);
-  mute.join();
-  std::printf("opening against a stalled server gave up after %.1f s\n", seconds);
-  EXPECT_LT(seconds, 20.0);
-}
-
-// A raw connection to 127.0.0.1:port; -1 when none.
-int Connect(const std::string& address) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(uint16_t(std::atoi(address.substr(address.rfind(':') + 1).c_str())));
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(fd);
-    return -1;
-  }
-  timeval timeout{10, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  return fd;
-}
-
-// What the server sends until it closes the connection (or 10 s pass without a byte).
-std::string ReadUntilClosed(int fd) {
-  std::string text;
-  char buf[512];
-  ssize_t n;
-  while ((n = recv(fd, buf, sizeof buf, 0)) > 0) text.append(buf, size_t(n));
-  return text;
 }
 
 TEST_F(Rfc2217Test, TheServerServesOneClientRefusesOthersAndLetsTheIdleGo) {
