@@ -7,6 +7,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/command.h"
 #include "control/keyloop.h"
+#include "control/ports.h"
 #include "control/state.h"
 #include "control/texts.h"
 #include "platform/terminal.h"
@@ -75,28 +76,54 @@ const char* ProgramName(const char* path, char* buffer, unsigned size) {
 
 int RunProgram(int argc, char** argv) {
   State = ProgramState{};
-  if (argc < 2) return Usage(argc, argv, 0);
-  // The two long options of a packaged program, only in the place of the COM number.
-  if (std::strcmp(argv[1], "--help") == 0) {
+  // Options for scripts come before the port.
+  int port = 1;
+  for (; port < argc; ++port) {
+    if (std::strcmp(argv[port], "--strict") == 0)
+      State.strict = true;
+    else if (std::strcmp(argv[port], "--yes") == 0)
+      State.yes = true;
+    else
+      break;
+  }
+  const int usage = State.strict ? kFailedArgument : -1;
+  if (port >= argc) {
     Usage(argc, argv, 0);
+    return usage;
+  }
+  // The long options of a packaged program, in the place of the COM number.
+  if (std::strcmp(argv[port], "--help") == 0) {
+    Usage(argc, argv, 0);
+    Print("%s", kPortsHelpText);
     return 0;
   }
-  if (std::strcmp(argv[1], "--version") == 0) {
+  if (std::strcmp(argv[port], "--version") == 0) {
     char name[260];
     Print("%s %s, built %s\n", ProgramName(argv[0] ? argv[0] : "", name, sizeof name), KESTRAVO_VERSION,
           KESTRAVO_BUILD_DATE);
     return 0;
   }
-  if (!ScanComNumber(argv[1], State.ComNumber)) return Usage(argc, argv, 1);
-  for (int i = 2; i < argc && State.run && !platform::TerminalInterrupted(); ++i) {
+  if (std::strcmp(argv[port], "--list") == 0) {
+    // --list [ROOT]: the ports of the machine, or of a machine image below ROOT.
+    ListPorts(port + 1 < argc ? argv[port + 1] : "");
+    return 0;
+  }
+  if (!ScanComNumber(argv[port], State.ComNumber) && !PortByName(argv[port], State.ComNumber)) {
+    Usage(argc, argv, port);
+    return usage;
+  }
+  for (int i = port + 1; i < argc && State.run && !platform::TerminalInterrupted(); ++i) {
     int failed = RunSwitch(argc, argv, i);
-    if (failed) return Usage(argc, argv, failed);
+    if (failed) {
+      Usage(argc, argv, failed);
+      return usage;
+    }
   }
   // A signal ends the running command and goes straight to the closing.
   if (!platform::TerminalInterrupted()) OpenDevicePort();
   if (State.run && !platform::TerminalInterrupted()) KeyLoop();
   ClosePort();
-  return 0;
+  return State.failure;
 }
 
 int Main(int argc, char** argv) {

@@ -73,7 +73,14 @@ bool Confirm(const char* format, ...) {
   platform::PrintV(format, args);
   va_end(args);
   char c = 0;
-  return PromptCharacter(c) && (c == 'y' || c == 'Y');
+  return AnswerCharacter(c) && (c == 'y' || c == 'Y');
+}
+
+bool AnswerCharacter(char& c) {
+  if (!State.yes) return PromptCharacter(c);
+  Print("y\n");  // --yes answers for the script
+  c = 'y';
+  return true;
 }
 
 bool PromptWord(const char* prompt, char* buffer, size_t size) {
@@ -136,8 +143,21 @@ int SelectLetter(const char* accepted) {
 }
 
 void ReportError(const char* operation) {
-  Print("Error at %s: %s, I/O Error Message: %s\n", operation, COM_KESTRAVO_GetErrorMessage(State.PortNumber),
-        COM_KESTRAVO_GetIOErrorMessage(State.PortNumber));
+  char line[512];
+  std::snprintf(line, sizeof line, "Error at %s: %s, I/O Error Message: %s\n", operation,
+                COM_KESTRAVO_GetErrorMessage(State.PortNumber), COM_KESTRAVO_GetIOErrorMessage(State.PortNumber));
+  Print("%s", line);
+  NoteFailure(kFailedDeviceCall, line);
+}
+
+void FileError(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  char line[1024];
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  Print("%s", line);
+  NoteFailure(kFailedFile, line);
 }
 
 bool StopRequested() { return platform::TerminalInterrupted(); }

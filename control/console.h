@@ -35,6 +35,9 @@ bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]);
 
 // A single-character answer: one character with echo, then "\n". False (after "\n") when none came.
 bool PromptCharacter(char& c);
+// The answer to a yes/no question: one character as PromptCharacter reads it, or 'y' when the
+// program was told to answer yes (--yes).
+bool AnswerCharacter(char& c);
 // A yes/no question: the question, one character, "\n"; true only for 'y' or 'Y'.
 bool Confirm(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // A word prompt like the number prompt's: the prompt, one word with echo, then "\n" (also after a
@@ -51,6 +54,8 @@ int SelectDigit(char highest, bool yes_no, const char* digit_echo = "%u\n");
 int SelectLetter(const char* accepted);
 
 void ReportError(const char* operation);
+// The line of a file that could not be opened, read, written or closed (a failure of a strict run).
+void FileError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // A signal asked the program to end: long commands look before each device exchange or file step
 // and end at once (a file being saved is then left as after a failure), and the program goes

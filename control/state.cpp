@@ -4,6 +4,7 @@
 #include <string>
 
 #include "COM-KESTRAVO.h"
+#include "control/ports.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -23,6 +24,14 @@ void ExplainOpenFailure() {
 }
 
 }  // namespace
+
+void NoteFailure(Failure what, const std::string& line) {
+  if (!State.strict) return;
+  std::fflush(stdout);
+  std::fputs(line.c_str(), stderr);
+  if (State.failure == 0) State.failure = what;
+  State.run = false;
+}
 
 void OpenDevicePort() {
   if (State.opened) return;
@@ -47,14 +56,26 @@ void OpenDevicePort() {
   // A number outside 1 to 255 never reaches the library (which would take its low 8 bits and open
   // another port): it fails as COM 0 does.
   const uint8_t com = State.ComNumber <= 255 ? uint8_t(State.ComNumber) : 0;
+  bool fallback = false;
+  const std::string target = com ? ComTarget(com, fallback) : "";
+  if (fallback) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "COM%u: KESTRAVO_COM%u is not set: opening %s\n", State.ComNumber, State.ComNumber,
+                 target.c_str());
+  }
   if (COM_KESTRAVO_Open(State.PortNumber, com) != 0) {
     Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+    NoteFailure(kFailedOpening, std::string(COM_KESTRAVO_GetErrorMessage(State.PortNumber)) + "\n");
     if (COM_KESTRAVO_GetInterfaceState(State.PortNumber) == COM_KESTRAVO_OPEN_FAILED) ExplainOpenFailure();
     State.run = false;
     return;
   }
   if (!State.quiet)
     Print("COM%u opened for the communication port %hu\n", State.ComNumber, State.PortNumber);
+  if (State.debug) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "COM%u: %s\n", State.ComNumber, target.c_str());
+  }
 }
 
 void ClosePort() {

@@ -1,6 +1,7 @@
 // The program state of the console program and the once-only opening of its port.
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace control {
 
@@ -11,7 +12,24 @@ struct ProgramState {
   bool quiet = false;
   bool debug = false;
   bool opened = false;
+  // Options for scripts, given before the port: the first failure ends the program with a status
+  // that says what failed (strict); the y/n questions of restore and the configuration commands are
+  // answered yes (yes).
+  bool strict = false;
+  bool yes = false;
+  int failure = 0;  // the Failure of a strict run, or 0
 };
+
+// The exit statuses of a strict run.
+enum Failure : int {
+  kFailedOpening = 2,     // the port did not open
+  kFailedDeviceCall = 3,  // a library call failed
+  kFailedArgument = 4,    // the command line did not parse
+  kFailedFile = 5,        // a file could not be read or written
+};
+// In a strict run: the first failure ends the run (no further switch, no key loop) and sets the
+// exit status; the failure's line goes to standard error too. Nothing otherwise.
+void NoteFailure(Failure what, const std::string& line);
 
 extern ProgramState State;
 

@@ -4,6 +4,17 @@
 
 namespace control {
 
+const char kPortsHelpText[] = R"(
+Ports:
+  In place of the COM number: a device path (/dev/ttyUSB0, /dev/serial/by-id/...), sim,
+  sim:<file> or rfc2217://host:port. COM n is the device KESTRAVO_COM<n> names, else
+  /dev/ttyS<n-1> (on many machines /dev/ttyS0 is the system console).
+  --list                      the serial ports of this machine
+  --strict, before the port:  the first failure ends the program with status 2 (opening),
+                              3 (device call), 4 (argument) or 5 (file); errors also on stderr
+  --yes, before the port:     answer the y/n questions of restore and configurations with yes
+)";
+
 const char kUsageText[] = R"( COM-Number [Switches]
   Switch: { -option, /option }
   Options:

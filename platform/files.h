@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -58,6 +59,15 @@ enum class ReadResult { kRead, kCannotOpen, kTooLarge, kFailed };
 // Reads the file (or stream: a FIFO, a pipe) into text, never more than limit bytes: a longer one
 // is kTooLarge and its text is dropped.
 ReadResult ReadBounded(const char* path, size_t limit, std::string& text);
+
+// The names in a directory (without "." and ".."), sorted; empty when it cannot be read.
+std::vector<std::string> DirectoryEntries(const std::string& dir);
+// The target text of a symbolic link ("" when path is none).
+std::string LinkText(const std::string& path);
+// Whether the user may read and write the file at path (checked by permission, never by opening it).
+bool MayReadWrite(const std::string& path);
+// Whether something is at path (a link that leads nowhere counts as nothing).
+bool Exists(const std::string& path);
 
 // Whether a file can be kept at path (its directory exists and takes new files); why not.
 bool CanWriteFile(const std::string& path, std::string& why);

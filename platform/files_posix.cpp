@@ -1,10 +1,12 @@
 #include "platform/files.h"
 
 #include <errno.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -191,6 +193,32 @@ bool CanWriteFile(const std::string& path, std::string& why) {
     return false;
   }
   return true;
+}
+
+std::vector<std::string> DirectoryEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string LinkText(const std::string& path) {
+  char buffer[4096];
+  const ssize_t n = readlink(path.c_str(), buffer, sizeof buffer - 1);
+  return n > 0 ? std::string(buffer, size_t(n)) : std::string();
+}
+
+bool MayReadWrite(const std::string& path) { return access(path.c_str(), R_OK | W_OK) == 0; }
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -198,7 +199,16 @@ TEST_F(ProgramTest, UsageOutputAndExitStatus) {
 TEST_F(ProgramTest, HelpAndVersionOptions) {
   Outcome help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out, Usage(""));
+  EXPECT_EQ(help.out, Usage("") + R"(
+Ports:
+  In place of the COM number: a device path (/dev/ttyUSB0, /dev/serial/by-id/...), sim,
+  sim:<file> or rfc2217://host:port. COM n is the device KESTRAVO_COM<n> names, else
+  /dev/ttyS<n-1> (on many machines /dev/ttyS0 is the system console).
+  --list                      the serial ports of this machine
+  --strict, before the port:  the first failure ends the program with status 2 (opening),
+                              3 (device call), 4 (argument) or 5 (file); errors also on stderr
+  --yes, before the port:     answer the y/n questions of restore and configurations with yes
+)");
 
   Outcome version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
@@ -224,7 +234,7 @@ TEST_F(ProgramTest, DebugModeClearsQuietAtOpeningAndWritesDebugTxt) {
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out,
             "Checking DLL Version...\nDLL Version: 1.00\nOpening COM1 for the communication port 0...\n"
-            "COM1 opened for the communication port 0\nClosing the communication port...\n"
+            "COM1 opened for the communication port 0\nCOM1: sim\nClosing the communication port...\n"
             "Communication port closed\nProgram finished");
   struct stat st {};
   EXPECT_EQ(stat((dir_ + "/Debug.txt").c_str(), &st), 0);
@@ -550,6 +560,144 @@ TEST_F(ProgramTest, ComNumbersOutsideTheRangeNeverReachAnotherPort) {
     EXPECT_EQ(o.status, 255) << number;
     EXPECT_NE(o.out.find("Error parsing argument #1: " + number + "\n"), std::string::npos) << o.out;
   }
+}
+
+// Scripts: ports by name, the listing of ports, failures a script can see, and answers given.
+
+TEST_F(ProgramTest, PortsByNameInPlaceOfTheComNumber) {
+  // A simulated device kept in a file, by name; its stored state is there afterwards.
+  Outcome o = Run({"sim:" + dir_ + "/named.txt", "-q", "-KS1", "-v", "-T"});
+  EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_NE(o.out.find("Hardware type: 4B53h"), std::string::npos) << o.out;
+  EXPECT_NE(testing_support::ReadFile(dir_ + "/named.txt").find("config 0 3 "), std::string::npos);
+  // The same device path by a link to it, as /dev/serial/by-id names a port.
+  testing_support::Child sim = testing_support::StartChild(
+      [] {
+        execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, static_cast<char*>(nullptr));
+        _exit(98);
+      },
+      false);
+  std::string pty;
+  char c = 0;
+  while (read(sim.out, &c, 1) == 1 && c != '\n') pty += c;
+  ASSERT_EQ(symlink(pty.c_str(), (dir_ + "/usb-KESTRAVO-if00").c_str()), 0);
+  for (const std::string& name : {pty, dir_ + "/usb-KESTRAVO-if00"}) {
+    o = Run({name, "-v", "-T"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.out.find("Hardware type: 4B53h"), std::string::npos) << name << ": " << o.out;
+  }
+  kill(sim.pid, SIGTERM);
+  testing_support::Finish(sim);
+  // A name of no kind is an argument error.
+  o = Run({"nosuchport", "-T"});
+  EXPECT_EQ(o.status, 255);
+}
+
+TEST_F(ProgramTest, AnUnmappedComNumberSaysWhichDeviceItOpens) {
+  // COM200 is not mapped: its fallback device is named before the opening (and does not exist).
+  Outcome o = Run({"200", "-T"});
+  EXPECT_NE(o.out.find("COM200: KESTRAVO_COM200 is not set: opening /dev/ttyS199\n"), std::string::npos) << o.out;
+  o = Run({"1", "-T"});
+  EXPECT_EQ(o.out.find("is not set"), std::string::npos) << o.out;
+}
+
+TEST_F(ProgramTest, TheListOfPortsComesFromTheFileSystemAndOpensNothing) {
+  // A machine image: a by-id link, a USB and an ACM adapter, one UART and one name without a UART.
+  const std::string root = dir_ + "/image";
+  ASSERT_EQ(std::system(("mkdir -p '" + root + "/dev/serial/by-id' '" + root + "/sys/class/tty/ttyS0' '" + root +
+                         "/sys/class/tty/ttyS1' '" + root + "/sys/class/tty/console' && cd '" + root +
+                         "' && touch dev/ttyUSB0 dev/ttyACM3 dev/ttyS0 dev/ttyS1 dev/tty0 && "
+                         "ln -s ../../ttyUSB0 dev/serial/by-id/usb-FTDI_KESTRAVO-if00-port0 && "
+                         "echo 4 > sys/class/tty/ttyS0/type && echo 0 > sys/class/tty/ttyS1/type && "
+                         "echo 'tty0 ttyS0' > sys/class/tty/console/active")
+                            .c_str()),
+            0);
+  // Every open of a file in the image is seen.
+  const int watch = inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, (root + "/dev").c_str(), IN_OPEN), 0);
+  Outcome o = Run({"--list", root});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out,
+            "/dev/serial/by-id/usb-FTDI_KESTRAVO-if00-port0 -> /dev/ttyUSB0\n"
+            "/dev/ttyUSB0\n"
+            "/dev/ttyACM3\n"
+            "/dev/ttyS0 (the kernel's console)\n");
+  char events[4096];
+  const ssize_t n = read(watch, events, sizeof events);
+  for (ssize_t at = 0; at < n;) {
+    const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+    EXPECT_TRUE(e->mask & IN_ISDIR) << "opened " << (e->len ? e->name : "?");
+    at += ssize_t(sizeof(inotify_event) + e->len);
+  }
+  close(watch);
+  // A user who may not open a port is told so (root may open anything).
+  if (geteuid() != 0) {
+    chmod((root + "/dev/ttyACM3").c_str(), 0);
+    o = Run({"--list", root});
+    EXPECT_NE(o.out.find("/dev/ttyACM3 (not for this user: it may need to be in the 'dialout' group)\n"),
+              std::string::npos)
+        << o.out;
+  }
+}
+
+TEST_F(ProgramTest, StrictRunsEndAtTheFirstFailureWithAStatusThatSaysWhat) {
+  // The device on COM2 is missing; the device refuses a data rate of 1 baud; the switch -P9 does not
+  // parse; -Kl reads a file that is not there.
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, std::string>> env;
+    int strict, plain;
+    const char* stderr_line;
+  };
+  const Case cases[] = {
+      {{"2", "-v", "-T"}, {}, 2, 0, "Error opening the port\n"},
+      {{"1", "-$1", "-v", "-T"}, {}, 3, 0, "Error at COM_KESTRAVO_SetBaudRate"},
+      {{"1", "-P9D1", "-T"}, {}, 4, 255, nullptr},
+      {{"1", "-Kl", "missing.ini", "-v", "-T"}, {}, 5, 0, "Error opening the data file 'missing.ini'\n"},
+      {{"1", "-v", "-T"}, {}, 0, 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> strict = {"--strict"};
+    strict.insert(strict.end(), c.args.begin(), c.args.end());
+    // Standard error apart, to see what a strict run adds there.
+    env_ = c.env;
+    testing_support::Child child = Start(strict, false);
+    testing_support::SendAndClose(child, "");
+    std::string out;
+    testing_support::ReadToEnd(child, out);
+    EXPECT_EQ(testing_support::Finish(child), c.strict) << strict[1] << " " << strict[2] << ": " << out;
+    if (c.strict == 3) {
+      // The run ended at the failure: the next switch never ran.
+      EXPECT_EQ(out.find("Hardware type"), std::string::npos) << out;
+    }
+    Outcome merged = Run(strict, "", c.env);
+    if (c.stderr_line) {
+      const std::string line = c.stderr_line;
+      // The line stands on standard output as always, and once more on standard error.
+      size_t first = merged.out.find(line), second = merged.out.find(line, first + 1);
+      EXPECT_NE(second, std::string::npos) << merged.out;
+    }
+    EXPECT_EQ(Run(c.args, "", c.env).status, c.plain) << c.args[1];  // without --strict: as always
+  }
+}
+
+TEST_F(ProgramTest, YesAnswersTheQuestionsOfARestoreAndOfTheConfigurations) {
+  // A backup, then a restore from a pipe that cannot answer: with --yes it runs. (The program's own
+  // code on the virtual clock: 256 blocks at 9600 baud take no real time.)
+  const std::vector<std::pair<std::string, std::string>> device = {{"KESTRAVO_VIRTUAL_CLOCK", "1"},
+                                                                   {"KESTRAVO_COM1", "sim:" + dir_ + "/mem-nv.txt"}};
+  Outcome o = Run({"1", "-q", "-y", "mem.txt", "-T"}, "", device, KESTRAVO_TEST_PROGRAM_PATH);
+  ASSERT_EQ(o.status, 0) << o.out;
+  o = Run({"1", "-Y", "mem.txt", "-T"}, "", device, KESTRAVO_TEST_PROGRAM_PATH);
+  EXPECT_EQ(o.out.find("Memory data loaded"), std::string::npos) << o.out;
+  o = Run({"--yes", "1", "-Y", "mem.txt", "-T"}, "", device, KESTRAVO_TEST_PROGRAM_PATH);
+  EXPECT_NE(o.out.find("Restore memory data? [y/n]: y\nAll memory data will be overwritten, proceed? [y/n]: y\n"),
+            std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("Memory data loaded from file 'mem.txt'"), std::string::npos) << o.out;
+  o = Run({"--yes", "sim:" + dir_ + "/nv.txt", "-KS1", "-KX1", "-T"});
+  EXPECT_NE(o.out.find("Configuration #1 '' deleted"), std::string::npos) << o.out;
 }
 
 }  // namespace

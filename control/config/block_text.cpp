@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include "COM-KESTRAVO.h"
+#include "control/console.h"
 #include "control/settings/format.h"
 #include "platform/terminal.h"
 
@@ -177,7 +178,7 @@ std::string ConfigText(const uint8_t* b) {
 bool WriteConfigText(const char* path, FILE* file, const uint8_t* block) {
   const std::string text = ConfigText(block);
   if (std::fwrite(text.data(), 1, text.size(), file) == text.size()) return true;
-  platform::Print("Error writing the data file '%s'\n", path);
+  FileError("Error writing the data file '%s'\n", path);
   return false;
 }
 
@@ -284,7 +285,7 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
 }
 
 void ReportReadError(const char* path, const char* section, const char* key) {
-  platform::Print("Error reading the data file '%s', Section '%s', Entry '%s'\n", path, section, key);
+  FileError("Error reading the data file '%s', Section '%s', Entry '%s'\n", path, section, key);
 }
 
 bool ReadConfigText(const char* path, ProfileFile& profile, const char* section, uint8_t* block) {

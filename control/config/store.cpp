@@ -65,7 +65,7 @@ void SaveCurrentConfigToStore(uint32_t number) {
           active ? "" : " but deleted");
     FlushKeys();
     char c = 0;
-    if (!PromptCharacter(c) || (c != 'y' && c != 'Y')) return;
+    if (!AnswerCharacter(c) || (c != 'y' && c != 'Y')) return;
   }
   if (!Succeeded(COM_KESTRAVO_SaveCurrentConfig(State.PortNumber, number), "COM_KESTRAVO_SaveCurrentConfig"))
     return;

@@ -57,7 +57,7 @@ bool ParseBackup(const std::string& text, uint8_t* memory, bool& too_long) {
 void BackupMemory(const char* path) {
   if (!State.quiet) Print("Saving memory data (size=%04Xh):\n", kMemorySize);
   platform::SafeFile out;
-  if (!out.Open(path)) return Print("Error opening the data file '%s'\n", path);
+  if (!out.Open(path)) return FileError("Error opening the data file '%s'\n", path);
   for (uint32_t address = 0; address < kMemorySize; address += kMemoryBlock) {
     ClearLine();
     if (StopRequested()) return EndProgressLine();
@@ -70,13 +70,13 @@ void BackupMemory(const char* path) {
     const std::string lines = BackupLines(block, kMemoryBlock);
     if (std::fwrite(lines.data(), 1, lines.size(), out.file()) != lines.size()) {
       ClearLine();
-      return Print("Error writing the data file '%s'\n", path);
+      return FileError("Error writing the data file '%s'\n", path);
     }
   }
   ClearLine();
   if (!out.Commit()) {
     ClearLine();
-    return Print("Error closing the data file '%s'\n", path);
+    return FileError("Error closing the data file '%s'\n", path);
   }
   if (!State.quiet) Print("Memory data saved to file '%s'\n", path);
 }
@@ -88,15 +88,15 @@ void RestoreMemory(const char* path) {
   if (!Confirm("All memory data will be overwritten, proceed? [y/n]: ")) return;
   if (!State.quiet) Print("Loading memory data (size=%04Xh):\n", kMemorySize);
   std::string text;
-  if (!ReadInputFile(path, text)) return Print("Error opening the data file '%s'\n", path);
+  if (!ReadInputFile(path, text)) return FileError("Error opening the data file '%s'\n", path);
   static uint8_t memory[kMemorySize];
   bool too_long = false;
-  if (!ParseBackup(text, memory, too_long)) return Print("Error reading the data file '%s'\n", path);
+  if (!ParseBackup(text, memory, too_long)) return FileError("Error reading the data file '%s'\n", path);
   // A file with more than 16384 values is not the backup of this memory (a line of three digits
   // shifts every value after it): nothing is written.
   if (too_long) {
     Print("Warning: Data file '%s' too long\n", path);
-    return Print("Restore cancelled: nothing was written to the device\n");
+    return FileError("Restore cancelled: nothing was written to the device\n");
   }
   for (uint32_t address = 0; address < kMemorySize; address += kMemoryBlock) {
     ClearLine();

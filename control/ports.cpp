@@ -1,0 +1,103 @@
+#include "control/ports.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/terminal.h"
+
+using platform::Print;
+
+namespace control {
+namespace {
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+std::string VariableOf(uint32_t com) { return "KESTRAVO_COM" + std::to_string(com); }
+
+// "/a/b/../c" as the path it names, without asking the file system.
+std::string Normalised(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t at = 0;
+  while (at <= path.size()) {
+    size_t end = path.find('/', at);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(at, end - at);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    at = end + 1;
+  }
+  std::string out;
+  for (const std::string& p : parts) out += "/" + p;
+  return out.empty() ? "/" : out;
+}
+
+// The text of a small sysfs file, without its line end.
+std::string SysText(const std::string& path) {
+  std::string text;
+  if (platform::ReadBounded(path.c_str(), 4096, text) != platform::ReadResult::kRead) return "";
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+bool PortByName(const char* text, uint32_t& com) {
+  const std::string name = text;
+  if (!(StartsWith(name, "/") || name == "sim" || StartsWith(name, "sim:") || StartsWith(name, "rfc2217://")))
+    return false;
+  for (uint32_t n = 255; n >= 1; --n) {
+    if (std::getenv(VariableOf(n).c_str())) continue;
+    setenv(VariableOf(n).c_str(), name.c_str(), 1);
+    com = n;
+    return true;
+  }
+  return false;
+}
+
+std::string ComTarget(uint32_t com, bool& fallback) {
+  const char* mapped = com >= 1 && com <= 255 ? std::getenv(VariableOf(com).c_str()) : nullptr;
+  fallback = mapped == nullptr;
+  return mapped ? mapped : "/dev/ttyS" + std::to_string(com - 1);
+}
+
+void ListPorts(const std::string& root) {
+  std::string console = " " + SysText(root + "/sys/class/tty/console/active") + " ";
+  auto marks = [&](const std::string& device) {
+    std::string m;
+    const std::string base = device.substr(device.rfind('/') + 1);
+    if (console.find(" " + base + " ") != std::string::npos) m += " (the kernel's console)";
+    if (!platform::MayReadWrite(root + device))
+      m += " (not for this user: it may need to be in the 'dialout' group)";
+    return m;
+  };
+  int count = 0;
+  const std::string by_id = "/dev/serial/by-id";
+  for (const std::string& name : platform::DirectoryEntries(root + by_id)) {
+    const std::string link = platform::LinkText(root + by_id + "/" + name);
+    const std::string device = link.empty() ? by_id + "/" + name
+                               : link[0] == '/' ? Normalised(link)
+                                                : Normalised(by_id + "/" + link);
+    Print("%s/%s -> %s%s\n", by_id.c_str(), name.c_str(), device.c_str(), marks(device).c_str());
+    ++count;
+  }
+  const std::vector<std::string> devices = platform::DirectoryEntries(root + "/dev");
+  for (const char* prefix : {"ttyUSB", "ttyACM", "ttyS"}) {
+    for (const std::string& name : devices) {
+      if (!StartsWith(name, prefix)) continue;
+      // A ttyS without a UART behind it (type 0, or none) is a name only.
+      const std::string type = SysText(root + "/sys/class/tty/" + name + "/type");
+      if (std::strcmp(prefix, "ttyS") == 0 && (type.empty() || type == "0")) continue;
+      Print("/dev/%s%s\n", name.c_str(), marks("/dev/" + name).c_str());
+      ++count;
+    }
+  }
+  if (count == 0) Print("No serial ports found\n");
+}
+
+}  // namespace control
