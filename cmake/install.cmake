@@ -12,6 +12,7 @@ install(TARGETS COM-KESTRAVO-Control RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
 install(PROGRAMS tools/COM-KESTRAVO-Plot DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS COM-KESTRAVO-Sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES doc/COM-KESTRAVO-Control.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES tools/completion/COM-KESTRAVO-Control DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 install(EXPORT COM-KESTRAVO-targets NAMESPACE COM-KESTRAVO:: FILE COM-KESTRAVO-targets.cmake
   DESTINATION ${KESTRAVO_CMAKE_DIR} COMPONENT Development)
@@ -29,3 +30,8 @@ string(REGEX REPLACE "/$" "" KESTRAVO_PC_TO_PREFIX "${KESTRAVO_PC_TO_PREFIX}")
 configure_file(cmake/COM-KESTRAVO.pc.in ${CMAKE_CURRENT_BINARY_DIR}/COM-KESTRAVO.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/COM-KESTRAVO.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT Development)
+
+# `cmake --build <dir> --target uninstall` removes what the last `cmake --install` put into its
+# prefix (the install manifest lists it).
+configure_file(cmake/uninstall.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/cmake_uninstall.cmake @ONLY)
+add_custom_target(uninstall COMMAND ${CMAKE_COMMAND} -P ${CMAKE_CURRENT_BINARY_DIR}/cmake_uninstall.cmake)

@@ -25,9 +25,10 @@ namespace {
 volatile std::sig_atomic_t g_stop = 0;
 void OnSignal(int) { g_stop = 1; }
 
+const char kUsage[] = "Usage: COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]\n";
+
 int Usage() {
-  std::fprintf(stderr,
-               "Usage: COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
@@ -54,6 +55,13 @@ int main(int argc, char** argv) {
   std::string state, listen = "127.0.0.1";
   long tcp_port = -1;  // -1: a pseudo-terminal
   long idle = sim::kDefaultIdleSeconds;
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    std::puts("Serves the simulated KESTRAVO device on a pseudo-terminal (its path is printed) or, with\n"
+              "--rfc2217, over RFC 2217 on a TCP port (0: any free one; the address is printed), until\n"
+              "SIGINT, SIGTERM or SIGHUP. --state keeps its stored configurations and memory in FILE.");
+    return 0;
+  }
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc)
       state = argv[++i];

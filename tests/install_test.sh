@@ -61,4 +61,22 @@ out=$(KESTRAVO_COM1=sim "$work/pkg_config_example" 1)
 out=$(KESTRAVO_COM1=sim python3 "$source/examples/python/kestravo_ctypes.py" "$libdir/libCOM-KESTRAVO.so.1" 1)
 [ "$out" = $'Protocol version 0100\nFirmware 1-03: KESTRAVO PG4-HV pulse generator (simulated)\nOscillator period: 98' ] ||
   fail "ctypes example: $out"
+# The tools explain themselves.
+"$prefix/bin/COM-KESTRAVO-Plot" --help | grep -q "^Usage: COM-KESTRAVO-Plot LOGFILE" || fail "plot --help"
+"$prefix/bin/COM-KESTRAVO-Sim" --help | grep -q "^Usage: COM-KESTRAVO-Sim" || fail "sim --help"
+
+# Bash completes the program's long options and port forms.
+completion=$prefix/share/bash-completion/completions/COM-KESTRAVO-Control
+[ -f "$completion" ] || fail "no bash completion installed"
+words=$(bash -c "source '$completion'; COMP_WORDS=('$prefix/bin/COM-KESTRAVO-Control' '--st'); COMP_CWORD=1; \
+  _com_kestravo_control; echo \"\${COMPREPLY[*]}\"")
+[ "$words" = "--strict" ] || fail "completion of --st: $words"
+words=$(bash -c "source '$completion'; COMP_WORDS=('$prefix/bin/COM-KESTRAVO-Control' 'rfc'); COMP_CWORD=1; \
+  _com_kestravo_control; echo \"\${COMPREPLY[*]}\"")
+[ "$words" = "rfc2217://" ] || fail "completion of rfc: $words"
+
+# Uninstalling takes everything away again.
+cmake --build "$build" --target uninstall >/dev/null
+left=$(find "$prefix" \( -type f -o -type l \) | head -n 5)
+[ -z "$left" ] || fail "left after uninstall: $left"
 echo "installed tree works"
