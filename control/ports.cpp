@@ -67,7 +67,10 @@ std::string ComTarget(uint32_t com, bool& fallback) {
 }
 
 void ListPorts(const std::string& root) {
-  std::string console = " " + SysText(root + "/sys/class/tty/console/active") + " ";
+  // The console's names, each between blanks (built by appending: GCC 12 warns wrongly at -O3 on
+  // " " + text).
+  std::string console(" ");
+  console.append(SysText(root + "/sys/class/tty/console/active")).append(" ");
   auto marks = [&](const std::string& device) {
     std::string m;
     const std::string base = device.substr(device.rfind('/') + 1);

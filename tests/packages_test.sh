@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the three Debian packages, installs them into this machine, uses what they installed
+# (the program against the simulated device, a C program through pkg-config, the man pages,
+# the completion), removes them and checks that nothing is left. Needs root; CI runs it.
+# Usage: packages_test.sh <source dir>
+set -euo pipefail
+source=$(realpath "$1")
+work=$(mktemp -d)
+packages=(libcom-kestravo1 libcom-kestravo-dev com-kestravo-tools)
+cleanup() { dpkg -P "${packages[@]}" >/dev/null 2>&1 || true; rm -rf "$work"; }
+trap cleanup EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+[ "$(id -u)" = 0 ] || { echo "packages test: needs root, skipped"; exit 0; }
+for p in "${packages[@]}"; do
+  ! dpkg -s "$p" >/dev/null 2>&1 || fail "$p is installed already"
+done
+
+cmake -S "$source" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DKESTRAVO_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+cmake --build "$work/build" -j2 >/dev/null
+(cd "$work/build" && cpack -G DEB >/dev/null)
+debs=("$work"/build/*.deb)
+[ ${#debs[@]} = 3 ] || fail "expected three packages: ${debs[*]}"
+dpkg -i "${debs[@]}" >/dev/null
+
+# What the packages installed works.
+out=$(cd "$work" && KESTRAVO_COM1=sim COM-KESTRAVO-Control 1 -v -T)
+[ "$out" = "$(printf 'COM1 opened for the communication port 0\nHardware type: 4B53h, hardware version: 1.02\nProgram finished')" ] ||
+  fail "installed program: $out"
+[ "$(COM-KESTRAVO-Control --version | cut -d' ' -f2 | tr -d ,)" = "$(pkg-config --modversion COM-KESTRAVO)" ] || fail "versions differ"
+cc -o "$work/example" "$source/examples/c/kestravo_example.c" $(pkg-config --cflags --libs COM-KESTRAVO)
+KESTRAVO_COM1=sim "$work/example" 1 | grep -q "Firmware" || fail "a program built against the packages"
+[ -f /usr/share/man/man3/COM-KESTRAVO.3 ] && [ -f /usr/share/man/man1/COM-KESTRAVO-Control.1 ] || fail "man pages"
+[ -f /usr/share/bash-completion/completions/COM-KESTRAVO-Control ] || fail "completion"
+files=$(dpkg -L "${packages[@]}" | sort -u)
+
+# Removed (purged), nothing of them is left.
+dpkg -P "${packages[@]}" >/dev/null
+for p in "${packages[@]}"; do
+  ! dpkg -s "$p" 2>/dev/null | grep -q '^Status: install' || fail "$p still installed"
+done
+while read -r f; do
+  [ -d "$f" ] || [ ! -e "$f" ] || fail "left behind: $f"
+done <<< "$files"
+echo "packages: built, installed, used and removed"
