@@ -37,7 +37,7 @@ constexpr uint64_t kModemQueryMs = 50;
 constexpr size_t kReceiveBuffer = 16384;
 // What one look at the connection takes in at most: a server that never stops sending cannot hold a
 // call.
-constexpr size_t kPumpBytes = 65536;
+constexpr size_t kPumpBytes = 16384;
 
 uint64_t RealMs() {
   return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(

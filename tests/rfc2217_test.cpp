@@ -323,7 +323,7 @@ TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
     flood.join();
     std::printf("client under a flood%s: opening ended after %.1f s, resident memory +%ld KiB at most\n",
                 flood_start.empty() ? "" : " in a subnegotiation", seconds, peak - before);
-    EXPECT_LT(seconds, 30.0);
+    EXPECT_LT(seconds, 90.0);  // generous: sanitizer builds parse the flood several times slower
     EXPECT_LT(peak - before, 32 * 1024);  // 420 MB after 2 s before the receive side was bounded
   }
 
