@@ -136,9 +136,10 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_CloseDebugFile(uint16_t PortNumber);
  * fields in order (Optime first). GetTotalTime: seconds switched on and enabled over the device's
  * life; fields in order (Optime first).
  * GetHousekeeping: supply voltages in volts, TempCPU in degrees Celsius; fields in order.
- * GetSensorData: three temperatures in degrees Celsius; fields in order.
+ * GetSensorData: three temperatures in degrees Celsius (65535.0: the sensor gives no reading); fields
+ * in order.
  * GetFanData: for each of three fans Enabled and Failed (1 or 0), SetRPM and MeasuredRPM in
- * revolutions per minute, PWM the drive's raw count; fields in order, fan by fan.
+ * revolutions per minute, PWM in tenths of a per cent; fields in order, fan by fan.
  * GetLEDData: 1 for a lit LED, 0 for a dark one; fields in order. */
 #define COM_KESTRAVO_FW_DATE_SIZE 12    /* 11 characters and NUL */
 #define COM_KESTRAVO_PRODUCT_ID_SIZE 84 /* at most 83 characters and NUL; a longer text is cut */
