@@ -29,13 +29,14 @@ TEST_F(LinkTest, PortNumberSixteenChangesNoSlot) {
 
 TEST_F(LinkTest, ResultTextsAndVersion) {
   EXPECT_EQ(COM_KESTRAVO_GetSWVersion(), 0x0100);
-  const std::pair<int32_t, const char*> texts[] = {{0, "No error"},
-                                                   {-7, "Error sending command"},
-                                                   {-16, "Error setting the baud rate"},
-                                                   {-102, "Device state could not be set to not ready"},
-                                                   {-401, "Error closing the file for debugging output"},
-                                                   {-17, "Unknown error"},
-                                                   {5, "Unknown error"}};
+  const std::pair<int32_t, const char*> texts[] = {
+      {COM_KESTRAVO_OK, "No error"},
+      {COM_KESTRAVO_SEND_COMMAND_FAILED, "Error sending command"},
+      {COM_KESTRAVO_BAUD_RATE_FAILED, "Error setting the baud rate"},
+      {COM_KESTRAVO_STILL_READY, "Device state could not be set to not ready"},
+      {COM_KESTRAVO_DEBUG_CLOSE_FAILED, "Error closing the file for debugging output"},
+      {-17, "Unknown error"},  // no code has this value
+      {5, "Unknown error"}};
   for (auto [code, text] : texts) {
     InterfaceState[3] = code;
     EXPECT_STREQ(COM_KESTRAVO_GetErrorMessage(3), text) << code;
@@ -186,18 +187,18 @@ TEST_P(FrameTest, ReadCommandChecksInOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Replies, FrameTest,
     ::testing::Values(ReplyCase{"Complete", 4, "v0102\r", 0, nullptr},
-                      ReplyCase{"TooShort", 4, "v12\r", -11,
+                      ReplyCase{"TooShort", 4, "v12\r", COM_KESTRAVO_RECEIVE_DATA_FAILED,
                                 "ReadCommand: Error receiving data: '5' byte(s) expected, '3' byte(s) "
                                 "read\nData read: '12\\x0D'\n"},
                       ReplyCase{
-                          "OneTooMany", 4, "v01020\r", -12,
+                          "OneTooMany", 4, "v01020\r", COM_KESTRAVO_RECEIVE_TERMINATION_FAILED,
                           "ReadCommand: Error receiving the termination character of the command 'v'\n"},
-                      ReplyCase{"EchoOfOtherCase", 4, "V0102\r", -13,
+                      ReplyCase{"EchoOfOtherCase", 4, "V0102\r", COM_KESTRAVO_WRONG_COMMAND,
                                 "ReadCommand: Wrong command received: 'V' instead of 'v'\n"},
-                      ReplyCase{"WrongEchoBeforeWrongLength", 4, "x1\r", -13, nullptr},
+                      ReplyCase{"WrongEchoBeforeWrongLength", 4, "x1\r", COM_KESTRAVO_WRONG_COMMAND, nullptr},
                       ReplyCase{"FreeLengthTwenty", 0, "v01234567890123456789\r", 0, nullptr},
                       ReplyCase{"FreeLengthEmpty", -1, "v\r", 0, nullptr},
-                      ReplyCase{"NoReply", 4, "", -10, "ReadCommand: Error receiving command 'v'\n"}),
+                      ReplyCase{"NoReply", 4, "", COM_KESTRAVO_RECEIVE_COMMAND_FAILED, "ReadCommand: Error receiving command 'v'\n"}),
     [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LinkTest, OneCharacterTooManyPoisonsTheNextExchangeUntilAPurge) {
