@@ -22,15 +22,17 @@ namespace tn = ports::telnet;
 constexpr uint64_t kReceiveCharacters = 16384;
 constexpr size_t kTransmitCharacters = 65536;
 constexpr uint32_t kLowestRate = 300;  // as the device's own data-rate command
+constexpr uint64_t kBusyGraceMs = 1000;  // how long a second client waits before it is refused
 
 class Connection : public ports::PcEnd, private tn::Parser::Events {
  public:
   Connection(Device& device, int fd) : device_(device), fd_(fd) {}
 
   // Serves until the client leaves, stays silent longer than idle_ms (0: no limit) or stop is set;
-  // clients that come meanwhile are refused at once.
-  void Run(const volatile std::sig_atomic_t& stop, int listener, uint64_t idle_ms) {
+  // a client that comes meanwhile waits a second, then is refused (waiting: its descriptor).
+  void Run(const volatile std::sig_atomic_t& stop, int listener, uint64_t idle_ms, int& waiting) {
     using namespace tn;
+    uint64_t waiting_since_ms = ports::NowUs() / 1000;
     device_.Attach(this);
     Send(std::string{char(kIac), char(kDo), char(kComPort), char(kIac), char(kWill), char(kBinary),
                      char(kIac), char(kDo), char(kBinary), char(kIac), char(kWill), char(kSuppressGoAhead)});
@@ -54,10 +56,16 @@ class Connection : public ports::PcEnd, private tn::Parser::Events {
         if (n > 0) last_heard_ms_ = ports::NowUs() / 1000;
         parser_.Feed(buffer, size_t(n), *this);
       }
-      const int other = platform::TcpAccept(listener, 0);
-      if (other >= 0) {
-        platform::TcpSend(other, kBusyText, 200);
-        platform::TcpClose(other);
+      // A client that comes while this one is served waits a moment: a relay such as ser2net
+      // connects anew as soon as its previous connection ended, before this end has seen it end.
+      // Still busy after that, it is refused.
+      if (waiting < 0) {
+        waiting = platform::TcpAccept(listener, 0);
+        waiting_since_ms = ports::NowUs() / 1000;
+      } else if (ports::NowUs() / 1000 - waiting_since_ms > kBusyGraceMs) {
+        platform::TcpSend(waiting, kBusyText, 200);
+        platform::TcpClose(waiting);
+        waiting = -1;
       }
       if (idle_ms && ports::NowUs() / 1000 - last_heard_ms_ > idle_ms) {
         Send("COM-KESTRAVO-Sim: nothing received for " + std::to_string(idle_ms / 1000) +
@@ -170,9 +178,11 @@ class Connection : public ports::PcEnd, private tn::Parser::Events {
 
 }  // namespace
 
-void ServeConnection(Device& device, int fd, const volatile std::sig_atomic_t& stop, int listener,
-                     uint64_t idle_ms) {
-  Connection(device, fd).Run(stop, listener, idle_ms);
+int ServeConnection(Device& device, int fd, const volatile std::sig_atomic_t& stop, int listener,
+                    uint64_t idle_ms) {
+  int waiting = -1;
+  Connection(device, fd).Run(stop, listener, idle_ms, waiting);
+  return waiting;
 }
 
 int ServeRfc2217(Device& device, const std::string& address, uint16_t port,
@@ -185,12 +195,14 @@ int ServeRfc2217(Device& device, const std::string& address, uint16_t port,
     return 1;
   }
   ready(address + ":" + std::to_string(platform::TcpLocalPort(listener)));
+  int next = -1;  // a client that came while the last one was served
   while (!stop) {
-    const int fd = platform::TcpAccept(listener, 200);
+    const int fd = next >= 0 ? next : platform::TcpAccept(listener, 200);
     if (fd < 0) continue;
-    ServeConnection(device, fd, stop, listener, uint64_t(idle_seconds) * 1000);
+    next = ServeConnection(device, fd, stop, listener, uint64_t(idle_seconds) * 1000);
     platform::TcpClose(fd);
   }
+  if (next >= 0) platform::TcpClose(next);
   platform::TcpClose(listener);
   return 0;
 }

@@ -3,7 +3,7 @@
 // until SIGINT, SIGTERM or SIGHUP.
 //   COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]
 // RFC 2217 has no authentication: the server listens on 127.0.0.1 unless told otherwise, and warns
-// when told otherwise. It serves one client at a time and refuses others at once; a client silent
+// when told otherwise. It serves one client at a time and refuses others after a second's wait; a client silent
 // for SECONDS (default 600, 0: never) is let go.
 // With --state the device keeps its stored configurations and memory in FILE across runs;
 // KESTRAVO_SIM_FAULTS injects faults as for the in-process device.
