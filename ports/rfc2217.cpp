@@ -153,7 +153,7 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
   bool Read(void* buffer, uint32_t wanted, uint32_t& got) override {
     got = 0;
     auto* out = static_cast<uint8_t*>(buffer);
-    ReadTimer timer(timeouts_, wanted, int64_t(RealMs()));
+    ReadTimer timer(timeouts_, wanted, int64_t(std::max(RealMs(), line_free_ms_)));
     for (;;) {
       Pump(0);
       while (got < wanted && !rx_.empty()) {
@@ -169,17 +169,15 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     }
   }
 
-  // Returns when the characters can have reached the far end's line, as a local write returns when
-  // they are on the wire: the server passes them on at the data rate, so the wait for a reply must
-  // not start before. What the server sends meanwhile is taken in.
+  // The server passes the characters on at the data rate: the far end's line is busy with them
+  // until line_free_ms_, and a read's time-outs count from then (as a local read's count from the
+  // end of a write that returned when its characters were on the wire).
   bool Write(const void* data, uint32_t count, uint32_t& written) override {
     written = 0;
     const std::string bytes(static_cast<const char*>(data), count);
     if (!Send(tn::Escape(bytes), int(WriteBoundMs(count, config_.baud)))) return false;
     const uint64_t baud = config_.baud ? config_.baud : 9600;
-    line_free_ms_ = std::max(line_free_ms_, RealMs()) + (uint64_t(count) * 11 * 1000 + baud - 1) / baud;
-    for (uint64_t now = RealMs(); now < line_free_ms_ && !dead_; now = RealMs()) Pump(int(line_free_ms_ - now));
-    if (dead_) return false;
+    line_free_ms_ = std::max(line_free_ms_, RealMs()) + uint64_t(count) * 11 * 1000 / baud;
     written = count;
     return true;
   }
