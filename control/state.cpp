@@ -1,5 +1,6 @@
 #include "control/state.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -18,17 +19,22 @@ namespace {
 // One line on standard error with the device COM n names and why it could not be opened.
 void ExplainOpenFailure() {
   const char* why = COM_KESTRAVO_GetOpenFailureReason(State.PortNumber);
-  if (!why || !*why) return;
-  std::fflush(stdout);
-  std::fprintf(stderr, "COM%u: %s\n", State.ComNumber, why);
+  if (why && *why) ErrorLine("COM%u: %s\n", State.ComNumber, why);
 }
 
 }  // namespace
 
+void ErrorLine(const char* format, ...) {
+  std::fflush(stdout);
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+}
+
 void NoteFailure(Failure what, const std::string& line) {
   if (!State.strict) return;
-  std::fflush(stdout);
-  std::fputs(line.c_str(), stderr);
+  ErrorLine("%s", line.c_str());
   if (State.failure == 0) State.failure = what;
   State.run = false;
 }
@@ -58,11 +64,8 @@ void OpenDevicePort() {
   const uint8_t com = State.ComNumber <= 255 ? uint8_t(State.ComNumber) : 0;
   bool fallback = false;
   const std::string target = com ? ComTarget(com, fallback) : "";
-  if (fallback) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "COM%u: KESTRAVO_COM%u is not set: opening %s\n", State.ComNumber, State.ComNumber,
-                 target.c_str());
-  }
+  if (fallback)
+    ErrorLine("COM%u: KESTRAVO_COM%u is not set: opening %s\n", State.ComNumber, State.ComNumber, target.c_str());
   if (COM_KESTRAVO_Open(State.PortNumber, com) != 0) {
     Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
     NoteFailure(kFailedOpening, std::string(COM_KESTRAVO_GetErrorMessage(State.PortNumber)) + "\n");
@@ -72,10 +75,7 @@ void OpenDevicePort() {
   }
   if (!State.quiet)
     Print("COM%u opened for the communication port %hu\n", State.ComNumber, State.PortNumber);
-  if (State.debug) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "COM%u: %s\n", State.ComNumber, target.c_str());
-  }
+  if (State.debug) ErrorLine("COM%u: %s\n", State.ComNumber, target.c_str());
 }
 
 void ClosePort() {
@@ -85,10 +85,8 @@ void ClosePort() {
   if (State.debug) Print("Communication port closed\n");
   // Only a debug file that was open and did not close is worth a line: a slot out of range has
   // none.
-  if (COM_KESTRAVO_CloseDebugFile(State.PortNumber) == COM_KESTRAVO_DEBUG_CLOSE_FAILED) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "Debug.txt: %s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
-  }
+  if (COM_KESTRAVO_CloseDebugFile(State.PortNumber) == COM_KESTRAVO_DEBUG_CLOSE_FAILED)
+    ErrorLine("Debug.txt: %s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
   if (!State.quiet) Print("Program finished");
 }
 

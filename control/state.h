@@ -27,6 +27,9 @@ enum Failure : int {
   kFailedArgument = 4,    // the command line did not parse
   kFailedFile = 5,        // a file could not be read or written
 };
+// A line on standard error, after what standard output holds, so that the two keep their order.
+void ErrorLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // In a strict run: the first failure ends the run (no further switch, no key loop) and sets the
 // exit status; the failure's line goes to standard error too. Nothing otherwise.
 void NoteFailure(Failure what, const std::string& line);

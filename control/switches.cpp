@@ -30,7 +30,7 @@ int Channel(SwitchArgs& a) {
 int Debug(SwitchArgs& a) {
   State.debug = true;
   if (!a.small() && COM_KESTRAVO_OpenDebugFile(State.PortNumber, "Debug.txt") != 0)
-    std::fprintf(stderr, "Debug.txt: %s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+    ErrorLine("Debug.txt: %s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
   return *a.rest ? a.index : kParsed;
 }
 

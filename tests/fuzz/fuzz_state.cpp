@@ -25,7 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::string valid_configs, valid_memory;
   if (valid_configs.empty()) {
     sim::SaveNonVolatile(path, sim::NonVolatile{});
-    std::string text;
     FILE* f = std::fopen(path.c_str(), "r");
     char line[512];
     while (f && std::fgets(line, sizeof line, f)) {
