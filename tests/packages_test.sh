@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the three Debian packages, installs them into this machine, uses what they installed
-# (the program against the simulated device, a C program through pkg-config, the man pages,
-# the completion), removes them and checks that nothing is left. Needs root; CI runs it.
+# (the program against the simulated device, a C program through pkg-config, the Python package
+# installed with pip, the man pages, the completion), removes them and checks that nothing is
+# left. Needs root; CI runs it.
 # Usage: packages_test.sh <source dir>
 set -euo pipefail
 source=$(realpath "$1")
@@ -31,6 +32,9 @@ cc -o "$work/example" "$source/examples/c/kestravo_example.c" $(pkg-config --cfl
 KESTRAVO_COM1=sim "$work/example" 1 | grep -q "Firmware" || fail "a program built against the packages"
 [ -f /usr/share/man/man3/COM-KESTRAVO.3 ] && [ -f /usr/share/man/man1/COM-KESTRAVO-Control.1 ] || fail "man pages"
 [ -f /usr/share/bash-completion/completions/COM-KESTRAVO-Control ] || fail "completion"
+# The Python package, installed with pip, over the installed library and programs.
+env -u KESTRAVO_LIBRARY -u KESTRAVO_CONTROL -u KESTRAVO_SIM bash "$source/tests/python_test.sh" /usr/bin/python3 "$source" ||
+  fail "the Python package over the installed library"
 files=$(dpkg -L "${packages[@]}" | sort -u)
 
 # Removed (purged), nothing of them is left.

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Python package the documented way (pip, offline, into a fresh virtual environment
+# that sees the system's setuptools and pytest) and runs its pytest suite against the simulated
+# device, with the library and programs of this build.
+# Usage: python_test.sh <python> <source dir> [<library> <control program> <sim program>]
+# Without the last three the package finds the installed library by its soname and the tests the
+# installed programs on PATH.
+set -euo pipefail
+python=$1 source=$(realpath "$2")
+if [ $# -ge 5 ]; then export KESTRAVO_LIBRARY=$3 KESTRAVO_CONTROL=$4 KESTRAVO_SIM=$5; fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# pip builds in the tree it is given: a copy keeps the source tree clean.
+cp -r "$source/python" "$work/python"
+mkdir -p "$work/include" "$work/examples"
+cp "$source/include/COM-KESTRAVO.h" "$work/include/"
+cp -r "$source/examples/python" "$work/examples/"
+"$python" -m venv --system-site-packages "$work/venv"
+"$work/venv/bin/pip" install --quiet --no-index --no-build-isolation "$work/python"
+cd "$work"
+"$work/venv/bin/python" -c 'import kestravo; print("kestravo", kestravo.__version__, "from", kestravo.__file__)'
+# The tests import the installed package, not the copy (pytest puts only the tests' folder on the path).
+rm -rf "$work/python/kestravo"
+"$work/venv/bin/python" -m pytest -q -rs -p no:cacheprovider "$work/python/tests" \
+  --rootdir "$work/python" -o "testpaths=tests"
