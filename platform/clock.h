@@ -3,6 +3,7 @@
 // virtual clock that a pause advances at once).
 #pragma once
 #include <cstdint>
+#include <ctime>
 
 namespace platform {
 
@@ -24,5 +25,8 @@ struct ClockSource {
 void UseClockSource(const ClockSource* source);
 // True while the system's clock is in use (waits may then block in the operating system).
 bool SystemClockInUse();
+
+// The local calendar time of t (the wall clock, not the clock above); false when it has none.
+bool LocalTime(std::time_t t, std::tm& out);
 
 }  // namespace platform

@@ -37,4 +37,6 @@ uint32_t GetTickCount() { return uint32_t(TickMs()); }
 void UseClockSource(const ClockSource* source) { g_source = source; }
 bool SystemClockInUse() { return g_source.load() == nullptr; }
 
+bool LocalTime(std::time_t t, std::tm& out) { return localtime_r(&t, &out) != nullptr; }
+
 }  // namespace platform

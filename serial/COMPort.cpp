@@ -75,7 +75,7 @@ void COMPort::WriteTimeStamp() {
   if (!DebugFile) return;
   std::time_t now = std::time(nullptr);
   std::tm local{};
-  localtime_r(&now, &local);
+  platform::LocalTime(now, local);
   char line[64];
   // The C library's date line: "Mon Dec 07 04:25:48 2026\n"
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};

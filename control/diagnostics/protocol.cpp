@@ -100,7 +100,7 @@ bool Header(FILE* f) {
   char when[30] = "";
   const std::time_t now = std::time(nullptr);
   std::tm local{};
-  localtime_r(&now, &local);
+  platform::LocalTime(now, local);
   std::strftime(when, sizeof when, "%a, %m/%d/%Y, %H:%M:%S", &local);
   Print("Test protocol created at %s\n", when);
   std::fprintf(f, "Test protocol created at %s\n\n", when);
