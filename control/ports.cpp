@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
 
@@ -49,11 +50,11 @@ std::string SysText(const std::string& path) {
 
 bool PortByName(const char* text, uint32_t& com) {
   const std::string name = text;
-  if (!(StartsWith(name, "/") || name == "sim" || StartsWith(name, "sim:") || StartsWith(name, "rfc2217://")))
+  if (!(platform::IsSystemDevicePath(name) || name == "sim" || StartsWith(name, "sim:") || StartsWith(name, "rfc2217://")))
     return false;
   for (uint32_t n = 255; n >= 1; --n) {
     if (std::getenv(VariableOf(n).c_str())) continue;
-    setenv(VariableOf(n).c_str(), name.c_str(), 1);
+    if (!platform::SetEnvironment(VariableOf(n), name)) return false;
     com = n;
     return true;
   }
@@ -62,8 +63,9 @@ bool PortByName(const char* text, uint32_t& com) {
 
 std::string ComTarget(uint32_t com, bool& fallback) {
   const char* mapped = com >= 1 && com <= 255 ? std::getenv(VariableOf(com).c_str()) : nullptr;
-  fallback = mapped == nullptr;
-  return mapped ? mapped : "/dev/ttyS" + std::to_string(com - 1);
+  // Where COM n is the system's own device of that name, it needs no word.
+  fallback = mapped == nullptr && !platform::SystemSerialDeviceIsComN();
+  return mapped ? mapped : platform::SystemSerialDevice(com);
 }
 
 void ListPorts(const std::string& root) {

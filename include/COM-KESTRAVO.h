@@ -22,7 +22,12 @@
 #define COM_KESTRAVO_VERSION_PATCH 0
 #define COM_KESTRAVO_VERSION_STRING "1.0.0"
 
-#if defined(KESTRAVO_BUILDING_LIBRARY)
+/* The exported functions: C calling convention (cdecl), undecorated names, on every system. */
+#if defined(_WIN32) && defined(KESTRAVO_BUILDING_LIBRARY)
+#define COM_KESTRAVO_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define COM_KESTRAVO_API __declspec(dllimport)
+#elif defined(KESTRAVO_BUILDING_LIBRARY)
 #define COM_KESTRAVO_API __attribute__((visibility("default")))
 #else
 #define COM_KESTRAVO_API
@@ -101,9 +106,10 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetIOState(uint16_t PortNumber);
 COM_KESTRAVO_API const char* COM_KESTRAVO_GetIOErrorMessage(uint16_t PortNumber);
 
 /* Opening, closing and supervision of the link.
- * ComNumber n (1 to 255) names a device: on Linux what the
- * environment variable KESTRAVO_COM<n> says (a device path; "sim" or "sim:<file>" for the simulated
- * device; "rfc2217://host:port" for a remote port), else /dev/ttyS<n-1>; on Windows \\.\COM<n>.
+ * ComNumber n (1 to 255) names a device: what the environment variable KESTRAVO_COM<n> says (a
+ * device path: /dev/ttyUSB0 on Linux, \\.\COM7 or COM7 on Windows; "sim" or "sim:<file>" for the
+ * simulated device; "rfc2217://host:port" for a remote port), else the system's device: on Linux
+ * /dev/ttyS<n-1>, on Windows \\.\COM<n>.
  * Open opens the device at 9600 baud, 8 data bits, even parity, 1 stop bit, raises DTR and RTS and
  * runs up to five link repairs (about 8.5 s against a device that does not answer).
  * SetBaudRate: *BaudRate in baud (the device takes 300 to 1000000), written back on success; after a

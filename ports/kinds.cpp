@@ -5,6 +5,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/environment.h"
+
 namespace ports {
 namespace {
 
@@ -50,9 +52,7 @@ std::string TargetOf(unsigned com) {
   char var[32];
   std::snprintf(var, sizeof var, "KESTRAVO_COM%u", com);
   if (const char* target = std::getenv(var)) return target;
-  char path[32];
-  std::snprintf(path, sizeof path, "/dev/ttyS%u", com - 1);
-  return path;
+  return platform::SystemSerialDevice(com);
 }
 
 std::unique_ptr<SerialDevice> OpenPort(unsigned com) {
@@ -62,7 +62,7 @@ std::unique_ptr<SerialDevice> OpenPort(unsigned com) {
     return nullptr;
   }
   const std::string target = TargetOf(com);
-  if (!target.empty() && target[0] == '/') return OpenTermiosDevice(target);
+  if (platform::IsSystemDevicePath(target)) return OpenSystemDevice(target);
   const std::string scheme = target.substr(0, target.find(':'));
   const std::string argument = scheme.size() < target.size() ? target.substr(scheme.size() + 1) : "";
   for (const Kind& kind : kKinds)

@@ -1,6 +1,7 @@
 // The kinds of port, and which one COM n is. COM n is what the environment variable
-// KESTRAVO_COM<n> names, or /dev/ttyS<n-1> when it is not set:
-//   a device path          a serial device (termios)
+// KESTRAVO_COM<n> names, or the system's device when it is not set (/dev/ttyS<n-1> on Linux,
+// \\.\COM<n> on Windows):
+//   a device path          a serial device (termios; the Win32 serial API)
 //   sim, sim:<file>        the simulated device, its stored state kept in <file>
 //   rfc2217://host:port    a remote port over RFC 2217
 // One table holds the kinds; each kind opens its devices and says why an opening failed.
@@ -29,8 +30,9 @@ const char* LastOpenFailure();
 using KindOpener = std::function<std::unique_ptr<SerialDevice>(const std::string& argument)>;
 void RegisterKind(const std::string& scheme, KindOpener opener);
 
-// The built-in kinds' openers.
-std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path);
+// The built-in kinds' openers. The system's serial devices: termios on Linux, the Win32 serial
+// API on Windows (a name "COMn" is opened as "\\.\COMn").
+std::unique_ptr<SerialDevice> OpenSystemDevice(const std::string& path);
 std::unique_ptr<SerialDevice> OpenSimDevice(const std::string& state_file);
 std::unique_ptr<SerialDevice> OpenRfc2217Device(const std::string& argument);
 

@@ -100,6 +100,25 @@ constexpr uint32_t kClrDtr = 6;
 constexpr uint32_t kPurgeAll = 0x000F;
 constexpr uint32_t kEvTxEmpty = 0x0004;
 
+// The modem lines of a device that has none (a pseudo-terminal, a pty behind a COM port under Wine):
+// those of a null-modem loopback, where CTS follows RTS, DSR follows DTR and DCD is on.
+class LoopbackLines {
+ public:
+  bool Escape(uint32_t function) {
+    if (function == kSetRts || function == kClrRts)
+      rts_ = function == kSetRts;
+    else if (function == kSetDtr || function == kClrDtr)
+      dtr_ = function == kSetDtr;
+    else
+      return false;
+    return true;
+  }
+  uint32_t Status() const { return (rts_ ? kMsCtsOn : 0) | (dtr_ ? kMsDsrOn : 0) | kMsRlsdOn; }
+
+ private:
+  bool dtr_ = false, rts_ = false;
+};
+
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;

@@ -93,15 +93,7 @@ class TermiosDevice final : public SerialDevice {
 
   bool Escape(uint32_t function) override {
     if (fd_ < 0) return false;
-    if (loopback_) {
-      if (function == kSetRts || function == kClrRts)
-        rts_ = function == kSetRts;
-      else if (function == kSetDtr || function == kClrDtr)
-        dtr_ = function == kSetDtr;
-      else
-        return false;
-      return true;
-    }
+    if (loopback_) return lines_.Escape(function);
     int bits = 0;
     unsigned long request = 0;
     switch (function) {
@@ -131,7 +123,7 @@ class TermiosDevice final : public SerialDevice {
     int bits = 0;
     if (fd_ < 0) return false;
     if (loopback_) {
-      out = (rts_ ? kMsCtsOn : 0) | (dtr_ ? kMsDsrOn : 0) | kMsRlsdOn;
+      out = lines_.Status();
       return true;
     }
     if (ioctl(fd_, TIOCMGET, &bits) != 0) return false;
@@ -304,13 +296,13 @@ class TermiosDevice final : public SerialDevice {
   bool parity_marks_ = false;
   bool have_icount_ = false;
   bool pty_ = false, loopback_ = false, parity_dropped_ = false;
-  bool dtr_ = false, rts_ = false;  // the lines of the loopback
+  LoopbackLines lines_;
   serial_icounter_struct icount_{};
 };
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path) {
+std::unique_ptr<SerialDevice> OpenSystemDevice(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const bool denied = errno == EACCES;

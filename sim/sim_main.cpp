@@ -7,8 +7,6 @@
 // for SECONDS (default 600, 0: never) is let go.
 // With --state the device keeps its stored configurations and memory in FILE across runs;
 // KESTRAVO_SIM_FAULTS injects faults as for the in-process device.
-#include <signal.h>
-
 #include <csignal>
 
 #include <cstdio>
@@ -91,9 +89,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "COM-KESTRAVO-Sim: cannot read KESTRAVO_SIM_FAULTS='%s'\n", faults);
     return 1;
   }
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+#ifdef SIGHUP
+  std::signal(SIGHUP, OnSignal);
+#endif
   auto ready = [](const std::string& where) {
     std::printf("%s\n", where.c_str());
     std::fflush(stdout);

@@ -157,7 +157,7 @@ TEST_F(PtyLinkTest, AFarEndThatVanishesIsReleasedAndTheSlotOpensAgain) {
 TEST_F(PtyLinkTest, AFarEndThatStopsReadingEndsAWriteWithinItsBound) {
   ScriptedFarEnd far;
   far.reading = false;
-  auto device = ports::OpenTermiosDevice(far.path());
+  auto device = ports::OpenSystemDevice(far.path());
   ASSERT_TRUE(device);
   ports::PortConfig s;
   s.baud = 4000000;  // a bound of about 1.1 s for what fills the pseudo-terminal's buffer

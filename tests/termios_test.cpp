@@ -42,7 +42,7 @@ class PtyTest : public ::testing::Test {
 
   // The slave end, raw at 9600 baud without parity, with the port object's 10 ms time-outs.
   std::unique_ptr<ports::SerialDevice> OpenRaw() {
-    auto dev = ports::OpenTermiosDevice(path_);
+    auto dev = ports::OpenSystemDevice(path_);
     ports::PortConfig s;
     s.parity = ports::kNoParity;
     ports::CommTimeouts t;
@@ -109,7 +109,7 @@ TEST_F(PtyTest, ReadTimeOutsReturnWithWhatHasArrived) {
 }
 
 TEST_F(PtyTest, AnyDataRateAndTheSettingsReadBack) {
-  auto dev = ports::OpenTermiosDevice(path_);
+  auto dev = ports::OpenSystemDevice(path_);
   ASSERT_TRUE(dev);
   for (uint32_t baud : {9600u, 115200u, 250000u, 31250u}) {
     ASSERT_TRUE(dev->SetConfig(RawNoParity(baud))) << baud;
@@ -121,7 +121,7 @@ TEST_F(PtyTest, AnyDataRateAndTheSettingsReadBack) {
 }
 
 TEST_F(PtyTest, APseudoTerminalHasLoopbackLinesAndNoParity) {
-  auto dev = ports::OpenTermiosDevice(path_);
+  auto dev = ports::OpenSystemDevice(path_);
   ASSERT_TRUE(dev);
   // The lines of a null-modem loopback: CTS follows RTS, DSR follows DTR, DCD on.
   uint32_t bits = 0;
@@ -168,11 +168,11 @@ TEST_F(PtyTest, PortObjectOpensAPseudoTerminalAndSaysHowOnce) {
 }
 
 TEST_F(PtyTest, SecondOpenOfABusyPortFails) {
-  auto first = ports::OpenTermiosDevice(path_);
+  auto first = ports::OpenSystemDevice(path_);
   ASSERT_TRUE(first);
-  EXPECT_FALSE(ports::OpenTermiosDevice(path_));
+  EXPECT_FALSE(ports::OpenSystemDevice(path_));
   first.reset();
-  EXPECT_TRUE(ports::OpenTermiosDevice(path_));
+  EXPECT_TRUE(ports::OpenSystemDevice(path_));
 }
 
 // A pseudo-terminal keeps no parity, so the parity bits are checked where they are made.
@@ -202,8 +202,8 @@ TEST(TermiosLine, ParitySizeAndStopBitsMapToTheirFlags) {
 }
 
 TEST(TermiosOpen, MissingOrNonTerminalTargetsFail) {
-  EXPECT_FALSE(ports::OpenTermiosDevice("/nonexistent/tty"));
-  EXPECT_FALSE(ports::OpenTermiosDevice("/dev/null"));
+  EXPECT_FALSE(ports::OpenSystemDevice("/nonexistent/tty"));
+  EXPECT_FALSE(ports::OpenSystemDevice("/dev/null"));
 }
 
 TEST(TargetResolution, ComNumbersMapToEnvironmentOrTtyS) {

@@ -1,0 +1,175 @@
+// Winsock. A SOCKET is kept in an int, as the descriptors are on Linux: socket handles are
+// kernel handles, whose values fit in 32 bits.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <chrono>
+#include <mutex>
+
+#include "platform/tcp.h"
+
+namespace platform {
+namespace {
+
+bool Started() {
+  static std::once_flag once;
+  static bool ok = false;
+  std::call_once(once, [] {
+    WSADATA data;
+    ok = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  });
+  return ok;
+}
+
+SOCKET S(int fd) { return SOCKET(unsigned(fd)); }
+
+std::string ErrorText(int code) {
+  char text[256] = "";
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, DWORD(code), 0, text,
+                 sizeof text, nullptr);
+  std::string s = text;
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
+  return s.empty() ? "error " + std::to_string(code) : s;
+}
+
+void NonBlocking(SOCKET s) {
+  u_long on = 1;
+  ioctlsocket(s, FIONBIO, &on);
+}
+
+void NoDelay(SOCKET s) {
+  BOOL one = TRUE;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+}
+
+bool WaitFor(SOCKET s, short events, int timeout_ms) {
+  WSAPOLLFD p{s, events, 0};
+  return WSAPoll(&p, 1, timeout_ms) > 0;
+}
+
+uint64_t NowMs() {
+  return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch())
+                      .count());
+}
+
+}  // namespace
+
+int TcpConnect(const std::string& host, uint16_t port, int timeout_ms, std::string& why) {
+  if (!Started()) {
+    why = "Winsock could not start";
+    return -1;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  const std::string service = std::to_string(port);
+  if (int r = getaddrinfo(host.c_str(), service.c_str(), &hints, &list); r != 0) {
+    why = host + ": " + ErrorText(r);
+    return -1;
+  }
+  SOCKET fd = INVALID_SOCKET;
+  why = host + ":" + service + ": no address";
+  for (addrinfo* a = list; a && fd == INVALID_SOCKET; a = a->ai_next) {
+    fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+    if (fd == INVALID_SOCKET) continue;
+    NonBlocking(fd);
+    int error = 0;
+    if (connect(fd, a->ai_addr, int(a->ai_addrlen)) != 0) {
+      error = WSAGetLastError();
+      if (error == WSAEWOULDBLOCK) {
+        error = WSAETIMEDOUT;
+        if (WaitFor(fd, POLLWRNORM, timeout_ms)) {
+          int len = sizeof error;
+          getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len);
+        }
+      }
+    }
+    if (error != 0) {
+      why = host + ":" + service + ": " + ErrorText(error);
+      closesocket(fd);
+      fd = INVALID_SOCKET;
+    }
+  }
+  freeaddrinfo(list);
+  if (fd == INVALID_SOCKET) return -1;
+  NoDelay(fd);
+  return int(fd);
+}
+
+int TcpListen(const std::string& address, uint16_t port, std::string& why) {
+  if (!Started()) {
+    why = "Winsock could not start";
+    return -1;
+  }
+  const SOCKET fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd == INVALID_SOCKET) {
+    why = ErrorText(WSAGetLastError());
+    return -1;
+  }
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  if (inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1) {
+    why = address + ": not an IPv4 address";
+    closesocket(fd);
+    return -1;
+  }
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 4) != 0) {
+    why = address + ":" + std::to_string(port) + ": " + ErrorText(WSAGetLastError());
+    closesocket(fd);
+    return -1;
+  }
+  return int(fd);
+}
+
+uint16_t TcpLocalPort(int fd) {
+  sockaddr_in a{};
+  int len = sizeof a;
+  return getsockname(S(fd), reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port) : 0;
+}
+
+int TcpAccept(int listener, int timeout_ms) {
+  if (!WaitReadable(listener, timeout_ms)) return -1;
+  const SOCKET fd = accept(S(listener), nullptr, nullptr);
+  if (fd == INVALID_SOCKET) return -1;
+  NonBlocking(fd);
+  NoDelay(fd);
+  return int(fd);
+}
+
+bool WaitReadable(int fd, int timeout_ms) { return WaitFor(S(fd), POLLRDNORM, timeout_ms); }
+
+long TcpReceive(int fd, uint8_t* buffer, size_t size) {
+  const int n = recv(S(fd), reinterpret_cast<char*>(buffer), int(size > 1u << 30 ? 1u << 30 : size), 0);
+  if (n > 0) return long(n);
+  if (n == 0) return -1;  // the peer closed the connection
+  const int error = WSAGetLastError();
+  return (error == WSAEWOULDBLOCK || error == WSAEINTR) ? 0 : -1;
+}
+
+bool TcpSend(int fd, const std::string& bytes, int timeout_ms) {
+  size_t sent = 0;
+  // The network takes real time whatever clock the protocol runs on.
+  const uint64_t deadline = NowMs() + uint64_t(timeout_ms);
+  while (sent < bytes.size()) {
+    const int n = send(S(fd), bytes.data() + sent, int(bytes.size() - sent), 0);
+    if (n > 0) {
+      sent += size_t(n);
+      continue;
+    }
+    const int error = WSAGetLastError();
+    if (n < 0 && error != WSAEWOULDBLOCK && error != WSAEINTR) return false;
+    const uint64_t now = NowMs();
+    if (now >= deadline) return false;
+    WaitFor(S(fd), POLLWRNORM, int(deadline - now));
+  }
+  return true;
+}
+
+void TcpClose(int fd) {
+  if (fd >= 0) closesocket(S(fd));
+}
+
+}  // namespace platform

@@ -1,0 +1,149 @@
+// The console on Windows: key events from ReadConsoleInputA, the cursor through
+// SetConsoleCursorPosition, Ctrl-C through SetConsoleCtrlHandler. Standard input that is a pipe or a
+// file is read byte by byte, as on Linux.
+#include <windows.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/terminal.h"
+#include "platform/terminal_system.h"
+
+namespace platform {
+namespace system_console {
+namespace {
+
+HANDLE g_in = INVALID_HANDLE_VALUE;
+DWORD g_saved_mode = 0;
+bool g_console_in = false;
+
+BOOL WINAPI OnControl(DWORD event) {
+  int sig = SIGINT;
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) sig = SIGTERM;
+  Restore();
+  // A second Ctrl-C: the system's handler ends the program at once.
+  return NoteInterrupt(sig) ? FALSE : TRUE;
+}
+
+// The cursor and function keys as the VT sequences of a Linux terminal, so that one decoder reads
+// both. A modifier parameter follows xterm's: 1 + (1 Shift, 2 Alt, 4 Ctrl).
+struct VirtualKey {
+  WORD vk;
+  const char* plain;  // the sequence; "%d" stands for the modifier parameter where one goes
+  const char* modified;
+};
+const VirtualKey kKeys[] = {
+    {VK_UP, "\x1b[A", "\x1b[1;%dA"},       {VK_DOWN, "\x1b[B", "\x1b[1;%dB"},
+    {VK_RIGHT, "\x1b[C", "\x1b[1;%dC"},    {VK_LEFT, "\x1b[D", "\x1b[1;%dD"},
+    {VK_CLEAR, "\x1b[E", "\x1b[1;%dE"},    {VK_HOME, "\x1b[H", "\x1b[1;%dH"},
+    {VK_END, "\x1b[F", "\x1b[1;%dF"},      {VK_INSERT, "\x1b[2~", "\x1b[2;%d~"},
+    {VK_DELETE, "\x1b[3~", "\x1b[3;%d~"},  {VK_PRIOR, "\x1b[5~", "\x1b[5;%d~"},
+    {VK_NEXT, "\x1b[6~", "\x1b[6;%d~"},    {VK_F1, "\x1bOP", "\x1b[1;%dP"},
+    {VK_F2, "\x1bOQ", "\x1b[1;%dQ"},       {VK_F3, "\x1bOR", "\x1b[1;%dR"},
+    {VK_F4, "\x1bOS", "\x1b[1;%dS"},       {VK_F5, "\x1b[15~", "\x1b[15;%d~"},
+    {VK_F6, "\x1b[17~", "\x1b[17;%d~"},    {VK_F7, "\x1b[18~", "\x1b[18;%d~"},
+    {VK_F8, "\x1b[19~", "\x1b[19;%d~"},    {VK_F9, "\x1b[20~", "\x1b[20;%d~"},
+    {VK_F10, "\x1b[21~", "\x1b[21;%d~"},   {VK_F11, "\x1b[23~", "\x1b[23;%d~"},
+    {VK_F12, "\x1b[24~", "\x1b[24;%d~"},
+};
+
+// The bytes of one key event, into out (room for 16); their count.
+size_t KeyBytes(const KEY_EVENT_RECORD& key, char* out) {
+  if (!key.bKeyDown) return 0;
+  const DWORD state = key.dwControlKeyState;
+  for (const VirtualKey& k : kKeys) {
+    if (k.vk != key.wVirtualKeyCode) continue;
+    const int modifier = 1 + ((state & SHIFT_PRESSED) ? 1 : 0) +
+                         ((state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) ? 2 : 0) +
+                         ((state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) ? 4 : 0);
+    const int n = modifier == 1 ? std::snprintf(out, 16, "%s", k.plain) : std::snprintf(out, 16, k.modified, modifier);
+    return n > 0 ? size_t(n) : 0;
+  }
+  if (key.uChar.AsciiChar == 0) return 0;  // Shift, Ctrl and the like alone
+  out[0] = key.uChar.AsciiChar;
+  return 1;
+}
+
+long ReadConsoleKeys(unsigned char* buffer, size_t room, int wait_ms) {
+  const ULONGLONG end = GetTickCount64() + ULONGLONG(wait_ms < 0 ? 0 : wait_ms);
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    // In slices, so that a Ctrl-C (handled on another thread) ends the wait.
+    DWORD wait = wait_ms < 0 ? 100 : DWORD(now < end ? end - now : 0);
+    if (wait > 100) wait = 100;
+    if (WaitForSingleObject(g_in, wait) != WAIT_OBJECT_0) {
+      if (TerminalInterrupted() || (wait_ms >= 0 && GetTickCount64() >= end)) return 0;
+      continue;
+    }
+    INPUT_RECORD records[16];
+    DWORD count = 0;
+    if (!ReadConsoleInputA(g_in, records, DWORD(sizeof records / sizeof *records), &count)) return -1;
+    size_t got = 0;
+    for (DWORD i = 0; i < count; ++i) {
+      if (records[i].EventType != KEY_EVENT) continue;
+      char bytes[16];
+      const size_t n = KeyBytes(records[i].Event.KeyEvent, bytes);
+      for (WORD r = 0; r < (records[i].Event.KeyEvent.wRepeatCount ? records[i].Event.KeyEvent.wRepeatCount : 1); ++r)
+        for (size_t b = 0; b < n && got < room; ++b) buffer[got++] = static_cast<unsigned char>(bytes[b]);
+    }
+    if (got > 0 || wait_ms == 0) return long(got);
+  }
+}
+
+long ReadStream(unsigned char* buffer, int wait_ms) {
+  const ULONGLONG end = GetTickCount64() + ULONGLONG(wait_ms < 0 ? 0 : wait_ms);
+  if (GetFileType(g_in) == FILE_TYPE_PIPE) {
+    for (;;) {
+      DWORD available = 0;
+      if (!PeekNamedPipe(g_in, nullptr, 0, nullptr, &available, nullptr)) return -1;  // the writer is gone
+      if (available > 0) break;
+      if (TerminalInterrupted() || (wait_ms >= 0 && GetTickCount64() >= end)) return 0;
+      ::Sleep(5);
+    }
+  }
+  DWORD n = 0;
+  if (!ReadFile(g_in, buffer, 1, &n, nullptr) || n == 0) return -1;
+  return 1;
+}
+
+}  // namespace
+
+Modes Start() {
+  Modes modes;
+  g_in = GetStdHandle(STD_INPUT_HANDLE);
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  g_console_in = GetConsoleMode(g_in, &g_saved_mode) != 0;
+  modes.input_is_terminal = g_console_in;
+  if (g_console_in)  // single keys without echo; Ctrl-C stays a signal
+    SetConsoleMode(g_in, (g_saved_mode & ~DWORD(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)) | ENABLE_PROCESSED_INPUT);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  modes.output_is_terminal = GetConsoleMode(out, &mode) != 0;
+  if (modes.output_is_terminal && GetConsoleScreenBufferInfo(out, &info))
+    modes.width = info.srWindow.Right - info.srWindow.Left + 1;
+  SetConsoleCtrlHandler(OnControl, TRUE);
+  return modes;
+}
+
+void Restore() {
+  if (g_console_in) SetConsoleMode(g_in, g_saved_mode);
+}
+
+long Read(unsigned char* buffer, size_t room, int wait_ms, bool input_is_terminal) {
+  if (g_in == INVALID_HANDLE_VALUE || g_in == nullptr) return -1;
+  return input_is_terminal && g_console_in ? ReadConsoleKeys(buffer, room, wait_ms) : ReadStream(buffer, wait_ms);
+}
+
+bool MoveCursor(int rows, int column) {
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  std::fflush(stdout);
+  if (!GetConsoleScreenBufferInfo(out, &info)) return false;
+  COORD at{SHORT(column), SHORT(info.dwCursorPosition.Y + rows)};
+  if (at.Y < 0) at.Y = 0;
+  return SetConsoleCursorPosition(out, at) != 0;
+}
+
+}  // namespace system_console
+}  // namespace platform

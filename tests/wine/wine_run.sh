@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine, safely: inside a private mount namespace whose /dev holds no
+# serial devices (Wine maps a COM port to every /dev/ttyS*, ttyUSB* and ttyACM* it finds, and on
+# these machines /dev/ttyS0 is the system console), with its own prefix, and only after checking
+# that the prefix maps no COM port the caller did not make.
+#
+# Usage: wine_run.sh PROGRAM [ARGUMENTS...]
+# Environment: KESTRAVO_WINEPREFIX  the prefix (made on first use; required)
+#              KESTRAVO_WINE_COMS   COM ports the caller maps itself, e.g. "com5=/dev/pts/3" (the link
+#                                   is made inside the namespace, where that pty is reachable)
+# Every Windows test runs through this script; nothing runs Wine bare.
+set -euo pipefail
+
+if [ -z "${KESTRAVO_IN_WINE_NAMESPACE:-}" ]; then
+  : "${KESTRAVO_WINEPREFIX:?KESTRAVO_WINEPREFIX must name the Wine prefix}"
+  export KESTRAVO_IN_WINE_NAMESPACE=1
+  exec unshare --mount --propagation private "$BASH" "$0" "$@"
+fi
+
+# Inside the namespace: a /dev of our own with the few nodes Wine and the tests need.
+old=$(mktemp -d)
+mount --bind /dev "$old"
+mount -t tmpfs -o mode=755,size=64k kestravo-dev /dev
+for node in null zero full random urandom tty; do
+  touch "/dev/$node"
+  mount --bind "$old/$node" "/dev/$node"
+done
+for dir in pts shm; do
+  mkdir "/dev/$dir"
+  mount --bind "$old/$dir" "/dev/$dir"
+done
+ln -s pts/ptmx /dev/ptmx
+ln -s /proc/self/fd /dev/fd
+umount "$old" && rmdir "$old"
+if ls /dev | grep -Eq '^tty(S|USB|ACM)'; then
+  echo "wine_run: a serial device is visible inside the namespace" >&2
+  exit 97
+fi
+
+export WINEPREFIX=$KESTRAVO_WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+if [ ! -d "$WINEPREFIX/dosdevices" ]; then
+  mkdir -p "$WINEPREFIX"
+  "$wine" wineboot --init >/dev/null 2>&1 || true
+fi
+
+# No COM port in the prefix but the caller's own.
+allowed=" "
+for mapping in ${KESTRAVO_WINE_COMS:-}; do allowed+="${mapping%%=*} "; done
+for entry in "$WINEPREFIX"/dosdevices/com*; do
+  [ -e "$entry" ] || [ -L "$entry" ] || continue
+  name=$(basename "$entry")
+  if [[ "$allowed" != *" $name "* ]]; then
+    echo "wine_run: the prefix maps $name -> $(readlink "$entry"), which this run did not make" >&2
+    exit 98
+  fi
+done
+for mapping in ${KESTRAVO_WINE_COMS:-}; do
+  ln -sfn "${mapping#*=}" "$WINEPREFIX/dosdevices/${mapping%%=*}"
+done
+status=0
+"$wine" "$@" || status=$?
+for mapping in ${KESTRAVO_WINE_COMS:-}; do rm -f "$WINEPREFIX/dosdevices/${mapping%%=*}"; done
+exit $status
