@@ -22,10 +22,12 @@
 #define COM_KESTRAVO_VERSION_PATCH 0
 #define COM_KESTRAVO_VERSION_STRING "1.0.0"
 
-/* The exported functions: C calling convention (cdecl), undecorated names, on every system. */
+/* The exported functions: C calling convention (cdecl), undecorated names, on every system. A
+ * Windows program links them through the import library (COM-KESTRAVO.lib) or loads the DLL by
+ * name; define COM_KESTRAVO_DLLIMPORT to declare them __declspec(dllimport). */
 #if defined(_WIN32) && defined(KESTRAVO_BUILDING_LIBRARY)
 #define COM_KESTRAVO_API __declspec(dllexport)
-#elif defined(_WIN32)
+#elif defined(_WIN32) && defined(COM_KESTRAVO_DLLIMPORT)
 #define COM_KESTRAVO_API __declspec(dllimport)
 #elif defined(KESTRAVO_BUILDING_LIBRARY)
 #define COM_KESTRAVO_API __attribute__((visibility("default")))

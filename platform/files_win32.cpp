@@ -107,9 +107,16 @@ bool SafeFile::Commit() {
   file_ = nullptr;
   if (mode_ == Mode::kInPlace) return written && closed;
   if (!written || !closed) return false;
-  if (!MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
-    return false;
+  // A target another program holds open for a moment (a reader without delete sharing, a virus
+  // scanner) is tried again for up to half a second.
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+    const DWORD e = GetLastError();
+    if ((e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION) || attempt == 50) {
+      errno = e == ERROR_ACCESS_DENIED ? EACCES : EIO;
+      return false;
+    }
+    ::Sleep(10);
   }
   temporary_.clear();
   return true;
@@ -118,24 +125,34 @@ bool SafeFile::Commit() {
 ReadResult ReadBounded(const char* path, size_t limit, std::string& text) {
   text.clear();
   if (!path || IsDirectory(Attributes(path))) return ReadResult::kCannotOpen;
-  const int fd = _open(path, _O_RDONLY | _O_BINARY);
-  if (fd < 0) return ReadResult::kCannotOpen;
+  // Shared for deletion too, so that a save may replace the file while it is read (the reader keeps
+  // the old file whole). A file that another program holds for a moment is tried again.
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) break;
+    const DWORD e = GetLastError();
+    if (e != ERROR_SHARING_VIOLATION && e != ERROR_ACCESS_DENIED) return ReadResult::kCannotOpen;
+    ::Sleep(10);
+  }
+  if (h == INVALID_HANDLE_VALUE) return ReadResult::kCannotOpen;
   char chunk[65536];
   ReadResult result = ReadResult::kRead;
   for (;;) {
-    const int n = _read(fd, chunk, sizeof chunk);
-    if (n == 0) break;
-    if (n < 0) {
+    DWORD n = 0;
+    if (!ReadFile(h, chunk, sizeof chunk, &n, nullptr)) {
       result = ReadResult::kFailed;
       break;
     }
+    if (n == 0) break;
     if (text.size() + size_t(n) > limit) {
       result = ReadResult::kTooLarge;
       break;
     }
     text.append(chunk, size_t(n));
   }
-  _close(fd);
+  CloseHandle(h);
   if (result != ReadResult::kRead) {
     text.clear();
     return result;

@@ -25,6 +25,11 @@ void ExpectLikeSscanf(const std::string& text, int width) {
   kestravo::Scanned got = ScanUnsigned(text.c_str(), 16, width);
   ASSERT_EQ(got.ok, n == 1) << "'" << text << "' width " << width;
   if (n == 1) {
+#ifdef _WIN32
+    // Past 32 bits the C libraries part: glibc keeps the low 32 bits, the Windows one saturates.
+    // The library converts as glibc does on every system.
+    if (expected == 0xFFFFFFFFu && got.used == size_t(used)) return;
+#endif
     EXPECT_EQ(uint32_t(got.value), expected) << "'" << text << "' width " << width;
     EXPECT_EQ(got.used, size_t(used)) << "'" << text << "' width " << width;
   }

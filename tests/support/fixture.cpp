@@ -1,5 +1,6 @@
 #include "tests/support/fixture.h"
 
+#include "platform/environment.h"
 #include "ports/kinds.h"
 #include "tests/support/virtual_clock.h"
 
@@ -36,20 +37,28 @@ void AttachPeer(unsigned com, std::shared_ptr<ports::InProcPeer> peer) {
   RegisterScriptScheme();
   Peers()[com] = std::move(peer);
   std::string var = "KESTRAVO_COM" + std::to_string(com);
-  setenv(var.c_str(), ("script:" + std::to_string(com)).c_str(), 1);
+  platform::SetEnvironment(var, "script:" + std::to_string(com));
 }
 
 void DetachCom(unsigned com) {
   Peers().erase(com);
   std::string var = "KESTRAVO_COM" + std::to_string(com);
-  setenv(var.c_str(), "/nonexistent/kestravo-test-port", 1);
+  platform::SetEnvironment(var, "/nonexistent/kestravo-test-port");
 }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
-  return s.str();
+  std::string text = s.str();
+#ifdef _WIN32
+  // Text files have CRLF line ends on Windows; the tests compare lines.
+  size_t out = 0;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) text[out++] = text[i];
+  text.resize(out);
+#endif
+  return text;
 }
 
 std::string TempPath(const std::string& name) {

@@ -1,0 +1,58 @@
+# The tests of the Windows build, run under Wine (tests/wine/wine_run.sh: a private mount namespace
+# whose /dev holds no serial devices, a prefix of the build's own).
+
+# GoogleTest for the cross build, from Debian's googletest source package.
+set(KESTRAVO_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources, built for the target")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${KESTRAVO_GOOGLETEST_SOURCE} googletest EXCLUDE_FROM_ALL)
+target_compile_options(gtest PRIVATE -w)
+target_compile_options(gtest_main PRIVATE -w)
+
+# The Linux build beside this one: its programs are what the Windows ones are compared with, and
+# its simulator serves the COM port of the serial path.
+set(KESTRAVO_LINUX_BUILD "" CACHE PATH "A Linux build of this tree (for the comparisons)")
+
+set(KESTRAVO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(wine_run ${CMAKE_CURRENT_SOURCE_DIR}/wine/wine_run.sh)
+
+add_library(kestravo_test_machinery STATIC support/virtual_clock.cpp support/console_script.cpp)
+target_include_directories(kestravo_test_machinery PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(kestravo_test_machinery PUBLIC kestravo_static)
+
+add_library(kestravo_test_support STATIC support/scripted_peer.cpp support/fixture.cpp)
+target_include_directories(kestravo_test_support PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(kestravo_test_support PUBLIC kestravo_test_machinery kestravo_static gtest)
+
+# The portable suites: everything but the pseudo-terminal, termios, child-process and
+# file-permission tests, which are about Linux.
+add_executable(kestravo_tests
+  scan_test.cpp
+  comport_test.cpp
+  link_test.cpp
+  sim_test.cpp
+  device_test.cpp
+  settings_test.cpp
+  diagnostics_test.cpp
+  concurrency_test.cpp
+  fault_matrix_test.cpp
+  header_c_test.c
+)
+target_link_libraries(kestravo_tests PRIVATE kestravo_control kestravo_test_support gtest_main)
+target_compile_definitions(kestravo_tests PRIVATE
+  KESTRAVO_LIBRARY_PATH="$<TARGET_FILE_NAME:COM-KESTRAVO>"
+  KESTRAVO_TEST_DATA="Z:${CMAKE_CURRENT_SOURCE_DIR}/data")
+
+# Wine starts once for the whole run and stops at its end.
+add_test(NAME wine_start COMMAND ${wine_run} /usr/lib/wine/wineserver64 -p)
+add_test(NAME wine_stop COMMAND ${wine_run} /usr/lib/wine/wineserver64 -k)
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "KESTRAVO_WINEPREFIX=${KESTRAVO_WINEPREFIX}")
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "KESTRAVO_WINEPREFIX=${KESTRAVO_WINEPREFIX}")
+
+function(kestravo_wine_test name)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
+    ENVIRONMENT "KESTRAVO_WINEPREFIX=${KESTRAVO_WINEPREFIX}")
+endfunction()
+
+kestravo_wine_test(windows_suites ${wine_run} $<TARGET_FILE:kestravo_tests>)
