@@ -3,7 +3,13 @@
 // file is read byte by byte, as on Linux.
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 
@@ -91,20 +97,52 @@ long ReadConsoleKeys(unsigned char* buffer, size_t room, int wait_ms) {
   }
 }
 
+// Standard input that is no console (a pipe, a file) is read by a thread of its own, one byte at a
+// time with blocking reads, into a queue that the program waits on with a time-out: Windows has no
+// poll() for pipes, and Wine's pipes cannot be peeked reliably.
+struct StreamReader {
+  std::mutex lock;
+  std::condition_variable arrived;
+  std::deque<unsigned char> bytes;
+  bool ended = false;
+};
+
+StreamReader& Reader() {
+  static StreamReader* const reader = [] {
+    auto* r = new StreamReader;
+    std::thread([r] {
+      for (;;) {
+        unsigned char b = 0;
+        DWORD n = 0;
+        const bool ok = ReadFile(g_in, &b, 1, &n, nullptr) && n == 1;
+        const std::lock_guard<std::mutex> hold(r->lock);
+        if (ok) r->bytes.push_back(b);
+        else r->ended = true;
+        r->arrived.notify_all();
+        if (!ok) return;
+      }
+    }).detach();
+    return r;
+  }();
+  return *reader;
+}
+
 long ReadStream(unsigned char* buffer, int wait_ms) {
+  StreamReader& r = Reader();
+  std::unique_lock<std::mutex> hold(r.lock);
+  const auto ready = [&r] { return !r.bytes.empty() || r.ended || TerminalInterrupted(); };
+  // In slices, so that a Ctrl-C (handled on another thread) ends the wait.
   const ULONGLONG end = GetTickCount64() + ULONGLONG(wait_ms < 0 ? 0 : wait_ms);
-  if (GetFileType(g_in) == FILE_TYPE_PIPE) {
-    for (;;) {
-      DWORD available = 0;
-      if (!PeekNamedPipe(g_in, nullptr, 0, nullptr, &available, nullptr)) return -1;  // the writer is gone
-      if (available > 0) break;
-      if (TerminalInterrupted() || (wait_ms >= 0 && GetTickCount64() >= end)) return 0;
-      ::Sleep(5);
-    }
+  while (!ready()) {
+    if (wait_ms >= 0 && GetTickCount64() >= end) break;
+    r.arrived.wait_for(hold, std::chrono::milliseconds(wait_ms < 0 ? 100 : std::min<ULONGLONG>(100, end - GetTickCount64() + 1)));
   }
-  DWORD n = 0;
-  if (!ReadFile(g_in, buffer, 1, &n, nullptr) || n == 0) return -1;
-  return 1;
+  if (!r.bytes.empty()) {
+    buffer[0] = r.bytes.front();
+    r.bytes.pop_front();
+    return 1;
+  }
+  return r.ended ? -1 : 0;
 }
 
 }  // namespace

@@ -44,8 +44,8 @@ target_compile_definitions(kestravo_tests PRIVATE
   KESTRAVO_TEST_DATA="Z:${CMAKE_CURRENT_SOURCE_DIR}/data")
 
 # Wine starts once for the whole run and stops at its end.
-add_test(NAME wine_start COMMAND ${wine_run} /usr/lib/wine/wineserver64 -p)
-add_test(NAME wine_stop COMMAND ${wine_run} /usr/lib/wine/wineserver64 -k)
+add_test(NAME wine_start COMMAND ${wine_run} --wineserver -p)
+add_test(NAME wine_stop COMMAND ${wine_run} --wineserver -k)
 set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "KESTRAVO_WINEPREFIX=${KESTRAVO_WINEPREFIX}")
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "KESTRAVO_WINEPREFIX=${KESTRAVO_WINEPREFIX}")
 
@@ -56,3 +56,9 @@ function(kestravo_wine_test name)
 endfunction()
 
 kestravo_wine_test(windows_suites ${wine_run} $<TARGET_FILE:kestravo_tests>)
+
+# The Windows program's output equals the Linux program's, case by case (skipped without a Linux
+# build beside this one).
+kestravo_wine_test(windows_program_like_linux ${CMAKE_CURRENT_SOURCE_DIR}/wine/compare_programs.sh ${wine_run}
+  $<TARGET_FILE:COM-KESTRAVO-Control> ${KESTRAVO_LINUX_BUILD}/COM-KESTRAVO-Control)
+set_tests_properties(windows_program_like_linux PROPERTIES SKIP_RETURN_CODE 77)

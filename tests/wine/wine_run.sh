@@ -5,6 +5,7 @@
 # that the prefix maps no COM port the caller did not make.
 #
 # Usage: wine_run.sh PROGRAM [ARGUMENTS...]
+#        wine_run.sh --wineserver -p|-k   keep Wine's server running for a run of tests / end it
 # Environment: KESTRAVO_WINEPREFIX  the prefix (made on first use; required)
 #              KESTRAVO_WINE_COMS   COM ports the caller maps itself, e.g. "com5=/dev/pts/3" (the link
 #                                   is made inside the namespace, where that pty is reachable)
@@ -59,6 +60,16 @@ done
 for mapping in ${KESTRAVO_WINE_COMS:-}; do
   ln -sfn "${mapping#*=}" "$WINEPREFIX/dosdevices/${mapping%%=*}"
 done
+if [ "${1:-}" = --wineserver ]; then
+  shift
+  server=/usr/lib/wine/wineserver64
+  [ -x "$server" ] || server=$(command -v wineserver)
+  # Neither its daemon nor Wine's service processes (started here, once) may hold the caller's
+  # output open: a test's output would never end.
+  "$server" "$@" </dev/null >/dev/null 2>&1
+  if [ "${1:-}" = -p ]; then "$wine" wineboot </dev/null >/dev/null 2>&1; fi
+  exit 0
+fi
 status=0
 "$wine" "$@" || status=$?
 for mapping in ${KESTRAVO_WINE_COMS:-}; do rm -f "$WINEPREFIX/dosdevices/${mapping%%=*}"; done
