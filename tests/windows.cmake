@@ -62,3 +62,15 @@ kestravo_wine_test(windows_suites ${wine_run} $<TARGET_FILE:kestravo_tests>)
 kestravo_wine_test(windows_program_like_linux ${CMAKE_CURRENT_SOURCE_DIR}/wine/compare_programs.sh ${wine_run}
   $<TARGET_FILE:COM-KESTRAVO-Control> ${KESTRAVO_LINUX_BUILD}/COM-KESTRAVO-Control)
 set_tests_properties(windows_program_like_linux PROPERTIES SKIP_RETURN_CODE 77)
+
+# The Win32 serial path end to end, over a pseudo-terminal mapped as COM5 and over RFC 2217, against
+# the Linux simulator.
+kestravo_wine_test(windows_serial_path ${CMAKE_CURRENT_SOURCE_DIR}/wine/serial_path.sh ${wine_run}
+  $<TARGET_FILE:COM-KESTRAVO-Control> ${KESTRAVO_LINUX_BUILD}/COM-KESTRAVO-Control ${KESTRAVO_LINUX_BUILD}/COM-KESTRAVO-Sim)
+set_tests_properties(windows_serial_path PROPERTIES SKIP_RETURN_CODE 77)
+
+# The DLL's export table against the Linux library's; only system DLLs imported.
+find_program(KESTRAVO_OBJDUMP NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-objdump objdump REQUIRED)
+add_test(NAME windows_exports COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine/exports_test.sh ${KESTRAVO_OBJDUMP}
+  $<TARGET_FILE:COM-KESTRAVO> ${KESTRAVO_LINUX_BUILD}/libCOM-KESTRAVO.so.${PROJECT_VERSION}
+  $<TARGET_FILE:COM-KESTRAVO-Control> $<TARGET_FILE:COM-KESTRAVO-Sim> $<TARGET_FILE:kestravo_tests>)

@@ -20,7 +20,7 @@ fi
 
 # Inside the namespace: a /dev of our own with the few nodes Wine and the tests need.
 old=$(mktemp -d)
-mount --bind /dev "$old"
+mount --rbind /dev "$old"
 mount -t tmpfs -o mode=755,size=64k kestravo-dev /dev
 for node in null zero full random urandom tty; do
   touch "/dev/$node"
@@ -32,7 +32,7 @@ for dir in pts shm; do
 done
 ln -s pts/ptmx /dev/ptmx
 ln -s /proc/self/fd /dev/fd
-umount "$old" && rmdir "$old"
+umount -R "$old" && rmdir "$old"
 if ls /dev | grep -Eq '^tty(S|USB|ACM)'; then
   echo "wine_run: a serial device is visible inside the namespace" >&2
   exit 97
@@ -57,7 +57,10 @@ for entry in "$WINEPREFIX"/dosdevices/com*; do
     exit 98
   fi
 done
+# Wine's mount manager makes the COM links from HKLM\Software\Wine\Ports when it starts (and drops
+# others); the link is made here too, for a mount manager that is running already.
 for mapping in ${KESTRAVO_WINE_COMS:-}; do
+  "$wine" reg add 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /t REG_SZ /d "${mapping#*=}" /f >/dev/null 2>&1
   ln -sfn "${mapping#*=}" "$WINEPREFIX/dosdevices/${mapping%%=*}"
 done
 if [ "${1:-}" = --wineserver ]; then
@@ -72,5 +75,8 @@ if [ "${1:-}" = --wineserver ]; then
 fi
 status=0
 "$wine" "$@" || status=$?
-for mapping in ${KESTRAVO_WINE_COMS:-}; do rm -f "$WINEPREFIX/dosdevices/${mapping%%=*}"; done
+for mapping in ${KESTRAVO_WINE_COMS:-}; do
+  "$wine" reg delete 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /f >/dev/null 2>&1
+  rm -f "$WINEPREFIX/dosdevices/${mapping%%=*}"
+done
 exit $status
