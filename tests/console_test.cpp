@@ -13,7 +13,11 @@
 #include "control/texts.h"
 #include "control/console.h"
 #include "platform/terminal.h"
+#ifdef _WIN32
+#include "tests/support/console_script.h"
+#else
 #include "tests/support/child.h"
+#endif
 
 namespace {
 
@@ -136,6 +140,19 @@ namespace {
 
 // Runs body in a child whose standard input is the given text and whose standard output is
 // captured; returns that output followed by "|" and what body returned.
+#ifdef _WIN32
+// No fork on Windows: the text is typed through the scripted console, as from a pipe.
+std::string InChild(const std::string& input, const std::function<std::string()>& body) {
+  std::string output;
+  platform::SetTerminalModes(false, false, 80);
+  testing_support::CaptureOutput(&output);
+  testing_support::ScriptInput({input});
+  const std::string result = body();
+  testing_support::CaptureOutput(nullptr);
+  testing_support::ScriptInput({});
+  return output + "|" + result;
+}
+#else
 std::string InChild(const std::string& input, const std::function<std::string()>& body) {
   testing_support::Child child = testing_support::StartChild([&] {
     std::string result = body();
@@ -148,6 +165,7 @@ std::string InChild(const std::string& input, const std::function<std::string()>
   testing_support::Finish(child);
   return output;
 }
+#endif
 
 // ReadWord `words` times, then ReadCharEcho: what they read, one result per line ("-": failed).
 std::string ReadWordsFrom(const std::string& input, size_t size, int words) {

@@ -32,7 +32,9 @@ add_executable(kestravo_tests
   link_test.cpp
   sim_test.cpp
   device_test.cpp
+  console_test.cpp
   settings_test.cpp
+  config_test.cpp
   diagnostics_test.cpp
   concurrency_test.cpp
   fault_matrix_test.cpp
@@ -74,3 +76,12 @@ find_program(KESTRAVO_OBJDUMP NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-objdum
 add_test(NAME windows_exports COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine/exports_test.sh ${KESTRAVO_OBJDUMP}
   $<TARGET_FILE:COM-KESTRAVO> ${KESTRAVO_LINUX_BUILD}/libCOM-KESTRAVO.so.${PROJECT_VERSION}
   $<TARGET_FILE:COM-KESTRAVO-Control> $<TARGET_FILE:COM-KESTRAVO-Sim> $<TARGET_FILE:kestravo_tests>)
+
+# The DLL loaded by name, then unloaded or left at exit: the notifications close the slot and the
+# trace.
+add_executable(dll_lifetime wine/dll_lifetime.c)
+add_dependencies(dll_lifetime COM-KESTRAVO)
+# Beside the DLL, where Windows looks first.
+set_target_properties(dll_lifetime PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+kestravo_wine_test(windows_dll_lifetime ${CMAKE_CURRENT_SOURCE_DIR}/wine/dll_lifetime.sh ${wine_run}
+  $<TARGET_FILE:dll_lifetime>)

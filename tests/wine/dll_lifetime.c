@@ -1,0 +1,29 @@
+/* The DLL's load and unload notifications, loaded by name as a host program would: open a slot
+ * on the simulated device with a trace, then unload the DLL (FreeLibrary) or exit without closing
+ * anything. The notifications must close the slot and finish the trace either way.
+ * Usage: dll_lifetime.exe unload|exit TRACE_FILE */
+#include <windows.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+typedef int32_t (*OpenDebugFile)(uint16_t, const char*);
+typedef int32_t (*Open)(uint16_t, uint8_t);
+
+int main(int argc, char** argv) {
+  if (argc != 3) return 2;
+  _putenv_s("KESTRAVO_COM3", "sim");
+  HMODULE lib = LoadLibraryA("COM-KESTRAVO.dll");
+  if (!lib) return 10;
+  OpenDebugFile open_debug = (OpenDebugFile)(void*)GetProcAddress(lib, "COM_KESTRAVO_OpenDebugFile");
+  Open open = (Open)(void*)GetProcAddress(lib, "COM_KESTRAVO_Open");
+  if (!open_debug || !open) return 11;
+  if (open_debug(2, argv[2]) != 0) return 12;
+  if (open(2, 3) != 0) return 13;
+  if (strcmp(argv[1], "unload") == 0) {
+    if (!FreeLibrary(lib)) return 14;
+    return 0;
+  }
+  exit(0); /* without closing anything */
+}
