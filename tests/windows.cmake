@@ -85,3 +85,11 @@ add_dependencies(dll_lifetime COM-KESTRAVO)
 set_target_properties(dll_lifetime PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 kestravo_wine_test(windows_dll_lifetime ${CMAKE_CURRENT_SOURCE_DIR}/wine/dll_lifetime.sh ${wine_run}
   $<TARGET_FILE:dll_lifetime>)
+
+# A C host built against the import library, as a Windows user builds one.
+add_executable(kestravo_example ${PROJECT_SOURCE_DIR}/examples/c/kestravo_example.c)
+target_link_libraries(kestravo_example PRIVATE COM-KESTRAVO)
+set_target_properties(kestravo_example PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+kestravo_wine_test(windows_c_example ${wine_run} $<TARGET_FILE:kestravo_example> 1)
+set_property(TEST windows_c_example APPEND PROPERTY ENVIRONMENT KESTRAVO_COM1=sim)
+set_tests_properties(windows_c_example PROPERTIES PASS_REGULAR_EXPRESSION "Firmware")

@@ -1,6 +1,8 @@
 """One KESTRAVO device on a port slot of the library."""
 import ctypes
 import os
+import re
+import sys
 import threading
 from dataclasses import dataclass
 from typing import Optional, Tuple, Union
@@ -196,8 +198,13 @@ def _unmap(com):
 
 
 def is_port_name(text):
-    """A device path, "sim", "sim:<file>" or "rfc2217://host:port", the names the program takes."""
-    return text.startswith("/") or text == "sim" or text.startswith("sim:") or text.startswith("rfc2217://")
+    """A device path ("/dev/ttyUSB0"; on Windows "COM7" or "\\\\.\\COM7"), "sim", "sim:<file>" or
+    "rfc2217://host:port": the names the console program takes."""
+    if text == "sim" or text.startswith("sim:") or text.startswith("rfc2217://"):
+        return True
+    if sys.platform == "win32":
+        return text.startswith("\\\\.\\") or re.fullmatch(r"(?i)COM[1-9][0-9]{0,2}", text) is not None
+    return text.startswith("/")
 
 
 class Device:
