@@ -66,31 +66,40 @@ size_t KeyBytes(const KEY_EVENT_RECORD& key, char* out) {
     const int n = modifier == 1 ? std::snprintf(out, 16, "%s", k.plain) : std::snprintf(out, 16, k.modified, modifier);
     return n > 0 ? size_t(n) : 0;
   }
-  if (key.uChar.AsciiChar == 0) return 0;  // Shift, Ctrl and the like alone
-  out[0] = key.uChar.AsciiChar;
+  char c = key.uChar.AsciiChar;
+  // Some consoles (Wine's on a terminal) give these keys without their character.
+  if (c == 0 && key.wVirtualKeyCode == VK_ESCAPE) c = 27;
+  if (c == 0 && key.wVirtualKeyCode == VK_RETURN) c = '\r';
+  if (c == 0 && key.wVirtualKeyCode == VK_BACK) c = 8;
+  if (c == 0 && key.wVirtualKeyCode == VK_TAB) c = '\t';
+  if (c == 0) return 0;  // Shift, Ctrl and the like alone
+  out[0] = c;
   return 1;
 }
 
 long ReadConsoleKeys(unsigned char* buffer, size_t room, int wait_ms) {
   const ULONGLONG end = GetTickCount64() + ULONGLONG(wait_ms < 0 ? 0 : wait_ms);
   for (;;) {
-    const ULONGLONG now = GetTickCount64();
-    // In slices, so that a Ctrl-C (handled on another thread) ends the wait.
-    DWORD wait = wait_ms < 0 ? 100 : DWORD(now < end ? end - now : 0);
-    if (wait > 100) wait = 100;
-    if (WaitForSingleObject(g_in, wait) != WAIT_OBJECT_0) {
+    // Events are counted before they are read: a console's handle may stay signalled with none
+    // waiting (Wine's does), and a read would then block until the next key.
+    DWORD waiting = 0;
+    if (!GetNumberOfConsoleInputEvents(g_in, &waiting)) return -1;
+    if (waiting == 0) {
       if (TerminalInterrupted() || (wait_ms >= 0 && GetTickCount64() >= end)) return 0;
+      WaitForSingleObject(g_in, 5);
+      ::Sleep(1);
       continue;
     }
     INPUT_RECORD records[16];
     DWORD count = 0;
-    if (!ReadConsoleInputA(g_in, records, DWORD(sizeof records / sizeof *records), &count)) return -1;
+    if (!ReadConsoleInputA(g_in, records, waiting < 16 ? waiting : 16, &count)) return -1;
     size_t got = 0;
     for (DWORD i = 0; i < count; ++i) {
       if (records[i].EventType != KEY_EVENT) continue;
+      const KEY_EVENT_RECORD& key = records[i].Event.KeyEvent;
       char bytes[16];
-      const size_t n = KeyBytes(records[i].Event.KeyEvent, bytes);
-      for (WORD r = 0; r < (records[i].Event.KeyEvent.wRepeatCount ? records[i].Event.KeyEvent.wRepeatCount : 1); ++r)
+      const size_t n = KeyBytes(key, bytes);
+      for (WORD r = 0; r < (key.wRepeatCount ? key.wRepeatCount : 1); ++r)
         for (size_t b = 0; b < n && got < room; ++b) buffer[got++] = static_cast<unsigned char>(bytes[b]);
     }
     if (got > 0 || wait_ms == 0) return long(got);

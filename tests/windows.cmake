@@ -93,3 +93,8 @@ set_target_properties(kestravo_example PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMA
 kestravo_wine_test(windows_c_example ${wine_run} $<TARGET_FILE:kestravo_example> 1)
 set_property(TEST windows_c_example APPEND PROPERTY ENVIRONMENT KESTRAVO_COM1=sim)
 set_tests_properties(windows_c_example PROPERTIES PASS_REGULAR_EXPRESSION "Firmware")
+
+# The program in a real terminal (tmux) on Wine's console: keys, a display redrawn in place, Esc and
+# Ctrl-C.
+kestravo_wine_test(windows_console_in_tmux ${CMAKE_CURRENT_SOURCE_DIR}/wine/console_in_tmux.sh ${wine_run}
+  $<TARGET_FILE:COM-KESTRAVO-Control>)
