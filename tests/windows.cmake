@@ -67,8 +67,12 @@ set_tests_properties(windows_program_like_linux PROPERTIES SKIP_RETURN_CODE 77)
 
 # The Win32 serial path end to end, over a pseudo-terminal mapped as COM5 and over RFC 2217, against
 # the Linux simulator.
+add_executable(serial_client wine/serial_client.c)
+target_link_libraries(serial_client PRIVATE COM-KESTRAVO)
+set_target_properties(serial_client PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 kestravo_wine_test(windows_serial_path ${CMAKE_CURRENT_SOURCE_DIR}/wine/serial_path.sh ${wine_run}
-  $<TARGET_FILE:COM-KESTRAVO-Control> ${KESTRAVO_LINUX_BUILD}/COM-KESTRAVO-Control ${KESTRAVO_LINUX_BUILD}/COM-KESTRAVO-Sim)
+  $<TARGET_FILE:COM-KESTRAVO-Control> ${KESTRAVO_LINUX_BUILD}/COM-KESTRAVO-Control ${KESTRAVO_LINUX_BUILD}/COM-KESTRAVO-Sim
+  $<TARGET_FILE:serial_client> ${KESTRAVO_LINUX_BUILD}/tests/serial_client)
 set_tests_properties(windows_serial_path PROPERTIES SKIP_RETURN_CODE 77)
 
 # The DLL's export table against the Linux library's; only system DLLs imported.

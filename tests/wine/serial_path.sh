@@ -4,9 +4,11 @@
 # the Win32 serial API); then the same over RFC 2217 to the Linux simulator's server. Each run
 # (identity, a purge, a rate change, the memory backed up and restored in blocks of 4092 bytes)
 # must print what the Linux program prints against a simulator of its own.
-# Usage: serial_path.sh WINE_RUN WINDOWS_PROGRAM LINUX_PROGRAM LINUX_SIM
+# A host program of the DLL (serial_client: identity, a purge, a rate change, a 4092-byte block
+# both ways) runs the same way and must print what its Linux build prints.
+# Usage: serial_path.sh WINE_RUN WINDOWS_PROGRAM LINUX_PROGRAM LINUX_SIM WINDOWS_CLIENT LINUX_CLIENT
 set -uo pipefail
-wine_run=$1 windows=$2 linux=$3 sim=$4
+wine_run=$1 windows=$2 linux=$3 sim=$4 windows_client=$5 linux_client=$6
 [ -x "$linux" ] && [ -x "$sim" ] || { echo "no Linux build: skipped"; exit 77; }
 work=$(mktemp -d)
 server=
@@ -30,22 +32,30 @@ start_sim() {
 }
 stop_sim() { kill "$server"; wait "$server" 2>/dev/null; server=; }
 
-# run SIDE KIND: the program of SIDE against a fresh simulator of KIND (pty or rfc2217).
+# run SIDE KIND: the program of SIDE against a fresh simulator of KIND (pty or rfc2217), then the
+# host program against another.
 run() {
-  local side=$1 kind=$2 dir=$work/$1-$2
+  local side=$1 kind=$2 dir=$work/$1-$2 program client
+  program=$([ "$side" = linux ] && echo "$linux" || echo "$windows")
+  client=$([ "$side" = linux ] && echo "$linux_client" || echo "$windows_client")
   mkdir -p "$dir"
-  if [ "$kind" = pty ]; then start_sim; else start_sim --rfc2217 0; address=rfc2217://$address; fi
-  if [ "$side" = linux ]; then
-    (cd "$dir" && KESTRAVO_COM5=$address "$linux" --strict --yes 5 "${args[@]}" >"$dir.out" 2>&1)
-  elif [ "$kind" = pty ]; then
-    (cd "$dir" && KESTRAVO_WINE_COMS="com5=$address" "$wine_run" "$windows" --strict --yes 5 "${args[@]}" >"$dir.out" 2>&1)
-  else
-    (cd "$dir" && KESTRAVO_COM5=$address "$wine_run" "$windows" --strict --yes 5 "${args[@]}" >"$dir.out" 2>&1)
-  fi
-  printf "\nstatus %d\n" $? >>"$dir.out"
+  : >"$dir.out"
+  for what in program client; do
+    if [ "$kind" = pty ]; then start_sim; else start_sim --rfc2217 0; address=rfc2217://$address; fi
+    local command=("$program" --strict --yes 5 "${args[@]}")
+    [ $what = client ] && command=("$client" 5)
+    if [ "$side" = linux ]; then
+      (cd "$dir" && KESTRAVO_COM5=$address "${command[@]}" >>"$dir.out" 2>&1)
+    elif [ "$kind" = pty ]; then
+      (cd "$dir" && KESTRAVO_WINE_COMS="com5=$address" "$wine_run" "${command[@]}" >>"$dir.out" 2>&1)
+    else
+      (cd "$dir" && KESTRAVO_COM5=$address "$wine_run" "${command[@]}" >>"$dir.out" 2>&1)
+    fi
+    printf "\nstatus %d\n" $? >>"$dir.out"
+    stop_sim
+  done
   tr -d '\r' <"$dir/memory.txt" >>"$dir.out"
   tr -d '\r' <"$dir.out" >"$dir.txt"
-  stop_sim
 }
 
 failed=0
@@ -59,6 +69,7 @@ for kind in pty rfc2217; do
     head -40 "$work/diff"
     failed=1
   fi
-  grep -q "^status 0$" "$work/windows-$kind.txt" || { echo "$kind: the Windows run failed"; failed=1; }
+  [ "$(grep -c "^status 0$" "$work/windows-$kind.txt")" = 2 ] || { echo "$kind: a Windows run failed"; failed=1; }
+  grep -q "block read back equal" "$work/windows-$kind.txt" || { echo "$kind: no block read back"; failed=1; }
 done
 exit $failed
