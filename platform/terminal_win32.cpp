@@ -106,14 +106,16 @@ long ReadConsoleKeys(unsigned char* buffer, size_t room, int wait_ms) {
   }
 }
 
-// Standard input that is no console (a pipe, a file) is read by a thread of its own, one byte at a
-// time with blocking reads, into a queue that the program waits on with a time-out: Windows has no
-// poll() for pipes, and Wine's pipes cannot be peeked reliably.
+// Standard input that is no console (a pipe, a file) is read by a thread of its own into a queue
+// that the program waits on with a time-out: Windows has no poll() for pipes, and Wine cannot peek
+// into them. The thread starts with the console, and takes what a pipe holds in one read, so that
+// keys written together are there together, as on Linux.
 struct StreamReader {
   std::mutex lock;
-  std::condition_variable arrived;
+  std::condition_variable changed;
   std::deque<unsigned char> bytes;
   bool ended = false;
+  bool blocked = false;  // in a read that found nothing yet
 };
 
 StreamReader& Reader() {
@@ -121,13 +123,19 @@ StreamReader& Reader() {
     auto* r = new StreamReader;
     std::thread([r] {
       for (;;) {
-        unsigned char b = 0;
+        unsigned char chunk[4096];
         DWORD n = 0;
-        const bool ok = ReadFile(g_in, &b, 1, &n, nullptr) && n == 1;
+        {
+          const std::lock_guard<std::mutex> hold(r->lock);
+          r->blocked = true;
+          r->changed.notify_all();
+        }
+        const bool ok = ReadFile(g_in, chunk, sizeof chunk, &n, nullptr) && n > 0;
         const std::lock_guard<std::mutex> hold(r->lock);
-        if (ok) r->bytes.push_back(b);
+        r->blocked = false;
+        if (ok) r->bytes.insert(r->bytes.end(), chunk, chunk + n);
         else r->ended = true;
-        r->arrived.notify_all();
+        r->changed.notify_all();
         if (!ok) return;
       }
     }).detach();
@@ -139,12 +147,19 @@ StreamReader& Reader() {
 long ReadStream(unsigned char* buffer, int wait_ms) {
   StreamReader& r = Reader();
   std::unique_lock<std::mutex> hold(r.lock);
+  // A look without waiting still lets the thread reach its read, and a read of what is there return.
+  if (wait_ms == 0 && r.bytes.empty() && !r.ended) {
+    r.changed.wait_for(hold, std::chrono::milliseconds(100), [&r] { return r.blocked || r.ended; });
+    hold.unlock();
+    ::Sleep(1);
+    hold.lock();
+  }
   const auto ready = [&r] { return !r.bytes.empty() || r.ended || TerminalInterrupted(); };
   // In slices, so that a Ctrl-C (handled on another thread) ends the wait.
   const ULONGLONG end = GetTickCount64() + ULONGLONG(wait_ms < 0 ? 0 : wait_ms);
   while (!ready()) {
     if (wait_ms >= 0 && GetTickCount64() >= end) break;
-    r.arrived.wait_for(hold, std::chrono::milliseconds(wait_ms < 0 ? 100 : std::min<ULONGLONG>(100, end - GetTickCount64() + 1)));
+    r.changed.wait_for(hold, std::chrono::milliseconds(wait_ms < 0 ? 100 : std::min<ULONGLONG>(100, end - GetTickCount64() + 1)));
   }
   if (!r.bytes.empty()) {
     buffer[0] = r.bytes.front();
@@ -170,6 +185,7 @@ Modes Start() {
   if (modes.output_is_terminal && GetConsoleScreenBufferInfo(out, &info))
     modes.width = info.srWindow.Right - info.srWindow.Left + 1;
   SetConsoleCtrlHandler(OnControl, TRUE);
+  if (!g_console_in) Reader();  // input that is no console is read from the start
   return modes;
 }
 

@@ -45,8 +45,8 @@ target_compile_definitions(kestravo_tests PRIVATE
   KESTRAVO_LIBRARY_PATH="$<TARGET_FILE_NAME:COM-KESTRAVO>"
   KESTRAVO_TEST_DATA="Z:${CMAKE_CURRENT_SOURCE_DIR}/data")
 
-# Wine starts once for the whole run and stops at its end.
-add_test(NAME wine_start COMMAND ${wine_run} --wineserver -p)
+# Wine starts once for the whole run, in a new prefix, and stops at its end.
+add_test(NAME wine_start COMMAND ${wine_run} --fresh --wineserver -p)
 add_test(NAME wine_stop COMMAND ${wine_run} --wineserver -k)
 set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "KESTRAVO_WINEPREFIX=${KESTRAVO_WINEPREFIX}")
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "KESTRAVO_WINEPREFIX=${KESTRAVO_WINEPREFIX}")
@@ -102,3 +102,7 @@ set_tests_properties(windows_c_example PROPERTIES PASS_REGULAR_EXPRESSION "Firmw
 # Ctrl-C.
 kestravo_wine_test(windows_console_in_tmux ${CMAKE_CURRENT_SOURCE_DIR}/wine/console_in_tmux.sh ${wine_run}
   $<TARGET_FILE:COM-KESTRAVO-Control>)
+
+# The guard itself: a prefix that maps a COM port the run did not make stops it before Wine starts.
+add_test(NAME windows_wine_guard COMMAND sh -c
+  "p=$(mktemp -d) && mkdir -p $p/dosdevices && ln -s /dev/null $p/dosdevices/com9 && KESTRAVO_WINEPREFIX=$p '${wine_run}' never-started.exe; s=$?; rm -rf $p; test $s = 98")

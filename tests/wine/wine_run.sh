@@ -6,16 +6,22 @@
 #
 # Usage: wine_run.sh PROGRAM [ARGUMENTS...]
 #        wine_run.sh --wineserver -p|-k   keep Wine's server running for a run of tests / end it
+#        wine_run.sh --fresh --wineserver -p   the same with a new prefix (the start of a test run)
 # Environment: KESTRAVO_WINEPREFIX  the prefix (made on first use; required)
 #              KESTRAVO_WINE_COMS   COM ports the caller maps itself, e.g. "com5=/dev/pts/3" (the link
 #                                   is made inside the namespace, where that pty is reachable)
 # Every Windows test runs through this script; nothing runs Wine bare.
 set -euo pipefail
 
+fresh=
+if [ "${1:-}" = --fresh ]; then
+  fresh=1
+  shift
+fi
 if [ -z "${KESTRAVO_IN_WINE_NAMESPACE:-}" ]; then
   : "${KESTRAVO_WINEPREFIX:?KESTRAVO_WINEPREFIX must name the Wine prefix}"
   export KESTRAVO_IN_WINE_NAMESPACE=1
-  exec unshare --mount --propagation private "$BASH" "$0" "$@"
+  exec unshare --mount --propagation private "$BASH" "$0" ${fresh:+--fresh} "$@"
 fi
 
 # Inside the namespace: a /dev of our own with the few nodes Wine and the tests need.
@@ -41,38 +47,50 @@ fi
 export WINEPREFIX=$KESTRAVO_WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+server=/usr/lib/wine/wineserver64
+[ -x "$server" ] || server=$(command -v wineserver)
+
+# No COM port in the prefix but the caller's own: checked before any program runs.
+check_ports() {
+  local allowed=" " mapping entry name
+  for mapping in ${KESTRAVO_WINE_COMS:-}; do allowed+="${mapping%%=*} "; done
+  for entry in "$WINEPREFIX"/dosdevices/com*; do
+    [ -e "$entry" ] || [ -L "$entry" ] || continue
+    name=$(basename "$entry")
+    if [[ "$allowed" != *" $name "* ]]; then
+      echo "wine_run: the prefix maps $name -> $(readlink "$entry"), which this run did not make" >&2
+      exit 98
+    fi
+  done
+}
+
+if [ "${1:-}" = --wineserver ]; then
+  shift
+  if [ -n "$fresh" ]; then
+    "$server" -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
+  mkdir -p "$WINEPREFIX"
+  # Neither the server's daemon nor Wine's service processes (started here, once, by wineboot) may
+  # hold the caller's output open: a test's output would never end.
+  "$server" "$@" </dev/null >/dev/null 2>&1 || [ "${1:-}" = -k ]
+  if [ "${1:-}" = -p ]; then
+    "$wine" wineboot --init </dev/null >/dev/null 2>&1
+    check_ports
+  fi
+  exit 0
+fi
 if [ ! -d "$WINEPREFIX/dosdevices" ]; then
   mkdir -p "$WINEPREFIX"
   "$wine" wineboot --init >/dev/null 2>&1 || true
 fi
-
-# No COM port in the prefix but the caller's own.
-allowed=" "
-for mapping in ${KESTRAVO_WINE_COMS:-}; do allowed+="${mapping%%=*} "; done
-for entry in "$WINEPREFIX"/dosdevices/com*; do
-  [ -e "$entry" ] || [ -L "$entry" ] || continue
-  name=$(basename "$entry")
-  if [[ "$allowed" != *" $name "* ]]; then
-    echo "wine_run: the prefix maps $name -> $(readlink "$entry"), which this run did not make" >&2
-    exit 98
-  fi
-done
+check_ports
 # Wine's mount manager makes the COM links from HKLM\Software\Wine\Ports when it starts (and drops
 # others); the link is made here too, for a mount manager that is running already.
 for mapping in ${KESTRAVO_WINE_COMS:-}; do
   "$wine" reg add 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /t REG_SZ /d "${mapping#*=}" /f >/dev/null 2>&1
   ln -sfn "${mapping#*=}" "$WINEPREFIX/dosdevices/${mapping%%=*}"
 done
-if [ "${1:-}" = --wineserver ]; then
-  shift
-  server=/usr/lib/wine/wineserver64
-  [ -x "$server" ] || server=$(command -v wineserver)
-  # Neither its daemon nor Wine's service processes (started here, once) may hold the caller's
-  # output open: a test's output would never end.
-  "$server" "$@" </dev/null >/dev/null 2>&1
-  if [ "${1:-}" = -p ]; then "$wine" wineboot </dev/null >/dev/null 2>&1; fi
-  exit 0
-fi
 status=0
 "$wine" "$@" || status=$?
 for mapping in ${KESTRAVO_WINE_COMS:-}; do
