@@ -69,6 +69,12 @@ std::string ComTarget(uint32_t com, bool& fallback) {
 }
 
 void ListPorts(const std::string& root) {
+  if (platform::SystemSerialDeviceIsComN()) {  // Windows: the system's COM ports
+    const std::vector<std::string> ports = platform::SystemComPorts();
+    for (const std::string& port : ports) Print("%s\n", port.c_str());
+    if (ports.empty()) Print("No serial ports found\n");
+    return;
+  }
   // The console's names, each between blanks (built by appending: GCC 12 warns wrongly at -O3 on
   // " " + text).
   std::string console(" ");

@@ -10,6 +10,8 @@ bool SetEnvironment(const std::string& name, const std::string& value) {
 
 std::string SystemSerialDevice(unsigned com) { return "/dev/ttyS" + std::to_string(com - 1); }
 bool SystemSerialDeviceIsComN() { return false; }
+std::vector<std::string> SystemComPorts() { return {}; }
+
 bool IsSystemDevicePath(const std::string& name) { return !name.empty() && name[0] == '/'; }
 
 }  // namespace platform

@@ -1,3 +1,6 @@
+#include <windows.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -11,6 +14,27 @@ bool SetEnvironment(const std::string& name, const std::string& value) {
 
 std::string SystemSerialDevice(unsigned com) { return "\\\\.\\COM" + std::to_string(com); }
 bool SystemSerialDeviceIsComN() { return true; }
+
+std::vector<std::string> SystemComPorts() {
+  // Every DOS device name, NUL-separated; the COM ones with the device each stands for.
+  std::vector<char> names(1 << 16);
+  const DWORD n = QueryDosDeviceA(nullptr, names.data(), DWORD(names.size()));
+  std::vector<std::pair<unsigned, std::string>> found;
+  for (DWORD at = 0; at < n && names[at];) {
+    const std::string name = names.data() + at;
+    at += DWORD(name.size() + 1);
+    if (!IsSystemDevicePath(name) || name.rfind("\\", 0) == 0) continue;
+    char target[512] = "";
+    QueryDosDeviceA(name.c_str(), target, sizeof target);
+    std::string upper = name;
+    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+    found.emplace_back(unsigned(std::stoul(upper.substr(3))), upper + (target[0] ? std::string(" -> ") + target : ""));
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> out;
+  for (const auto& f : found) out.push_back(f.second);
+  return out;
+}
 
 bool IsSystemDevicePath(const std::string& name) {
   if (name.rfind("\\\\.\\", 0) == 0) return true;

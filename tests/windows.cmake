@@ -106,3 +106,7 @@ kestravo_wine_test(windows_console_in_tmux ${CMAKE_CURRENT_SOURCE_DIR}/wine/cons
 # The guard itself: a prefix that maps a COM port the run did not make stops it before Wine starts.
 add_test(NAME windows_wine_guard COMMAND sh -c
   "p=$(mktemp -d) && mkdir -p $p/dosdevices && ln -s /dev/null $p/dosdevices/com9 && KESTRAVO_WINEPREFIX=$p '${wine_run}' never-started.exe; s=$?; rm -rf $p; test $s = 98")
+
+# --list on Windows names the system's COM ports; inside the namespace there are none.
+kestravo_wine_test(windows_list_ports ${wine_run} $<TARGET_FILE:COM-KESTRAVO-Control> --list)
+set_tests_properties(windows_list_ports PROPERTIES PASS_REGULAR_EXPRESSION "^No serial ports found")
