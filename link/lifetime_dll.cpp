@@ -1,11 +1,13 @@
-// The DLL's load and unload notifications. A program that ends without closing its slots still
-// has its device lines dropped, its ports closed and its debug files flushed.
+// The DLL's load and unload notifications, and those of the host's threads. A program that ends
+// without closing its slots still has its device lines dropped, its ports closed and its debug
+// files flushed.
 #include <windows.h>
 
 #include "link/link.h"
 
+// The reasons are the system's own: process detach 0, process attach 1, thread attach 2, thread
+// detach 3; each is written to the open traces.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) kestravo::LibraryNotification(kestravo::kProcessAttach);
-  if (reason == DLL_PROCESS_DETACH) kestravo::LibraryNotification(kestravo::kProcessDetach);
+  kestravo::LibraryNotification(reason);
   return TRUE;
 }

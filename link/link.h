@@ -59,12 +59,18 @@ extern thread_local uint32_t ReplyLength;
 class SlotLock {
  public:
   explicit SlotLock(uint16_t slot);
+  // With only_if_free, only if the slot is free at once (held() tells): for the thread
+  // notifications, which run under the system's loader lock and must never wait for a call in
+  // progress.
+  SlotLock(uint16_t slot, bool only_if_free);
   ~SlotLock();
   SlotLock(const SlotLock&) = delete;
   SlotLock& operator=(const SlotLock&) = delete;
+  bool held() const { return held_; }
 
  private:
   uint16_t slot_;
+  bool held_ = false;
 };
 
 inline bool BadPort(uint16_t port) { return port >= kSlots; }

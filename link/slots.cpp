@@ -26,9 +26,19 @@ std::recursive_mutex& SlotMutex(uint16_t slot) {
 
 SlotLock::SlotLock(uint16_t slot) : slot_(slot) {
   if (slot_ < kSlots) SlotMutex(slot_).lock();
+  held_ = slot_ < kSlots;
+}
+SlotLock::SlotLock(uint16_t slot, bool only_if_free) : slot_(slot) {
+  if (slot_ >= kSlots) return;
+  if (only_if_free) {
+    held_ = SlotMutex(slot_).try_lock();
+  } else {
+    SlotMutex(slot_).lock();
+    held_ = true;
+  }
 }
 SlotLock::~SlotLock() {
-  if (slot_ < kSlots) SlotMutex(slot_).unlock();
+  if (held_) SlotMutex(slot_).unlock();
 }
 
 namespace {

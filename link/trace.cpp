@@ -9,13 +9,21 @@ void LibraryNotification(uint32_t reason) {
   switch (reason) {
     case kProcessAttach:
     case kThreadAttach:
-      for (uint16_t i = 0; i < kSlots; ++i) Ports[i].Message("Initializing the DLL, fdwReason=%u\n", reason);
+      for (uint16_t i = 0; i < kSlots; ++i) {
+        // A thread's notification skips a slot whose call is in progress (it may be waiting for
+        // the loader lock that this notification holds).
+        const SlotLock slot_lock(i, reason == kThreadAttach);
+        if (slot_lock.held()) Ports[i].Message("Initializing the DLL, fdwReason=%u\n", reason);
+      }
       if (reason == kProcessAttach)
         for (int32_t& s : InterfaceState) s = 0;
       break;
     case kProcessDetach:
     case kThreadDetach:
-      for (uint16_t i = 0; i < kSlots; ++i) Ports[i].Message("Exiting the DLL, fdwReason=%u\n", reason);
+      for (uint16_t i = 0; i < kSlots; ++i) {
+        const SlotLock slot_lock(i, reason == kThreadDetach);
+        if (slot_lock.held()) Ports[i].Message("Exiting the DLL, fdwReason=%u\n", reason);
+      }
       if (reason == kProcessDetach) {
         for (uint16_t i = 0; i < kSlots; ++i) {
           COM_KESTRAVO_Close(i);

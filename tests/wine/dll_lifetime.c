@@ -1,6 +1,7 @@
 /* The DLL's load and unload notifications, loaded by name as a host program would: open a slot
- * on the simulated device with a trace, then unload the DLL (FreeLibrary) or exit without closing
- * anything. The notifications must close the slot and finish the trace either way.
+ * on the simulated device with a trace, start and end a thread (its notifications are traced too),
+ * then unload the DLL (FreeLibrary) or exit without closing anything. The notifications must close
+ * the slot and finish the trace either way.
  * Usage: dll_lifetime.exe unload|exit TRACE_FILE */
 #include <windows.h>
 #include <stdint.h>
@@ -10,6 +11,11 @@
 
 typedef int32_t (*OpenDebugFile)(uint16_t, const char*);
 typedef int32_t (*Open)(uint16_t, uint8_t);
+
+static DWORD WINAPI Nothing(LPVOID unused) {
+  (void)unused;
+  return 0;
+}
 
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
@@ -21,6 +27,10 @@ int main(int argc, char** argv) {
   if (!open_debug || !open) return 11;
   if (open_debug(2, argv[2]) != 0) return 12;
   if (open(2, 3) != 0) return 13;
+  HANDLE thread = CreateThread(NULL, 0, Nothing, NULL, 0, NULL);
+  if (!thread) return 15;
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
   if (strcmp(argv[1], "unload") == 0) {
     if (!FreeLibrary(lib)) return 14;
     return 0;
