@@ -15,6 +15,9 @@ set(KESTRAVO_LINUX_BUILD "" CACHE PATH "A Linux build of this tree (for the comp
 
 set(KESTRAVO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(wine_run ${CMAKE_CURRENT_SOURCE_DIR}/wine/wine_run.sh)
+# Tests that name a Windows target run it through the wrapper.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${wine_run})
+set_target_properties(COM-KESTRAVO-Control PROPERTIES CROSSCOMPILING_EMULATOR ${wine_run})
 
 add_library(kestravo_test_machinery STATIC support/virtual_clock.cpp support/console_script.cpp)
 target_include_directories(kestravo_test_machinery PUBLIC ${PROJECT_SOURCE_DIR})
@@ -57,7 +60,7 @@ function(kestravo_wine_test name)
     ENVIRONMENT "KESTRAVO_WINEPREFIX=${KESTRAVO_WINEPREFIX}")
 endfunction()
 
-kestravo_wine_test(windows_suites ${wine_run} $<TARGET_FILE:kestravo_tests>)
+kestravo_wine_test(windows_suites kestravo_tests)
 
 # The Windows program's output equals the Linux program's, case by case (skipped without a Linux
 # build beside this one).
@@ -94,7 +97,7 @@ kestravo_wine_test(windows_dll_lifetime ${CMAKE_CURRENT_SOURCE_DIR}/wine/dll_lif
 add_executable(kestravo_example ${PROJECT_SOURCE_DIR}/examples/c/kestravo_example.c)
 target_link_libraries(kestravo_example PRIVATE COM-KESTRAVO)
 set_target_properties(kestravo_example PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-kestravo_wine_test(windows_c_example ${wine_run} $<TARGET_FILE:kestravo_example> 1)
+kestravo_wine_test(windows_c_example kestravo_example 1)
 set_property(TEST windows_c_example APPEND PROPERTY ENVIRONMENT KESTRAVO_COM1=sim)
 set_tests_properties(windows_c_example PROPERTIES PASS_REGULAR_EXPRESSION "Firmware")
 
@@ -108,5 +111,5 @@ add_test(NAME windows_wine_guard COMMAND sh -c
   "p=$(mktemp -d) && mkdir -p $p/dosdevices && ln -s /dev/null $p/dosdevices/com9 && KESTRAVO_WINEPREFIX=$p '${wine_run}' never-started.exe; s=$?; rm -rf $p; test $s = 98")
 
 # --list on Windows names the system's COM ports; inside the namespace there are none.
-kestravo_wine_test(windows_list_ports ${wine_run} $<TARGET_FILE:COM-KESTRAVO-Control> --list)
+kestravo_wine_test(windows_list_ports COM-KESTRAVO-Control --list)
 set_tests_properties(windows_list_ports PROPERTIES PASS_REGULAR_EXPRESSION "^No serial ports found")
