@@ -27,20 +27,20 @@ done
 [ "$(readlink "$libdir/libCOM-KESTRAVO.so")" = libCOM-KESTRAVO.so.1 ] || fail "development link"
 
 # The soname, and every exported function on the version node.
-readelf -d "$libdir/libCOM-KESTRAVO.so.1" | grep -q 'Library soname: \[libCOM-KESTRAVO.so.1\]' || fail soname
+readelf -d "$libdir/libCOM-KESTRAVO.so.1" | grep 'Library soname: \[libCOM-KESTRAVO.so.1\]' >/dev/null || fail soname
 exported=$(objdump -T "$libdir/libCOM-KESTRAVO.so.1" | grep -c ' COM_KESTRAVO_[A-Z]' || true)
 versioned=$(objdump -T "$libdir/libCOM-KESTRAVO.so.1" | grep -c 'COM_KESTRAVO_1 *COM_KESTRAVO_[A-Z]' || true)
 [ "$exported" -gt 70 ] && [ "$exported" = "$versioned" ] || fail "symbol versions: $versioned of $exported"
 
 # The installed program finds the installed library by itself.
-readelf -d "$prefix/bin/COM-KESTRAVO-Control" | grep -q 'RUNPATH.*\$ORIGIN/../' || fail "program RUNPATH"
+readelf -d "$prefix/bin/COM-KESTRAVO-Control" | grep 'RUNPATH.*\$ORIGIN/../' >/dev/null || fail "program RUNPATH"
 loaded=$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/COM-KESTRAVO-Control" | awk '/libCOM-KESTRAVO/ {print $3}')
 [ "$(realpath "$loaded")" = "$(realpath "$libdir/libCOM-KESTRAVO.so.1")" ] ||
   fail "the installed program loads $loaded, not the installed library"
 out=$(cd "$work" && KESTRAVO_COM1=sim "$prefix/bin/COM-KESTRAVO-Control" 1 -v -T)
 [ "$out" = "$(printf 'COM1 opened for the communication port 0\nHardware type: 4B53h, hardware version: 1.02\nProgram finished')" ] ||
   fail "installed program: $out"
-"$prefix/bin/COM-KESTRAVO-Control" --version | grep -q '^COM-KESTRAVO-Control [0-9]*\.[0-9]*\.[0-9]*, built ' ||
+"$prefix/bin/COM-KESTRAVO-Control" --version | grep '^COM-KESTRAVO-Control [0-9]*\.[0-9]*\.[0-9]*, built ' >/dev/null ||
   fail "--version"
 
 expected_c=$'Library 1.0.0, protocol version 0100\nFirmware 1-03: KESTRAVO PG4-HV pulse generator (simulated)\nPulser 2 delay: 1000'
@@ -64,8 +64,8 @@ out=$(KESTRAVO_COM1=sim python3 "$source/examples/python/kestravo_ctypes.py" "$l
 [ "$out" = $'Protocol version 0100\nFirmware 1-03: KESTRAVO PG4-HV pulse generator (simulated)\nOscillator period: 98' ] ||
   fail "ctypes example: $out"
 # The tools explain themselves.
-"$prefix/bin/COM-KESTRAVO-Plot" --help | grep -q "^Usage: COM-KESTRAVO-Plot LOGFILE" || fail "plot --help"
-"$prefix/bin/COM-KESTRAVO-Sim" --help | grep -q "^Usage: COM-KESTRAVO-Sim" || fail "sim --help"
+"$prefix/bin/COM-KESTRAVO-Plot" --help | grep "^Usage: COM-KESTRAVO-Plot LOGFILE" >/dev/null || fail "plot --help"
+"$prefix/bin/COM-KESTRAVO-Sim" --help | grep "^Usage: COM-KESTRAVO-Sim" >/dev/null || fail "sim --help"
 
 # Bash completes the program's long options and port forms.
 completion=$prefix/share/bash-completion/completions/COM-KESTRAVO-Control

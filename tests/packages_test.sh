@@ -29,7 +29,7 @@ out=$(cd "$work" && KESTRAVO_COM1=sim COM-KESTRAVO-Control 1 -v -T)
   fail "installed program: $out"
 [ "$(COM-KESTRAVO-Control --version | cut -d' ' -f2 | tr -d ,)" = "$(pkg-config --modversion COM-KESTRAVO)" ] || fail "versions differ"
 cc -o "$work/example" "$source/examples/c/kestravo_example.c" $(pkg-config --cflags --libs COM-KESTRAVO)
-KESTRAVO_COM1=sim "$work/example" 1 | grep -q "Firmware" || fail "a program built against the packages"
+KESTRAVO_COM1=sim "$work/example" 1 | grep "Firmware" >/dev/null || fail "a program built against the packages"
 [ -f /usr/share/man/man3/COM-KESTRAVO.3 ] && [ -f /usr/share/man/man1/COM-KESTRAVO-Control.1 ] || fail "man pages"
 [ -f /usr/share/bash-completion/completions/COM-KESTRAVO-Control ] || fail "completion"
 # The Python package, installed with pip, over the installed library and programs.
@@ -40,7 +40,7 @@ files=$(dpkg -L "${packages[@]}" | sort -u)
 # Removed (purged), nothing of them is left.
 dpkg -P "${packages[@]}" >/dev/null
 for p in "${packages[@]}"; do
-  ! dpkg -s "$p" 2>/dev/null | grep -q '^Status: install' || fail "$p still installed"
+  ! dpkg -s "$p" 2>/dev/null | grep '^Status: install' >/dev/null || fail "$p still installed"
 done
 while read -r f; do
   [ -d "$f" ] || [ ! -e "$f" ] || fail "left behind: $f"
