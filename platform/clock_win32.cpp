@@ -1,17 +1,12 @@
 #include <windows.h>
 
-#include <atomic>
-
 #include "platform/clock.h"
+#include "platform/clock_system.h"
 
 namespace platform {
-namespace {
+namespace system_clock {
 
-// Constant-initialised: the library's load notification may use the clock before any dynamic
-// initialiser has run.
-std::atomic<const ClockSource*> g_source{nullptr};
-
-uint64_t SystemUs() {
+uint64_t NowUs() {
   LARGE_INTEGER count, frequency;
   QueryPerformanceCounter(&count);
   QueryPerformanceFrequency(&frequency);
@@ -19,30 +14,17 @@ uint64_t SystemUs() {
   return c / f * 1000000u + c % f * 1000000u / f;
 }
 
-}  // namespace
-
-void Sleep(uint32_t ms) { SleepUs(uint64_t(ms) * 1000); }
-
 void SleepUs(uint64_t us) {
-  if (const ClockSource* source = g_source.load()) return source->sleep_us(us);
   // Sleep counts whole milliseconds; the rest of a short wait is spent watching the counter.
-  const uint64_t end = SystemUs() + us;
+  const uint64_t end = NowUs() + us;
   if (us >= 2000) ::Sleep(DWORD(us / 1000 - 1));
-  while (SystemUs() < end) {
-    if (end - SystemUs() > 1000) ::Sleep(1);
+  while (NowUs() < end) {
+    if (end - NowUs() > 1000) ::Sleep(1);
     else SwitchToThread();
   }
 }
 
-uint64_t ClockUs() {
-  const ClockSource* source = g_source.load();
-  return source ? source->now_us() : SystemUs();
-}
-uint64_t TickMs() { return ClockUs() / 1000; }
-uint32_t GetTickCount() { return uint32_t(TickMs()); }
-
-void UseClockSource(const ClockSource* source) { g_source = source; }
-bool SystemClockInUse() { return g_source.load() == nullptr; }
+}  // namespace system_clock
 
 bool LocalTime(std::time_t t, std::tm& out) { return localtime_s(&out, &t) == 0; }
 
