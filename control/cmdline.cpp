@@ -45,6 +45,30 @@ int Usage(int argc, char** argv, int failed_index) {
   return -1;
 }
 
+// A strict run's argument error: the error line on standard output and standard error, a pointer
+// to --help instead of the usage text, then the normal closing. The status is the run's first
+// failure (an opening that failed before comes first).
+int StrictArgumentError(int argc, char** argv, int failed_index) {
+  char line[1024];
+  std::snprintf(line, sizeof line, "Error parsing argument #%d: %s\n", failed_index,
+                failed_index < argc ? argv[failed_index] : "argument not available");
+  Print("%s", line);
+  NoteFailure(kFailedArgument, line);
+  char name[260];
+  ErrorLine("Try '%s --help' for more information.\n", ProgramName(argv[0] ? argv[0] : "", name, sizeof name));
+  if (State.opened)
+    ClosePort();
+  else
+    COM_KESTRAVO_CloseDebugFile(State.PortNumber);
+  return State.failure;
+}
+
+// The command line did not parse: the usage output and -1, or in a strict run the error alone.
+int ArgumentError(int argc, char** argv, int failed_index) {
+  if (State.strict) return StrictArgumentError(argc, argv, failed_index);
+  return Usage(argc, argv, failed_index);
+}
+
 }  // namespace
 
 bool ScanComNumber(const char* text, uint32_t& out) {
@@ -86,11 +110,7 @@ int RunProgram(int argc, char** argv) {
     else
       break;
   }
-  const int usage = State.strict ? kFailedArgument : -1;
-  if (port >= argc) {
-    Usage(argc, argv, 0);
-    return usage;
-  }
+  if (port >= argc) return State.strict ? StrictArgumentError(argc, argv, port) : Usage(argc, argv, 0);
   // The long options of a packaged program, in the place of the COM number.
   if (std::strcmp(argv[port], "--help") == 0) {
     Usage(argc, argv, 0);
@@ -108,19 +128,14 @@ int RunProgram(int argc, char** argv) {
     ListPorts(port + 1 < argc ? argv[port + 1] : "");
     return 0;
   }
-  if (!ScanComNumber(argv[port], State.ComNumber) && !PortByName(argv[port], State.ComNumber)) {
-    Usage(argc, argv, port);
-    return usage;
-  }
+  if (!ScanComNumber(argv[port], State.ComNumber) && !PortByName(argv[port], State.ComNumber))
+    return ArgumentError(argc, argv, port);
   for (int i = port + 1; i < argc && State.run && !platform::TerminalInterrupted(); ++i) {
     int failed = RunSwitch(argc, argv, i);
-    if (failed) {
-      Usage(argc, argv, failed);
-      return usage;
-    }
+    if (failed) return ArgumentError(argc, argv, failed);
   }
   // A signal ends the running command and goes straight to the closing.
-  if (!platform::TerminalInterrupted()) OpenDevicePort();
+  if (!platform::TerminalInterrupted() && !StrictRunFailed()) OpenDevicePort();
   if (State.run && !platform::TerminalInterrupted()) KeyLoop();
   ClosePort();
   return State.failure;

@@ -150,17 +150,32 @@ void ReportError(const char* operation) {
   NoteFailure(kFailedDeviceCall, line);
 }
 
+namespace {
+
+void FailureLine(Failure what, const char* format, va_list args) {
+  char line[1024];
+  std::vsnprintf(line, sizeof line, format, args);
+  Print("%s", line);
+  NoteFailure(what, line);
+}
+
+}  // namespace
+
 void FileError(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  char line[1024];
-  std::vsnprintf(line, sizeof line, format, args);
+  FailureLine(kFailedFile, format, args);
   va_end(args);
-  Print("%s", line);
-  NoteFailure(kFailedFile, line);
 }
 
-bool StopRequested() { return platform::TerminalInterrupted(); }
+void Refused(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  FailureLine(kFailedDeviceCall, format, args);
+  va_end(args);
+}
+
+bool StopRequested() { return platform::TerminalInterrupted() || StrictRunFailed(); }
 
 bool ReadInputFile(const char* path, std::string& text) {
   const platform::ReadResult result = platform::ReadBounded(path, platform::kInputFileLimit, text);
@@ -222,56 +237,116 @@ const char* FormatSecondsFraction(uint32_t s, uint16_t ms) {
   return TimeText;
 }
 
-DisplayFrame::DisplayFrame(bool announce) {
+namespace {
+
+std::string FormatText(const char* format, va_list args) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, args);
+  return text;
+}
+
+}  // namespace
+
+DisplayFrame::DisplayFrame(bool announce) : in_place_(platform::OutputIsTerminal()) {
   if (announce && !State.quiet) Print("Press 'Esc' to quit\n");
   platform::MarkRow();
+}
+
+void DisplayFrame::Put(std::vector<std::string>& rows, int& row, int& column, const std::string& text) {
+  for (char c : text) {
+    if (c == '\n') {
+      ++row;
+      column = 0;
+    } else if (c == '\r') {
+      column = 0;
+    } else if (c == '\t') {
+      column = (column / 8 + 1) * 8;
+    } else {
+      if (size_t(row) >= rows.size()) rows.resize(size_t(row) + 1);
+      std::string& line = rows[size_t(row)];
+      if (line.size() <= size_t(column)) line.resize(size_t(column) + 1, ' ');
+      line[size_t(column++)] = c;
+    }
+  }
+  if (size_t(row) >= rows.size()) rows.resize(size_t(row) + 1);
 }
 
 int DisplayFrame::Label(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  platform::PrintV(format, args);
+  int row = 0, column = 0;
+  if (in_place_) {
+    platform::PrintV(format, args);
+    row = platform::CursorRow();
+    column = platform::CursorColumn();
+  } else {
+    Put(frame_rows_, next_row_, next_column_, FormatText(format, args));
+    row = next_row_;
+    column = next_column_;
+  }
   va_end(args);
   if (fields_ >= kMaxFields) return kMaxFields - 1;
-  row_[fields_] = platform::CursorRow();
-  column_[fields_] = platform::CursorColumn();
-  if (row_[fields_] > last_row_) last_row_ = row_[fields_];
+  row_[fields_] = row;
+  column_[fields_] = column;
+  if (row > last_row_) last_row_ = row;
   return fields_++;
 }
 
-void DisplayFrame::BeginPass() {
-  if (!platform::OutputIsTerminal()) Print("\n");
-  first_value_ = true;
-}
-
-void DisplayFrame::Value(int field, const char* format, ...) {
-  if (platform::OutputIsTerminal()) {
-    platform::MoveCursor(row_[field], column_[field]);
-  } else if (!first_value_) {
-    Print(" ");
-  }
-  first_value_ = false;
+void DisplayFrame::TerminalText(const char* format, ...) {
+  if (!in_place_) return;
   va_list args;
   va_start(args, format);
   platform::PrintV(format, args);
   va_end(args);
+}
+
+void DisplayFrame::BeginPass() { pass_rows_ = frame_rows_; }
+
+void DisplayFrame::Value(int field, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  if (in_place_) {
+    platform::MoveCursor(row_[field], column_[field]);
+    platform::PrintV(format, args);
+    std::fflush(stdout);
+  } else {
+    int row = row_[field], column = column_[field];
+    Put(pass_rows_, row, column, FormatText(format, args));
+  }
+  va_end(args);
+}
+
+void DisplayFrame::EndPass() {
+  if (in_place_) return;
+  std::string line;
+  for (const std::string& row : pass_rows_) {
+    const size_t first = row.find_first_not_of(' '), last = row.find_last_not_of(' ');
+    if (first == std::string::npos) continue;
+    // The first row keeps its own start; the others stand in the line without their indent.
+    const size_t from = line.empty() ? 0 : first;
+    // A row that ends in a colon is the heading of the rows after it.
+    if (!line.empty()) line += line.back() == ':' ? " " : "; ";
+    line.append(row, from, last + 1 - from);
+  }
+  Print("%s\n", line.c_str());
   std::fflush(stdout);
 }
 
 bool DisplayFrame::EscPressed() {
   if (!platform::KeyPending()) return false;
   if (ReadKey() != platform::kEsc) return false;
-  Print("\n");
+  if (in_place_) Print("\n");
   return true;
 }
 
 void DisplayFrame::End() {
-  if (platform::OutputIsTerminal()) platform::MoveCursor(last_row_, 0);
+  if (!in_place_) return;
+  platform::MoveCursor(last_row_, 0);
   Print("\n");
 }
 
 void DisplayFrame::Failed(const char* operation, bool newline) {
-  if (newline) Print("\n");
+  if (newline && in_place_) Print("\n");
   ReportError(operation);
 }
 

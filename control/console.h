@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace control {
 
@@ -56,10 +57,14 @@ int SelectLetter(const char* accepted);
 void ReportError(const char* operation);
 // The line of a file that could not be opened, read, written or closed (a failure of a strict run).
 void FileError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The line of a command that did not do what it was asked because of what the device holds (an
+// invalid or deleted place, nothing to save, buffers not purged): a failure of a strict run, with
+// the status of a failed device call.
+void Refused(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// A signal asked the program to end: long commands look before each device exchange or file step
-// and end at once (a file being saved is then left as after a failure), and the program goes
-// straight to its closing.
+// A signal asked the program to end, or a strict run failed: long commands look before each device
+// exchange or file step and end at once (a file being saved is then left as after a failure), and
+// the program goes straight to its closing.
 bool StopRequested();
 
 // Reads an input file (configurations, a memory backup) whole. A file longer than
@@ -83,9 +88,11 @@ bool Succeeded(int32_t result, const char* operation);
 const char* FormatSeconds(uint32_t seconds);
 const char* FormatSecondsFraction(uint32_t seconds, uint16_t milliseconds);
 
-// The frame of a continuous display: labels printed once, each value redrawn at the position
-// remembered after its label. With output that is not a terminal, each pass goes on a line of
-// its own instead.
+// The frame of a continuous display. On a terminal: labels printed once, each value redrawn at
+// the position remembered after its label. When the output is no terminal, nothing of the frame is
+// printed as it is drawn: each pass that read all its values becomes one line, the labels with the
+// values of that pass (the frame's rows joined by "; "), and a pass whose reading failed prints
+// only its error line.
 class DisplayFrame {
  public:
   static constexpr int kMaxFields = 48;
@@ -93,23 +100,37 @@ class DisplayFrame {
   explicit DisplayFrame(bool announce = true);
   // Prints a label and remembers the position after it; returns the field's number.
   int Label(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Text beside the labels that only a terminal shows (a hint such as the way out).
+  void TerminalText(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // Writes a value at the remembered position of a field.
   void Value(int field, const char* format, ...) __attribute__((format(printf, 3, 4)));
-  // Starts a pass (on a new line when the output is no terminal).
+  // Starts a pass; EndPass ends one whose values were all read (its line, without a terminal).
   void BeginPass();
-  // Reads a pending key: true when it was Esc (after printing "\n"); other keys are dropped.
+  void EndPass();
+  // True when the output is a terminal and the values are drawn in place.
+  bool InPlace() const { return in_place_; }
+  // Reads a pending key: true when it was Esc (after ending the display's line); other keys are
+  // dropped.
   bool EscPressed();
-  // A device read failed: "\n" (unless told not to) and the error line.
+  // A device read failed: "\n" on a terminal (unless told not to), and the error line.
   void Failed(const char* operation, bool newline = true);
   // Leaves the display: the cursor to the start of its last line, then "\n".
   void End();
 
  private:
+  // Writes text into the rows of the frame or of the pass at a position; returns the position after
+  // it, as a terminal would move its cursor.
+  static void Put(std::vector<std::string>& rows, int& row, int& column, const std::string& text);
+
+  bool in_place_;
   int row_[kMaxFields] = {};
   int column_[kMaxFields] = {};
   int fields_ = 0;
   int last_row_ = 0;
-  bool first_value_ = true;
+  // Without a terminal: the frame's rows as its labels drew them, the rows of the pass under way,
+  // and where the next label goes.
+  std::vector<std::string> frame_rows_, pass_rows_;
+  int next_row_ = 0, next_column_ = 0;
 };
 
 }  // namespace control

@@ -67,6 +67,7 @@ void RunContinuous(DisplayFrame& frame, Pass pass) {
       frame.Failed(failed);
       return;
     }
+    frame.EndPass();
     if (frame.EscPressed()) return;
   }
 }
@@ -88,13 +89,11 @@ void PurgeCommunication() {
   if (State.debug)
     Print("Purging buffers of COM%u attached to the communication port %hu...\n", State.ComNumber,
           State.PortNumber);
-  if (COM_KESTRAVO_Purge(State.PortNumber) != 0) {
-    Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
-    return;
-  }
+  if (COM_KESTRAVO_Purge(State.PortNumber) != 0)
+    return Refused("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
   int32_t purged = 0;
   if (!Succeeded(COM_KESTRAVO_DevicePurge(State.PortNumber, &purged), "COM_KESTRAVO_DevicePurge")) return;
-  if (!purged) Print("Buffer of the communication port could not be purged\n");
+  if (!purged) Refused("Buffer of the communication port could not be purged\n");
   if (State.debug)
     Print("Buffers of COM%u attached to the communication port %hu were %spurged\n", State.ComNumber,
           State.PortNumber, purged ? "" : "not ");
@@ -121,23 +120,33 @@ void ShowCPUData(bool continuous) {
   DisplayFrame frame;
   int f_load = frame.Label("CPU load: ");
   int f_freq = frame.Label("%4.1lf%%,    CPU frequency: ", 0.0);
+  auto show = [&] {
+    frame.Value(f_load, "%4.1lf%%", load * 100);
+    frame.Value(f_freq, "%5.2lfMHz", freq * 0.000001);
+    frame.EndPass();
+  };
   uint64_t deadline = platform::TickMs();
   if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0)
     return frame.Failed("COM_KESTRAVO_GetCPUData");
+  // A terminal shows the frame at once and the first values a second later; a line of its own
+  // needs values, so without a terminal the first reading is the first pass.
+  if (!frame.InPlace()) {
+    frame.BeginPass();
+    show();
+  }
   for (;;) {
     // One pass a second, on a fixed schedule.
     deadline += 1000;
     for (uint64_t now = platform::TickMs(); now < deadline; now = platform::TickMs()) {
       if (platform::WaitForKey(uint32_t(deadline - now)) && ReadKey() == platform::kEsc) {
-        Print("\n");
+        if (frame.InPlace()) Print("\n");
         return;
       }
     }
     frame.BeginPass();
     if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0)
       return frame.Failed("COM_KESTRAVO_GetCPUdata", false);
-    frame.Value(f_load, "%4.1lf%%", load * 100);
-    frame.Value(f_freq, "%5.2lfMHz", freq * 0.000001);
+    show();
   }
 }
 

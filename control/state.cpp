@@ -39,7 +39,19 @@ void NoteFailure(Failure what, const std::string& line) {
   State.run = false;
 }
 
-void OpenDevicePort() {
+void DebugFileError() {
+  const std::string line = std::string("Debug.txt: ") + COM_KESTRAVO_GetErrorMessage(State.PortNumber) + "\n";
+  if (State.strict)
+    NoteFailure(kFailedFile, line);
+  else
+    ErrorLine("%s", line.c_str());
+}
+
+bool StrictRunFailed() { return State.strict && State.failure != 0; }
+
+namespace {
+
+void OpenOnce() {
   if (State.opened) return;
   State.opened = true;
   if (State.ComNumber == 0 || State.ComNumber > 255)
@@ -52,6 +64,7 @@ void OpenDevicePort() {
   unsigned short major = version >> 8, minor = version & 0xFF;
   if (version < 0x0100) {
     Print("Wrong DLL Version, expected 1.00 or later, found %hu.%02hu\n", major, minor);
+    NoteFailure(kFailedOpening, "Wrong DLL Version\n");
     State.run = false;
     return;
   }
@@ -78,15 +91,24 @@ void OpenDevicePort() {
   if (State.debug) ErrorLine("COM%u: %s\n", State.ComNumber, target.c_str());
 }
 
+}  // namespace
+
+bool OpenDevicePort() {
+  OpenOnce();
+  return !StrictRunFailed();
+}
+
 void ClosePort() {
-  if (State.debug) Print("Closing the communication port...\n");
-  if (COM_KESTRAVO_Close(State.PortNumber) != 0)
-    Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
-  if (State.debug) Print("Communication port closed\n");
+  // A strict run that failed before its port was opened has no port to close.
+  if (State.opened || !StrictRunFailed()) {
+    if (State.debug) Print("Closing the communication port...\n");
+    if (COM_KESTRAVO_Close(State.PortNumber) != 0)
+      Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+    if (State.debug) Print("Communication port closed\n");
+  }
   // Only a debug file that was open and did not close is worth a line: a slot out of range has
   // none.
-  if (COM_KESTRAVO_CloseDebugFile(State.PortNumber) == COM_KESTRAVO_DEBUG_CLOSE_FAILED)
-    ErrorLine("Debug.txt: %s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+  if (COM_KESTRAVO_CloseDebugFile(State.PortNumber) == COM_KESTRAVO_DEBUG_CLOSE_FAILED) DebugFileError();
   if (!State.quiet) Print("Program finished");
 }
 

@@ -34,10 +34,18 @@ void ErrorLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // exit status; the failure's line goes to standard error too. Nothing otherwise.
 void NoteFailure(Failure what, const std::string& line);
 
+// The debug file "Debug.txt" could not be opened or closed: a line on standard error (a failure of
+// a strict run).
+void DebugFileError();
+
 extern ProgramState State;
 
 // Opens the port the first time it is called: checks the library version, then COM_KESTRAVO_Open.
-void OpenDevicePort();
+// True when the switch that asked may run its operation: always, except in a strict run that has
+// failed (after a failed opening a strict run sends nothing more to the device).
+bool OpenDevicePort();
+// A strict run has failed: nothing more is sent or written, the program goes to its closing.
+bool StrictRunFailed();
 // The closing sequence after the key loop (or at once when the run flag is clear).
 void ClosePort();
 

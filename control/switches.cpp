@@ -30,7 +30,7 @@ int Channel(SwitchArgs& a) {
 int Debug(SwitchArgs& a) {
   State.debug = true;
   if (!a.small() && COM_KESTRAVO_OpenDebugFile(State.PortNumber, "Debug.txt") != 0)
-    ErrorLine("Debug.txt: %s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
+    DebugFileError();
   return *a.rest ? a.index : kParsed;
 }
 
@@ -48,18 +48,16 @@ int Terminate(SwitchArgs& a) {
 int Monitor(SwitchArgs& a) {
   const CommandForm* form = SelectForm(a.typed, false);
   if (!form) return a.index;
-  OpenDevicePort();
-  form->run(form->continuous);
+  if (OpenDevicePort()) form->run(form->continuous);
   return *a.rest ? a.index : kParsed;
 }
 
 // Letters whose small and capital forms belong to different families.
 int DateOrDIOs(SwitchArgs& a) { return a.small() ? Monitor(a) : DIOSwitch(a); }
 int ProductOrPulsers(SwitchArgs& a) { return a.small() ? Monitor(a) : PulserSwitch(a); }
-// 'J' and 'R' are accepted only as capitals.
-int CapitalOnly(SwitchArgs& a, SwitchHandler handler) { return a.small() ? a.index : handler(a); }
-int DeviceEnable(SwitchArgs& a) { return CapitalOnly(a, DeviceEnableSwitch); }
-int Switches(SwitchArgs& a) { return CapitalOnly(a, SwitchSettingsSwitch); }
+// 'R' is accepted only as a capital. 'J' is taken in either case, as the usage text lists it
+// ("jy/jn/j").
+int Switches(SwitchArgs& a) { return a.small() ? a.index : SwitchSettingsSwitch(a); }
 int ProtocolOrLog(SwitchArgs& a) { return a.small() ? DataLogSwitch(a) : ProtocolSwitch(a); }
 
 const SwitchRow kSwitchRows[] = {
@@ -84,7 +82,7 @@ const SwitchRow kSwitchRows[] = {
     {'P', ProductOrPulsers},
     {'$', DataRateSwitch},
     {'A', SoftwareTriggerSwitch},
-    {'J', DeviceEnable},
+    {'J', DeviceEnableSwitch},
     {'O', OscillatorSwitch},
     {'R', Switches},
     {'W', ControllerSwitch},
@@ -150,7 +148,7 @@ int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow* rows, size_t count) 
     uint32_t v = 0;
     if (set ? !SwitchNumber(a.rest + 2, v) || (row.value_limit && v >= row.value_limit) : a.rest[2] != 0)
       return a.index;
-    OpenDevicePort();
+    if (!OpenDevicePort()) return kParsed;
     if (set)
       row.set(uint32_t(x), v);
     else
@@ -161,8 +159,7 @@ int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow* rows, size_t count) 
 }
 
 int RunWithoutCharacters(SwitchArgs& a, void (*run)()) {
-  OpenDevicePort();
-  run();
+  if (OpenDevicePort()) run();
   return *a.rest ? a.index : kParsed;
 }
 

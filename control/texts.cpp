@@ -11,7 +11,8 @@ Ports:
   /dev/ttyS<n-1> (on many machines /dev/ttyS0 is the system console).
   --list                      the serial ports of this machine
   --strict, before the port:  the first failure ends the program with status 2 (opening),
-                              3 (device call), 4 (argument) or 5 (file); errors also on stderr
+                              3 (a device call failed or the device's state refused the
+                              command), 4 (argument) or 5 (file); errors also on stderr
   --yes, before the port:     answer the y/n questions of restore and configurations with yes
 )";
 
@@ -69,8 +70,8 @@ const char kUsageText[] = R"( COM-Number [Switches]
     Device monitoring:
       C,c: get CPU data,                 p: get product identification
       H,h: get device housekeeping,      d: get firmware date
-      U,u: get uptime,                   v: get firmware version
-      N,n: get product number            V: get hardware version
+      U,u: get uptime,                   v: get hardware version
+      N,n: get product number            V: get firmware version
     General control:
       G,g: debug mode, G: additional I/O debug into Debug.txt
       @ ChanNum: use the specified channel for the communication

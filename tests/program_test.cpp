@@ -82,8 +82,8 @@ const std::string kUsage = R"( COM-Number [Switches]
     Device monitoring:
       C,c: get CPU data,                 p: get product identification
       H,h: get device housekeeping,      d: get firmware date
-      U,u: get uptime,                   v: get firmware version
-      N,n: get product number            V: get hardware version
+      U,u: get uptime,                   v: get hardware version
+      N,n: get product number            V: get firmware version
     General control:
       G,g: debug mode, G: additional I/O debug into Debug.txt
       @ ChanNum: use the specified channel for the communication
@@ -192,8 +192,8 @@ TEST_F(ProgramTest, UsageOutputAndExitStatus) {
   Outcome missing = Run({"1", "-@"});
   EXPECT_EQ(missing.out, Usage("\nError parsing argument #3: argument not available\n"));
 
-  Outcome unknown = Run({"1", "-j"});
-  EXPECT_EQ(unknown.out, Usage("\nError parsing argument #2: -j\n"));
+  Outcome unknown = Run({"1", "-k"});
+  EXPECT_EQ(unknown.out, Usage("\nError parsing argument #2: -k\n"));
 }
 
 TEST_F(ProgramTest, HelpAndVersionOptions) {
@@ -206,7 +206,8 @@ Ports:
   /dev/ttyS<n-1> (on many machines /dev/ttyS0 is the system console).
   --list                      the serial ports of this machine
   --strict, before the port:  the first failure ends the program with status 2 (opening),
-                              3 (device call), 4 (argument) or 5 (file); errors also on stderr
+                              3 (a device call failed or the device's state refused the
+                              command), 4 (argument) or 5 (file); errors also on stderr
   --yes, before the port:     answer the y/n questions of restore and configurations with yes
 )");
 
@@ -299,10 +300,11 @@ TEST_F(ProgramTest, QuietKeyLoopAndEsc) {
 }
 
 TEST_F(ProgramTest, ContinuousDisplayWritesAPassPerLineWhenLogged) {
-  // Without a terminal each pass goes on a line of its own; keys other than Esc are consumed by it.
+  // Without a terminal each pass is a line of its own; keys other than Esc are consumed by it.
   Outcome o = Run({"1", "-Q", "-I"}, "xyz");
   EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out.rfind("State:    \nDevice active           ", 0), 0u) << o.out;
+  EXPECT_EQ(o.out, "State:    Device active\nState:    Device active\nState:    Device active\n"
+                   "State:    Device active\n") << o.out;
   EXPECT_EQ(o.out.find('\x1b'), std::string::npos) << "no cursor control without a terminal";
 }
 
@@ -701,3 +703,183 @@ TEST_F(ProgramTest, YesAnswersTheQuestionsOfARestoreAndOfTheConfigurations) {
 }
 
 }  // namespace
+
+namespace {
+
+// Output with its blanks, tabs, commas and semicolons folded into single blanks: a continuous
+// display's line and the once-only form then read alike.
+std::string Folded(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const bool blank = c == ' ' || c == '\t' || c == '\n' || c == ',' || c == ';';
+    if (blank) {
+      if (!out.empty() && out.back() != ' ') out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ProgramTest, PipedContinuousDisplaysPrintOnlyValuesThatWereRead) {
+  // A steady device: one pass of each display, piped, reads as its once-only form; no template,
+  // no placeholder. (Uptime moves, so its digits are left out of the comparison.)
+  const std::vector<std::pair<std::string, std::string>> steady = {{"KESTRAVO_SIM_FAULTS", "steady=1"}};
+  const char* pairs[][2] = {{"-W", "-w"}, {"-H", "-h"}, {"-C", "-c"}, {"-M", "-m"}, {"-F", "-f"},
+                            {"-L", "-l"}, {"-I", "-i"}, {"-S", "-s"}, {"-U", "-u"}};
+  for (const auto& pair : pairs) {
+    const Outcome continuous = Run({"1", "-q", pair[0], "-T"}, "", steady);
+    const Outcome once = Run({"1", "-q", pair[1], "-T"}, "", steady);
+    ASSERT_EQ(continuous.status, 0) << continuous.out;
+    EXPECT_EQ(std::count(continuous.out.begin(), continuous.out.end(), '\n'), 1) << continuous.out;
+    std::string a = Folded(continuous.out), b = Folded(once.out);
+    if (pair[0][1] == 'U') {
+      for (std::string* s : {&a, &b}) std::replace_if(s->begin(), s->end(), ::isdigit, '#');
+    }
+    EXPECT_EQ(a, b) << pair[0];
+  }
+  // The data log's panel: one line with the values of its record.
+  const Outcome log = Run({"1", "-q", "-x", "log.txt", "-T"}, "", steady);
+  const std::string line = Folded(log.out.substr(0, log.out.find('\n')));
+  EXPECT_NE(line.find(Folded(Run({"1", "-q", "-m", "-T"}, "", steady).out)), std::string::npos) << log.out;
+  EXPECT_NE(line.find(Folded(Run({"1", "-q", "-h", "-T"}, "", steady).out)), std::string::npos) << log.out;
+  EXPECT_EQ(log.out.substr(log.out.find('\n') + 1), "Data logging finished\n");
+
+  // A pass whose reading failed prints its error line and nothing else of that pass.
+  const Outcome failed = Run({"1", "-q", "-H", "-T"}, "x", {{"KESTRAVO_SIM_FAULTS", "steady=1,silent=1000"}});
+  EXPECT_EQ(failed.out.find("12V:"), std::string::npos) << failed.out;
+}
+
+TEST_F(ProgramTest, AStrictRunSendsNothingAfterAFailedOpening) {
+  // The device garbles its first reply, so the opening fails (and the slot stays open after its
+  // repairs). What each switch would change is read back from the device afterwards.
+  struct Case {
+    const char* change;
+    const char* read;
+    const char* unchanged;
+    const char* changed;
+  };
+  const Case cases[] = {
+      {"-A", "-w", "software trigger:       0", "software trigger:       1"},
+      {"-O1234", "-o", "Oscillator period: 998 ", "Oscillator period: 1234 "},
+      {"-P2D1000", "-P2d", "Pulse delay of pulser #2: 0 (", "Pulse delay of pulser #2: 1000 ("},
+  };
+  for (const Case& c : cases) {
+    for (bool strict : {true, false}) {
+      testing_support::Child sim = testing_support::StartChild(
+          [] {
+            setenv("KESTRAVO_SIM_FAULTS", "garble=1", 1);
+            execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, static_cast<char*>(nullptr));
+            _exit(98);
+          },
+          false);
+      std::string pty;
+      char ch = 0;
+      while (read(sim.out, &ch, 1) == 1 && ch != '\n') pty += ch;
+      std::vector<std::string> args = {pty, c.change, "-T"};
+      if (strict) args.insert(args.begin(), "--strict");
+      const Outcome run = Run(args);
+      EXPECT_EQ(run.status, strict ? 2 : 0) << c.change << ": " << run.out;
+      const Outcome after = Run({pty, "-q", c.read, "-T"});
+      // Without --strict the switch still reaches the device, as the original program does.
+      EXPECT_NE(after.out.find(strict ? c.unchanged : c.changed), std::string::npos)
+          << c.change << (strict ? " (strict): " : ": ") << after.out;
+      kill(sim.pid, SIGTERM);
+      testing_support::Finish(sim);
+    }
+  }
+  // A device that is not there, and a remote port that hangs up: status 2 and no switch runs.
+  for (const std::vector<std::pair<std::string, std::string>>& env :
+       {std::vector<std::pair<std::string, std::string>>{{"KESTRAVO_SIM_FAULTS", "off=1"}},
+        std::vector<std::pair<std::string, std::string>>{{"KESTRAVO_COM1", "rfc2217://127.0.0.1:1"}}}) {
+    const Outcome run = Run({"--strict", "1", "-O1234", "-T"}, "", env);
+    EXPECT_EQ(run.status, 2) << run.out;
+    EXPECT_EQ(run.out.find("Oscillator period"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Error at"), std::string::npos) << run.out;
+  }
+}
+
+TEST_F(ProgramTest, AStrictRunFailsWhenACommandDidNotHappen) {
+  // Every outcome in which a command did not do what it was asked, and the status a strict run ends
+  // with; the line stands on standard error too. Place 1 is saved, then deleted; place 5 is empty.
+  ASSERT_EQ(Run({"--yes", "sim:" + dir_ + "/nv.txt", "-q", "-KS1", "-KX1", "-T"}).status, 0);
+  mkdir((dir_ + "/Debug.txt").c_str(), 0700);  // a debug file that cannot be opened
+  {
+    FILE* f = std::fopen((dir_ + "/empty.ini").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("[Other]\nName=x\n", f);
+    std::fclose(f);
+  }
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{"-KL5"}, 3, "Configuration #5 is invalid!\n"},
+      {{"-KL1"}, 3, "Configuration #1 '' is deleted!\n"},
+      {{"-Kw5", "out.ini"}, 3, "Cannot save the configuration #5 since it is invalid!\n"},
+      {{"-Kw1", "out.ini"}, 3, "Cannot save the configuration #1 '' since it was deleted!\n"},
+      {{"-Kn5"}, 3, "Cannot get the name of the configuration #5 since it is invalid!\n"},
+      {{"-KN5", "name"}, 3, "Cannot set the name of the configuration #5 since it is invalid!\n"},
+      {{"-KX5"}, 3, "Cannot delete the configuration #5 since it is invalid!\n"},
+      {{"-Kx5"}, 3, "Cannot undelete the configuration #5 since it is invalid!\n"},
+      {{"-KX1"}, 3, "Configuration #1 '' is already deleted!\n"},
+      {{"-KW", "all.ini"}, 3, "No valid configurations found\n"},
+      {{"-KR", "empty.ini"}, 5, "No configurations found\n"},
+      {{"-G"}, 5, "Debug.txt: "},
+      // The user's own 'n' is a choice, not a failure.
+      {{"-Kx1"}, 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--strict", "sim:" + dir_ + "/nv.txt"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.insert(args.end(), {"-v", "-T"});
+    testing_support::Child child = Start(args, false);
+    testing_support::SendAndClose(child, "n");
+    std::string out;
+    testing_support::ReadToEnd(child, out);
+    EXPECT_EQ(testing_support::Finish(child), c.status) << c.args[0] << ": " << out;
+    if (!c.line) continue;
+    // The run ended there: the next switch never ran.
+    EXPECT_EQ(out.find("Hardware type"), std::string::npos) << c.args[0] << ": " << out;
+    const Outcome merged = Run(args, "n");
+    const size_t first = merged.out.find(c.line);
+    EXPECT_NE(first, std::string::npos) << c.args[0] << ": " << merged.out;
+    // On both streams; the debug file's line has always stood on standard error alone.
+    if (c.args[0] == "-G") {
+      // Nothing reaches the device: not even the opening that ends a run without one.
+      EXPECT_EQ(merged.out.find("Opening COM"), std::string::npos) << merged.out;
+      EXPECT_EQ(merged.out.find("Error closing"), std::string::npos) << merged.out;
+    } else {
+      EXPECT_NE(merged.out.find(c.line, first + 1), std::string::npos) << c.args[0] << ": " << merged.out;
+    }
+  }
+}
+
+TEST_F(ProgramTest, AStrictArgumentErrorIsOneLineOnStandardError) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{"--strict", "1", "-P9D1000", "-T"}, "Error parsing argument #3: -P9D1000\n"},
+      {{"--strict", "x"}, "Error parsing argument #2: x\n"},
+      {{"--strict"}, "Error parsing argument #2: argument not available\n"},
+  };
+  for (const Case& c : cases) {
+    testing_support::Child child = Start(c.args, false);
+    testing_support::SendAndClose(child, "");
+    std::string out;
+    testing_support::ReadToEnd(child, out);
+    EXPECT_EQ(testing_support::Finish(child), 4) << c.line;
+    EXPECT_EQ(out, c.line);  // standard output: the error line alone, no usage text
+    const Outcome merged = Run(c.args);
+    EXPECT_EQ(merged.out, std::string(c.line) + c.line + "Try 'COM-KESTRAVO-Control --help' for more information.\n");
+  }
+  // Without --strict the usage output stays.
+  EXPECT_NE(Run({"1", "-P9D1000", "-T"}).out.find("\nUsage: COM-KESTRAVO-Control"), std::string::npos);
+}

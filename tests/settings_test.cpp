@@ -9,6 +9,7 @@
 #include "control/command.h"
 #include "control/keyloop.h"
 #include "control/settings/settings.h"
+#include "platform/terminal.h"
 #include "tests/support/console_fixture.h"
 
 namespace {
@@ -245,11 +246,25 @@ TEST_F(SettingsTest, PulserAndSwitchDisplaysListEveryIndexWithItsSource) {
 
 TEST_F(SettingsTest, ContinuousControllerDisplayRedrawsAndEndsOnAFailure) {
   // A key other than Esc is dropped; a change made while it runs shows in the next pass.
+  // Without a terminal each pass is one line of labels and the values read in it.
   Type({"x", "y"});
   control::ShowControllerState(true);
   std::string out = Out();
+  const std::string line =
+      "Controller state: 0507h; device enable:          Y       oscillator enable: Y    pulser enable:    Y; "
+      "prevent device disable: N       device enabled:    Y    master enable:    Y; software trigger:       0 "
+      "      software pulse:    0    soft trigger out: 0; dithering disable:      N\n";
+  EXPECT_EQ(out, line + line + line) << out;
+
+  // On a terminal the frame stands once and the values are redrawn in place.
+  platform::SetTerminalModes(false, true, 120);
+  Type({"x"});
+  control::ShowControllerState(true);
+  out = Out();
+  platform::SetTerminalModes(false, false, 80);
   EXPECT_EQ(out.find("Controller state: 0000h, press 'Esc' to quit\n\tdevice enable:          "), 0u) << out;
-  EXPECT_NE(out.find("\n0507h Y Y Y N Y Y 0 0 0 N"), std::string::npos) << out;
+  EXPECT_NE(out.find("0507h"), std::string::npos) << out;
+  EXPECT_NE(out.find('\x1b'), std::string::npos) << out;
 
   // A failed read ends the display after the error line.
   device_->faults.silent = 1000;
@@ -338,7 +353,11 @@ TEST_F(SwitchGrammarTest, EveryRowParsesItsFormsAndRefusesValuesBeyondItsLimits)
       {{"-J"}, 0, "Enable state of the device: on\n"},
       {{"-Jnope"}, 0, "Enable state of the device set to: off\n"},
       {{"-Jx"}, 2, ""},
-      {{"-j"}, 2, ""},
+      // The small 'j' is the same switch as the capital, as the usage text lists it.
+      {{"-jy"}, 0, "Enable state of the device set to: on\n"},
+      {{"-j"}, 0, "Enable state of the device: on\n"},
+      {{"-jn"}, 0, "Enable state of the device set to: off\n"},
+      {{"-jx"}, 2, ""},
       {{"-w"}, 0, nullptr},
       {{"-W255"}, 0, nullptr},
       {{"-wFFh"}, 0, nullptr},

@@ -89,11 +89,11 @@ void SaveConfigToFile(uint32_t number, const char* path) {
   Progress("Saving configuration #%u into file '%s':\n", number + 1, path);
   uint8_t active = 0, valid = 0;
   if (!GetConfigFlags(number, active, valid)) return;
-  if (!valid) return Print("Cannot save the configuration #%u since it is invalid!\n", number + 1);
+  if (!valid) return Refused("Cannot save the configuration #%u since it is invalid!\n", number + 1);
   ConfigName name;
   if (!GetConfigName(number, name)) return;
   if (!active)
-    return Print("Cannot save the configuration #%u '%s' since it was deleted!\n", number + 1, name);
+    return Refused("Cannot save the configuration #%u '%s' since it was deleted!\n", number + 1, name);
   uint8_t block[kBlockSize] = {};
   if (!Succeeded(COM_KESTRAVO_GetConfigData(State.PortNumber, number, block), "COM_KESTRAVO_GetConfigData"))
     return;
@@ -148,7 +148,7 @@ void SaveAllConfigsToFile(const char* path) {
     }
     saved.push_back(n);
   }
-  if (!opened) return Print("No valid configurations found\n");
+  if (!opened) return Refused("No valid configurations found\n");
   ClearLine();
   if (!out.Commit()) return ReportCloseError(path);
   if (Verbose())
@@ -183,7 +183,7 @@ void LoadAllConfigsFromFile(const char* path) {
     if (!StoreConfig(s.number, s.name, s.block, true)) return;
     if (Verbose()) Print("Configuration #%u loaded from data file '%s'\n", s.number + 1, path);
   }
-  if (sections.empty()) return Print("No configurations found\n");
+  if (sections.empty()) return FileError("No configurations found\n");
   ClearLine();
 }
 

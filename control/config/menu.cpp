@@ -90,8 +90,7 @@ int ConfigSwitch(SwitchArgs& a) {
   }
   const char* text = "";
   if (NeedsText(c->needs) && !(text = a.Next())) return a.argc;
-  OpenDevicePort();
-  c->run(u - 1, text);
+  if (OpenDevicePort()) c->run(u - 1, text);
   return kParsed;
 }
 
@@ -124,7 +123,10 @@ void ConfigMenu() {
     uint32_t typed = 0;
     if (!PromptNumber("Enter the configuration number in the NVM: ", typed)) return;
     number = typed - 1;
-    if (number >= kStoredConfigs) return Print("Invalid configuration number specified!\n");
+    if (number >= kStoredConfigs) {
+      Print("Invalid configuration number specified!\n");
+      return NoteFailure(kFailedArgument, "Invalid configuration number specified!\n");
+    }
   }
   char text[kFileNameSize] = "";
   if (NeedsText(c->needs)) {

@@ -79,10 +79,10 @@ void LoadCurrentConfigFromStore(uint32_t number) {
   Progress("Loading current configuration from NVM set #%u:\n", number + 1);
   uint8_t active = 0, valid = 0;
   if (!GetStoreFlags(number, active, valid)) return;
-  if (!valid) return Print("Configuration #%u is invalid!\n", number + 1);
+  if (!valid) return Refused("Configuration #%u is invalid!\n", number + 1);
   ConfigName name;
   if (!GetConfigName(number, name)) return;
-  if (!active) return Print("Configuration #%u '%s' is deleted!\n", number + 1, name);
+  if (!active) return Refused("Configuration #%u '%s' is deleted!\n", number + 1, name);
   if (!Succeeded(COM_KESTRAVO_LoadCurrentConfig(State.PortNumber, number), "COM_KESTRAVO_LoadCurrentConfig"))
     return;
   Print("Current configuration loaded from NVM set #%u '%s'\n", number + 1, name);
@@ -92,7 +92,7 @@ void ShowConfigName(uint32_t number) {
   Progress("Getting name of configuration #%u:\n", number + 1);
   uint8_t active = 0, valid = 0;
   if (!GetConfigFlags(number, active, valid)) return;
-  if (!valid) return Print("Cannot get the name of the configuration #%u since it is invalid!\n", number + 1);
+  if (!valid) return Refused("Cannot get the name of the configuration #%u since it is invalid!\n", number + 1);
   ConfigName name;
   if (GetConfigName(number, name)) Print("Name of configuration #%u: '%s'\n", number + 1, name);
 }
@@ -101,7 +101,7 @@ void SetConfigName(uint32_t number, const char* text) {
   Progress("Setting name of configuration #%u:\n", number + 1);
   uint8_t active = 0, valid = 0;
   if (!GetConfigFlags(number, active, valid)) return;
-  if (!valid) return Print("Cannot set the name of the configuration #%u since it is invalid!\n", number + 1);
+  if (!valid) return Refused("Cannot set the name of the configuration #%u since it is invalid!\n", number + 1);
   ConfigName name = {};
   std::strncpy(name, text, kNameSize);  // cut at 52 bytes, the rest zero
   if (!Succeeded(COM_KESTRAVO_SetConfigName(State.PortNumber, number, reinterpret_cast<const uint8_t*>(name)),
@@ -142,9 +142,9 @@ void ChangeFlags(const FlagChange& c, uint32_t number) {
   uint8_t active = 0, valid = 0;
   ConfigName name;
   if (!GetConfigFlags(number, active, valid)) return;
-  if (!valid) return Print(c.invalid, number + 1);
+  if (!valid) return Refused(c.invalid, number + 1);
   if (!GetConfigName(number, name)) return;
-  if (bool(active) == c.active) return Print(c.already, number + 1, name);
+  if (bool(active) == c.active) return Refused(c.already, number + 1, name);
   if (Confirm(c.question, number + 1, name) && SetConfigFlags(number, c.active, true))
     Print(c.done, number + 1, name);
   FlushKeys();

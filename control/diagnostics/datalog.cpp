@@ -25,7 +25,7 @@ const char kHeader[] = "Uptime\tSensor1\tSensor2\tSensor3\t12V\t5V0\t3V3\tCPU\tF
 // The panel's fields, in the order their values are written.
 struct Panel {
   explicit Panel(DisplayFrame& frame) {
-    if (platform::OutputIsTerminal()) {
+    if (frame.InPlace()) {
       Print("\r\n\r\n\r\n\r\n");  // four lines exist below the cursor
       platform::MoveCursor(platform::CursorRow() - 4, 0);
     }
@@ -110,22 +110,22 @@ void DataLog(const char* path) {
   for (;;) {
     frame.BeginPass();
     if (const char* failed = Record(f, frame, panel)) {
-      Print("\n");
-      ReportError(failed);
+      frame.Failed(failed);
       ok = false;
       break;
     }
+    frame.EndPass();
     // Each record reaches the file before the next is read: a full disk ends the log as Esc would,
     // with what was written kept.
     if (std::fflush(f) != 0 || std::ferror(f)) {
       const int error = errno;
-      Print("\n");
+      if (frame.InPlace()) Print("\n");
       FileError("Error writing the data file '%s': %s\n", path, std::strerror(error));
       break;
     }
     deadline += kRecordMs;  // a fixed grid from the start: a slow record shortens the next wait
     if (EscBefore(deadline)) {
-      Print("\n");
+      if (frame.InPlace()) Print("\n");
       break;
     }
   }

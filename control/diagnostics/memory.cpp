@@ -116,8 +116,7 @@ int FileSwitch(SwitchArgs& a, void (*run)(const char* path)) {
   if (*a.rest) return a.index;
   const char* path = a.Next();
   if (!path) return a.argc;
-  OpenDevicePort();
-  run(path);
+  if (OpenDevicePort()) run(path);
   return kParsed;
 }
 

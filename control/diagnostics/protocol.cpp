@@ -167,9 +167,9 @@ bool Header(FILE* f) {
     if (s < last || platform::TickMs() > give_up) {
       Print("\n");
       if (s < last)
-        Print("The device's uptime went back from %u to %u s: it restarted\n", unsigned(last), unsigned(s));
+        Refused("The device's uptime went back from %u to %u s: it restarted\n", unsigned(last), unsigned(s));
       else
-        Print("The device's uptime did not reach 10 s within %u s\n", unsigned(kUptimeWaitLimitMs / 1000));
+        Refused("The device's uptime did not reach 10 s within %u s\n", unsigned(kUptimeWaitLimitMs / 1000));
       return false;
     }
     if (StopRequested()) return false;

@@ -23,8 +23,8 @@ bool ReadState(uint16_t& state) {
 void WatchControllerState() {
   DisplayFrame frame(false);
   const int word = frame.Label("Controller state: ");
-  Print("%04Xh", 0u);
-  if (!State.quiet) Print(", press 'Esc' to quit");
+  frame.Label("%04Xh", 0u);
+  if (!State.quiet) frame.TerminalText(", press 'Esc' to quit");
   // The bits in the order of their labels: (bit, shown as Y/N).
   struct Field {
     const char* label;
@@ -41,12 +41,8 @@ void WatchControllerState() {
   int fields[sizeof kFields / sizeof *kFields];
   for (size_t i = 0; i < sizeof kFields / sizeof *kFields; ++i)
     fields[i] = frame.Label("%s", kFields[i].label);
+  // A pass first, then a look at the keys: every display shows the device's values at least once.
   for (;;) {
-    if (!platform::KeyPending()) {
-      platform::Sleep(1);
-    } else if (ReadKey() == platform::kEsc) {
-      return frame.End();
-    }
     frame.BeginPass();
     uint16_t s = 0;
     if (COM_KESTRAVO_GetControllerState(State.PortNumber, &s) != 0)
@@ -56,6 +52,11 @@ void WatchControllerState() {
       const bool on = (s >> kFields[i].bit & 1) != 0;
       frame.Value(fields[i], "%c", kFields[i].yes_no ? (on ? 'Y' : 'N') : (on ? '1' : '0'));
     }
+    frame.EndPass();
+    if (!platform::KeyPending())
+      platform::Sleep(1);
+    else if (ReadKey() == platform::kEsc)
+      return frame.End();
   }
 }
 
@@ -109,14 +110,12 @@ void ShowDeviceEnable() { ShowSetting(SettingId::kDeviceEnable); }
 // -W, -w: show (continuously for 'W'); -Wv, -wv: set, v not above 255.
 int ControllerSwitch(SwitchArgs& a) {
   if (*a.rest == 0) {
-    OpenDevicePort();
-    ShowControllerState(!a.small());
+    if (OpenDevicePort()) ShowControllerState(!a.small());
     return kParsed;
   }
   uint32_t v = 0;
   if (!SwitchNumber(a.rest, v) || v > 255) return a.index;
-  OpenDevicePort();
-  SetControllerState(v);
+  if (OpenDevicePort()) SetControllerState(v);
   return kParsed;
 }
 
@@ -124,8 +123,7 @@ int ControllerSwitch(SwitchArgs& a) {
 int SoftwareTriggerSwitch(SwitchArgs& a) {
   uint32_t start = a.small() ? 0x10 : 0x18, stop = a.small() ? 0x00 : 0x08;
   if (*a.rest != 0 && !TriggerMasks(a.rest, start, stop)) return a.index;
-  OpenDevicePort();
-  IssueSoftwareTrigger(start, stop);
+  if (OpenDevicePort()) IssueSoftwareTrigger(start, stop);
   return kParsed;
 }
 
@@ -134,8 +132,7 @@ int DeviceEnableSwitch(SwitchArgs& a) {
   if (*a.rest == 0) return RunWithoutCharacters(a, ShowDeviceEnable);
   const int c = std::toupper(static_cast<unsigned char>(a.rest[0]));
   if (c != 'Y' && c != 'N') return a.index;
-  OpenDevicePort();
-  ChangeSetting(SettingId::kDeviceEnable, 0, c == 'Y');
+  if (OpenDevicePort()) ChangeSetting(SettingId::kDeviceEnable, 0, c == 'Y');
   return kParsed;
 }
 

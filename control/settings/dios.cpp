@@ -84,24 +84,20 @@ int DIOSwitch(SwitchArgs& a) {
     case 'I': {
       const Direction* dir = DirectionOf(a.rest[2]);
       if (!dir || a.rest[3] != 0) return a.index;
-      OpenDevicePort();
-      SetDIOInput(uint32_t(x), dir->output, dir->termination);
+      if (OpenDevicePort()) SetDIOInput(uint32_t(x), dir->output, dir->termination);
       return kParsed;
     }
     case 'i':  // later characters are ignored
-      OpenDevicePort();
-      ShowDIOInput(uint32_t(x));
+      if (OpenDevicePort()) ShowDIOInput(uint32_t(x));
       return kParsed;
     case 'O': {
       uint32_t v = 0;
       if (!SwitchNumber(a.rest + 2, v)) return a.index;
-      OpenDevicePort();
-      SetDIOOutput(uint32_t(x), v & 0xFF);
+      if (OpenDevicePort()) SetDIOOutput(uint32_t(x), v & 0xFF);
       return kParsed;
     }
     case 'o':  // later characters are ignored
-      OpenDevicePort();
-      ShowSetting(SettingId::kDIOOutput, uint32_t(x));
+      if (OpenDevicePort()) ShowSetting(SettingId::kDIOOutput, uint32_t(x));
       return kParsed;
     default:
       return a.index;

@@ -42,8 +42,7 @@ constexpr IndexedSwitchRow kSwitchRows[] = {
 int MappingEnable(SwitchArgs& a) {
   const char on = char(a.rest[0] & ~0x20), which = char(a.rest[1] & ~0x20);
   if ((on != 'Y' && on != 'N') || (which != 'M' && which != 'N') || a.rest[2] != 0) return a.index;
-  OpenDevicePort();
-  ChangeSetting(which == 'M' ? SettingId::kTriggerMappingEnable : SettingId::kEnableMappingEnable, 0,
+  if (OpenDevicePort()) ChangeSetting(which == 'M' ? SettingId::kTriggerMappingEnable : SettingId::kEnableMappingEnable, 0,
                 on == 'Y');
   return kParsed;
 }

@@ -21,8 +21,7 @@ int OscillatorSwitch(SwitchArgs& a) {
   if (*a.rest == 0) return RunWithoutCharacters(a, ShowOscillatorPeriod);
   uint32_t v = 0;
   if (!SwitchNumber(a.rest, v)) return a.index;
-  OpenDevicePort();
-  ChangeSetting(SettingId::kOscillatorPeriod, 0, v);
+  if (OpenDevicePort()) ChangeSetting(SettingId::kOscillatorPeriod, 0, v);
   return kParsed;
 }
 
@@ -30,8 +29,7 @@ int OscillatorSwitch(SwitchArgs& a) {
 int DataRateSwitch(SwitchArgs& a) {
   uint32_t v = 0;
   if (!SwitchNumber(a.rest, v)) return a.index;
-  OpenDevicePort();
-  SetDataRate(v);
+  if (OpenDevicePort()) SetDataRate(v);
   return kParsed;
 }
 
