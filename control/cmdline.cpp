@@ -128,7 +128,9 @@ int RunProgram(int argc, char** argv) {
     ListPorts(port + 1 < argc ? argv[port + 1] : "");
     return 0;
   }
-  if (!ScanComNumber(argv[port], State.ComNumber) && !PortByName(argv[port], State.ComNumber))
+  if (IsPortName(argv[port]))
+    State.PortName = argv[port];
+  else if (!ScanComNumber(argv[port], State.ComNumber))
     return ArgumentError(argc, argv, port);
   for (int i = port + 1; i < argc && State.run && !platform::TerminalInterrupted(); ++i) {
     int failed = RunSwitch(argc, argv, i);

@@ -87,7 +87,7 @@ void ShowBufferState() {
 
 void PurgeCommunication() {
   if (State.debug)
-    Print("Purging buffers of COM%u attached to the communication port %hu...\n", State.ComNumber,
+    Print("Purging buffers of %s attached to the communication port %hu...\n", PortLabel().c_str(),
           State.PortNumber);
   if (COM_KESTRAVO_Purge(State.PortNumber) != 0)
     return Refused("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
@@ -95,7 +95,7 @@ void PurgeCommunication() {
   if (!Succeeded(COM_KESTRAVO_DevicePurge(State.PortNumber, &purged), "COM_KESTRAVO_DevicePurge")) return;
   if (!purged) Refused("Buffer of the communication port could not be purged\n");
   if (State.debug)
-    Print("Buffers of COM%u attached to the communication port %hu were %spurged\n", State.ComNumber,
+    Print("Buffers of %s attached to the communication port %hu were %spurged\n", PortLabel().c_str(),
           State.PortNumber, purged ? "" : "not ");
   else if (!State.quiet)
     Print("Port %spurged\n", purged ? "" : "not ");

@@ -48,17 +48,10 @@ std::string SysText(const std::string& path) {
 
 }  // namespace
 
-bool PortByName(const char* text, uint32_t& com) {
+bool IsPortName(const char* text) {
   const std::string name = text;
-  if (!(platform::IsSystemDevicePath(name) || name == "sim" || StartsWith(name, "sim:") || StartsWith(name, "rfc2217://")))
-    return false;
-  for (uint32_t n = 255; n >= 1; --n) {
-    if (std::getenv(VariableOf(n).c_str())) continue;
-    if (!platform::SetEnvironment(VariableOf(n), name)) return false;
-    com = n;
-    return true;
-  }
-  return false;
+  return platform::IsSystemDevicePath(name) || name == "sim" || StartsWith(name, "sim:") ||
+         StartsWith(name, "rfc2217://");
 }
 
 std::string ComTarget(uint32_t com, bool& fallback) {

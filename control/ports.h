@@ -6,10 +6,9 @@
 
 namespace control {
 
-// A port named in place of the COM number (a device path, "sim", "sim:<file>",
-// "rfc2217://host:port"): mapped to a free COM number of the library (KESTRAVO_COM<n> set for this
-// run, counted down from 255); false when the text names no port or no number is free.
-bool PortByName(const char* text, uint32_t& com);
+// A port named in place of the COM number: a device path, "sim", "sim:<file>" or
+// "rfc2217://host:port" (the library opens it by that name; the environment is left alone).
+bool IsPortName(const char* text);
 
 // What COM com names for the library: the value of KESTRAVO_COM<com>, or the device it falls back
 // to; fallback tells which.

@@ -16,10 +16,31 @@ ProgramState State;
 
 namespace {
 
-// One line on standard error with the device COM n names and why it could not be opened.
+// One line on standard error with the device COM n names and why it could not be opened (a port
+// given by name is named in the reason itself).
 void ExplainOpenFailure() {
   const char* why = COM_KESTRAVO_GetOpenFailureReason(State.PortNumber);
-  if (why && *why) ErrorLine("COM%u: %s\n", State.ComNumber, why);
+  if (!why || !*why) return;
+  if (State.PortName.empty())
+    ErrorLine("COM%u: %s\n", State.ComNumber, why);
+  else
+    ErrorLine("%s\n", why);
+}
+
+// Opens the slot on the port of the run: a port by its name, or COM n. A number outside 1 to 255
+// never reaches the library (which would take its low 8 bits and open another port): it fails as
+// COM 0 does. Says on standard error which device an unmapped COM number falls back to.
+int32_t OpenSlot(std::string& target) {
+  if (!State.PortName.empty()) {
+    target = State.PortName;
+    return COM_KESTRAVO_OpenPort(State.PortNumber, State.PortName.c_str());
+  }
+  const uint8_t com = State.ComNumber <= 255 ? uint8_t(State.ComNumber) : 0;
+  bool fallback = false;
+  target = com ? ComTarget(com, fallback) : "";
+  if (fallback)
+    ErrorLine("COM%u: KESTRAVO_COM%u is not set: opening %s\n", State.ComNumber, State.ComNumber, target.c_str());
+  return COM_KESTRAVO_Open(State.PortNumber, com);
 }
 
 }  // namespace
@@ -47,6 +68,10 @@ void DebugFileError() {
     ErrorLine("%s", line.c_str());
 }
 
+std::string PortLabel() {
+  return State.PortName.empty() ? "COM" + std::to_string(State.ComNumber) : State.PortName;
+}
+
 bool StrictRunFailed() { return State.strict && State.failure != 0; }
 
 namespace {
@@ -54,7 +79,7 @@ namespace {
 void OpenOnce() {
   if (State.opened) return;
   State.opened = true;
-  if (State.ComNumber == 0 || State.ComNumber > 255)
+  if (State.PortName.empty() && (State.ComNumber == 0 || State.ComNumber > 255))
     Print("Wrong COMNumber specified: %u, allowed range: 1..255\n", State.ComNumber);
   if (State.debug) {
     State.quiet = false;
@@ -70,25 +95,18 @@ void OpenOnce() {
   }
   if (State.debug) {
     Print("DLL Version: %hu.%02hu\n", major, minor);
-    Print("Opening COM%u for the communication port %hu...\n", State.ComNumber, State.PortNumber);
+    Print("Opening %s for the communication port %hu...\n", PortLabel().c_str(), State.PortNumber);
   }
-  // A number outside 1 to 255 never reaches the library (which would take its low 8 bits and open
-  // another port): it fails as COM 0 does.
-  const uint8_t com = State.ComNumber <= 255 ? uint8_t(State.ComNumber) : 0;
-  bool fallback = false;
-  const std::string target = com ? ComTarget(com, fallback) : "";
-  if (fallback)
-    ErrorLine("COM%u: KESTRAVO_COM%u is not set: opening %s\n", State.ComNumber, State.ComNumber, target.c_str());
-  if (COM_KESTRAVO_Open(State.PortNumber, com) != 0) {
+  std::string target;
+  if (OpenSlot(target) != 0) {
     Print("%s\n", COM_KESTRAVO_GetErrorMessage(State.PortNumber));
     NoteFailure(kFailedOpening, std::string(COM_KESTRAVO_GetErrorMessage(State.PortNumber)) + "\n");
     if (COM_KESTRAVO_GetInterfaceState(State.PortNumber) == COM_KESTRAVO_OPEN_FAILED) ExplainOpenFailure();
     State.run = false;
     return;
   }
-  if (!State.quiet)
-    Print("COM%u opened for the communication port %hu\n", State.ComNumber, State.PortNumber);
-  if (State.debug) ErrorLine("COM%u: %s\n", State.ComNumber, target.c_str());
+  if (!State.quiet) Print("%s opened for the communication port %hu\n", PortLabel().c_str(), State.PortNumber);
+  if (State.debug && State.PortName.empty()) ErrorLine("COM%u: %s\n", State.ComNumber, target.c_str());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@ namespace control {
 
 struct ProgramState {
   uint32_t ComNumber = 0;  // as typed; only 1 to 255 reach the library
+  std::string PortName;    // a port named in place of the COM number ("" when a number was given)
   uint16_t PortNumber = 0;
   bool run = true;
   bool quiet = false;
@@ -33,6 +34,9 @@ void ErrorLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // In a strict run: the first failure ends the run (no further switch, no key loop) and sets the
 // exit status; the failure's line goes to standard error too. Nothing otherwise.
 void NoteFailure(Failure what, const std::string& line);
+
+// The port as the program's lines name it: "COM<n>", or the name given in place of the number.
+std::string PortLabel();
 
 // The debug file "Debug.txt" could not be opened or closed: a line on standard error (a failure of
 // a strict run).

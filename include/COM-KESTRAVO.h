@@ -18,9 +18,9 @@
 /* Version of this library release (the shared object's soname carries the major number). The
  * device protocol version the library reports is COM_KESTRAVO_GetSWVersion's. */
 #define COM_KESTRAVO_VERSION_MAJOR 1
-#define COM_KESTRAVO_VERSION_MINOR 0
+#define COM_KESTRAVO_VERSION_MINOR 1
 #define COM_KESTRAVO_VERSION_PATCH 0
-#define COM_KESTRAVO_VERSION_STRING "1.0.0"
+#define COM_KESTRAVO_VERSION_STRING "1.1.0"
 
 /* The exported functions: C calling convention (cdecl), undecorated names, on every system. A
  * Windows program links them through the import library (COM-KESTRAVO.lib) or loads the DLL by
@@ -308,12 +308,22 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_Test(uint16_t PortNumber, const char* Data
 
 /* Additions of this library. */
 
-/* Why the last COM_KESTRAVO_Open on the slot could not open its device, in plain words, such as
- * "/dev/ttyUSB0: Permission denied (the user may need to be in the 'dialout' group)" or
- * "no device has this number (COM numbers run from 1 to 255)"; "" when the device opened (also when
- * the link handshake failed afterwards) or no Open was made. The text belongs to the library and
- * stays valid until the next COM_KESTRAVO_Open on the slot; null for a PortNumber out of range. */
+/* Why the last COM_KESTRAVO_Open or COM_KESTRAVO_OpenPort on the slot could not open its device, in
+ * plain words, such as "/dev/ttyUSB0: Permission denied (the user may need to be in the 'dialout'
+ * group)", "no device has this number (COM numbers run from 1 to 255)" or "the slot is already
+ * open"; "" when the device opened (also when the link handshake failed afterwards) or no opening
+ * was made. The text belongs to the library and stays valid until the next opening on the slot;
+ * null for a PortNumber out of range. */
 COM_KESTRAVO_API const char* COM_KESTRAVO_GetOpenFailureReason(uint16_t PortNumber);
+
+/* Opens the slot on a port given by its name, as a value of KESTRAVO_COM<n> names one: a device
+ * path (/dev/ttyUSB0, /dev/serial/by-id/...; on Windows COM12 or \\.\COM12), "sim", "sim:<file>"
+ * or "rfc2217://host:port". The same opening as COM_KESTRAVO_Open (line settings, DTR and RTS,
+ * up to five link repairs), with its result codes and trace lines (the trace names the port); the
+ * environment is neither read nor changed. COM_KESTRAVO_OPEN_FAILED (-2) when the name gives no
+ * port or the port does not open (COM_KESTRAVO_GetOpenFailureReason says why, also for a slot that
+ * is already open); COM_KESTRAVO_BAD_ARGUMENT for a null Port. */
+COM_KESTRAVO_API int32_t COM_KESTRAVO_OpenPort(uint16_t PortNumber, const char* Port);
 
 #ifdef __cplusplus
 }

@@ -176,6 +176,19 @@ int32_t COM_KESTRAVO_Open(uint16_t PortNumber, uint8_t ComNumber) {
   return Store(PortNumber, RepairRepeatedly(PortNumber));
 }
 
+int32_t COM_KESTRAVO_OpenPort(uint16_t PortNumber, const char* Port) {
+  const SlotLock slot_lock(PortNumber);
+  if (BadPort(PortNumber)) return kPortNumberRange;
+  COMPort& p = Ports[PortNumber];
+  if (!Port) return Store(PortNumber, kBadArgument);
+  p.Message("COM_KESTRAVO_OpenPort: PortNumber=%hu, Port=%s\n", PortNumber, Port);
+  if (!p.OpenNamed(Port)) {
+    p.Message("COM_Open: Error opening the port %s\n", Port);
+    return Store(PortNumber, kOpenFailed);
+  }
+  return Store(PortNumber, RepairRepeatedly(PortNumber));
+}
+
 int32_t COM_KESTRAVO_Close(uint16_t PortNumber) {
   const SlotLock slot_lock(PortNumber);
   if (BadPort(PortNumber)) return kPortNumberRange;

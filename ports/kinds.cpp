@@ -61,7 +61,15 @@ std::unique_ptr<SerialDevice> OpenPort(unsigned com) {
     SetOpenFailure("no device has this number (COM numbers run from 1 to 255)");
     return nullptr;
   }
-  const std::string target = TargetOf(com);
+  return OpenNamedPort(TargetOf(com));
+}
+
+std::unique_ptr<SerialDevice> OpenNamedPort(const std::string& target) {
+  SetOpenFailure("");
+  if (target.empty()) {
+    SetOpenFailure("no port was named");
+    return nullptr;
+  }
   if (platform::IsSystemDevicePath(target)) return OpenSystemDevice(target);
   const std::string scheme = target.substr(0, target.find(':'));
   const std::string argument = scheme.size() < target.size() ? target.substr(scheme.size() + 1) : "";

@@ -17,6 +17,11 @@ namespace ports {
 // Opens COM com; null when it cannot be opened, with the reason in LastOpenFailure().
 std::unique_ptr<SerialDevice> OpenPort(unsigned com);
 
+// Opens the port a name gives, as a value of KESTRAVO_COM<n> gives it (a device path, "sim",
+// "sim:<file>", "rfc2217://host:port"; on Windows "COM12" or "\\.\COM12"); null when it cannot be
+// opened, with the reason in LastOpenFailure(). The environment is not read.
+std::unique_ptr<SerialDevice> OpenNamedPort(const std::string& name);
+
 // What COM com names (the value of KESTRAVO_COM<com>, or the fallback device path).
 std::string TargetOf(unsigned com);
 

@@ -115,18 +115,33 @@ void COMPort::CheckCOMError(const char* label) {
   Text("\n");
 }
 
+bool COMPort::AlreadyOpen() {
+  if (!Handle) return false;
+  Message("COMPort::Open: The port is already open\n");
+  std::snprintf(OpenFailure, sizeof OpenFailure, "%s", "the slot is already open");
+  Error = COM_KESTRAVO_IO_OPEN_FAILED;
+  return true;
+}
+
 bool COMPort::Open(uint8_t ComNumber) {
-  if (Handle) {
-    Message("COMPort::Open: The port is already open\n");
-    Error = COM_KESTRAVO_IO_OPEN_FAILED;
-    return false;
-  }
-  Handle = ports::OpenPort(ComNumber);
+  if (AlreadyOpen()) return false;
+  // The Windows name of the port, as the trace has always shown it.
+  char name[32];
+  std::snprintf(name, sizeof name, "\\\\.\\COM%u", unsigned(ComNumber));
+  return Start(ports::OpenPort(ComNumber), name);
+}
+
+bool COMPort::OpenNamed(const char* name) {
+  if (AlreadyOpen()) return false;
+  return Start(ports::OpenNamedPort(name), name);
+}
+
+bool COMPort::Start(std::unique_ptr<ports::SerialDevice> device, const char* port) {
+  Handle = std::move(device);
   CheckCOMError("COMPort::Open:CreateFile");
   std::snprintf(OpenFailure, sizeof OpenFailure, "%s", Handle ? "" : ports::LastOpenFailure());
   if (!Handle) {
-    // The Windows name of the port, as the trace has always shown it.
-    Message("COMPort::Open: Cannot open the port \\\\.\\COM%u\n", unsigned(ComNumber));
+    Message("COMPort::Open: Cannot open the port %s\n", port);
     if (*OpenFailure) Message("COMPort::Open: %s\n", OpenFailure);
     Error = COM_KESTRAVO_IO_OPEN_FAILED;
     return false;

@@ -20,7 +20,9 @@ class COMPort {
   COMPort(const COMPort&) = delete;
   COMPort& operator=(const COMPort&) = delete;
 
+  // Opens COM n (what KESTRAVO_COM<n> names, or the system's device), or a port by its name.
   bool Open(uint8_t ComNumber);
+  bool OpenNamed(const char* name);
   bool Close();
   bool SetBaudRate(uint32_t rate);
   bool SendSync(unsigned duration);
@@ -60,6 +62,13 @@ class COMPort {
   char OpenFailure[256] = {};
   uint8_t Buffer[kBufferSize] = {};
   uint32_t Count = 0;
+
+ private:
+  // The steps after the device is there (or is not): the line settings, the timing, a purge and
+  // the control lines. port names the device in the trace's line when it did not open.
+  bool Start(std::unique_ptr<ports::SerialDevice> device, const char* port);
+  // A slot whose port is open refuses another opening.
+  bool AlreadyOpen();
 };
 
 // The text of a port error code.

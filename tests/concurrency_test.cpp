@@ -63,6 +63,26 @@ TEST_F(ConcurrencyTest, SixteenThreadsOnSixteenDevices) {
   for (const std::string& f : failures) EXPECT_EQ(f, "");
 }
 
+TEST_F(ConcurrencyTest, SixteenThreadsOpenSixteenPortsByName) {
+  // Each thread opens its own simulated device by name; nothing goes through the environment.
+  std::vector<std::string> failures(16);
+  std::vector<std::thread> threads;
+  for (uint16_t slot = 0; slot < 16; ++slot)
+    threads.emplace_back([slot, &failures] {
+      if (COM_KESTRAVO_OpenPort(slot, "sim") != 0) {
+        failures[slot] = "slot " + std::to_string(slot) + " did not open: " + COM_KESTRAVO_GetErrorMessage(slot) +
+                         " " + COM_KESTRAVO_GetOpenFailureReason(slot);
+        return;
+      }
+      uint32_t rate = 115200;
+      if (COM_KESTRAVO_SetBaudRate(slot, &rate) != 0) failures[slot] = "data rate";
+      if (failures[slot].empty()) Work(slot, slot % 4, 10, failures[slot]);
+      if (COM_KESTRAVO_Close(slot) != 0 && failures[slot].empty()) failures[slot] = "close";
+    });
+  for (std::thread& t : threads) t.join();
+  for (const std::string& f : failures) EXPECT_EQ(f, "");
+}
+
 TEST_F(ConcurrencyTest, FourThreadsShareOneSlot) {
   NewSim(1);
   ASSERT_EQ(COM_KESTRAVO_Open(0, 1), 0);

@@ -43,7 +43,7 @@ out=$(cd "$work" && KESTRAVO_COM1=sim "$prefix/bin/COM-KESTRAVO-Control" 1 -v -T
 "$prefix/bin/COM-KESTRAVO-Control" --version | grep '^COM-KESTRAVO-Control [0-9]*\.[0-9]*\.[0-9]*, built ' >/dev/null ||
   fail "--version"
 
-expected_c=$'Library 1.0.0, protocol version 0100\nFirmware 1-03: KESTRAVO PG4-HV pulse generator (simulated)\nPulser 2 delay: 1000'
+expected_c=$'Library 1.1.0, protocol version 0100\nFirmware 1-03: KESTRAVO PG4-HV pulse generator (simulated)\nPulser 2 delay: 1000'
 
 # A C program through find_package.
 cmake -S "$source/examples/c" -B "$work/find_package" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
@@ -53,7 +53,7 @@ out=$(KESTRAVO_COM1=sim "$work/find_package/kestravo_example" 1)
 
 # A C program through pkg-config.
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-[ "$(pkg-config --modversion COM-KESTRAVO)" = 1.0.0 ] || fail "pkg-config version"
+[ "$(pkg-config --modversion COM-KESTRAVO)" = 1.1.0 ] || fail "pkg-config version"
 cc -o "$work/pkg_config_example" "$source/examples/c/kestravo_example.c" $(pkg-config --cflags --libs COM-KESTRAVO) \
   -Wl,-rpath,"$(pkg-config --variable=libdir COM-KESTRAVO)"
 out=$(KESTRAVO_COM1=sim "$work/pkg_config_example" 1)

@@ -13,4 +13,4 @@ from .device import (CONFIG_COUNT, CONFIG_SIZE, MEMORY_BLOCK_MAX, MEMORY_SIZE, N
                      TotalTime, TriggerDelay, Uptime, Version, is_port_name, protocol_version)
 from .errors import IOState, KestravoError, Result
 
-__version__ = "1.0.0"
+__version__ = "1.1.0"
