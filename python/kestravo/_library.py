@@ -91,6 +91,7 @@ SIGNATURES = {
     "UpdateMemoryData": (i32, [u16]),
     "Test": (i32, [u16, text]),
     "GetOpenFailureReason": (text, [u16]),
+    "OpenPort": (i32, [u16, text]),
 }
 
 

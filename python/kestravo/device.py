@@ -157,10 +157,9 @@ def protocol_version():
     return Version.of(library().COM_KESTRAVO_GetSWVersion())
 
 
-# Slots taken by Device objects of this process, and the KESTRAVO_COM<n> variables they set.
+# Slots taken by Device objects of this process.
 _registry_lock = threading.Lock()
 _slots_taken = set()
-_names_set = set()
 
 
 def _take_slot(slot):
@@ -174,27 +173,6 @@ def _take_slot(slot):
             raise RuntimeError("port slot %d is in use by another Device" % slot)
         _slots_taken.add(slot)
         return slot
-
-
-def _map_name(name):
-    """Maps a port name to a free COM number, from 255 down, as the console program does."""
-    with _registry_lock:
-        for com in range(255, 0, -1):
-            variable = "KESTRAVO_COM%d" % com
-            if variable in os.environ or variable in _names_set:
-                continue
-            os.environ[variable] = name
-            _names_set.add(variable)
-            return com
-    raise RuntimeError("no free COM number to map %r to" % name)
-
-
-def _unmap(com):
-    with _registry_lock:
-        variable = "KESTRAVO_COM%d" % com
-        if variable in _names_set:
-            _names_set.discard(variable)
-            os.environ.pop(variable, None)
 
 
 def is_port_name(text):
@@ -220,29 +198,28 @@ class Device:
     def __init__(self, port: Union[int, str], slot: Optional[int] = None, debug_file: Optional[str] = None):
         self._lib = library()
         self._open = False
-        self._mapped = None
         if isinstance(port, str) and port.isdigit():
             port = int(port)
         if isinstance(port, str):
             if not is_port_name(port):
                 raise ValueError("not a port: %r (a COM number, a device path, sim, sim:<file> or "
                                  "rfc2217://host:port)" % port)
-            self.com = self._mapped = _map_name(port)
+            # Opened by its name (COM_KESTRAVO_OpenPort): the environment is left alone.
+            self.com = None
             self.port_name = port
         else:
             if not 1 <= port <= 255:
                 raise ValueError("COM number %d: COM numbers run from 1 to 255" % port)
             self.com = port
             self.port_name = os.environ.get("KESTRAVO_COM%d" % port, "COM%d" % port)
-        try:
-            self.slot = _take_slot(slot)
-        except Exception:
-            self._release_name()
-            raise
+        self.slot = _take_slot(slot)
         try:
             if debug_file is not None:
                 self._call("OpenDebugFile", debug_file.encode())
-            self._call("Open", self.com)
+            if self.com is None:
+                self._call("OpenPort", self.port_name.encode("utf-8"))
+            else:
+                self._call("Open", self.com)
             self._open = True
         except Exception:
             # A device that opened but did not answer keeps its port open until Close.
@@ -258,7 +235,7 @@ class Device:
         message = lib.COM_KESTRAVO_GetErrorMessage(slot) or b""
         io_state = lib.COM_KESTRAVO_GetIOState(slot)
         io_message = lib.COM_KESTRAVO_GetIOErrorMessage(slot) or b""
-        reason = (lib.COM_KESTRAVO_GetOpenFailureReason(slot) or b"") if name == "Open" else b""
+        reason = (lib.COM_KESTRAVO_GetOpenFailureReason(slot) or b"") if name in ("Open", "OpenPort") else b""
         return KestravoError("COM_KESTRAVO_" + name, code, message.decode("latin-1"),
                              io_state, io_message.decode("latin-1"), reason.decode("utf-8", "replace"))
 
@@ -272,15 +249,9 @@ class Device:
         self._call(name, *args, ctypes.byref(value))
         return value.value
 
-    def _release_name(self):
-        if self._mapped is not None:
-            _unmap(self._mapped)
-            self._mapped = None
-
     def _release(self):
         with _registry_lock:
             _slots_taken.discard(self.slot)
-        self._release_name()
 
     # Opening and closing.
     def close(self):

@@ -22,13 +22,14 @@ def test_by_com_number(monkeypatch):
         assert d.com == 7
 
 
-def test_by_name_maps_a_free_com_number_from_the_top_and_frees_it(monkeypatch):
-    monkeypatch.setenv("KESTRAVO_COM255", "taken")
+def test_by_name_leaves_the_environment_alone():
+    before = dict(os.environ)
     with kestravo.Device("sim") as d:
-        assert d.com == 254 and os.environ["KESTRAVO_COM254"] == "sim"
+        assert d.com is None and d.port_name == "sim"
         with kestravo.Device("sim") as e:
-            assert e.com == 253 and e.slot != d.slot
-    assert "KESTRAVO_COM254" not in os.environ and "KESTRAVO_COM253" not in os.environ
+            assert e.slot != d.slot
+            assert dict(os.environ) == before
+    assert dict(os.environ) == before
 
 
 def test_a_state_file_keeps_stored_configurations(tmp_path):
@@ -81,7 +82,7 @@ def test_a_missing_device_carries_both_texts_and_the_reason(tmp_path):
     with pytest.raises(KestravoError) as e:
         kestravo.Device(str(tmp_path / "ttyUSB9"))
     error = e.value
-    assert (error.function, error.code, error.message) == ("COM_KESTRAVO_Open", Result.OPEN_FAILED,
+    assert (error.function, error.code, error.message) == ("COM_KESTRAVO_OpenPort", Result.OPEN_FAILED,
                                                            "Error opening the port")
     assert (error.io_state, error.io_message) == (IOState.IO_OPEN_FAILED, "Cannot open the port")
     assert "No such file or directory" in error.reason and str(tmp_path) in error.reason
