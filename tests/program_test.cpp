@@ -167,6 +167,20 @@ class ProgramTest : public ::testing::Test {
         merge_stderr);
   }
 
+  // COM-KESTRAVO-Sim on a pseudo-terminal of its own, with the given faults; its path in pty.
+  static testing_support::Child StartSimOnPty(const char* faults, std::string& pty) {
+    testing_support::Child sim = testing_support::StartChild(
+        [faults] {
+          if (*faults) setenv("KESTRAVO_SIM_FAULTS", faults, 1);
+          execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, static_cast<char*>(nullptr));
+          _exit(98);
+        },
+        false);
+    char c = 0;
+    while (read(sim.out, &c, 1) == 1 && c != '\n') pty += c;
+    return sim;
+  }
+
   static std::string Usage(const std::string& error_line) {
     return "COM-KESTRAVO-Control ver. 1-00, compilation date: Jun 30 2021\n"
            "Control program for the KESTRAVO pulse generator, simulated device included\n" +
@@ -573,15 +587,8 @@ TEST_F(ProgramTest, PortsByNameInPlaceOfTheComNumber) {
   EXPECT_NE(o.out.find("Hardware type: 4B53h"), std::string::npos) << o.out;
   EXPECT_NE(testing_support::ReadFile(dir_ + "/named.txt").find("config 0 3 "), std::string::npos);
   // The same device path by a link to it, as /dev/serial/by-id names a port.
-  testing_support::Child sim = testing_support::StartChild(
-      [] {
-        execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, static_cast<char*>(nullptr));
-        _exit(98);
-      },
-      false);
   std::string pty;
-  char c = 0;
-  while (read(sim.out, &c, 1) == 1 && c != '\n') pty += c;
+  testing_support::Child sim = StartSimOnPty("", pty);
   ASSERT_EQ(symlink(pty.c_str(), (dir_ + "/usb-KESTRAVO-if00").c_str()), 0);
   for (const std::string& name : {pty, dir_ + "/usb-KESTRAVO-if00"}) {
     o = Run({name, "-v", "-T"});
@@ -769,16 +776,8 @@ TEST_F(ProgramTest, AStrictRunSendsNothingAfterAFailedOpening) {
   };
   for (const Case& c : cases) {
     for (bool strict : {true, false}) {
-      testing_support::Child sim = testing_support::StartChild(
-          [] {
-            setenv("KESTRAVO_SIM_FAULTS", "garble=1", 1);
-            execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, static_cast<char*>(nullptr));
-            _exit(98);
-          },
-          false);
       std::string pty;
-      char ch = 0;
-      while (read(sim.out, &ch, 1) == 1 && ch != '\n') pty += ch;
+      testing_support::Child sim = StartSimOnPty("garble=1", pty);
       std::vector<std::string> args = {pty, c.change, "-T"};
       if (strict) args.insert(args.begin(), "--strict");
       const Outcome run = Run(args);
