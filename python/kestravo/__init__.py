@@ -9,8 +9,9 @@ its soname (libCOM-KESTRAVO.so.1), or at the path in KESTRAVO_LIBRARY; on Window
 """
 from . import sim, units
 from .device import (CONFIG_COUNT, CONFIG_SIZE, MEMORY_BLOCK_MAX, MEMORY_SIZE, NAME_SIZE, ConfigFlags,
-                     ConfigList, CpuData, Device, DioConfig, Fan, Housekeeping, Leds, Period, Source, Time,
-                     TotalTime, TriggerDelay, Uptime, Version, is_port_name, protocol_version)
+                     RANGES, ConfigList, CpuData, Device, DioConfig, Fan, Housekeeping, Leds, Period, Source,
+                     Time, TotalTime, TriggerDelay, UnmappedComNumberWarning, Uptime, Version, checked,
+                     is_port_name, protocol_version)
 from .errors import IOState, KestravoError, Result
 
 __version__ = "1.1.0"

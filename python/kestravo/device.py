@@ -4,6 +4,7 @@ import os
 import re
 import sys
 import threading
+import warnings
 from dataclasses import dataclass
 from typing import Optional, Tuple, Union
 
@@ -21,6 +22,53 @@ FW_DATE_SIZE = 12
 PRODUCT_ID_SIZE = 84
 # Names of configurations are bytes on the device; they are read and written as Windows-1252.
 NAME_ENCODING = "cp1252"
+
+# The documented range of every integer argument of the methods (the header's), by the kind of
+# argument. A value outside raises ValueError in Python before the library is called, so that no
+# value is ever cut to its C type on the way (ctypes would wrap -1 to 4294967295).
+RANGES = {
+    "slot": (0, SLOTS - 1),
+    "com": (1, 255),
+    "pulser": (0, 3),
+    "burst_pulser": (0, 1),
+    "config_no": (0, 5),
+    "switch": (0, 3),
+    "mapping": (0, 4),
+    "dio": (0, 6),
+    "number": (0, CONFIG_COUNT - 1),
+    "selector": (0, 0x3F),
+    "half_ns": (0, 15),
+    "mapping_value": (0, 15),
+    "burst_size": (0, 0xFFFFFF),
+    "raw": (0, 0xFFFFFFFF),
+    "baud": (300, 1000000),
+    "dio_mask": (0, 0x7F),
+    "controller_config": (0, 0xFF),
+    "address": (0, MEMORY_SIZE),
+    "size": (0, MEMORY_SIZE),
+}
+
+
+def checked(kind, value, name=None):
+    """value when it is an int (not a bool) within the range of its kind; else TypeError or
+    ValueError."""
+    low, high = RANGES[kind]
+    if isinstance(value, bool) or not isinstance(value, int):
+        raise TypeError("%s must be an int, not %r" % (name or kind, value))
+    if not low <= value <= high:
+        raise ValueError("%s %d is out of range (%d to %d)" % (name or kind, value, low, high))
+    return value
+
+
+def _no_nul(data, name):
+    if (b"\0" if isinstance(data, bytes) else "\0") in data:
+        raise ValueError("%s contains a NUL character: %r" % (name, data))
+    return data
+
+
+class UnmappedComNumberWarning(UserWarning):
+    """A COM number without KESTRAVO_COM<n> opens the system's device /dev/ttyS<n-1> (on many
+    machines /dev/ttyS0 is the system console): name the port instead."""
 
 
 @dataclass(frozen=True)
@@ -163,6 +211,8 @@ _slots_taken = set()
 
 
 def _take_slot(slot):
+    if slot is not None:
+        checked("slot", slot)
     with _registry_lock:
         if slot is None:
             free = [s for s in range(SLOTS) if s not in _slots_taken]
@@ -196,11 +246,13 @@ class Device:
     """
 
     def __init__(self, port: Union[int, str], slot: Optional[int] = None, debug_file: Optional[str] = None):
-        self._lib = library()
+        self._library = library()
         self._open = False
+        self._calls = threading.RLock()  # one call at a time on this Device, whatever the thread
         if isinstance(port, str) and port.isdigit():
             port = int(port)
         if isinstance(port, str):
+            _no_nul(port, "port")
             if not is_port_name(port):
                 raise ValueError("not a port: %r (a COM number, a device path, sim, sim:<file> or "
                                  "rfc2217://host:port)" % port)
@@ -208,30 +260,44 @@ class Device:
             self.com = None
             self.port_name = port
         else:
+            if isinstance(port, bool) or not isinstance(port, int):
+                raise TypeError("port must be a COM number or a name, not %r" % (port,))
             if not 1 <= port <= 255:
                 raise ValueError("COM number %d: COM numbers run from 1 to 255" % port)
             self.com = port
-            self.port_name = os.environ.get("KESTRAVO_COM%d" % port, "COM%d" % port)
+            mapped = os.environ.get("KESTRAVO_COM%d" % port)
+            self.port_name = mapped or "COM%d" % port
+            if mapped is None and sys.platform != "win32":
+                warnings.warn("COM%d: KESTRAVO_COM%d is not set: opening /dev/ttyS%d" % (port, port, port - 1),
+                              UnmappedComNumberWarning, stacklevel=2)
+        if debug_file is not None:
+            _no_nul(os.fsdecode(debug_file), "debug_file")
         self.slot = _take_slot(slot)
         try:
             if debug_file is not None:
-                self._call("OpenDebugFile", debug_file.encode())
+                self._raw_call("OpenDebugFile", os.fsencode(debug_file))
             if self.com is None:
-                self._call("OpenPort", self.port_name.encode("utf-8"))
+                self._raw_call("OpenPort", self.port_name.encode("utf-8"))
             else:
-                self._call("Open", self.com)
+                self._raw_call("Open", self.com)
             self._open = True
         except Exception:
             # A device that opened but did not answer keeps its port open until Close.
-            if 0 <= self.slot < SLOTS:
-                self._lib.COM_KESTRAVO_Close(self.slot)
-                self._lib.COM_KESTRAVO_CloseDebugFile(self.slot)
+            self._library.COM_KESTRAVO_Close(self.slot)
+            self._library.COM_KESTRAVO_CloseDebugFile(self.slot)
             self._release()
             raise
 
-    # Plumbing.
+    # Plumbing. Every call of a method reaches the library through _lib, which refuses a closed
+    # Device: its slot may belong to another Device by now.
+    @property
+    def _lib(self):
+        if not self._open:
+            raise ValueError("the device on %s is closed" % self.port_name)
+        return self._library
+
     def _failure(self, name, code):
-        lib, slot = self._lib, self.slot
+        lib, slot = self._library, self.slot
         message = lib.COM_KESTRAVO_GetErrorMessage(slot) or b""
         io_state = lib.COM_KESTRAVO_GetIOState(slot)
         io_message = lib.COM_KESTRAVO_GetIOErrorMessage(slot) or b""
@@ -239,10 +305,16 @@ class Device:
         return KestravoError("COM_KESTRAVO_" + name, code, message.decode("latin-1"),
                              io_state, io_message.decode("latin-1"), reason.decode("utf-8", "replace"))
 
+    def _raw_call(self, name, *args):
+        with self._calls:
+            code = getattr(self._library, "COM_KESTRAVO_" + name)(self.slot, *args)
+            if code != 0:
+                raise self._failure(name, code)
+
     def _call(self, name, *args):
-        code = getattr(self._lib, "COM_KESTRAVO_" + name)(self.slot, *args)
-        if code != 0:
-            raise self._failure(name, code)
+        with self._calls:
+            self._lib  # refuses a closed Device before anything is called
+            self._raw_call(name, *args)
 
     def _get(self, name, ctype, *args):
         value = ctype()
@@ -256,14 +328,15 @@ class Device:
     # Opening and closing.
     def close(self):
         """Closes the port (and the debug file). Closing twice does nothing."""
-        if not self._open:
-            return
-        self._open = False
-        try:
-            self._call("Close")
-        finally:
-            self._lib.COM_KESTRAVO_CloseDebugFile(self.slot)
-            self._release()
+        with self._calls:
+            if not self._open:
+                return
+            self._open = False
+            try:
+                self._raw_call("Close")
+            finally:
+                self._library.COM_KESTRAVO_CloseDebugFile(self.slot)
+                self._release()
 
     def __enter__(self):
         return self
@@ -273,7 +346,8 @@ class Device:
 
     def __del__(self):
         try:
-            self.close()
+            if getattr(self, "_open", False):
+                self.close()
         except Exception:
             pass
 
@@ -307,7 +381,7 @@ class Device:
 
     def set_baud_rate(self, baud):
         """Both ends change to baud (300 to 1000000); returns the rate set."""
-        value = u32(baud)
+        value = u32(checked("baud", baud))
         self._call("SetBaudRate", ctypes.byref(value))
         return value.value
 
@@ -323,7 +397,7 @@ class Device:
         self._call("Restart")
 
     def open_debug_file(self, path):
-        self._call("OpenDebugFile", os.fsencode(path))
+        self._call("OpenDebugFile", os.fsencode(_no_nul(os.fsdecode(path), "path")))
 
     def close_debug_file(self):
         self._call("CloseDebugFile")
@@ -407,71 +481,72 @@ class Device:
         self._call("SetOscillatorPeriod", _raw(raw, seconds, units.OSCILLATOR_OFFSET))
 
     def pulser_delay(self, pulser):
-        raw = self._get("GetPulserDelay", u32, pulser)
+        raw = self._get("GetPulserDelay", u32, checked("pulser", pulser))
         return Time(raw, units.pulser_delay_seconds(raw))
 
     def set_pulser_delay(self, pulser, raw=None, *, seconds=None):
-        self._call("SetPulserDelay", pulser, _raw(raw, seconds, units.PULSER_DELAY_OFFSET))
+        self._call("SetPulserDelay", checked("pulser", pulser), _raw(raw, seconds, units.PULSER_DELAY_OFFSET))
 
     def pulser_width(self, pulser):
-        raw = self._get("GetPulserWidth", u32, pulser)
+        raw = self._get("GetPulserWidth", u32, checked("pulser", pulser))
         return Time(raw, units.pulser_width_seconds(raw))
 
     def set_pulser_width(self, pulser, raw=None, *, seconds=None):
-        self._call("SetPulserWidth", pulser, _raw(raw, seconds, units.PULSER_WIDTH_OFFSET))
+        self._call("SetPulserWidth", checked("pulser", pulser), _raw(raw, seconds, units.PULSER_WIDTH_OFFSET))
 
     def pulser_burst(self, pulser):
-        return self._get("GetPulserBurst", u32, pulser)
+        return self._get("GetPulserBurst", u32, checked("burst_pulser", pulser, "pulser"))
 
     def set_pulser_burst(self, pulser, size):
-        self._call("SetPulserBurst", pulser, size)
+        self._call("SetPulserBurst", checked("burst_pulser", pulser, "pulser"), checked("burst_size", size, "size"))
 
     def pulser_config(self, config_no):
         """config_no 0 to 5: pulser 0, burst 0, pulser 1, burst 1, pulser 2, pulser 3."""
-        return Source.of(self._get("GetPulserConfig", u8, config_no))
+        return Source.of(self._get("GetPulserConfig", u8, checked("config_no", config_no)))
 
     def set_pulser_config(self, config_no, selector):
-        self._call("SetPulserConfig", config_no, selector)
+        self._call("SetPulserConfig", checked("config_no", config_no), checked("selector", selector))
 
     # Switches.
     def switch_trigger_config(self, switch):
-        return Source.of(self._get("GetSwitchTriggerConfig", u8, switch))
+        return Source.of(self._get("GetSwitchTriggerConfig", u8, checked("switch", switch)))
 
     def set_switch_trigger_config(self, switch, selector):
-        self._call("SetSwitchTriggerConfig", switch, selector)
+        self._call("SetSwitchTriggerConfig", checked("switch", switch), checked("selector", selector))
 
     def switch_enable_config(self, switch):
-        return Source.of(self._get("GetSwitchEnableConfig", u8, switch))
+        return Source.of(self._get("GetSwitchEnableConfig", u8, checked("switch", switch)))
 
     def set_switch_enable_config(self, switch, selector):
-        self._call("SetSwitchEnableConfig", switch, selector)
+        self._call("SetSwitchEnableConfig", checked("switch", switch), checked("selector", selector))
 
     def switch_trigger_delay(self, switch):
         rise, fall = u8(), u8()
-        self._call("GetSwitchTriggerDelay", switch, ctypes.byref(rise), ctypes.byref(fall))
+        self._call("GetSwitchTriggerDelay", checked("switch", switch), ctypes.byref(rise), ctypes.byref(fall))
         return TriggerDelay(_half_ns(rise.value), _half_ns(fall.value))
 
     def set_switch_trigger_delay(self, switch, rise, fall):
         """rise and fall: counts of 0.5 ns (0 to 15)."""
-        self._call("SetSwitchTriggerDelay", switch, rise, fall)
+        self._call("SetSwitchTriggerDelay", checked("switch", switch), checked("half_ns", rise, "rise"),
+                   checked("half_ns", fall, "fall"))
 
     def switch_enable_delay(self, switch):
-        return _half_ns(self._get("GetSwitchEnableDelay", u8, switch))
+        return _half_ns(self._get("GetSwitchEnableDelay", u8, checked("switch", switch)))
 
     def set_switch_enable_delay(self, switch, delay):
-        self._call("SetSwitchEnableDelay", switch, delay)
+        self._call("SetSwitchEnableDelay", checked("switch", switch), checked("half_ns", delay, "delay"))
 
     def switch_trigger_mapping(self, mapping):
-        return self._get("GetSwitchTriggerMapping", u8, mapping)
+        return self._get("GetSwitchTriggerMapping", u8, checked("mapping", mapping))
 
     def set_switch_trigger_mapping(self, mapping, value):
-        self._call("SetSwitchTriggerMapping", mapping, value)
+        self._call("SetSwitchTriggerMapping", checked("mapping", mapping), checked("mapping_value", value, "value"))
 
     def switch_enable_mapping(self, mapping):
-        return self._get("GetSwitchEnableMapping", u8, mapping)
+        return self._get("GetSwitchEnableMapping", u8, checked("mapping", mapping))
 
     def set_switch_enable_mapping(self, mapping, value):
-        self._call("SetSwitchEnableMapping", mapping, value)
+        self._call("SetSwitchEnableMapping", checked("mapping", mapping), checked("mapping_value", value, "value"))
 
     def switch_trigger_mapping_enabled(self):
         return bool(self._get("GetSwitchTriggerMappingEnable", u8))
@@ -492,13 +567,13 @@ class Device:
         return DioConfig(outputs.value, terminations.value)
 
     def set_input_config(self, outputs, terminations):
-        self._call("SetInputConfig", outputs, terminations)
+        self._call("SetInputConfig", checked("dio_mask", outputs, "outputs"), checked("dio_mask", terminations, "terminations"))
 
     def output_config(self, dio):
-        return Source.of(self._get("GetOutputConfig", u8, dio))
+        return Source.of(self._get("GetOutputConfig", u8, checked("dio", dio)))
 
     def set_output_config(self, dio, selector):
-        self._call("SetOutputConfig", dio, selector)
+        self._call("SetOutputConfig", checked("dio", dio), checked("selector", selector))
 
     def device_enabled(self):
         return bool(self._get("GetDeviceEnable", i32))
@@ -514,7 +589,7 @@ class Device:
 
     def set_controller_config(self, config):
         """The low byte as bits 0 to 6 of the controller state."""
-        self._call("SetControllerConfig", config)
+        self._call("SetControllerConfig", checked("controller_config", config, "config"))
 
     # Configurations.
     def reset_current_config(self):
@@ -530,11 +605,11 @@ class Device:
 
     def config_data(self, number):
         block = (u8 * CONFIG_SIZE)()
-        self._call("GetConfigData", number, block)
+        self._call("GetConfigData", checked("number", number), block)
         return bytes(block)
 
     def set_config_data(self, number, block):
-        self._call("SetConfigData", number, _block(block))
+        self._call("SetConfigData", checked("number", number), _block(block))
 
     def config_list(self):
         active, valid = (u8 * CONFIG_COUNT)(), (u8 * CONFIG_COUNT)()
@@ -542,34 +617,37 @@ class Device:
         return ConfigList(tuple(bool(a) for a in active), tuple(bool(v) for v in valid))
 
     def save_current_config(self, number):
-        self._call("SaveCurrentConfig", number)
+        self._call("SaveCurrentConfig", checked("number", number))
 
     def load_current_config(self, number):
-        self._call("LoadCurrentConfig", number)
+        self._call("LoadCurrentConfig", checked("number", number))
 
     def config_name(self, number):
         name = (u8 * NAME_SIZE)()
-        self._call("GetConfigName", number, name)
+        self._call("GetConfigName", checked("number", number), name)
         return bytes(name).split(b"\0", 1)[0].decode(NAME_ENCODING, "replace")
 
     def set_config_name(self, number, name):
         """name: at most 52 characters of Windows-1252."""
-        encoded = name.encode(NAME_ENCODING) if isinstance(name, str) else bytes(name)
+        checked("number", number)
+        encoded = _no_nul(name.encode(NAME_ENCODING) if isinstance(name, str) else bytes(name), "name")
         if len(encoded) > NAME_SIZE:
             raise ValueError("a configuration name has at most %d bytes: %r" % (NAME_SIZE, name))
         self._call("SetConfigName", number, (u8 * NAME_SIZE)(*encoded))
 
     def config_flags(self, number):
         active, valid = u8(), u8()
-        self._call("GetConfigFlags", number, ctypes.byref(active), ctypes.byref(valid))
+        self._call("GetConfigFlags", checked("number", number), ctypes.byref(active), ctypes.byref(valid))
         return ConfigFlags(bool(active.value), bool(valid.value))
 
     def set_config_flags(self, number, active, valid):
-        self._call("SetConfigFlags", number, 1 if active else 0, 1 if valid else 0)
+        self._call("SetConfigFlags", checked("number", number), 1 if active else 0, 1 if valid else 0)
 
     # Memory data and link test.
     def memory_data(self, address, size):
-        """size bytes from address, read in blocks of at most 4092 bytes."""
+        """size bytes from address, read in blocks of at most 4092 bytes; all of them inside the 16 KiB
+        area."""
+        _area(address, size)
         out = bytearray()
         while len(out) < size:
             count = min(MEMORY_BLOCK_MAX, size - len(out))
@@ -581,6 +659,7 @@ class Device:
     def set_memory_data(self, address, data):
         """Writes data from address, in blocks of at most 4092 bytes."""
         data = bytes(data)
+        _area(address, len(data))
         for at in range(0, len(data), MEMORY_BLOCK_MAX):
             chunk = data[at:at + MEMORY_BLOCK_MAX]
             self._call("SetMemoryData", address + at, len(chunk), (u8 * len(chunk)).from_buffer_copy(chunk))
@@ -590,13 +669,20 @@ class Device:
 
     def test(self, data):
         """The device echoes data (text) back; a difference fails."""
-        self._call("Test", data.encode("latin-1") if isinstance(data, str) else bytes(data))
+        self._call("Test", _no_nul(data.encode("latin-1") if isinstance(data, str) else bytes(data), "data"))
 
 
 def _raw(raw, seconds, offset):
     if (raw is None) == (seconds is None):
         raise TypeError("give either the raw count or seconds=")
-    return raw if seconds is None else units.seconds_steps(seconds, offset)
+    return checked("raw", raw if seconds is None else units.seconds_steps(seconds, offset), "the count")
+
+
+def _area(address, size):
+    checked("address", address)
+    checked("size", size)
+    if address + size > MEMORY_SIZE:
+        raise ValueError("%d bytes from address %d reach beyond the %d-byte memory" % (size, address, MEMORY_SIZE))
 
 
 def _half_ns(raw):

@@ -72,10 +72,9 @@ def test_ports_refused_before_the_library(port, message):
         kestravo.Device(port)
 
 
-def test_slot_out_of_range_is_the_library_code():
-    with pytest.raises(KestravoError) as e:
+def test_slot_out_of_range_is_refused_before_the_library():
+    with pytest.raises(ValueError, match="slot 16 is out of range"):
         kestravo.Device("sim", slot=16)
-    assert e.value.code == Result.PORT_NUMBER_RANGE and e.value.message == "PortNumber out of range"
 
 
 def test_a_missing_device_carries_both_texts_and_the_reason(tmp_path):
@@ -104,10 +103,10 @@ def test_a_device_that_does_not_answer_right(fault, code, io_state):
 
 def test_a_failed_call_after_the_opening(device):
     with pytest.raises(KestravoError) as e:
-        device.pulser_delay(4)
-    assert (e.value.function, e.value.code) == ("COM_KESTRAVO_GetPulserDelay", Result.BAD_ARGUMENT)
-    assert e.value.message == "Wrong argument passed to the function"
-    assert device.interface_state == Result.BAD_ARGUMENT and device.error_message == e.value.message
+        device.load_current_config(100)  # an invalid place: the device refuses the command
+    assert (e.value.function, e.value.code) == ("COM_KESTRAVO_LoadCurrentConfig", Result.WRONG_COMMAND)
+    assert e.value.message == "Wrong command received"
+    assert device.interface_state == Result.WRONG_COMMAND and device.error_message == e.value.message
     device.hw_type()
     assert device.interface_state == 0 and device.error_message == "No error"
 

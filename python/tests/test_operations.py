@@ -32,10 +32,9 @@ def test_link_operations(device):
     device.test("Hello, device")
     device.restart()
     assert device.hw_type() == 0x4B53
-    with pytest.raises(KestravoError) as e:
-        device.set_baud_rate(299)  # the device refuses it
-    assert e.value.code == Result.WRONG_COMMAND
-    assert device.hw_type() == 0x4B53  # both ends are back at 9600 baud
+    with pytest.raises(ValueError):
+        device.set_baud_rate(299)  # below what the device takes: refused before the library
+    assert device.hw_type() == 0x4B53
 
 
 @pytest.mark.parametrize("setter,getter,index,raw,seconds", [
@@ -67,7 +66,7 @@ def test_pulser_bursts_and_sources(device):
     assert device.pulser_burst(0) == 16777215
     device.set_pulser_config(5, 0x20 | 10)
     assert device.pulser_config(5) == kestravo.Source(0x2A, 10, True, "negated pulser 1 output")
-    with pytest.raises(KestravoError):
+    with pytest.raises(ValueError):
         device.set_pulser_config(6, 0)
 
 
@@ -90,7 +89,7 @@ def test_switches(device):
         device.set_switch_trigger_mapping_enabled(on)
         device.set_switch_enable_mapping_enabled(not on)
         assert (device.switch_trigger_mapping_enabled(), device.switch_enable_mapping_enabled()) == (on, not on)
-    with pytest.raises(KestravoError):
+    with pytest.raises(ValueError):
         device.set_switch_trigger_delay(0, 16, 0)
 
 
@@ -142,6 +141,5 @@ def test_memory(device):
     device.set_memory_data(kestravo.MEMORY_SIZE - len(data), data)  # two blocks, up to the last byte
     assert device.memory_data(kestravo.MEMORY_SIZE - len(data), len(data)) == data
     device.update_memory_data()
-    with pytest.raises(KestravoError) as e:
+    with pytest.raises(ValueError):
         device.memory_data(kestravo.MEMORY_SIZE - 1, 2)
-    assert e.value.code == Result.BAD_ARGUMENT
