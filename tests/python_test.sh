@@ -15,10 +15,20 @@ cp -r "$source/python" "$work/python"
 mkdir -p "$work/include" "$work/examples"
 cp "$source/include/COM-KESTRAVO.h" "$work/include/"
 cp -r "$source/examples/python" "$work/examples/"
+# The install as the README gives it, offline into an environment without the system's packages:
+# the package's own build backend needs nothing from the network.
+"$python" -m venv "$work/bare"
+(cd "$work" && "$work/bare/bin/pip" install --quiet --no-index "$work/python")
+(cd "$work" && "$work/bare/bin/python" -m kestravo --version)
+# The suite runs where pytest is: an environment that sees the system's packages.
 "$python" -m venv --system-site-packages "$work/venv"
-"$work/venv/bin/pip" install --quiet --no-index --no-build-isolation "$work/python"
+"$work/venv/bin/pip" install --quiet --no-index "$work/python"
 cd "$work"
 "$work/venv/bin/python" -c 'import kestravo; print("kestravo", kestravo.__version__, "from", kestravo.__file__)'
+# The package's types, strictly, where mypy is installed (Debian's mypy in CI).
+if "$python" -m mypy --version >/dev/null 2>&1; then
+  (cd "$work/python" && "$python" -m mypy --strict --no-incremental kestravo)
+fi
 # The tests import the installed package, not the copy (pytest puts only the tests' folder on the path).
 rm -rf "$work/python/kestravo"
 "$work/venv/bin/python" -m pytest -q -rs -p no:cacheprovider "$work/python/tests" \

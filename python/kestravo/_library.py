@@ -3,6 +3,7 @@ import ctypes
 import os
 import sys
 import threading
+from typing import Any, Dict, List, Optional, Tuple
 
 u8, u16, u32, i32 = ctypes.c_uint8, ctypes.c_uint16, ctypes.c_uint32, ctypes.c_int32
 f64, text = ctypes.c_double, ctypes.c_char_p
@@ -10,7 +11,7 @@ P = ctypes.POINTER
 
 # Every exported function: its name without the COM_KESTRAVO_ prefix, the return type and the
 # argument types, as include/COM-KESTRAVO.h declares them (a test compares the two).
-SIGNATURES = {
+SIGNATURES: Dict[str, Tuple[Any, List[Any]]] = {
     "GetSWVersion": (u16, []),
     "GetInterfaceState": (i32, [u16]),
     "GetErrorMessage": (text, [u16]),
@@ -95,7 +96,7 @@ SIGNATURES = {
 }
 
 
-def _candidates():
+def _candidates() -> List[str]:
     chosen = os.environ.get("KESTRAVO_LIBRARY")
     if chosen:
         return [chosen]
@@ -107,10 +108,10 @@ def _candidates():
 
 
 _lock = threading.Lock()
-_library = None
+_library: Optional[ctypes.CDLL] = None
 
 
-def library():
+def library() -> ctypes.CDLL:
     """The loaded library with its signatures declared (loaded on first use).
 
     KESTRAVO_LIBRARY names the file to load; otherwise the library is found by its soname
@@ -119,7 +120,7 @@ def library():
     global _library
     with _lock:
         if _library is None:
-            errors = []
+            errors: List[str] = []
             for name in _candidates():
                 try:
                     lib = ctypes.CDLL(name)

@@ -1,5 +1,6 @@
 """The library's result and port error codes, and the exception that carries them."""
 import enum
+from typing import Dict, Type, TypeVar, Union
 
 
 class Result(enum.IntEnum):
@@ -49,7 +50,10 @@ class IOState(enum.IntEnum):
     IO_BUSY = 16
 
 
-def _named(enum_type, value):
+_E = TypeVar("_E", Result, IOState)
+
+
+def _named(enum_type: Type[_E], value: int) -> Union[_E, int]:
     try:
         return enum_type(value)
     except ValueError:
@@ -63,16 +67,65 @@ class KestravoError(Exception):
     where the code is known); message: the library's text for it; io_state and io_message: the
     slot's port error code and text at that moment; reason: for a failed opening, why the device
     could not be opened ("" when it opened but did not answer).
+
+    The families a script handles differently have subclasses: PortOpenError, NotConnectedError,
+    NotReadyError, CommunicationError and DeviceRefusedError; error_class(code) says which.
     """
 
-    def __init__(self, function, code, message, io_state, io_message, reason=""):
+    def __init__(self, function: str, code: int, message: str, io_state: int, io_message: str,
+                 reason: str = "") -> None:
         self.function = function
-        self.code = _named(Result, code)
+        self.code: Union[Result, int] = _named(Result, code)
         self.message = message
-        self.io_state = _named(IOState, io_state)
+        self.io_state: Union[IOState, int] = _named(IOState, io_state)
         self.io_message = io_message
         self.reason = reason
         text = "%s: %s (%d); port: %s (%d)" % (function, message, int(code), io_message, int(io_state))
         if reason:
             text += "; " + reason
         super().__init__(text)
+
+
+class PortOpenError(KestravoError):
+    """The port did not open (-2, OPEN_FAILED); reason says why in plain words."""
+
+
+class NotConnectedError(KestravoError):
+    """No device on the line: DSR and DCD stayed low (-100, NOT_CONNECTED)."""
+
+
+class NotReadyError(KestravoError):
+    """The device did not signal ready, or did not leave it, on CTS (-101 NOT_READY, -102
+    STILL_READY)."""
+
+
+class CommunicationError(KestravoError):
+    """Characters were not sent or not received in time (-7 to -12), or the data rate could not be
+    changed (-16)."""
+
+
+class DeviceRefusedError(KestravoError):
+    """The device answered with another command or other values than were sent (-13
+    WRONG_COMMAND, -14 WRONG_ARGUMENT): it refused the command."""
+
+
+_CLASSES: Dict[int, Type[KestravoError]] = {
+    Result.OPEN_FAILED: PortOpenError,
+    Result.NOT_CONNECTED: NotConnectedError,
+    Result.NOT_READY: NotReadyError,
+    Result.STILL_READY: NotReadyError,
+    Result.SEND_COMMAND_FAILED: CommunicationError,
+    Result.SEND_DATA_FAILED: CommunicationError,
+    Result.SEND_TERMINATION_FAILED: CommunicationError,
+    Result.RECEIVE_COMMAND_FAILED: CommunicationError,
+    Result.RECEIVE_DATA_FAILED: CommunicationError,
+    Result.RECEIVE_TERMINATION_FAILED: CommunicationError,
+    Result.BAUD_RATE_FAILED: CommunicationError,
+    Result.WRONG_COMMAND: DeviceRefusedError,
+    Result.WRONG_ARGUMENT: DeviceRefusedError,
+}
+
+
+def error_class(code: int) -> Type[KestravoError]:
+    """The exception class for a library result code (KestravoError for the others)."""
+    return _CLASSES.get(code, KestravoError)

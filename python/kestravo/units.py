@@ -6,6 +6,8 @@ delays count half nanoseconds. The raw values are 32-bit (switch delays 4-bit); 
 round to the nearest step and raise ValueError outside the range.
 """
 
+from typing import Tuple
+
 STEP = 1e-8  # seconds per count
 OSCILLATOR_OFFSET = 2
 PULSER_DELAY_OFFSET = 3
@@ -14,7 +16,7 @@ SWITCH_DELAY_STEP = 0.5e-9  # seconds per count of a switch delay
 SWITCH_DELAY_MAX = 15
 
 # The signal sources of a source selector (bits 0 to 4), by index, as the console program names them.
-SOURCE_NAMES = (
+SOURCE_NAMES: Tuple[str, ...] = (
     "logic 0", "software trigger", "oscillator 0", "digital input 1", "digital input 2",
     "digital input 3", "digital input 4", "digital input 5", "digital input 6", "digital input 7",
     "pulser 1 output", "pulser 2 output", "pulser 3 output", "pulser 4 output", "pulser 1 run",
@@ -22,48 +24,54 @@ SOURCE_NAMES = (
 )
 
 
-def steps_seconds(raw, offset):
+def steps_seconds(raw: int, offset: int) -> float:
     """(raw + offset) x 10 ns, in seconds."""
     return (raw + offset) * STEP
 
 
-def seconds_steps(seconds, offset):
+def seconds_steps(seconds: float, offset: int) -> int:
     """The raw count whose time is nearest to seconds (ValueError when no 32-bit count is)."""
-    raw = round(seconds / STEP) - offset
+    raw = int(round(seconds / STEP)) - offset
     if not 0 <= raw <= 0xFFFFFFFF:
         raise ValueError("%g s is outside the range of the device (%g s to %g s)"
                          % (seconds, offset * STEP, (0xFFFFFFFF + offset) * STEP))
     return raw
 
 
-def oscillator_seconds(raw):
+def oscillator_seconds(raw: int) -> float:
+    """The oscillator period of a raw count, in seconds."""
     return steps_seconds(raw, OSCILLATOR_OFFSET)
 
 
-def oscillator_hertz(raw):
+def oscillator_hertz(raw: int) -> float:
+    """The oscillator frequency of a raw count, in hertz."""
     return 1.0 / oscillator_seconds(raw)
 
 
-def pulser_delay_seconds(raw):
+def pulser_delay_seconds(raw: int) -> float:
+    """A pulser delay's raw count in seconds."""
     return steps_seconds(raw, PULSER_DELAY_OFFSET)
 
 
-def pulser_width_seconds(raw):
+def pulser_width_seconds(raw: int) -> float:
+    """A pulser width's raw count in seconds."""
     return steps_seconds(raw, PULSER_WIDTH_OFFSET)
 
 
-def switch_delay_seconds(raw):
+def switch_delay_seconds(raw: int) -> float:
+    """A switch delay's count of 0.5 ns in seconds."""
     return raw * 0.5 / 1e9  # the console's half nanoseconds, in seconds
 
 
-def switch_delay_steps(seconds):
-    raw = round(seconds / SWITCH_DELAY_STEP)
+def switch_delay_steps(seconds: float) -> int:
+    """The count of 0.5 ns nearest to seconds (ValueError outside 0 to 7.5 ns)."""
+    raw = int(round(seconds / SWITCH_DELAY_STEP))
     if not 0 <= raw <= SWITCH_DELAY_MAX:
         raise ValueError("%g s is outside the range of a switch delay (0 to 7.5 ns)" % seconds)
     return raw
 
 
-def source_name(selector):
+def source_name(selector: int) -> str:
     """The console program's text for a source selector: "negated " when bit 5 is set, then the
     name of the source in bits 0 to 4 ("undefined" past the known ones)."""
     index = selector & 0x1F
