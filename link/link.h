@@ -92,6 +92,9 @@ int32_t RepairRepeatedly(uint16_t port);
 
 // Load and unload notifications (reason codes as the Windows entry point gets them).
 constexpr uint32_t kProcessDetach = 0, kProcessAttach = 1, kThreadAttach = 2, kThreadDetach = 3;
-void LibraryNotification(uint32_t reason);
+// terminating: the process is ending (ExitProcess, a console's second Ctrl-C) and the system has
+// already ended every other thread; one of them may hold its slot's lock forever, so no slot is
+// waited for then.
+void LibraryNotification(uint32_t reason, bool terminating = false);
 
 }  // namespace kestravo

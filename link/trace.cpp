@@ -5,7 +5,7 @@
 
 namespace kestravo {
 
-void LibraryNotification(uint32_t reason) {
+void LibraryNotification(uint32_t reason, bool terminating) {
   switch (reason) {
     case kProcessAttach:
     case kThreadAttach:
@@ -19,18 +19,25 @@ void LibraryNotification(uint32_t reason) {
         for (int32_t& s : InterfaceState) s = 0;
       break;
     case kProcessDetach:
-    case kThreadDetach:
+    case kThreadDetach: {
+      // A slot whose lock is held at process termination belongs to a thread the system has ended
+      // inside a call: it is left to the system, which closes its handles (and so drops the
+      // device's lines) as the process ends. Waiting for it would never end.
+      bool free[kSlots] = {};
       for (uint16_t i = 0; i < kSlots; ++i) {
-        const SlotLock slot_lock(i, reason == kThreadDetach);
+        const SlotLock slot_lock(i, reason == kThreadDetach || terminating);
+        free[i] = slot_lock.held();
         if (slot_lock.held()) Ports[i].Message("Exiting the DLL, fdwReason=%u\n", reason);
       }
       if (reason == kProcessDetach) {
         for (uint16_t i = 0; i < kSlots; ++i) {
+          if (terminating && !free[i]) continue;
           COM_KESTRAVO_Close(i);
           COM_KESTRAVO_CloseDebugFile(i);
         }
       }
       break;
+    }
     default:
       break;
   }

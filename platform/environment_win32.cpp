@@ -16,9 +16,13 @@ std::string SystemSerialDevice(unsigned com) { return "\\\\.\\COM" + std::to_str
 bool SystemSerialDeviceIsComN() { return true; }
 
 std::vector<std::string> SystemComPorts() {
-  // Every DOS device name, NUL-separated; the COM ones with the device each stands for.
+  // Every DOS device name, NUL-separated; the COM ones with the device each stands for. A machine
+  // with many devices needs more than 64 KiB: the buffer grows until the list fits.
   std::vector<char> names(1 << 16);
-  const DWORD n = QueryDosDeviceA(nullptr, names.data(), DWORD(names.size()));
+  DWORD n = 0;
+  while ((n = QueryDosDeviceA(nullptr, names.data(), DWORD(names.size()))) == 0 &&
+         GetLastError() == ERROR_INSUFFICIENT_BUFFER && names.size() < (64u << 20))
+    names.resize(names.size() * 2);
   std::vector<std::pair<unsigned, std::string>> found;
   for (DWORD at = 0; at < n && names[at];) {
     const std::string name = names.data() + at;
@@ -36,9 +40,10 @@ std::vector<std::string> SystemComPorts() {
   return out;
 }
 
-bool IsSystemDevicePath(const std::string& name) {
-  if (name.rfind("\\\\.\\", 0) == 0) return true;
-  // COM1 to COM255 as a name, in any case.
+bool IsSystemDevicePath(const std::string& text) {
+  if (text.rfind("\\\\.\\", 0) == 0) return true;
+  // COM1 to COM255 as a name, in any case, with or without the usual colon ("COM5:").
+  const std::string name = !text.empty() && text.back() == ':' ? text.substr(0, text.size() - 1) : text;
   if (name.size() < 4 || name.size() > 6) return false;
   for (int i = 0; i < 3; ++i)
     if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return false;

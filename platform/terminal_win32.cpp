@@ -22,6 +22,7 @@ namespace {
 
 HANDLE g_in = INVALID_HANDLE_VALUE;
 DWORD g_saved_mode = 0;
+UINT g_saved_input_cp = 0, g_saved_output_cp = 0;  // the console's code pages before the program
 bool g_console_in = false;
 
 BOOL WINAPI OnControl(DWORD event) {
@@ -178,10 +179,18 @@ Modes Start() {
   DWORD mode = 0;
   g_console_in = GetConsoleMode(g_in, &g_saved_mode) != 0;
   modes.input_is_terminal = g_console_in;
+  // Words typed at a prompt (file names) are opened with the ANSI file functions, and the names the
+  // program prints come from there: the console reads and shows the ANSI code page while the
+  // program runs (not the OEM one, in which "ä" would open a file named with "„"). Restored at the
+  // end, since the console keeps its code pages after the program.
+  g_saved_input_cp = GetConsoleCP();
+  g_saved_output_cp = GetConsoleOutputCP();
+  if (g_console_in && g_saved_input_cp != GetACP()) SetConsoleCP(GetACP());
   if (g_console_in)  // single keys without echo; Ctrl-C stays a signal
     SetConsoleMode(g_in, (g_saved_mode & ~DWORD(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)) | ENABLE_PROCESSED_INPUT);
   CONSOLE_SCREEN_BUFFER_INFO info;
   modes.output_is_terminal = GetConsoleMode(out, &mode) != 0;
+  if (modes.output_is_terminal && g_saved_output_cp != GetACP()) SetConsoleOutputCP(GetACP());
   if (modes.output_is_terminal && GetConsoleScreenBufferInfo(out, &info))
     modes.width = info.srWindow.Right - info.srWindow.Left + 1;
   SetConsoleCtrlHandler(OnControl, TRUE);
@@ -191,6 +200,8 @@ Modes Start() {
 
 void Restore() {
   if (g_console_in) SetConsoleMode(g_in, g_saved_mode);
+  if (g_saved_input_cp && GetConsoleCP() != g_saved_input_cp) SetConsoleCP(g_saved_input_cp);
+  if (g_saved_output_cp && GetConsoleOutputCP() != g_saved_output_cp) SetConsoleOutputCP(g_saved_output_cp);
 }
 
 long Read(unsigned char* buffer, size_t room, int wait_ms, bool input_is_terminal) {

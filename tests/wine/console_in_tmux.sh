@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows console program in a real terminal under Wine (the console API on Wine's console):
-# single keys, a continuous display redrawn in place, Esc, and Ctrl-C ending through the closing.
+# single keys, a continuous display redrawn in place, a file name beyond ASCII typed at a prompt, Esc,
+# and Ctrl-C ending through the closing.
 # Usage: console_in_tmux.sh WINE_RUN PROGRAM
 set -u
 wine_run=$1 program=$2
@@ -44,6 +45,21 @@ sleep 0.3  # keys typed ahead of the key loop's return are dropped, as on Linux
 tm send-keys -t w Escape
 wait_for "ENDED 0" || fail "Esc did not end the display and the program"
 screen | grep -q "Program finished" || fail "no closing after Esc"
+
+# A file name typed at a prompt names the file it says, also with a letter beyond ASCII: the
+# console reads the code page the file functions use.
+start
+tm send-keys -t w K
+sleep 0.3
+tm send-keys -t w s
+wait_for "Enter the filename for the configuration data:" || fail "no file name prompt"
+tm send-keys -t w -l "x_ä.txt"
+tm send-keys -t w Enter
+wait_for "saved into data file" || fail "the configuration was not saved"
+screen | grep -qF "saved into data file 'x_ä.txt'" || fail "the name printed is not the name typed"
+[ -f "$work/x_ä.txt" ] || fail "no file x_ä.txt: $(ls "$work")"
+tm send-keys -t w Escape
+wait_for "ENDED 0" || fail "Esc did not end the program"
 
 # Ctrl-C ends the program through its closing, with the status of an interrupt.
 start

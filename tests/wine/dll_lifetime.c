@@ -2,7 +2,9 @@
  * on the simulated device with a trace, start and end a thread (its notifications are traced too),
  * then unload the DLL (FreeLibrary) or exit without closing anything. The notifications must close
  * the slot and finish the trace either way.
- * Usage: dll_lifetime.exe unload|exit TRACE_FILE */
+ * With "during", a second thread is inside a call (an opening of a switched-off device) when the
+ * process exits 500 ms later: the exit must end the process at once, whatever that thread held.
+ * Usage: dll_lifetime.exe unload|exit|during TRACE_FILE */
 #include <windows.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -14,6 +16,14 @@ typedef int32_t (*Open)(uint16_t, uint8_t);
 
 static DWORD WINAPI Nothing(LPVOID unused) {
   (void)unused;
+  return 0;
+}
+
+/* A call that lasts: opening slot 3 on a device that is switched off (about 8.5 s of repairs). */
+static Open g_open;
+static DWORD WINAPI LongOpen(LPVOID unused) {
+  (void)unused;
+  g_open(3, 3);
   return 0;
 }
 
@@ -34,6 +44,13 @@ int main(int argc, char** argv) {
   if (strcmp(argv[1], "unload") == 0) {
     if (!FreeLibrary(lib)) return 14;
     return 0;
+  }
+  if (strcmp(argv[1], "during") == 0) {
+    _putenv_s("KESTRAVO_SIM_FAULTS", "off=1");
+    g_open = open;
+    if (!CreateThread(NULL, 0, LongOpen, NULL, 0, NULL)) return 16;
+    Sleep(500);
+    ExitProcess(0); /* the other thread is inside COM_KESTRAVO_Open, holding its slot */
   }
   exit(0); /* without closing anything */
 }

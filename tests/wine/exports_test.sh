@@ -23,6 +23,12 @@ if [ "$(echo "$exports" | grep -c '^COM_KESTRAVO_[A-Za-z]*$')" != "$(echo "$expo
   failed=1
 fi
 echo "$(basename "$dll"): $(echo "$exports" | wc -l) exports"
+# The .def beside the DLL names it, as lib, dlltool and llvm-dlltool want.
+def=${dll%.dll}.def
+if [ -f "$def" ] && [ "$(head -1 "$def" | tr -d '\r')" != "LIBRARY $(basename "$dll")" ]; then
+  echo "$(basename "$def") does not begin with 'LIBRARY $(basename "$dll")'"
+  failed=1
+fi
 system='^(kernel32|msvcrt|ws2_32|user32|advapi32|ntdll|ucrtbase|api-ms-win-.*)\.dll$'
 for f in "$dll" "$@"; do
   imports=$("$objdump" -p "$f" | awk '/DLL Name:/ {print $3}')
