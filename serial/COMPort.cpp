@@ -125,6 +125,7 @@ bool COMPort::AlreadyOpen() {
 
 bool COMPort::Open(uint8_t ComNumber) {
   if (AlreadyOpen()) return false;
+  TracedNotice = nullptr;
   // The Windows name of the port, as the trace has always shown it.
   char name[32];
   std::snprintf(name, sizeof name, "\\\\.\\COM%u", unsigned(ComNumber));
@@ -133,6 +134,7 @@ bool COMPort::Open(uint8_t ComNumber) {
 
 bool COMPort::OpenNamed(const char* name) {
   if (AlreadyOpen()) return false;
+  TracedNotice = nullptr;
   return Start(ports::OpenNamedPort(name), name);
 }
 
@@ -147,7 +149,8 @@ bool COMPort::Start(std::unique_ptr<ports::SerialDevice> device, const char* por
     return false;
   }
   if (!SetBaudRate(9600)) return false;
-  if (const char* notice = Handle->Notice()) Message("COMPort::Open: %s\n", notice);
+  TracedNotice = Handle->Notice();
+  if (TracedNotice) Message("COMPort::Open: %s\n", TracedNotice);
   if (!SetCommTimeout()) {
     Message("COMPort::Open: Cannot set the port timing\n");
     Error = COM_KESTRAVO_IO_TIMEOUTS_FAILED;
@@ -198,6 +201,13 @@ bool COMPort::SetBaudRate(uint32_t rate) {
     Message("COMPort::SetBaudRate:SetCommState: Cannot set the port state\n");
     Error = COM_KESTRAVO_IO_SET_STATE_FAILED;
     return false;
+  }
+  // A port that gives up something only now (parity, at a new data rate) says so when it does; the
+  // opening writes the first notice itself.
+  const char* notice = Handle->Notice();
+  if (TracedNotice && notice && notice != TracedNotice) {
+    Message("COMPort::SetBaudRate: %s\n", notice);
+    TracedNotice = notice;
   }
   return true;
 }

@@ -62,6 +62,8 @@ class COMPort {
   char OpenFailure[256] = {};
   uint8_t Buffer[kBufferSize] = {};
   uint32_t Count = 0;
+  // The port kind's notice last written to the trace (how the port differs from a serial line).
+  const char* TracedNotice = nullptr;
 
  private:
   // The steps after the device is there (or is not): the line settings, the timing, a purge and

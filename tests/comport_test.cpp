@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ports/kinds.h"
 #include "tests/support/fixture.h"
 #include "tests/support/virtual_clock.h"
 
@@ -211,6 +212,70 @@ TEST_F(ComPortTest, TimeStampIsTheDateLine) {
   EXPECT_EQ(t[14], ':');
   EXPECT_EQ(t[20], ' ');
   EXPECT_EQ(t.back(), '\n');
+}
+
+}  // namespace
+
+namespace {
+
+// A port that keeps parity at 9600 baud and gives it up at any other rate, as some drivers do.
+class ParityLosingDevice final : public ports::SerialDevice {
+ public:
+  bool GetConfig(ports::PortConfig& config) override {
+    config = config_;
+    return true;
+  }
+  bool SetConfig(const ports::PortConfig& config) override {
+    config_ = config;
+    dropped_ = config.baud != 9600 && config.parity != ports::kNoParity;
+    return true;
+  }
+  bool SetTimeouts(const ports::CommTimeouts&) override { return true; }
+  bool Purge(uint32_t) override { return true; }
+  bool ClearError(uint32_t& errors) override {
+    errors = 0;
+    return true;
+  }
+  bool Escape(uint32_t) override { return true; }
+  bool ModemStatus(uint32_t& bits) override {
+    bits = 0;
+    return true;
+  }
+  bool Read(void*, uint32_t, uint32_t& got) override {
+    got = 0;
+    return true;
+  }
+  bool Write(const void*, uint32_t count, uint32_t& written) override {
+    written = count;
+    return true;
+  }
+  bool SetBreak() override { return true; }
+  bool ClearBreak() override { return true; }
+  bool WaitEvent(uint32_t& mask) override {
+    mask = 0;
+    return true;
+  }
+  bool WaitForData(uint32_t) override { return true; }
+  const char* Notice() const override {
+    return dropped_ ? "a port that runs without parity at this rate" : "a port with notices";
+  }
+  bool Close() override { return true; }
+
+ private:
+  ports::PortConfig config_;
+  bool dropped_ = false;
+};
+
+TEST_F(ComPortTest, ANoticeIsTracedWhenThePortGivesSomethingUp) {
+  ports::RegisterKind("parity-losing", [](const std::string&) { return std::make_unique<ParityLosingDevice>(); });
+  ASSERT_TRUE(port_.OpenNamed("parity-losing"));
+  EXPECT_EQ(Count(Trace(), "COMPort::Open: a port with notices\n"), 1u) << Trace();
+  ASSERT_TRUE(port_.SetBaudRate(115200));
+  EXPECT_EQ(Count(Trace(), "COMPort::SetBaudRate: a port that runs without parity at this rate\n"), 1u) << Trace();
+  ASSERT_TRUE(port_.SetBaudRate(57600));  // nothing new to say
+  ASSERT_TRUE(port_.SetBaudRate(9600));
+  EXPECT_EQ(Count(Trace(), "COMPort::SetBaudRate: a port with notices\n"), 1u) << Trace();
+  EXPECT_EQ(Count(Trace(), "without parity"), 1u) << Trace();
 }
 
 }  // namespace

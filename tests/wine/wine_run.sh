@@ -47,6 +47,24 @@ fi
 export WINEPREFIX=$KESTRAVO_WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+# A 32-bit program (PE machine 014c) runs on the 32-bit loader (Debian's wine32:i386), which needs a
+# kernel that runs 32-bit programs. Without both, Wine would "run" the program as nothing and exit
+# 0: that is refused here, with status 96.
+if [ $# -gt 0 ] && [ -f "$1" ]; then
+  pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  machine=$( [ -n "$pe" ] && od -An -tx2 -j$((pe + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+  if [ "$machine" = 014c ]; then
+    wine=/usr/lib/wine/wine
+    if [ ! -x "$wine" ]; then
+      echo "wine_run: $1 is a 32-bit program and wine32 is not installed" >&2
+      exit 96
+    fi
+    if ! "$wine" --version >/dev/null 2>&1; then
+      echo "wine_run: $1 is a 32-bit program and this kernel does not run 32-bit programs" >&2
+      exit 96
+    fi
+  fi
+fi
 server=/usr/lib/wine/wineserver64
 [ -x "$server" ] || server=$(command -v wineserver)
 
