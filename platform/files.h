@@ -46,6 +46,7 @@ class SafeFile {
   FILE* file_ = nullptr;
   char* prepared_ = nullptr;  // the text of a prepared file
   size_t prepared_size_ = 0;
+  int target_fd_ = -1;  // the old file a prepared text goes into (POSIX)
   bool keep_mode_ = false;
   unsigned mode_bits_ = 0, owner_ = 0, group_ = 0;
 };

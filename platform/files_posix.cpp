@@ -20,14 +20,31 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash + 1);
 }
 
+// The kernel's rule for links in shared directories (fs.protected_symlinks), applied whatever the
+// machine's setting, since the save follows links itself: a link in a sticky directory that anyone
+// may write is followed only when it belongs to the caller or to the directory's owner. Otherwise
+// a link another user left there could aim a save (by root, too) at any file.
+bool MayFollow(const std::string& link, const struct stat& link_st) {
+  const std::string dir = DirectoryOf(link);
+  struct stat dir_st {};
+  if (stat(dir.empty() ? "." : dir.c_str(), &dir_st) != 0) return false;
+  const bool shared = (dir_st.st_mode & S_ISVTX) && (dir_st.st_mode & S_IWOTH);
+  return !shared || link_st.st_uid == geteuid() || link_st.st_uid == dir_st.st_uid;
+}
+
 // The file a path names after following its symbolic links (also a dangling one: a save creates
-// the file it points to). False with errno on a loop or a failed lookup.
+// the file it points to). False with errno on a loop, a failed lookup or a link that may not be
+// followed (EACCES).
 bool FollowLinks(const std::string& path, std::string& resolved) {
   resolved = path;
   for (int hops = 0; hops < 40; ++hops) {
     struct stat st {};
     if (lstat(resolved.c_str(), &st) != 0) return errno == ENOENT;
     if (!S_ISLNK(st.st_mode)) return true;
+    if (!MayFollow(resolved, st)) {
+      errno = EACCES;
+      return false;
+    }
     std::vector<char> target(size_t(st.st_size > 0 ? st.st_size : 255) + 1);
     const ssize_t n = readlink(resolved.c_str(), target.data(), target.size());
     if (n < 0) return false;
@@ -42,12 +59,17 @@ bool FollowLinks(const std::string& path, std::string& resolved) {
 
 SafeFile::~SafeFile() {
   if (file_) std::fclose(file_);
+  if (target_fd_ >= 0) close(target_fd_);
   std::free(prepared_);
   if (!temporary_.empty()) unlink(temporary_.c_str());
 }
 
 bool SafeFile::OpenNew(const std::string& dir, const std::string& base) {
-  std::string pattern = dir + "." + base + kMark + "XXXXXX";
+  // The new file's name stays within the system's limit for a name, whatever the target's length:
+  // the part taken from the target is shortened (the name is only ever seen while it is written).
+  const long name_max = pathconf(dir.empty() ? "." : dir.c_str(), _PC_NAME_MAX);
+  const size_t room = size_t(name_max > 0 ? name_max : 255) - 1 - std::strlen(kMark) - 6;
+  std::string pattern = dir + "." + base.substr(0, std::min(base.size(), room)) + kMark + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back(0);
   const int fd = mkstemp(name.data());
@@ -113,7 +135,19 @@ bool SafeFile::Open(const std::string& path) {
     mode_ = Mode::kReplace;
     return OpenNew(dir, base);
   }
-  // The text is prepared in memory and written over the old file when complete.
+  // The text is prepared in memory and written over the old file when complete, through the file
+  // opened and checked now: whatever takes the name meanwhile (a link put in its place) is not
+  // followed at the commit.
+  target_fd_ = open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  struct stat opened {};
+  if (target_fd_ < 0) return false;
+  if (fstat(target_fd_, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != st.st_dev ||
+      opened.st_ino != st.st_ino) {
+    close(target_fd_);
+    target_fd_ = -1;
+    errno = EACCES;
+    return false;
+  }
   mode_ = Mode::kPrepared;
   file_ = open_memstream(&prepared_, &prepared_size_);
   return file_ != nullptr;
@@ -122,12 +156,21 @@ bool SafeFile::Open(const std::string& path) {
 bool SafeFile::CommitPrepared() {
   const bool prepared = std::fclose(file_) == 0;
   file_ = nullptr;
-  if (!prepared) return false;
-  FILE* out = std::fopen(target_.c_str(), "w");
-  if (!out) return false;
-  bool ok = std::fwrite(prepared_, 1, prepared_size_, out) == prepared_size_ && std::fflush(out) == 0;
-  ok = fsync(fileno(out)) == 0 && ok;
-  return std::fclose(out) == 0 && ok;
+  const int fd = target_fd_;
+  target_fd_ = -1;
+  if (!prepared || ftruncate(fd, 0) != 0) {
+    close(fd);
+    return false;
+  }
+  bool ok = true;
+  for (size_t at = 0; ok && at < prepared_size_;) {
+    const ssize_t n = pwrite(fd, prepared_ + at, prepared_size_ - at, off_t(at));
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) at += size_t(n);
+  }
+  ok = fsync(fd) == 0 && ok;
+  return close(fd) == 0 && ok;
 }
 
 bool SafeFile::Commit() {

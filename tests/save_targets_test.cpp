@@ -11,7 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -304,5 +306,90 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<std::tuple<Command, Target>>& info) {
       return std::string(CommandName(std::get<0>(info.param))) + "_" + TargetName(std::get<1>(info.param));
     });
+
+}  // namespace
+
+namespace {
+
+// The safe save itself, against hostile file systems: links another user left in a shared
+// directory, a name taken over while a save is prepared, names at the system's limit.
+class HostileSaveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kestravo-hostile-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  static void Write(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+  }
+  static bool Save(const std::string& path, const std::string& text) {
+    platform::SafeFile f;
+    if (!f.Open(path)) return false;
+    std::fputs(text.c_str(), f.file());
+    return f.Commit();
+  }
+  std::string dir_;
+};
+
+TEST_F(HostileSaveTest, ALinkAnotherUserLeftInASharedDirectoryIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to make a link owned by another user";
+  // The rule applies whatever the kernel's own fs.protected_symlinks says: the save follows links
+  // itself, so the kernel's rule would never see them.
+  const std::string shared = dir_ + "/shared", secret = dir_ + "/secret";
+  ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  Write(secret, "root only\n");
+  ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
+  ASSERT_EQ(symlink(secret.c_str(), (shared + "/out.txt").c_str()), 0);
+  ASSERT_EQ(lchown((shared + "/out.txt").c_str(), 65534, 65534), 0);  // nobody's link
+  errno = 0;
+  EXPECT_FALSE(Save(shared + "/out.txt", "configuration\n"));
+  EXPECT_EQ(errno, EACCES);
+  EXPECT_EQ(ReadFile(secret), "root only\n");
+  // The caller's own link there, and the directory owner's, are followed as before.
+  ASSERT_EQ(lchown((shared + "/out.txt").c_str(), 0, 0), 0);
+  EXPECT_TRUE(Save(shared + "/out.txt", "configuration\n"));
+  EXPECT_EQ(ReadFile(secret), "configuration\n");
+  // A link in a sticky directory that only its owner may write is no one else's to plant.
+  ASSERT_EQ(chmod(shared.c_str(), 01755), 0);
+  ASSERT_EQ(lchown((shared + "/out.txt").c_str(), 65534, 65534), 0);
+  EXPECT_TRUE(Save(shared + "/out.txt", "again\n"));
+}
+
+TEST_F(HostileSaveTest, ANameTakenOverWhileTheTextIsPreparedIsNotFollowed) {
+  // A second hard link makes the save write over the old file in place; before it commits, the
+  // name is replaced by a link to another file. The text goes into the file that was opened.
+  const std::string target = dir_ + "/backup.txt", other = dir_ + "/other.txt";
+  Write(target, "old\n");
+  Write(other, "other\n");
+  ASSERT_EQ(link(target.c_str(), (dir_ + "/second-name.txt").c_str()), 0);
+  platform::SafeFile f;
+  ASSERT_TRUE(f.Open(target));
+  std::fputs("new\n", f.file());
+  ASSERT_EQ(symlink(other.c_str(), (dir_ + "/swap").c_str()), 0);
+  ASSERT_EQ(rename((dir_ + "/swap").c_str(), target.c_str()), 0);
+  EXPECT_TRUE(f.Commit());
+  EXPECT_EQ(ReadFile(other), "other\n");
+  EXPECT_EQ(ReadFile(dir_ + "/second-name.txt"), "new\n");
+}
+
+TEST_F(HostileSaveTest, NamesUpToTheSystemsLimitAreSaved) {
+  for (size_t length : {200u, 229u, 230u, 231u, 254u, 255u}) {
+    const std::string name = dir_ + "/" + std::string(length - 4, 'n') + ".txt";
+    EXPECT_TRUE(Save(name, "saved\n")) << length << ": " << std::strerror(errno);
+    EXPECT_EQ(ReadFile(name), "saved\n") << length;
+    EXPECT_TRUE(Save(name, "replaced\n")) << length;  // over an old file: the new one beside it first
+    EXPECT_EQ(ReadFile(name), "replaced\n") << length;
+  }
+  DIR* d = opendir(dir_.c_str());
+  ASSERT_NE(d, nullptr);
+  while (dirent* e = readdir(d)) EXPECT_EQ(std::string(e->d_name).find(platform::SafeFile::kMark), std::string::npos);
+  closedir(d);
+}
 
 }  // namespace
