@@ -142,6 +142,20 @@ int SelectLetter(const char* accepted) {
   }
 }
 
+std::string Printable(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    } else {
+      out += char(c);
+    }
+  }
+  return out;
+}
+
 void ReportError(const char* operation) {
   char line[512];
   std::snprintf(line, sizeof line, "Error at %s: %s, I/O Error Message: %s\n", operation,
@@ -180,7 +194,7 @@ bool StopRequested() { return platform::TerminalInterrupted() || StrictRunFailed
 bool ReadInputFile(const char* path, std::string& text) {
   const platform::ReadResult result = platform::ReadBounded(path, platform::kInputFileLimit, text);
   if (result == platform::ReadResult::kTooLarge)
-    Print("Data file '%s' is longer than %u bytes: not read\n", path, unsigned(platform::kInputFileLimit));
+    Print("Data file '%s' is longer than %u bytes: not read\n", Printable(path).c_str(), unsigned(platform::kInputFileLimit));
   return result == platform::ReadResult::kRead;
 }
 

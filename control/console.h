@@ -54,6 +54,11 @@ int SelectDigit(char highest, bool yes_no, const char* digit_echo = "%u\n");
 // keys never match). Returns the letter, not echoed, or -1 for Esc (after "\n").
 int SelectLetter(const char* accepted);
 
+// A file or port name as the program's lines show it: control characters (an escape sequence, a
+// line end) as \xNN, so that a name can neither drive the terminal nor forge a line. Other bytes,
+// the backslash of Windows paths included, stay as they are.
+std::string Printable(const std::string& name);
+
 void ReportError(const char* operation);
 // The line of a file that could not be opened, read, written or closed (a failure of a strict run).
 void FileError(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "control/console.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
@@ -38,10 +39,11 @@ std::string Normalised(const std::string& path) {
   return out.empty() ? "/" : out;
 }
 
-// The text of a small sysfs file, without its line end.
+// The text of a small sysfs file, without its line end; "" for anything but a regular file (a FIFO
+// or a device there is never opened: it could block, or raise a UART's DTR).
 std::string SysText(const std::string& path) {
   std::string text;
-  if (platform::ReadBounded(path.c_str(), 4096, text) != platform::ReadResult::kRead) return "";
+  if (platform::ReadRegularFile(path.c_str(), 4096, text) != platform::ReadResult::kRead) return "";
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
   return text;
 }
@@ -64,7 +66,7 @@ std::string ComTarget(uint32_t com, bool& fallback) {
 void ListPorts(const std::string& root) {
   if (platform::SystemSerialDeviceIsComN()) {  // Windows: the system's COM ports
     const std::vector<std::string> ports = platform::SystemComPorts();
-    for (const std::string& port : ports) Print("%s\n", port.c_str());
+    for (const std::string& port : ports) Print("%s\n", Printable(port).c_str());
     if (ports.empty()) Print("No serial ports found\n");
     return;
   }
@@ -87,7 +89,7 @@ void ListPorts(const std::string& root) {
     const std::string device = link.empty() ? by_id + "/" + name
                                : link[0] == '/' ? Normalised(link)
                                                 : Normalised(by_id + "/" + link);
-    Print("%s/%s -> %s%s\n", by_id.c_str(), name.c_str(), device.c_str(), marks(device).c_str());
+    Print("%s/%s -> %s%s\n", by_id.c_str(), Printable(name).c_str(), Printable(device).c_str(), marks(device).c_str());
     ++count;
   }
   const std::vector<std::string> devices = platform::DirectoryEntries(root + "/dev");
@@ -97,7 +99,7 @@ void ListPorts(const std::string& root) {
       // A ttyS without a UART behind it (type 0, or none) is a name only.
       const std::string type = SysText(root + "/sys/class/tty/" + name + "/type");
       if (std::strcmp(prefix, "ttyS") == 0 && (type.empty() || type == "0")) continue;
-      Print("/dev/%s%s\n", name.c_str(), marks("/dev/" + name).c_str());
+      Print("/dev/%s%s\n", Printable(name).c_str(), marks("/dev/" + name).c_str());
       ++count;
     }
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "COM-KESTRAVO.h"
+#include "control/console.h"
 #include "control/ports.h"
 #include "platform/terminal.h"
 
@@ -22,9 +23,9 @@ void ExplainOpenFailure() {
   const char* why = COM_KESTRAVO_GetOpenFailureReason(State.PortNumber);
   if (!why || !*why) return;
   if (State.PortName.empty())
-    ErrorLine("COM%u: %s\n", State.ComNumber, why);
+    ErrorLine("COM%u: %s\n", State.ComNumber, Printable(why).c_str());
   else
-    ErrorLine("%s\n", why);
+    ErrorLine("%s\n", Printable(why).c_str());
 }
 
 // Opens the slot on the port of the run: a port by its name, or COM n. A number outside 1 to 255
@@ -39,7 +40,8 @@ int32_t OpenSlot(std::string& target) {
   bool fallback = false;
   target = com ? ComTarget(com, fallback) : "";
   if (fallback)
-    ErrorLine("COM%u: KESTRAVO_COM%u is not set: opening %s\n", State.ComNumber, State.ComNumber, target.c_str());
+    ErrorLine("COM%u: KESTRAVO_COM%u is not set: opening %s\n", State.ComNumber, State.ComNumber,
+              Printable(target).c_str());
   return COM_KESTRAVO_Open(State.PortNumber, com);
 }
 
@@ -69,7 +71,7 @@ void DebugFileError() {
 }
 
 std::string PortLabel() {
-  return State.PortName.empty() ? "COM" + std::to_string(State.ComNumber) : State.PortName;
+  return State.PortName.empty() ? "COM" + std::to_string(State.ComNumber) : Printable(State.PortName);
 }
 
 bool StrictRunFailed() { return State.strict && State.failure != 0; }
@@ -106,7 +108,7 @@ void OpenOnce() {
     return;
   }
   if (!State.quiet) Print("%s opened for the communication port %hu\n", PortLabel().c_str(), State.PortNumber);
-  if (State.debug && State.PortName.empty()) ErrorLine("COM%u: %s\n", State.ComNumber, target.c_str());
+  if (State.debug && State.PortName.empty()) ErrorLine("COM%u: %s\n", State.ComNumber, Printable(target).c_str());
 }
 
 }  // namespace

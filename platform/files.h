@@ -60,6 +60,10 @@ enum class ReadResult { kRead, kCannotOpen, kTooLarge, kFailed };
 // Reads the file (or stream: a FIFO, a pipe) into text, never more than limit bytes: a longer one
 // is kTooLarge and its text is dropped.
 ReadResult ReadBounded(const char* path, size_t limit, std::string& text);
+// Reads a small regular file (sysfs attributes) into text. Anything else (a FIFO, a device, a link
+// to one) is never opened: kCannotOpen. The file is opened without waiting and without becoming a
+// controlling terminal, and checked again once open.
+ReadResult ReadRegularFile(const char* path, size_t limit, std::string& text);
 
 // The names in a directory (without "." and ".."), sorted; empty when it cannot be read.
 std::vector<std::string> DirectoryEntries(const std::string& dir);

@@ -218,6 +218,37 @@ ReadResult ReadBounded(const char* path, size_t limit, std::string& text) {
   return result;
 }
 
+ReadResult ReadRegularFile(const char* path, size_t limit, std::string& text) {
+  text.clear();
+  struct stat st {};
+  if (!path || stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kCannotOpen;
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return ReadResult::kCannotOpen;
+  struct stat opened {};
+  if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    close(fd);
+    return ReadResult::kCannotOpen;
+  }
+  std::vector<char> chunk(limit + 1);
+  ReadResult result = ReadResult::kRead;
+  for (;;) {
+    const ssize_t n = read(fd, chunk.data(), chunk.size());
+    if (n == 0) break;
+    if (n < 0) {
+      result = ReadResult::kFailed;
+      break;
+    }
+    if (text.size() + size_t(n) > limit) {
+      result = ReadResult::kTooLarge;
+      break;
+    }
+    text.append(chunk.data(), size_t(n));
+  }
+  close(fd);
+  if (result != ReadResult::kRead) text.clear();
+  return result;
+}
+
 bool CanWriteFile(const std::string& path, std::string& why) {
   const size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));

@@ -122,6 +122,10 @@ bool SafeFile::Commit() {
   return true;
 }
 
+ReadResult ReadRegularFile(const char* path, size_t limit, std::string& text) {
+  return ReadBounded(path, limit, text);  // the listing of Windows reads no files
+}
+
 ReadResult ReadBounded(const char* path, size_t limit, std::string& text) {
   text.clear();
   if (!path || IsDirectory(Attributes(path))) return ReadResult::kCannotOpen;

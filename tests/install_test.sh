@@ -76,6 +76,14 @@ words=$(bash -c "source '$completion'; COMP_WORDS=('$prefix/bin/COM-KESTRAVO-Con
 words=$(bash -c "source '$completion'; COMP_WORDS=('$prefix/bin/COM-KESTRAVO-Control' 'rfc'); COMP_CWORD=1; \
   _com_kestravo_control; echo \"\${COMPREPLY[*]}\"")
 [ "$words" = "rfc2217://" ] || fail "completion of rfc: $words"
+# It offers the ports the program lists, less the kernel's console and ports the user may not open.
+stub=$(mktemp)
+printf '#!/bin/sh\nprintf "/dev/ttyS0 (the kernel'"'"'s console)\\n/dev/ttyUSB0\\n/dev/ttyACM0 (not for this user: it may need to be in the '"'"'dialout'"'"' group)\\n"\n' >"$stub"
+chmod +x "$stub"
+words=$(bash -c "source '$completion'; COMP_WORDS=('$stub' '/dev/tty'); COMP_CWORD=1; \
+  _com_kestravo_control; echo \"\${COMPREPLY[*]}\"")
+rm -f "$stub"
+[ "$words" = "/dev/ttyUSB0" ] || fail "completion of /dev/tty: $words"
 
 # Uninstalling takes everything away again.
 cmake --build "$build" --target uninstall >/dev/null

@@ -1,11 +1,13 @@
 // COM-KESTRAVO-Control as a script runs it: the real binary against the simulated device, with
 // its input from a pipe and its output captured.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -648,6 +650,65 @@ TEST_F(ProgramTest, TheListOfPortsComesFromTheFileSystemAndOpensNothing) {
               std::string::npos)
         << o.out;
   }
+}
+
+TEST_F(ProgramTest, AListingOfAHostileImageOpensNothingAndEnds) {
+  // FIFOs where sysfs files should be (an open would wait for a writer) and a link to a terminal (an
+  // open would make it the program's, and on a UART raise DTR): none is opened, the listing ends.
+  const std::string root = dir_ + "/image";
+  ASSERT_EQ(std::system(("mkdir -p '" + root + "/sys/class/tty/ttyS7' '" + root + "/sys/class/tty/ttyS8' '" + root +
+                         "/sys/class/tty/console' '" + root + "/dev' && touch '" + root + "/dev/ttyS7' '" + root +
+                         "/dev/ttyS8'")
+                            .c_str()),
+            0);
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string slave = ptsname(master);
+  const std::string fifo_type = root + "/sys/class/tty/ttyS7/type", fifo_console = root + "/sys/class/tty/console/active";
+  ASSERT_EQ(mkfifo(fifo_type.c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(fifo_console.c_str(), 0600), 0);
+  ASSERT_EQ(symlink(slave.c_str(), (root + "/sys/class/tty/ttyS8/type").c_str()), 0);
+  const int watch = inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(watch, 0);
+  for (const std::string& path : {fifo_type, fifo_console, slave})
+    ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_OPEN), 0) << path;
+  testing_support::Child child = Start({"--list", root}, true);
+  testing_support::SendAndClose(child, "");
+  // Bounded: a listing that waits on a FIFO is killed and fails the test.
+  int status = -1;
+  for (int i = 0; i < 200 && waitpid(child.pid, &status, WNOHANG) == 0; ++i) usleep(50000);
+  if (waitpid(child.pid, &status, WNOHANG) == 0) {
+    kill(child.pid, SIGKILL);
+    ADD_FAILURE() << "the listing did not end";
+  }
+  std::string out;
+  testing_support::ReadToEnd(child, out);
+  testing_support::Finish(child);
+  EXPECT_EQ(out, "No serial ports found\n");
+  char events[4096];
+  EXPECT_LE(read(watch, events, sizeof events), 0) << "the listing opened a FIFO or the terminal";
+  close(watch);
+  close(master);
+}
+
+TEST_F(ProgramTest, NamesWithControlCharactersArePrintedEscaped) {
+  // A name that would set the terminal's title, and one that would forge a line of its own.
+  const std::string root = dir_ + "/image";
+  ASSERT_EQ(mkdir(root.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((root + "/dev").c_str(), 0700), 0);
+  for (const std::string& name : {std::string("ttyUSB\x1b]0;owned\x07"), std::string("ttyUSB\nttyFAKE")}) {
+    FILE* f = std::fopen((root + "/dev/" + name).c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+  }
+  Outcome o = Run({"--list", root});
+  EXPECT_EQ(o.out, "/dev/ttyUSB\\x0AttyFAKE\n/dev/ttyUSB\\x1B]0;owned\\x07\n") << o.out;
+  // A file name in a message, here one that does not open.
+  o = Run({"1", "-q", "-Kl", "a\x1b[2Jb.ini", "-T"});
+  EXPECT_NE(o.out.find("Error opening the data file 'a\\x1B[2Jb.ini'\n"), std::string::npos) << o.out;
+  EXPECT_EQ(o.out.find('\x1b'), std::string::npos) << o.out;
 }
 
 TEST_F(ProgramTest, StrictRunsEndAtTheFirstFailureWithAStatusThatSaysWhat) {

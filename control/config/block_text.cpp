@@ -178,7 +178,7 @@ std::string ConfigText(const uint8_t* b) {
 bool WriteConfigText(const char* path, FILE* file, const uint8_t* block) {
   const std::string text = ConfigText(block);
   if (std::fwrite(text.data(), 1, text.size(), file) == text.size()) return true;
-  FileError("Error writing the data file '%s'\n", path);
+  FileError("Error writing the data file '%s'\n", Printable(path).c_str());
   return false;
 }
 
@@ -285,7 +285,7 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
 }
 
 void ReportReadError(const char* path, const char* section, const char* key) {
-  FileError("Error reading the data file '%s', Section '%s', Entry '%s'\n", path, section, key);
+  FileError("Error reading the data file '%s', Section '%s', Entry '%s'\n", Printable(path).c_str(), section, key);
 }
 
 bool ReadConfigText(const char* path, ProfileFile& profile, const char* section, uint8_t* block) {

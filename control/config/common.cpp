@@ -62,11 +62,11 @@ bool StoreConfig(uint32_t number, const uint8_t* name, const uint8_t* block, boo
                  after_progress);
 }
 
-void ReportOpenError(const char* path) { FileError("Error opening the data file '%s'\n", path); }
-void ReportWriteError(const char* path) { FileError("Error writing the data file '%s'\n", path); }
+void ReportOpenError(const char* path) { FileError("Error opening the data file '%s'\n", Printable(path).c_str()); }
+void ReportWriteError(const char* path) { FileError("Error writing the data file '%s'\n", Printable(path).c_str()); }
 void ReportCloseError(const char* path) {
   ClearLine();
-  FileError("Error closing the data file %s\n", path);
+  FileError("Error closing the data file %s\n", Printable(path).c_str());
 }
 
 }  // namespace control

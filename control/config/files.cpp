@@ -62,7 +62,7 @@ bool ParseSection(ProfileFile& profile, uint32_t number, ParsedSection& out, boo
 }  // namespace
 
 void SaveCurrentConfigToFile(const char* path) {
-  Progress("Saving current configuration into file '%s':\n", path);
+  Progress("Saving current configuration into file '%s':\n", Printable(path).c_str());
   uint8_t block[kBlockSize] = {};
   if (!Succeeded(COM_KESTRAVO_GetCurrentConfig(State.PortNumber, block), "COM_KESTRAVO_GetCurrentConfig"))
     return;
@@ -71,22 +71,22 @@ void SaveCurrentConfigToFile(const char* path) {
   if (!Write(out, "[CurrentConfiguration]\n")) return ReportWriteError(path);
   if (!WriteConfigText(path, out.file(), block)) return;
   if (!out.Commit()) return ReportCloseError(path);
-  if (Verbose()) Print("Current configuration saved into data file '%s'\n", path);
+  if (Verbose()) Print("Current configuration saved into data file '%s'\n", Printable(path).c_str());
 }
 
 void LoadCurrentConfigFromFile(const char* path) {
-  Progress("Loading current configuration from file '%s':\n", path);
+  Progress("Loading current configuration from file '%s':\n", Printable(path).c_str());
   ProfileFile profile(path);
   if (!profile.Ok) return ReportOpenError(path);
   uint8_t block[kBlockSize];
   if (!ReadConfigText(path, profile, "CurrentConfiguration", block)) return;
   if (!Succeeded(COM_KESTRAVO_SetCurrentConfig(State.PortNumber, block), "COM_KESTRAVO_SetCurrentConfig"))
     return;
-  if (Verbose()) Print("Current configuration loaded from data file '%s'\n", path);
+  if (Verbose()) Print("Current configuration loaded from data file '%s'\n", Printable(path).c_str());
 }
 
 void SaveConfigToFile(uint32_t number, const char* path) {
-  Progress("Saving configuration #%u into file '%s':\n", number + 1, path);
+  Progress("Saving configuration #%u into file '%s':\n", number + 1, Printable(path).c_str());
   uint8_t active = 0, valid = 0;
   if (!GetConfigFlags(number, active, valid)) return;
   if (!valid) return Refused("Cannot save the configuration #%u since it is invalid!\n", number + 1);
@@ -101,11 +101,11 @@ void SaveConfigToFile(uint32_t number, const char* path) {
   if (!out.Open(path)) return ReportOpenError(path);
   if (!Write(out, StoredSection(number, name, block))) return ReportWriteError(path);
   if (!out.Commit()) return ReportCloseError(path);
-  if (Verbose()) Print("Configuration #%u saved to data file '%s'\n", number + 1, path);
+  if (Verbose()) Print("Configuration #%u saved to data file '%s'\n", number + 1, Printable(path).c_str());
 }
 
 void LoadConfigFromFile(uint32_t number, const char* path) {
-  Progress("Loading configuration #%u from file '%s':\n", number + 1, path);
+  Progress("Loading configuration #%u from file '%s':\n", number + 1, Printable(path).c_str());
   ProfileFile profile(path);
   if (!profile.Ok) return ReportOpenError(path);
   ParsedSection parsed;
@@ -114,11 +114,11 @@ void LoadConfigFromFile(uint32_t number, const char* path) {
   if (!ParseSection(profile, number, parsed, missing, failed))
     return ReportReadError(path, SectionOf(number).c_str(), failed);
   if (!StoreConfig(number, parsed.name, parsed.block)) return;
-  if (Verbose()) Print("Configuration #%u loaded from data file '%s'\n", number + 1, path);
+  if (Verbose()) Print("Configuration #%u loaded from data file '%s'\n", number + 1, Printable(path).c_str());
 }
 
 void SaveAllConfigsToFile(const char* path) {
-  Progress("Saving all configurations into file '%s':\n", path);
+  Progress("Saving all configurations into file '%s':\n", Printable(path).c_str());
   platform::SafeFile out;
   bool opened = false;
   std::vector<uint32_t> saved;  // confirmed once the file is complete
@@ -152,14 +152,14 @@ void SaveAllConfigsToFile(const char* path) {
   ClearLine();
   if (!out.Commit()) return ReportCloseError(path);
   if (Verbose())
-    for (uint32_t n : saved) Print("Configuration #%u saved to data file '%s'\n", n + 1, path);
+    for (uint32_t n : saved) Print("Configuration #%u saved to data file '%s'\n", n + 1, Printable(path).c_str());
 }
 
 // Every section is read and checked before the first configuration is written: a file with a bad
 // section changes nothing in the store. The progress lines follow the numbers as the writing goes;
 // a bad section shows the lines up to its own before its message.
 void LoadAllConfigsFromFile(const char* path) {
-  Progress("Loading all configurations from file '%s':\n", path);
+  Progress("Loading all configurations from file '%s':\n", Printable(path).c_str());
   ProfileFile profile(path);
   if (!profile.Ok) return ReportOpenError(path);
   std::vector<ParsedSection> sections;
@@ -181,7 +181,7 @@ void LoadAllConfigsFromFile(const char* path) {
     if (next >= sections.size() || sections[next].number != n) continue;
     const ParsedSection& s = sections[next++];
     if (!StoreConfig(s.number, s.name, s.block, true)) return;
-    if (Verbose()) Print("Configuration #%u loaded from data file '%s'\n", s.number + 1, path);
+    if (Verbose()) Print("Configuration #%u loaded from data file '%s'\n", s.number + 1, Printable(path).c_str());
   }
   if (sections.empty()) return FileError("No configurations found\n");
   ClearLine();

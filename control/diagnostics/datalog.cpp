@@ -99,7 +99,7 @@ bool EscBefore(uint64_t deadline) {
 void DataLog(const char* path) {
   Progress("Creating log data:\n");
   FILE* f = std::fopen(path, "w");
-  if (!f) return FileError("Cannot open the data file %s\n", path);
+  if (!f) return FileError("Cannot open the data file %s\n", Printable(path).c_str());
   Progress("Getting the sensor data:\n");
   if (!State.quiet) Print("Press 'Esc' to quit\n");
   DisplayFrame frame(false);
@@ -120,7 +120,7 @@ void DataLog(const char* path) {
     if (std::fflush(f) != 0 || std::ferror(f)) {
       const int error = errno;
       if (frame.InPlace()) Print("\n");
-      FileError("Error writing the data file '%s': %s\n", path, std::strerror(error));
+      FileError("Error writing the data file '%s': %s\n", Printable(path).c_str(), std::strerror(error));
       break;
     }
     deadline += kRecordMs;  // a fixed grid from the start: a slow record shortens the next wait
@@ -130,7 +130,7 @@ void DataLog(const char* path) {
     }
   }
   if (ok) Print("Data logging finished\n");
-  if (std::fclose(f) != 0) FileError("Cannot close the data file %s\n", path);
+  if (std::fclose(f) != 0) FileError("Cannot close the data file %s\n", Printable(path).c_str());
 }
 
 int DataLogSwitch(SwitchArgs& a) { return FileSwitch(a, DataLog); }

@@ -57,7 +57,7 @@ bool ParseBackup(const std::string& text, uint8_t* memory, bool& too_long) {
 void BackupMemory(const char* path) {
   if (!State.quiet) Print("Saving memory data (size=%04Xh):\n", kMemorySize);
   platform::SafeFile out;
-  if (!out.Open(path)) return FileError("Error opening the data file '%s'\n", path);
+  if (!out.Open(path)) return FileError("Error opening the data file '%s'\n", Printable(path).c_str());
   for (uint32_t address = 0; address < kMemorySize; address += kMemoryBlock) {
     ClearLine();
     if (StopRequested()) return EndProgressLine();
@@ -70,15 +70,15 @@ void BackupMemory(const char* path) {
     const std::string lines = BackupLines(block, kMemoryBlock);
     if (std::fwrite(lines.data(), 1, lines.size(), out.file()) != lines.size()) {
       ClearLine();
-      return FileError("Error writing the data file '%s'\n", path);
+      return FileError("Error writing the data file '%s'\n", Printable(path).c_str());
     }
   }
   ClearLine();
   if (!out.Commit()) {
     ClearLine();
-    return FileError("Error closing the data file '%s'\n", path);
+    return FileError("Error closing the data file '%s'\n", Printable(path).c_str());
   }
-  if (!State.quiet) Print("Memory data saved to file '%s'\n", path);
+  if (!State.quiet) Print("Memory data saved to file '%s'\n", Printable(path).c_str());
 }
 
 void RestoreMemory(const char* path) {
@@ -88,14 +88,14 @@ void RestoreMemory(const char* path) {
   if (!Confirm("All memory data will be overwritten, proceed? [y/n]: ")) return;
   if (!State.quiet) Print("Loading memory data (size=%04Xh):\n", kMemorySize);
   std::string text;
-  if (!ReadInputFile(path, text)) return FileError("Error opening the data file '%s'\n", path);
+  if (!ReadInputFile(path, text)) return FileError("Error opening the data file '%s'\n", Printable(path).c_str());
   static uint8_t memory[kMemorySize];
   bool too_long = false;
-  if (!ParseBackup(text, memory, too_long)) return FileError("Error reading the data file '%s'\n", path);
+  if (!ParseBackup(text, memory, too_long)) return FileError("Error reading the data file '%s'\n", Printable(path).c_str());
   // A file with more than 16384 values is not the backup of this memory (a line of three digits
   // shifts every value after it): nothing is written.
   if (too_long) {
-    Print("Warning: Data file '%s' too long\n", path);
+    Print("Warning: Data file '%s' too long\n", Printable(path).c_str());
     return FileError("Restore cancelled: nothing was written to the device\n");
   }
   for (uint32_t address = 0; address < kMemorySize; address += kMemoryBlock) {
@@ -109,7 +109,7 @@ void RestoreMemory(const char* path) {
   }
   ClearLine();
   if (!Succeeded(COM_KESTRAVO_UpdateMemoryData(State.PortNumber), "COM_KESTRAVO_UpdateMemoryData")) return;
-  if (!State.quiet) Print("Memory data loaded from file '%s'\n", path);
+  if (!State.quiet) Print("Memory data loaded from file '%s'\n", Printable(path).c_str());
 }
 
 int FileSwitch(SwitchArgs& a, void (*run)(const char* path)) {
