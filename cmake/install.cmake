@@ -13,9 +13,20 @@ install(FILES include/COM-KESTRAVO.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COM
 install(TARGETS COM-KESTRAVO-Control RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Tools)
 install(PROGRAMS tools/COM-KESTRAVO-Plot DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Tools)
 install(TARGETS COM-KESTRAVO-Sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Tools)
-install(FILES doc/COM-KESTRAVO-Control.1 doc/COM-KESTRAVO-Sim.1 doc/COM-KESTRAVO-Plot.1
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Tools)
-install(FILES doc/COM-KESTRAVO.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT Development)
+# Man pages are installed compressed (gzip -9n: no name, no time stamp), as Debian's policy wants.
+find_program(KESTRAVO_GZIP gzip REQUIRED)
+set(KESTRAVO_MAN_DIR ${CMAKE_CURRENT_BINARY_DIR}/man)
+file(MAKE_DIRECTORY ${KESTRAVO_MAN_DIR})
+foreach(page IN ITEMS COM-KESTRAVO-Control.1 COM-KESTRAVO-Sim.1 COM-KESTRAVO-Plot.1 COM-KESTRAVO.3)
+  add_custom_command(OUTPUT ${KESTRAVO_MAN_DIR}/${page}.gz
+    COMMAND ${KESTRAVO_GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/doc/${page} > ${KESTRAVO_MAN_DIR}/${page}.gz
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/doc/${page} VERBATIM)
+  list(APPEND kestravo_man_pages ${KESTRAVO_MAN_DIR}/${page}.gz)
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${kestravo_man_pages})
+install(FILES ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Control.1.gz ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Sim.1.gz
+  ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Plot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Tools)
+install(FILES ${KESTRAVO_MAN_DIR}/COM-KESTRAVO.3.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT Development)
 install(FILES tools/completion/COM-KESTRAVO-Control DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
   COMPONENT Tools)
 
@@ -41,32 +52,4 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/COM-KESTRAVO.pc DESTINATION ${CMAKE_IN
 configure_file(cmake/uninstall.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/cmake_uninstall.cmake @ONLY)
 add_custom_target(uninstall COMMAND ${CMAKE_COMMAND} -P ${CMAKE_CURRENT_BINARY_DIR}/cmake_uninstall.cmake)
 
-# Debian packages (cpack -G DEB in a build configured with -DCMAKE_INSTALL_PREFIX=/usr):
-# libcom-kestravo1 (the library), libcom-kestravo-dev (header, CMake package, pkg-config file,
-# man page of the library) and com-kestravo-tools (the programs, their man pages, completion).
-set(CPACK_PACKAGE_NAME com-kestravo)
-set(CPACK_PACKAGE_VENDOR "COM-KESTRAVO")
-set(CPACK_PACKAGE_CONTACT "COM-KESTRAVO maintainers <kestravo@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control of the KESTRAVO laboratory pulse generator over a serial line")
-set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL Runtime Development Tools)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The programs need the library of the package beside them; dpkg-shlibdeps finds it in the build.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
-set(CPACK_DEBIAN_PACKAGE_SECTION science)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libcom-kestravo1)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libcom-kestravo-dev)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libcom-kestravo1 (= ${PROJECT_VERSION})")
-set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME com-kestravo-tools)
-set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libcom-kestravo1 (= ${PROJECT_VERSION})")
-set(CPACK_DEBIAN_TOOLS_PACKAGE_SUGGESTS "gnuplot-nox")
-set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "the shared library libCOM-KESTRAVO.so.1")
-set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "header, CMake package and pkg-config file of COM-KESTRAVO")
-set(CPACK_COMPONENT_TOOLS_DESCRIPTION "COM-KESTRAVO-Control, COM-KESTRAVO-Sim and COM-KESTRAVO-Plot")
-include(CPack)
+include(${CMAKE_CURRENT_LIST_DIR}/debian.cmake)

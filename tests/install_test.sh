@@ -16,8 +16,8 @@ libdir=$(dirname "$(find "$prefix" -name 'libCOM-KESTRAVO.so.*.*.*' | head -n 1)
 [ -d "$libdir" ] || fail "no versioned library installed"
 (cd "$prefix" && find . \( -type f -o -type l \) | sort) | tee "$work/files"
 for f in bin/COM-KESTRAVO-Control bin/COM-KESTRAVO-Plot bin/COM-KESTRAVO-Sim include/COM-KESTRAVO.h \
-         share/man/man1/COM-KESTRAVO-Control.1 share/man/man1/COM-KESTRAVO-Sim.1 share/man/man1/COM-KESTRAVO-Plot.1 \
-         share/man/man3/COM-KESTRAVO.3; do
+         share/man/man1/COM-KESTRAVO-Control.1.gz share/man/man1/COM-KESTRAVO-Sim.1.gz share/man/man1/COM-KESTRAVO-Plot.1.gz \
+         share/man/man3/COM-KESTRAVO.3.gz; do
   grep -qx "./$f" "$work/files" || fail "$f not installed"
 done
 for f in libCOM-KESTRAVO.so libCOM-KESTRAVO.so.1 pkgconfig/COM-KESTRAVO.pc cmake/COM-KESTRAVO/COM-KESTRAVOConfig.cmake \

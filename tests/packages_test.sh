@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Builds the three Debian packages, installs them into this machine, uses what they installed
-# (the program against the simulated device, a C program through pkg-config, the Python package
-# installed with pip, the man pages, the completion), removes them and checks that nothing is
-# left. Needs root; CI runs it.
+# Builds the four Debian packages, checks them with lintian (no error, no warning that is not
+# overridden with its reason), installs them into this machine, uses what they installed (the
+# program against the simulated device, a C program through pkg-config, the Python package from
+# python3-kestravo and installed with pip, the man pages, the completion), removes them and checks
+# that nothing is left. Needs root; CI runs it.
 # Usage: packages_test.sh <source dir>
 set -euo pipefail
 source=$(realpath "$1")
 work=$(mktemp -d)
-packages=(libcom-kestravo1 libcom-kestravo-dev com-kestravo-tools)
+packages=(libcom-kestravo1 libcom-kestravo-dev com-kestravo-tools python3-kestravo)
 cleanup() { dpkg -P "${packages[@]}" >/dev/null 2>&1 || true; rm -rf "$work"; }
 trap cleanup EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
@@ -20,7 +21,20 @@ cmake -S "$source" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DKESTRAVO_TESTS=
 cmake --build "$work/build" -j2 >/dev/null
 (cd "$work/build" && cpack -G DEB >/dev/null)
 debs=("$work"/build/*.deb)
-[ ${#debs[@]} = 3 ] || fail "expected three packages: ${debs[*]}"
+[ ${#debs[@]} = 4 ] || fail "expected four packages: ${debs[*]}"
+# Debian's policy, as lintian checks it (where it is installed: CI installs it).
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning --tag-display-limit 0 "${debs[@]}" 2>&1 | grep -v "running with root privileges" ||
+    true
+  lintian --fail-on error,warning "${debs[@]}" >/dev/null 2>&1 || fail "lintian reports errors or warnings"
+  # No RUNPATH in a system's programs.
+  dpkg-deb -x "$work"/build/com-kestravo-tools_*.deb "$work/tools"
+  for program in "$work"/tools/usr/bin/COM-KESTRAVO-Control "$work"/tools/usr/bin/COM-KESTRAVO-Sim; do
+    ! readelf -d "$program" | grep -q 'RPATH\|RUNPATH' || fail "$(basename "$program") carries a RUNPATH"
+  done
+else
+  echo "lintian is not installed: the packages' policy is not checked"
+fi
 dpkg -i "${debs[@]}" >/dev/null
 
 # What the packages installed works.
@@ -30,7 +44,11 @@ out=$(cd "$work" && KESTRAVO_COM1=sim COM-KESTRAVO-Control 1 -v -T)
 [ "$(COM-KESTRAVO-Control --version | cut -d' ' -f2 | tr -d ,)" = "$(pkg-config --modversion COM-KESTRAVO)" ] || fail "versions differ"
 cc -o "$work/example" "$source/examples/c/kestravo_example.c" $(pkg-config --cflags --libs COM-KESTRAVO)
 KESTRAVO_COM1=sim "$work/example" 1 | grep "Firmware" >/dev/null || fail "a program built against the packages"
-[ -f /usr/share/man/man3/COM-KESTRAVO.3 ] && [ -f /usr/share/man/man1/COM-KESTRAVO-Control.1 ] || fail "man pages"
+[ -f /usr/share/man/man3/COM-KESTRAVO.3.gz ] && [ -f /usr/share/man/man1/COM-KESTRAVO-Control.1.gz ] || fail "man pages"
+man -w COM-KESTRAVO-Control >/dev/null 2>&1 || ! command -v man >/dev/null || fail "man finds no page"
+# The Python package of python3-kestravo, with the system's Python, over the installed library.
+(cd "$work" && env -u KESTRAVO_LIBRARY /usr/bin/python3 -m kestravo info sim) | grep "Hardware type: 4B53h" >/dev/null ||
+  fail "python3-kestravo"
 [ -f /usr/share/bash-completion/completions/COM-KESTRAVO-Control ] || fail "completion"
 # The Python package, installed with pip, over the installed library and programs.
 env -u KESTRAVO_LIBRARY -u KESTRAVO_CONTROL -u KESTRAVO_SIM bash "$source/tests/python_test.sh" /usr/bin/python3 "$source" ||
