@@ -194,10 +194,10 @@ bool SafeFile::Commit() {
   return true;
 }
 
-ReadResult ReadBounded(const char* path, size_t limit, std::string& text) {
-  text.clear();
-  const int fd = path ? open(path, O_RDONLY | O_CLOEXEC) : -1;
-  if (fd < 0) return ReadResult::kCannotOpen;
+namespace {
+
+// Reads an open file to its end into text, never more than limit bytes, and closes it.
+ReadResult ReadToEnd(int fd, size_t limit, std::string& text) {
   char chunk[65536];
   ReadResult result = ReadResult::kRead;
   for (;;) {
@@ -218,6 +218,15 @@ ReadResult ReadBounded(const char* path, size_t limit, std::string& text) {
   return result;
 }
 
+}  // namespace
+
+ReadResult ReadBounded(const char* path, size_t limit, std::string& text) {
+  text.clear();
+  const int fd = path ? open(path, O_RDONLY | O_CLOEXEC) : -1;
+  if (fd < 0) return ReadResult::kCannotOpen;
+  return ReadToEnd(fd, limit, text);
+}
+
 ReadResult ReadRegularFile(const char* path, size_t limit, std::string& text) {
   text.clear();
   struct stat st {};
@@ -229,24 +238,7 @@ ReadResult ReadRegularFile(const char* path, size_t limit, std::string& text) {
     close(fd);
     return ReadResult::kCannotOpen;
   }
-  std::vector<char> chunk(limit + 1);
-  ReadResult result = ReadResult::kRead;
-  for (;;) {
-    const ssize_t n = read(fd, chunk.data(), chunk.size());
-    if (n == 0) break;
-    if (n < 0) {
-      result = ReadResult::kFailed;
-      break;
-    }
-    if (text.size() + size_t(n) > limit) {
-      result = ReadResult::kTooLarge;
-      break;
-    }
-    text.append(chunk.data(), size_t(n));
-  }
-  close(fd);
-  if (result != ReadResult::kRead) text.clear();
-  return result;
+  return ReadToEnd(fd, limit, text);
 }
 
 bool CanWriteFile(const std::string& path, std::string& why) {
