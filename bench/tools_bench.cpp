@@ -16,7 +16,7 @@
 #include "control/config/block_text.h"
 #include "control/config/config.h"
 #include "control/diagnostics/diagnostics.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/clock.h"
 #include "ports/inproc.h"
 #include "ports/kinds.h"

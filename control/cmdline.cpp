@@ -7,8 +7,8 @@
 #include "COM-KESTRAVO.h"
 #include "control/command.h"
 #include "control/keyloop.h"
-#include "control/ports.h"
-#include "control/state.h"
+#include "control/common/port_names.h"
+#include "control/common/state.h"
 #include "control/texts.h"
 #include "platform/terminal.h"
 
@@ -55,7 +55,8 @@ int StrictArgumentError(int argc, char** argv, int failed_index) {
   Print("%s", line);
   NoteFailure(kFailedArgument, line);
   char name[260];
-  ErrorLine("Try '%s --help' for more information.\n", ProgramName(argv[0] ? argv[0] : "", name, sizeof name));
+  ErrorLine("Try '%s --help' for more information.\n",
+            ProgramName(argv[0] ? argv[0] : "", name, sizeof name));
   if (State.opened)
     ClosePort();
   else

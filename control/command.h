@@ -1,41 +1,26 @@
 // The command model of the console program: one table of switch rows for the command line and
-// one of key rows for the key loop. A switch row's handler parses the rest of its switch (and may
-// take the following arguments), opens the port, runs its routine and returns the parse status.
+// one of key rows for the key loop. Each row gives what the small and the capital letter do; a
+// form without its own handler falls back to the status and monitoring commands, which switches
+// and keys share (monitor/commands.cpp).
 #pragma once
-#include <cstddef>
-#include <cstdint>
+#include "control/common/switch_args.h"
 
 namespace control {
 
-// The cursor over the command line that a switch handler works on.
-struct SwitchArgs {
-  int argc = 0;
-  char** argv = nullptr;
-  int index = 0;          // the switch's argument; moves on when a following argument is taken
-  int typed = 0;          // the switch letter as written
-  const char* rest = "";  // the characters after the letter
-  bool small() const;     // the letter was written small
-
-  // The following argument, or null when there is none (the parse then fails at argc).
-  const char* Next();
-};
-
-// Parse status of a switch: 0 when it parsed, else the index of the argument that failed.
-constexpr int kParsed = 0;
-using SwitchHandler = int (*)(SwitchArgs&);
-
+// A switch row. A handler parses the rest of its switch (and may take the following arguments),
+// opens the port, runs its routine and returns the parse status.
 struct SwitchRow {
   char letter;  // upper case, or the sign itself
-  SwitchHandler handler;
+  SwitchHandler small;
+  SwitchHandler capital;
 };
 
-// The row of a switch letter (looked up in upper case), or null.
-const SwitchRow* FindSwitch(int typed);
+// The handler of a switch letter as typed, or null when the switch does not exist.
+SwitchHandler FindSwitch(int typed);
 // Runs the switch at argv[i]; returns the parse status. i moves past any argument it took.
 int RunSwitch(int argc, char** argv, int& i);
 
-// A key row: what the small and the capital letter do (null: nothing). Keys without a letter
-// ('?', '$', '@', '!') use the small form.
+// A key row. Keys without a letter ('?', '$', '@', '!') use the small form.
 using KeyHandler = void (*)();
 struct KeyRow {
   int key;  // upper case, or the sign itself
@@ -45,34 +30,5 @@ struct KeyRow {
 
 // The handler a key runs, or null when the key does nothing.
 KeyHandler FindKey(int key);
-
-// Helpers of the switch handlers.
-// "%hu": decimal digits after optional blanks and sign; what follows is ignored.
-bool ScanUnsignedShort(const char* text, uint16_t& out);
-// The number filling the text to its end (ParseUnsigned: decimal, 'h' or 'b' suffix).
-bool SwitchNumber(const char* text, uint32_t& value);
-// An index digit at text[0] from '0' to highest; -1 when it is none.
-int IndexDigit(const char* text, char highest);
-// The rows that follow a letter with an index digit and a sub-letter (-P2D1000, -R1t): the
-// capital sub-letter takes a number to the end of the switch (below value_limit unless that is 0),
-// the small one ends the switch. The digit runs from '0' to highest.
-struct IndexedSwitchRow {
-  char letter;  // capital
-  char highest;
-  uint32_t value_limit;
-  void (*show)(uint32_t index);
-  void (*set)(uint32_t index, uint32_t value);
-};
-template <size_t N>
-int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow (&rows)[N]);
-int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow* rows, size_t count);
-template <size_t N>
-int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow (&rows)[N]) {
-  return RunIndexedSwitch(a, rows, N);
-}
-
-// A row that takes no further characters: opens the port, runs, and then fails the parse when
-// characters follow the letter.
-int RunWithoutCharacters(SwitchArgs& a, void (*run)());
 
 }  // namespace control

@@ -1,9 +1,9 @@
 // The key table of the key loop. The status and monitoring keys share their rows with the
-// switches (control/commands.cpp); the settings keys are here.
+// switches (monitor/commands.cpp); the settings keys are here.
 #include <cctype>
 
 #include "control/command.h"
-#include "control/commands.h"
+#include "control/monitor/commands.h"
 #include "control/config/config.h"
 #include "control/diagnostics/diagnostics.h"
 #include "control/settings/settings.h"

@@ -16,6 +16,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/config/block_text.h"
 #include "control/config/config.h"
+#include "control/command.h"
 #include "control/config/profile.h"
 #include "control/keyloop.h"
 #ifndef _WIN32
@@ -286,8 +287,11 @@ TEST(ConfigFormat, EntriesThatFail) {
   }
   // A zero byte inside a value would end it early ("1094" of "1094\0795585"): the entry fails.
   for (const auto& [from, to, key] :
-       {std::tuple<std::string, std::string, const char*>{"Oscillator=1000", std::string("Oscillator=1000\0" "5", 17),
-                                                           "Oscillator"},
+       {std::tuple<std::string, std::string, const char*>{"Oscillator=1000",
+                                                          std::string("Oscillator=1000\0"
+                                                                      "5",
+                                                                      17),
+                                                          "Oscillator"},
         {"Pulser0=10,50,Osc0,Pos", std::string("Pulser0=10,50,Osc0,Pos\0x", 24), "Pulser0"},
         {"DisableDithering=Y", std::string("DisableDithering=Y\0", 19), "DisableDithering"}}) {
     std::string text = golden;
@@ -476,7 +480,8 @@ TEST_F(ConfigCommandTest, AFailedFlagReadOfTheNvmSetCommandsStartsOnANewLine) {
   control::State.PortNumber = 5;  // not open: every call fails
   control::SaveCurrentConfigToStore(0);
   control::LoadCurrentConfigFromStore(0);
-  const std::string line = std::string("\nError at COM_KESTRAVO_GetConfigFlags: ") + COM_KESTRAVO_GetErrorMessage(5) +
+  const std::string line = std::string("\nError at COM_KESTRAVO_GetConfigFlags: ") +
+                           COM_KESTRAVO_GetErrorMessage(5) +
                            ", I/O Error Message: " + COM_KESTRAVO_GetIOErrorMessage(5) + "\n";
   EXPECT_EQ(Out(), line + line);
 }

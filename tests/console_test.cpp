@@ -9,9 +9,9 @@
 
 #include "control/cmdline.h"
 #include "control/command.h"
-#include "control/commands.h"
+#include "control/monitor/commands.h"
 #include "control/texts.h"
-#include "control/console.h"
+#include "control/common/console.h"
 #include "platform/terminal.h"
 #ifdef _WIN32
 #include "tests/support/console_script.h"

@@ -8,6 +8,8 @@
 #include "COM-KESTRAVO.h"
 #include "control/command.h"
 #include "control/keyloop.h"
+#include "control/common/device_texts.h"
+#include "control/common/format.h"
 #include "control/settings/settings.h"
 #include "platform/terminal.h"
 #include "tests/support/console_fixture.h"
@@ -214,11 +216,15 @@ TEST_F(SettingsTest, TimesCarryTheDevicesOffsetInEveryDisplay) {
   ASSERT_EQ(COM_KESTRAVO_SetPulserWidth(0, 1, 1000), 0);
   control::ShowSetting(control::SettingId::kPulserDelay, 1);
   control::ShowSetting(control::SettingId::kPulserWidth, 1);
-  EXPECT_EQ(Out(), "Pulse delay of pulser #1: 1000 (1.003000E-05s)\nPulse width of pulser #1: 1000 (1.002000E-05s)\n");
+  EXPECT_EQ(
+      Out(),
+      "Pulse delay of pulser #1: 1000 (1.003000E-05s)\nPulse width of pulser #1: 1000 (1.002000E-05s)\n");
   control::ShowPulsers();
   const std::string all = Out();
-  EXPECT_NE(all.find("Pulser delays:\t#0: 0 (3.000000E-08s),\t#1: 1000 (1.003000E-05s),"), std::string::npos) << all;
-  EXPECT_NE(all.find("Pulser widths:\t#0: 98 (1.000000E-06s),\t#1: 1000 (1.002000E-05s),"), std::string::npos) << all;
+  EXPECT_NE(all.find("Pulser delays:\t#0: 0 (3.000000E-08s),\t#1: 1000 (1.003000E-05s),"), std::string::npos)
+      << all;
+  EXPECT_NE(all.find("Pulser widths:\t#0: 98 (1.000000E-06s),\t#1: 1000 (1.002000E-05s),"), std::string::npos)
+      << all;
 }
 
 TEST_F(SettingsTest, PulserAndSwitchDisplaysListEveryIndexWithItsSource) {
@@ -252,7 +258,8 @@ TEST_F(SettingsTest, ContinuousControllerDisplayRedrawsAndEndsOnAFailure) {
   std::string out = Out();
   const std::string line =
       "Controller state: 0507h; device enable:          Y       oscillator enable: Y    pulser enable:    Y; "
-      "prevent device disable: N       device enabled:    Y    master enable:    Y; software trigger:       0 "
+      "prevent device disable: N       device enabled:    Y    master enable:    Y; software trigger:       "
+      "0 "
       "      software pulse:    0    soft trigger out: 0; dithering disable:      N\n";
   EXPECT_EQ(out, line + line + line) << out;
 
@@ -531,10 +538,11 @@ TEST_F(KeyMenuTest, SoftwareTriggerDialogueAndKey) {
   EXPECT_EQ(Keys({"a"}), control::SoftwareTriggerText(s, uint16_t((s & 0xFFE7) | 0x10), s & 0xFFE7));
   // Answers typed at once answer the questions in order, as "%c" reads them.
   const uint16_t t = Controller();
-  EXPECT_EQ(Keys({"A", "0101"}),
-            "Enter the software-trigger configuration:\n  software trigger start [1/0]: \n  software trigger stop  "
-            "[1/0]: \n  software pulse start   [1/0]: \n  software pulse stop    [1/0]: \n" +
-                control::SoftwareTriggerText(t, uint16_t(t & 0xFFE7), uint16_t((t & 0xFFE7) | 0x18)));
+  EXPECT_EQ(
+      Keys({"A", "0101"}),
+      "Enter the software-trigger configuration:\n  software trigger start [1/0]: \n  software trigger stop  "
+      "[1/0]: \n  software pulse start   [1/0]: \n  software pulse stop    [1/0]: \n" +
+          control::SoftwareTriggerText(t, uint16_t(t & 0xFFE7), uint16_t((t & 0xFFE7) | 0x18)));
 }
 
 }  // namespace

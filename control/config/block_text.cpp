@@ -7,19 +7,14 @@
 #include <strings.h>
 
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
-#include "control/settings/format.h"
+#include "control/common/console.h"
+#include "control/common/device_texts.h"
+#include "control/common/format.h"
 #include "platform/terminal.h"
 
 namespace control {
 namespace {
 
-// The source tokens; pulser, burst and switch sources use the first 18, DIO outputs all 20.
-const char* const kTokens[] = {"0",        "SwTrig",   "Osc0",     "Din0",     "Din1",
-                               "Din2",     "Din3",     "Din4",     "Din5",     "Din6",
-                               "PulsOut0", "PulsOut1", "PulsOut2", "PulsOut3", "PulsRun0",
-                               "PulsRun1", "PulsRun2", "PulsRun3", "CLK2M",    "CLK4M"};
-constexpr unsigned kSources = 18, kDIOSources = 20;
 const char* const kFlags[] = {"DeviceEnable",  "OscillatorEnable",     "PulserEnable",    "SoftwareTrigger",
                               "SoftwarePulse", "PreventDeviceDisable", "DisableDithering"};
 
@@ -55,7 +50,7 @@ Field DIOField(unsigned j) {
 
 std::string Token(uint32_t field, unsigned list) {
   const uint32_t index = field & 0x1F;
-  return kTokens[index < list ? index : list - 1];
+  return kSourceTexts[index < list ? index : list - 1].token;
 }
 const char* Polarity(uint32_t field) { return (field & 0x20) ? "Neg" : "Pos"; }
 std::string Signal(uint32_t field, unsigned list) { return Token(field, list) + "," + Polarity(field); }
@@ -95,7 +90,7 @@ bool Number(const char* text, uint32_t& value, uint32_t highest = 0xFFFFFFFFu) {
 
 bool TokenIndex(const char* text, unsigned list, uint32_t& index) {
   for (unsigned i = 0; i < list; ++i)
-    if (strcasecmp(text, kTokens[i]) == 0) {
+    if (strcasecmp(text, kSourceTexts[i].token) == 0) {
       index = i;
       return true;
     }
@@ -124,7 +119,7 @@ bool ReadSourceFirst(char* text, int count, uint32_t* numbers, uint32_t& field) 
   uint32_t index = 0;
   if (!f.Last(polarity) || (strcasecmp(polarity, "Pos") != 0 && strcasecmp(polarity, "Neg") != 0))
     return false;
-  if (!TokenIndex(f.Rest(), kSources, index)) return false;
+  if (!TokenIndex(f.Rest(), kSignalSources, index)) return false;
   field = index | (strcasecmp(polarity, "Neg") == 0 ? 0x20u : 0u);
   return true;
 }
@@ -142,29 +137,36 @@ std::string ConfigText(const uint8_t* b) {
     const Field& pf = kPulserField[i];
     s += Format("Pulser%u=%u,%u,%s\n", i, Group(b, COM_KESTRAVO_CFG_PULSER_DELAYS + 4 * int(i), 4),
                 Group(b, COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * int(i), 4),
-                Signal(Bits(Group(b, pf.offset, pf.bytes), pf.shift, 6), kSources).c_str());
+                Signal(Bits(Group(b, pf.offset, pf.bytes), pf.shift, 6), kSignalSources).c_str());
     if (i < 2) {
       const Field& bf = kBurstField[i];
       s += Format("Burst%u=%u,%s\n", i, Group(b, COM_KESTRAVO_CFG_BURST_SIZES + 3 * int(i), 3),
-                  Signal(Bits(Group(b, bf.offset, bf.bytes), bf.shift, 6), kSources).c_str());
+                  Signal(Bits(Group(b, bf.offset, bf.bytes), bf.shift, 6), kSignalSources).c_str());
     }
   }
   for (unsigned j = 0; j < 7; ++j) {
-    const char* direction = (b[COM_KESTRAVO_CFG_DIO_OUTPUTS] >> j & 1) ? "Out"
-                            : (b[COM_KESTRAVO_CFG_DIO_TERMINATIONS] >> j & 1) ? "Term" : "In";
+    const char* direction = (b[COM_KESTRAVO_CFG_DIO_OUTPUTS] >> j & 1)        ? "Out"
+                            : (b[COM_KESTRAVO_CFG_DIO_TERMINATIONS] >> j & 1) ? "Term"
+                                                                              : "In";
     const Field f = DIOField(j);
     s += Format("DIO%u=%s,%s\n", j, direction,
                 Signal(Bits(Group(b, f.offset, f.bytes), f.shift, 6), kDIOSources).c_str());
   }
   for (unsigned k = 0; k < 4; ++k) {
-    s += Format("SwitchTrigger%u=%s,%u,%u\n", k,
-                Signal(Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_TRIGGER_SOURCES, 3), 6 * int(k), 6), kSources).c_str(),
-                unsigned(b[COM_KESTRAVO_CFG_TRIGGER_DELAYS + k] & 0x0F), unsigned(b[COM_KESTRAVO_CFG_TRIGGER_DELAYS + k] >> 4));
-    s += Format("SwitchEnable%u=%s,%u\n", k, Signal(Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_SOURCES, 3), 6 * int(k), 6), kSources).c_str(),
-                Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_DELAYS, 2), 4 * int(k), 4));
+    s += Format(
+        "SwitchTrigger%u=%s,%u,%u\n", k,
+        Signal(Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_TRIGGER_SOURCES, 3), 6 * int(k), 6), kSignalSources)
+            .c_str(),
+        unsigned(b[COM_KESTRAVO_CFG_TRIGGER_DELAYS + k] & 0x0F),
+        unsigned(b[COM_KESTRAVO_CFG_TRIGGER_DELAYS + k] >> 4));
+    s += Format(
+        "SwitchEnable%u=%s,%u\n", k,
+        Signal(Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_SOURCES, 3), 6 * int(k), 6), kSignalSources)
+            .c_str(),
+        Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_DELAYS, 2), 4 * int(k), 4));
   }
   for (const auto& [key, offset] : {std::pair{"MappingTrigger", int(COM_KESTRAVO_CFG_TRIGGER_MAPPING)},
-                                     std::pair{"MappingEnable", int(COM_KESTRAVO_CFG_ENABLE_MAPPING)}}) {
+                                    std::pair{"MappingEnable", int(COM_KESTRAVO_CFG_ENABLE_MAPPING)}}) {
     const uint32_t m = Group(b, offset, 3);
     s += Format("%s=%c", key, (m >> COM_KESTRAVO_MAPPING_ON_BIT & 1) ? 'Y' : 'N');
     for (int i = 0; i < 5; ++i) s += Format(",%u", Bits(m, 4 * i, 4));
@@ -207,7 +209,7 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
     const char* w = nullptr;
     if (!Entry(p, section, name, value)) return fail(name);
     Fields f(value);
-    if (!ReadSignal(f, kSources, signal) || !f.Last(w) || !Number(w, width) || !Number(f.Rest(), delay))
+    if (!ReadSignal(f, kSignalSources, signal) || !f.Last(w) || !Number(w, width) || !Number(f.Rest(), delay))
       return fail(name);
     PutGroup(b, COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * int(i), 4, width);
     PutGroup(b, COM_KESTRAVO_CFG_PULSER_DELAYS + 4 * int(i), 4, delay);
@@ -217,7 +219,7 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
       uint32_t size = 0, burst_signal = 0;
       if (!Entry(p, section, name, value)) return fail(name);
       Fields bf(value);
-      if (!ReadSignal(bf, kSources, burst_signal) || !Number(bf.Rest(), size)) return fail(name);
+      if (!ReadSignal(bf, kSignalSources, burst_signal) || !Number(bf.Rest(), size)) return fail(name);
       PutGroup(b, COM_KESTRAVO_CFG_BURST_SIZES + 3 * int(i), 3, size & 0xFFFFFF);
       PutBits(b, kBurstField[i].offset, kBurstField[i].bytes, kBurstField[i].shift, 6, burst_signal);
     }
@@ -285,7 +287,8 @@ bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char
 }
 
 void ReportReadError(const char* path, const char* section, const char* key) {
-  FileError("Error reading the data file '%s', Section '%s', Entry '%s'\n", Printable(path).c_str(), section, key);
+  FileError("Error reading the data file '%s', Section '%s', Entry '%s'\n", Printable(path).c_str(), section,
+            key);
 }
 
 bool ReadConfigText(const char* path, ProfileFile& profile, const char* section, uint8_t* block) {

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
-#include "control/state.h"
+#include "control/common/console.h"
+#include "control/common/state.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -62,8 +62,12 @@ bool StoreConfig(uint32_t number, const uint8_t* name, const uint8_t* block, boo
                  after_progress);
 }
 
-void ReportOpenError(const char* path) { FileError("Error opening the data file '%s'\n", Printable(path).c_str()); }
-void ReportWriteError(const char* path) { FileError("Error writing the data file '%s'\n", Printable(path).c_str()); }
+void ReportOpenError(const char* path) {
+  FileError("Error opening the data file '%s'\n", Printable(path).c_str());
+}
+void ReportWriteError(const char* path) {
+  FileError("Error writing the data file '%s'\n", Printable(path).c_str());
+}
 void ReportCloseError(const char* path) {
   ClearLine();
   FileError("Error closing the data file %s\n", Printable(path).c_str());

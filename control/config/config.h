@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "control/command.h"
+#include "control/common/switch_args.h"
 
 namespace control {
 

@@ -8,8 +8,8 @@
 #include "COM-KESTRAVO.h"
 #include "control/config/common.h"
 #include "control/config/config.h"
-#include "control/console.h"
-#include "control/state.h"
+#include "control/common/console.h"
+#include "control/common/state.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
 
@@ -152,7 +152,8 @@ void SaveAllConfigsToFile(const char* path) {
   ClearLine();
   if (!out.Commit()) return ReportCloseError(path);
   if (Verbose())
-    for (uint32_t n : saved) Print("Configuration #%u saved to data file '%s'\n", n + 1, Printable(path).c_str());
+    for (uint32_t n : saved)
+      Print("Configuration #%u saved to data file '%s'\n", n + 1, Printable(path).c_str());
 }
 
 // Every section is read and checked before the first configuration is written: a file with a bad
@@ -181,7 +182,8 @@ void LoadAllConfigsFromFile(const char* path) {
     if (next >= sections.size() || sections[next].number != n) continue;
     const ParsedSection& s = sections[next++];
     if (!StoreConfig(s.number, s.name, s.block, true)) return;
-    if (Verbose()) Print("Configuration #%u loaded from data file '%s'\n", s.number + 1, Printable(path).c_str());
+    if (Verbose())
+      Print("Configuration #%u loaded from data file '%s'\n", s.number + 1, Printable(path).c_str());
   }
   if (sections.empty()) return FileError("No configurations found\n");
   ClearLine();

@@ -4,8 +4,8 @@
 
 #include "control/config/block_text.h"
 #include "control/config/config.h"
-#include "control/console.h"
-#include "control/state.h"
+#include "control/common/console.h"
+#include "control/common/state.h"
 #include "platform/terminal.h"
 
 using platform::Print;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "control/console.h"
+#include "control/common/console.h"
 
 namespace control {
 namespace {

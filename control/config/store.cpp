@@ -5,8 +5,8 @@
 #include "COM-KESTRAVO.h"
 #include "control/config/common.h"
 #include "control/config/config.h"
-#include "control/console.h"
-#include "control/state.h"
+#include "control/common/console.h"
+#include "control/common/state.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -92,7 +92,8 @@ void ShowConfigName(uint32_t number) {
   Progress("Getting name of configuration #%u:\n", number + 1);
   uint8_t active = 0, valid = 0;
   if (!GetConfigFlags(number, active, valid)) return;
-  if (!valid) return Refused("Cannot get the name of the configuration #%u since it is invalid!\n", number + 1);
+  if (!valid)
+    return Refused("Cannot get the name of the configuration #%u since it is invalid!\n", number + 1);
   ConfigName name;
   if (GetConfigName(number, name)) Print("Name of configuration #%u: '%s'\n", number + 1, name);
 }
@@ -101,7 +102,8 @@ void SetConfigName(uint32_t number, const char* text) {
   Progress("Setting name of configuration #%u:\n", number + 1);
   uint8_t active = 0, valid = 0;
   if (!GetConfigFlags(number, active, valid)) return;
-  if (!valid) return Refused("Cannot set the name of the configuration #%u since it is invalid!\n", number + 1);
+  if (!valid)
+    return Refused("Cannot set the name of the configuration #%u since it is invalid!\n", number + 1);
   ConfigName name = {};
   std::strncpy(name, text, kNameSize);  // cut at 52 bytes, the rest zero
   if (!Succeeded(COM_KESTRAVO_SetConfigName(State.PortNumber, number, reinterpret_cast<const uint8_t*>(name)),

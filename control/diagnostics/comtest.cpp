@@ -2,9 +2,9 @@
 #include <cstdlib>
 
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
+#include "control/common/console.h"
 #include "control/diagnostics/diagnostics.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 

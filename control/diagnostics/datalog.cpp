@@ -6,10 +6,9 @@
 #include <string>
 
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
+#include "control/common/console.h"
 #include "control/diagnostics/diagnostics.h"
-#include "control/settings/format.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "COM-KESTRAVO.h"
-#include "control/command.h"
+#include "control/common/switch_args.h"
 
 namespace control {
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
+#include "control/common/console.h"
 #include "control/diagnostics/diagnostics.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
 
@@ -88,10 +88,12 @@ void RestoreMemory(const char* path) {
   if (!Confirm("All memory data will be overwritten, proceed? [y/n]: ")) return;
   if (!State.quiet) Print("Loading memory data (size=%04Xh):\n", kMemorySize);
   std::string text;
-  if (!ReadInputFile(path, text)) return FileError("Error opening the data file '%s'\n", Printable(path).c_str());
+  if (!ReadInputFile(path, text))
+    return FileError("Error opening the data file '%s'\n", Printable(path).c_str());
   static uint8_t memory[kMemorySize];
   bool too_long = false;
-  if (!ParseBackup(text, memory, too_long)) return FileError("Error reading the data file '%s'\n", Printable(path).c_str());
+  if (!ParseBackup(text, memory, too_long))
+    return FileError("Error reading the data file '%s'\n", Printable(path).c_str());
   // A file with more than 16384 values is not the backup of this memory (a line of three digits
   // shifts every value after it): nothing is written.
   if (too_long) {

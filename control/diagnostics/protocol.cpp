@@ -9,10 +9,11 @@
 #include <string>
 
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
+#include "control/common/console.h"
+#include "control/common/device_texts.h"
+#include "control/common/format.h"
 #include "control/diagnostics/diagnostics.h"
-#include "control/settings/format.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 
@@ -338,23 +339,6 @@ bool FanSection(FILE* f, Grid& grid) {
   return true;
 }
 
-std::string MainStateText(uint16_t state) {
-  switch (state) {
-    case 0x0000:
-      return "Device active\n";
-    case 0x8001:
-      return "Voltage failure\n";
-    case 0x8002:
-      return "Low-Temperature failure\n";
-    case 0x8003:
-      return "High-Temperature failure\n";
-    case 0x8004:
-      return "Controller disabled\n";
-    default:
-      return Format("Unknown state %04Xh\n", state);
-  }
-}
-
 std::string DeviceStatusText(uint32_t w) {
   std::string s = Format("%08Xh = ", w);
   for (int bit = 31; bit >= 0; --bit) s += (w >> bit & 1) ? '1' : '0';
@@ -375,8 +359,8 @@ bool StateSections(FILE* f) {
   uint16_t main_state = 0;
   if (!Checked(COM_KESTRAVO_GetMainState(State.PortNumber, &main_state), "COM_KESTRAVO_GetMainState"))
     return false;
-  Print("State:\t%s", MainStateText(main_state).c_str());
-  std::fprintf(f, "\nState:\t%s", MainStateText(main_state).c_str());
+  Print("State:\t%s", MainStateLine(main_state, MainStateForm::kProtocol).c_str());
+  std::fprintf(f, "\nState:\t%s", MainStateLine(main_state, MainStateForm::kProtocol).c_str());
   int32_t red = 0, green = 0, blue = 0;
   if (!Checked(COM_KESTRAVO_GetLEDData(State.PortNumber, &red, &green, &blue), "COM_KESTRAVO_GetLEDData"))
     return false;

@@ -3,9 +3,9 @@
 #include <cctype>
 
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
+#include "control/common/console.h"
 #include "control/settings/settings.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 

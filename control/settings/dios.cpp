@@ -1,8 +1,8 @@
 // The seven digital inputs and outputs: direction, termination and output sources.
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
+#include "control/common/console.h"
 #include "control/settings/settings.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/terminal.h"
 
 using platform::Print;

@@ -1,19 +1,11 @@
 #include "control/settings/format.h"
 
-#include <cstdarg>
-#include <cstdio>
-
 #include "COM-KESTRAVO.h"
+#include "control/common/device_texts.h"
+#include "control/common/format.h"
 
 namespace control {
 namespace {
-
-const char* const kSourceNames[] = {
-    "logic 0",         "software trigger", "oscillator 0",    "digital input 1", "digital input 2",
-    "digital input 3", "digital input 4",  "digital input 5", "digital input 6", "digital input 7",
-    "pulser 1 output", "pulser 2 output",  "pulser 3 output", "pulser 4 output", "pulser 1 run",
-    "pulser 2 run",    "pulser 3 run",     "pulser 4 run",    "timebase 2 MHz",  "timebase 4 MHz",
-};
 
 // The library's getters and setters in one shape: (port, index, value). Settings without an
 // index ignore it.
@@ -108,20 +100,6 @@ const Setting kSettings[] = {
      Width::kWord},
 };
 
-std::string FormatV(const char* format, va_list args) {
-  char stack[512];
-  va_list copy;
-  va_copy(copy, args);
-  int n = std::vsnprintf(stack, sizeof stack, format, copy);
-  va_end(copy);
-  if (n < 0) return "";
-  if (size_t(n) < sizeof stack) return std::string(stack, size_t(n));
-  std::string s(size_t(n) + 1, '\0');
-  std::vsnprintf(s.data(), s.size(), format, args);
-  s.resize(size_t(n));
-  return s;
-}
-
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 template <typename... Args>
@@ -137,22 +115,10 @@ char Flag(uint32_t word, int bit, bool yes_no) {
 
 }  // namespace
 
-std::string Format(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string s = FormatV(format, args);
-  va_end(args);
-  return s;
-}
-
 double OscillatorSeconds(uint32_t r) { return double(uint64_t(r) + kOscillatorOffset) * 1e-8; }
 double PulserDelaySeconds(uint32_t r) { return double(uint64_t(r) + kPulserDelayOffset) * 1e-8; }
 double PulserWidthSeconds(uint32_t r) { return double(uint64_t(r) + kPulserWidthOffset) * 1e-8; }
 double SwitchDelayNs(uint32_t r) { return r * 0.5; }
-
-const char* SourceName(unsigned index) {
-  return index < sizeof kSourceNames / sizeof *kSourceNames ? kSourceNames[index] : "undefined";
-}
 
 std::string SourceConfigText(uint32_t byte) {
   return std::string((byte & 0x20) ? "negated " : "") + SourceName(byte & 0x1F);

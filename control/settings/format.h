@@ -1,5 +1,5 @@
-// How the settings of the device read for a person: the unit conversions, the names of the signal
-// sources, and every result line of the settings routines, as pure functions that return text.
+// How the settings of the device read for a person: the unit conversions and every result line of the
+// settings routines, as pure functions that return text.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -16,8 +16,6 @@ double PulserDelaySeconds(uint32_t r);  // (r + kPulserDelayOffset) × 10 ns
 double PulserWidthSeconds(uint32_t r);  // (r + kPulserWidthOffset) × 10 ns
 double SwitchDelayNs(uint32_t r);       // r × 0.5 ns
 
-// The display name of a signal source index (bits 0 to 4 of a source byte).
-const char* SourceName(unsigned index);
 // A source configuration byte: "negated " when bit 5 is set, then the source's name.
 std::string SourceConfigText(uint32_t byte);
 
@@ -85,8 +83,5 @@ std::string ControllerConfigText(uint32_t config);
 std::string SoftwareTriggerText(uint16_t read, uint16_t start, uint16_t stop);
 // The confirmation of a data-rate change.
 std::string DataRateText(uint32_t device, uint32_t requested);
-
-// printf into a string.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace control

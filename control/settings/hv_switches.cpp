@@ -1,9 +1,9 @@
 // The high-voltage switches: trigger and enable sources, trigger rise and fall delays, enable
 // delays, and the two mapping tables with their enable bits.
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
+#include "control/common/console.h"
 #include "control/settings/settings.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -42,8 +42,9 @@ constexpr IndexedSwitchRow kSwitchRows[] = {
 int MappingEnable(SwitchArgs& a) {
   const char on = char(a.rest[0] & ~0x20), which = char(a.rest[1] & ~0x20);
   if ((on != 'Y' && on != 'N') || (which != 'M' && which != 'N') || a.rest[2] != 0) return a.index;
-  if (OpenDevicePort()) ChangeSetting(which == 'M' ? SettingId::kTriggerMappingEnable : SettingId::kEnableMappingEnable, 0,
-                on == 'Y');
+  if (OpenDevicePort())
+    ChangeSetting(which == 'M' ? SettingId::kTriggerMappingEnable : SettingId::kEnableMappingEnable, 0,
+                  on == 'Y');
   return kParsed;
 }
 

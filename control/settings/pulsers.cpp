@@ -1,7 +1,7 @@
 // The pulsers: delays, widths, burst sizes and the six trigger and stop sources.
-#include "control/console.h"
+#include "control/common/console.h"
 #include "control/settings/settings.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/terminal.h"
 
 using platform::Print;

@@ -1,7 +1,7 @@
 // The one routine behind every member of the get/set family.
-#include "control/console.h"
+#include "control/common/console.h"
 #include "control/settings/settings.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/terminal.h"
 
 namespace control {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/terminal.h"
 #include "tests/support/fixture.h"
 #include "tests/support/console_script.h"

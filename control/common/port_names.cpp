@@ -1,11 +1,11 @@
-#include "control/ports.h"
+#include "control/common/port_names.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "control/console.h"
+#include "control/common/console.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
@@ -86,10 +86,11 @@ void ListPorts(const std::string& root) {
   const std::string by_id = "/dev/serial/by-id";
   for (const std::string& name : platform::DirectoryEntries(root + by_id)) {
     const std::string link = platform::LinkText(root + by_id + "/" + name);
-    const std::string device = link.empty() ? by_id + "/" + name
+    const std::string device = link.empty()     ? by_id + "/" + name
                                : link[0] == '/' ? Normalised(link)
                                                 : Normalised(by_id + "/" + link);
-    Print("%s/%s -> %s%s\n", by_id.c_str(), Printable(name).c_str(), Printable(device).c_str(), marks(device).c_str());
+    Print("%s/%s -> %s%s\n", by_id.c_str(), Printable(name).c_str(), Printable(device).c_str(),
+          marks(device).c_str());
     ++count;
   }
   const std::vector<std::string> devices = platform::DirectoryEntries(root + "/dev");

@@ -1,11 +1,12 @@
-#include "control/displays.h"
+#include "control/monitor/displays.h"
 
 #include <cstdio>
 #include <string>
 
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
-#include "control/state.h"
+#include "control/common/console.h"
+#include "control/common/device_texts.h"
+#include "control/common/state.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 
@@ -15,27 +16,6 @@ namespace control {
 namespace {
 
 const char* YesNo(bool b) { return b ? "Yes" : " No"; }
-
-struct MainStateText {
-  uint16_t value;
-  const char* once;
-  const char* continuous;
-};
-const MainStateText kMainStates[] = {
-    {0x0000, "Device active\n", "Device active           "},
-    {0x8001, "Voltage failure\n", "Voltage failure         "},
-    {0x8002, "Low-Temperature failure\n", "Low-Temperature failure "},
-    {0x8003, "High-Temperature failure\n", "High-Temperature failure"},
-    {0x8004, "Controller not ready\n", "Controller not ready    "},
-};
-
-std::string MainStateLine(uint16_t state, bool continuous) {
-  for (const MainStateText& t : kMainStates)
-    if (t.value == state) return continuous ? t.continuous : t.once;
-  char text[40];
-  std::snprintf(text, sizeof text, continuous ? "Unknown state (%04Xh)   " : "Unknown state %04Xh\n", state);
-  return text;
-}
 
 // The device state bits shown by name, in the order of the display.
 struct StateGroup {
@@ -227,14 +207,14 @@ void ShowMainState(bool continuous) {
   uint16_t state = 0;
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetMainState(State.PortNumber, &state), "COM_KESTRAVO_GetMainState")) return;
-    Print("State:\t%s", MainStateLine(state, false).c_str());
+    Print("State:\t%s", MainStateLine(state, MainStateForm::kOnce).c_str());
     return;
   }
   DisplayFrame frame;
   int field = frame.Label("State:    ");
   RunContinuous(frame, [&]() -> const char* {
     if (COM_KESTRAVO_GetMainState(State.PortNumber, &state) != 0) return "COM_KESTRAVO_GetMainState";
-    frame.Value(field, "%s", MainStateLine(state, true).c_str());
+    frame.Value(field, "%s", MainStateLine(state, MainStateForm::kContinuous).c_str());
     return nullptr;
   });
 }

@@ -1,8 +1,8 @@
-#include "control/commands.h"
+#include "control/monitor/commands.h"
 
 #include <cctype>
 
-#include "control/displays.h"
+#include "control/monitor/displays.h"
 
 namespace control {
 namespace {

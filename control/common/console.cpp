@@ -1,4 +1,4 @@
-#include "control/console.h"
+#include "control/common/console.h"
 
 #include <cctype>
 #include <cerrno>
@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "COM-KESTRAVO.h"
-#include "control/state.h"
+#include "control/common/state.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
@@ -53,7 +53,8 @@ int ParseUnsigned(const char* text, uint32_t& value) {
 }
 
 bool PromptNumber(const char* prompt, uint32_t& value) {
-  return PromptWord(prompt, EntryBuffer, sizeof EntryBuffer) && ParseUnsigned(EntryBuffer, value) == kNumberParsed;
+  return PromptWord(prompt, EntryBuffer, sizeof EntryBuffer) &&
+         ParseUnsigned(EntryBuffer, value) == kNumberParsed;
 }
 
 bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]) {
@@ -159,7 +160,8 @@ std::string Printable(const std::string& name) {
 void ReportError(const char* operation) {
   char line[512];
   std::snprintf(line, sizeof line, "Error at %s: %s, I/O Error Message: %s\n", operation,
-                COM_KESTRAVO_GetErrorMessage(State.PortNumber), COM_KESTRAVO_GetIOErrorMessage(State.PortNumber));
+                COM_KESTRAVO_GetErrorMessage(State.PortNumber),
+                COM_KESTRAVO_GetIOErrorMessage(State.PortNumber));
   Print("%s", line);
   NoteFailure(kFailedDeviceCall, line);
 }
@@ -194,7 +196,8 @@ bool StopRequested() { return platform::TerminalInterrupted() || StrictRunFailed
 bool ReadInputFile(const char* path, std::string& text) {
   const platform::ReadResult result = platform::ReadBounded(path, platform::kInputFileLimit, text);
   if (result == platform::ReadResult::kTooLarge)
-    Print("Data file '%s' is longer than %u bytes: not read\n", Printable(path).c_str(), unsigned(platform::kInputFileLimit));
+    Print("Data file '%s' is longer than %u bytes: not read\n", Printable(path).c_str(),
+          unsigned(platform::kInputFileLimit));
   return result == platform::ReadResult::kRead;
 }
 

@@ -1,12 +1,12 @@
-#include "control/state.h"
+#include "control/common/state.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 
 #include "COM-KESTRAVO.h"
-#include "control/console.h"
-#include "control/ports.h"
+#include "control/common/console.h"
+#include "control/common/port_names.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -107,8 +107,10 @@ void OpenOnce() {
     State.run = false;
     return;
   }
-  if (!State.quiet) Print("%s opened for the communication port %hu\n", PortLabel().c_str(), State.PortNumber);
-  if (State.debug && State.PortName.empty()) ErrorLine("COM%u: %s\n", State.ComNumber, Printable(target).c_str());
+  if (!State.quiet)
+    Print("%s opened for the communication port %hu\n", PortLabel().c_str(), State.PortNumber);
+  if (State.debug && State.PortName.empty())
+    ErrorLine("COM%u: %s\n", State.ComNumber, Printable(target).c_str());
 }
 
 }  // namespace
