@@ -92,7 +92,7 @@ int main() {
   for (int round = 0; round < kRounds; ++round) {
     control::ProfileFile profile(path.c_str());
     uint8_t block[75];
-    const char* failed = nullptr;
+    std::string failed;
     for (uint32_t n = 1; n <= 126; ++n)
       control::ParseConfigText(profile, ("Configuration" + std::to_string(n)).c_str(), block, failed);
   }

@@ -42,28 +42,28 @@ extern "C" {
 /* Result codes of every function returning int32_t, kept as the slot's interface state (except
  * COM_KESTRAVO_PORT_NUMBER_RANGE); COM_KESTRAVO_GetErrorMessage gives the text in quotes. */
 enum COM_KESTRAVO_Result {
-  COM_KESTRAVO_OK = 0,                          /* "No error" */
-  COM_KESTRAVO_PORT_NUMBER_RANGE = -1,          /* "PortNumber out of range" (PortNumber above 15) */
-  COM_KESTRAVO_OPEN_FAILED = -2,                /* "Error opening the port" */
-  COM_KESTRAVO_CLOSE_FAILED = -3,               /* "Error closing the port" */
-  COM_KESTRAVO_PURGE_FAILED = -4,               /* "Error purging the port" */
-  COM_KESTRAVO_CONTROL_FAILED = -5,             /* "Error setting the port control lines" */
-  COM_KESTRAVO_STATUS_FAILED = -6,              /* "Error reading the port status lines" */
-  COM_KESTRAVO_SEND_COMMAND_FAILED = -7,        /* "Error sending command" */
-  COM_KESTRAVO_SEND_DATA_FAILED = -8,           /* "Error sending data" */
-  COM_KESTRAVO_SEND_TERMINATION_FAILED = -9,    /* "Error sending termination character" */
-  COM_KESTRAVO_RECEIVE_COMMAND_FAILED = -10,    /* "Error receiving command" */
-  COM_KESTRAVO_RECEIVE_DATA_FAILED = -11,       /* "Error receiving data" */
+  COM_KESTRAVO_OK = 0,                           /* "No error" */
+  COM_KESTRAVO_PORT_NUMBER_RANGE = -1,           /* "PortNumber out of range" (PortNumber above 15) */
+  COM_KESTRAVO_OPEN_FAILED = -2,                 /* "Error opening the port" */
+  COM_KESTRAVO_CLOSE_FAILED = -3,                /* "Error closing the port" */
+  COM_KESTRAVO_PURGE_FAILED = -4,                /* "Error purging the port" */
+  COM_KESTRAVO_CONTROL_FAILED = -5,              /* "Error setting the port control lines" */
+  COM_KESTRAVO_STATUS_FAILED = -6,               /* "Error reading the port status lines" */
+  COM_KESTRAVO_SEND_COMMAND_FAILED = -7,         /* "Error sending command" */
+  COM_KESTRAVO_SEND_DATA_FAILED = -8,            /* "Error sending data" */
+  COM_KESTRAVO_SEND_TERMINATION_FAILED = -9,     /* "Error sending termination character" */
+  COM_KESTRAVO_RECEIVE_COMMAND_FAILED = -10,     /* "Error receiving command" */
+  COM_KESTRAVO_RECEIVE_DATA_FAILED = -11,        /* "Error receiving data" */
   COM_KESTRAVO_RECEIVE_TERMINATION_FAILED = -12, /* "Error receiving termination character" */
-  COM_KESTRAVO_WRONG_COMMAND = -13,             /* "Wrong command received" (the echo, or '?') */
-  COM_KESTRAVO_WRONG_ARGUMENT = -14,            /* "Wrong argument received" (the echoed fields) */
-  COM_KESTRAVO_BAD_ARGUMENT = -15,              /* "Wrong argument passed to the function" (no traffic) */
-  COM_KESTRAVO_BAUD_RATE_FAILED = -16,          /* "Error setting the baud rate" */
-  COM_KESTRAVO_NOT_CONNECTED = -100,            /* "Device not connected" (DSR or DCD low) */
-  COM_KESTRAVO_NOT_READY = -101,                /* "Device not ready" (CTS stayed low) */
-  COM_KESTRAVO_STILL_READY = -102,              /* "Device state could not be set to not ready" */
-  COM_KESTRAVO_DEBUG_OPEN_FAILED = -400,        /* "Error opening the file for debugging output" */
-  COM_KESTRAVO_DEBUG_CLOSE_FAILED = -401        /* "Error closing the file for debugging output" */
+  COM_KESTRAVO_WRONG_COMMAND = -13,              /* "Wrong command received" (the echo, or '?') */
+  COM_KESTRAVO_WRONG_ARGUMENT = -14,             /* "Wrong argument received" (the echoed fields) */
+  COM_KESTRAVO_BAD_ARGUMENT = -15,               /* "Wrong argument passed to the function" (no traffic) */
+  COM_KESTRAVO_BAUD_RATE_FAILED = -16,           /* "Error setting the baud rate" */
+  COM_KESTRAVO_NOT_CONNECTED = -100,             /* "Device not connected" (DSR or DCD low) */
+  COM_KESTRAVO_NOT_READY = -101,                 /* "Device not ready" (CTS stayed low) */
+  COM_KESTRAVO_STILL_READY = -102,               /* "Device state could not be set to not ready" */
+  COM_KESTRAVO_DEBUG_OPEN_FAILED = -400,         /* "Error opening the file for debugging output" */
+  COM_KESTRAVO_DEBUG_CLOSE_FAILED = -401         /* "Error closing the file for debugging output" */
 };
 
 /* Port error codes of the slot's serial port (COM_KESTRAVO_GetIOState), with the texts of
@@ -276,6 +276,109 @@ enum COM_KESTRAVO_ConfigLayout {
                                                    bits 0 to 3, fall delay in bits 4 to 7 */
 };
 #define COM_KESTRAVO_MAPPING_ON_BIT 20
+
+/* Each setting's place in a configuration block, for reading and writing blocks without the
+ * device: `width` bits at bit `shift` of the little-endian group of `bytes` bytes at `offset`
+ * (a width of 32 is the whole group). COM_KESTRAVO_ConfigFieldOf gives the field of an item and
+ * an index in the item's range (out of range: unspecified); the functions are inline and need
+ * no library. */
+typedef struct COM_KESTRAVO_ConfigField {
+  uint8_t offset, bytes, shift, width;
+} COM_KESTRAVO_ConfigField;
+
+enum COM_KESTRAVO_ConfigItem {
+  COM_KESTRAVO_ITEM_OSCILLATOR_PERIOD = 0, /* no index; 32 bits */
+  COM_KESTRAVO_ITEM_PULSER_DELAY,          /* pulser 0 to 3; 32 bits */
+  COM_KESTRAVO_ITEM_PULSER_WIDTH,          /* pulser 0 to 3; 32 bits */
+  COM_KESTRAVO_ITEM_BURST_SIZE,            /* burst 0 and 1; 24 bits */
+  COM_KESTRAVO_ITEM_SOURCE_SELECTOR,       /* 0 to 5: pulser 0, burst 0, pulser 1, burst 1, pulsers 2
+                                              and 3; 6 bits each */
+  COM_KESTRAVO_ITEM_SWITCH_TRIGGER_SOURCE, /* switch 0 to 3; 6 bits */
+  COM_KESTRAVO_ITEM_SWITCH_ENABLE_SOURCE,  /* switch 0 to 3; 6 bits */
+  COM_KESTRAVO_ITEM_SWITCH_ENABLE_DELAY,   /* switch 0 to 3; 4 bits */
+  COM_KESTRAVO_ITEM_SWITCH_RISE_DELAY,     /* switch 0 to 3; 4 bits */
+  COM_KESTRAVO_ITEM_SWITCH_FALL_DELAY,     /* switch 0 to 3; 4 bits */
+  COM_KESTRAVO_ITEM_TRIGGER_MAPPING,       /* mapping 0 to 4; 4 bits */
+  COM_KESTRAVO_ITEM_ENABLE_MAPPING,        /* mapping 0 to 4; 4 bits */
+  COM_KESTRAVO_ITEM_TRIGGER_MAPPING_ON,    /* no index; 1 bit */
+  COM_KESTRAVO_ITEM_ENABLE_MAPPING_ON,     /* no index; 1 bit */
+  COM_KESTRAVO_ITEM_DIO_SOURCE,            /* DIO 0 to 6; 6 bits */
+  COM_KESTRAVO_ITEM_DIO_OUTPUT,            /* DIO 0 to 6; 1 bit */
+  COM_KESTRAVO_ITEM_DIO_TERMINATION,       /* DIO 0 to 6; 1 bit */
+  COM_KESTRAVO_ITEM_FLAG                   /* flag 0 to 6 in the order of COM_KESTRAVO_CFG_FLAGS; 1 bit */
+};
+
+static inline COM_KESTRAVO_ConfigField COM_KESTRAVO_MakeConfigField(uint32_t offset, uint32_t bytes,
+                                                                    uint32_t shift, uint32_t width) {
+  COM_KESTRAVO_ConfigField f;
+  f.offset = (uint8_t)offset;
+  f.bytes = (uint8_t)bytes;
+  f.shift = (uint8_t)shift;
+  f.width = (uint8_t)width;
+  return f;
+}
+
+static inline COM_KESTRAVO_ConfigField COM_KESTRAVO_ConfigFieldOf(enum COM_KESTRAVO_ConfigItem item,
+                                                                  uint32_t i) {
+  switch (item) {
+    case COM_KESTRAVO_ITEM_PULSER_DELAY:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_PULSER_DELAYS + 4 * i, 4, 0, 32);
+    case COM_KESTRAVO_ITEM_PULSER_WIDTH:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * i, 4, 0, 32);
+    case COM_KESTRAVO_ITEM_BURST_SIZE:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_BURST_SIZES + 3 * i, 3, 0, 24);
+    case COM_KESTRAVO_ITEM_SOURCE_SELECTOR:
+      return i < 4 ? COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, 6 * i, 6)
+                   : COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_PULSER_SOURCES_2_3, 2, 6 * (i - 4), 6);
+    case COM_KESTRAVO_ITEM_SWITCH_TRIGGER_SOURCE:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_SWITCH_TRIGGER_SOURCES, 3, 6 * i, 6);
+    case COM_KESTRAVO_ITEM_SWITCH_ENABLE_SOURCE:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_SWITCH_ENABLE_SOURCES, 3, 6 * i, 6);
+    case COM_KESTRAVO_ITEM_SWITCH_ENABLE_DELAY:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_SWITCH_ENABLE_DELAYS, 2, 4 * i, 4);
+    case COM_KESTRAVO_ITEM_SWITCH_RISE_DELAY:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_TRIGGER_DELAYS + i, 1, 0, 4);
+    case COM_KESTRAVO_ITEM_SWITCH_FALL_DELAY:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_TRIGGER_DELAYS + i, 1, 4, 4);
+    case COM_KESTRAVO_ITEM_TRIGGER_MAPPING:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_TRIGGER_MAPPING, 3, 4 * i, 4);
+    case COM_KESTRAVO_ITEM_ENABLE_MAPPING:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_ENABLE_MAPPING, 3, 4 * i, 4);
+    case COM_KESTRAVO_ITEM_TRIGGER_MAPPING_ON:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_TRIGGER_MAPPING, 3, COM_KESTRAVO_MAPPING_ON_BIT,
+                                          1);
+    case COM_KESTRAVO_ITEM_ENABLE_MAPPING_ON:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_ENABLE_MAPPING, 3, COM_KESTRAVO_MAPPING_ON_BIT, 1);
+    case COM_KESTRAVO_ITEM_DIO_SOURCE:
+      return i < 4 ? COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_DIO_SOURCES_0_3, 3, 6 * i, 6)
+                   : COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_DIO_SOURCES_4_6, 3, 6 * (i - 4), 6);
+    case COM_KESTRAVO_ITEM_DIO_OUTPUT:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_DIO_OUTPUTS, 1, i, 1);
+    case COM_KESTRAVO_ITEM_DIO_TERMINATION:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_DIO_TERMINATIONS, 1, i, 1);
+    case COM_KESTRAVO_ITEM_FLAG:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_FLAGS, 2, i, 1);
+    case COM_KESTRAVO_ITEM_OSCILLATOR_PERIOD:
+    default:
+      return COM_KESTRAVO_MakeConfigField(COM_KESTRAVO_CFG_OSCILLATOR_PERIOD, 4, 0, 32);
+  }
+}
+
+static inline uint32_t COM_KESTRAVO_GetConfigField(const uint8_t* block, COM_KESTRAVO_ConfigField f) {
+  uint32_t group = 0;
+  int i;
+  for (i = f.bytes - 1; i >= 0; --i) group = (group << 8) | block[f.offset + i];
+  return f.width >= 32 ? group : (group >> f.shift) & ((1u << f.width) - 1);
+}
+
+static inline void COM_KESTRAVO_SetConfigField(uint8_t* block, COM_KESTRAVO_ConfigField f, uint32_t value) {
+  uint32_t group = 0, mask;
+  int i;
+  for (i = f.bytes - 1; i >= 0; --i) group = (group << 8) | block[f.offset + i];
+  mask = f.width >= 32 ? 0xFFFFFFFFu : ((1u << f.width) - 1) << f.shift;
+  group = (group & ~mask) | ((value << f.shift) & mask);
+  for (i = 0; i < f.bytes; ++i) block[f.offset + i] = (uint8_t)(group >> (8 * i));
+}
 COM_KESTRAVO_API int32_t COM_KESTRAVO_ResetCurrentConfig(uint16_t PortNumber);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetCurrentConfig(uint16_t PortNumber, uint8_t* Config);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetCurrentConfig(uint16_t PortNumber, const uint8_t* Config);

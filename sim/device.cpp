@@ -11,38 +11,13 @@
 namespace sim {
 namespace {
 
-// A bit field inside the little-endian group of `bytes` bytes at `off`.
-struct Field {
-  uint8_t off, bytes, bit, bits;
-};
-
-uint32_t GetField(const Block& b, Field f) {
-  uint32_t group = 0;
-  for (int i = f.bytes - 1; i >= 0; --i) group = (group << 8) | b[f.off + i];
-  return f.bits >= 32 ? group : (group >> f.bit) & ((1u << f.bits) - 1);
-}
-
-void SetField(Block& b, Field f, uint32_t v) {
-  uint32_t group = 0;
-  for (int i = f.bytes - 1; i >= 0; --i) group = (group << 8) | b[f.off + i];
-  if (f.bits >= 32) {
-    group = v;
-  } else {
-    uint32_t mask = ((1u << f.bits) - 1) << f.bit;
-    group = (group & ~mask) | ((v << f.bit) & mask);
-  }
-  for (int i = 0; i < f.bytes; ++i) b[f.off + i] = uint8_t(group >> (8 * i));
-}
-
-// Where each indexed setting lives in the configuration block.
-// The source selectors of the 'p' command: pulser 0, burst 0, pulser 1, burst 1, pulsers 2 and 3.
-Field PulserSource(uint32_t n) {
-  return n < 4 ? Field{COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, uint8_t(6 * n), 6}
-               : Field{COM_KESTRAVO_CFG_PULSER_SOURCES_2_3, 2, uint8_t(6 * (n - 4)), 6};
-}
-Field DioSource(uint32_t j) {
-  return j < 4 ? Field{COM_KESTRAVO_CFG_DIO_SOURCES_0_3, 3, uint8_t(6 * j), 6}
-               : Field{COM_KESTRAVO_CFG_DIO_SOURCES_4_6, 3, uint8_t(6 * (j - 4)), 6};
+// A configuration block's field and its accessors, as the public header defines them.
+using Field = COM_KESTRAVO_ConfigField;
+uint32_t GetField(const Block& b, Field f) { return COM_KESTRAVO_GetConfigField(b.data(), f); }
+void SetField(Block& b, Field f, uint32_t v) { COM_KESTRAVO_SetConfigField(b.data(), f, v); }
+template <COM_KESTRAVO_ConfigItem item>
+Field At(uint32_t index) {
+  return COM_KESTRAVO_ConfigFieldOf(item, index);
 }
 
 struct IndexedSetting {
@@ -52,49 +27,26 @@ struct IndexedSetting {
   Field (*field)(uint32_t index);
 };
 
+// The source selectors of the 'p' command: pulser 0, burst 0, pulser 1, burst 1, pulsers 2 and 3.
 const IndexedSetting kIndexed[] = {
-    {'d', 4, 8,
-     [](uint32_t i) {
-       return Field{uint8_t(COM_KESTRAVO_CFG_PULSER_DELAYS + 4 * i), 4, 0, 32};
-     }},
-    {'w', 4, 8,
-     [](uint32_t i) {
-       return Field{uint8_t(COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * i), 4, 0, 32};
-     }},
-    {'b', 2, 6,
-     [](uint32_t i) {
-       return Field{uint8_t(COM_KESTRAVO_CFG_BURST_SIZES + 3 * i), 3, 0, 24};
-     }},
-    {'p', 6, 2, PulserSource},
-    {'e', 4, 2,
-     [](uint32_t k) {
-       return Field{COM_KESTRAVO_CFG_SWITCH_TRIGGER_SOURCES, 3, uint8_t(6 * k), 6};
-     }},
-    {'f', 4, 2,
-     [](uint32_t k) {
-       return Field{COM_KESTRAVO_CFG_SWITCH_ENABLE_SOURCES, 3, uint8_t(6 * k), 6};
-     }},
-    {'h', 4, 1,
-     [](uint32_t k) {
-       return Field{COM_KESTRAVO_CFG_SWITCH_ENABLE_DELAYS, 2, uint8_t(4 * k), 4};
-     }},
-    {'m', 5, 1,
-     [](uint32_t m) {
-       return Field{COM_KESTRAVO_CFG_TRIGGER_MAPPING, 3, uint8_t(4 * m), 4};
-     }},
-    {'n', 5, 1,
-     [](uint32_t m) {
-       return Field{COM_KESTRAVO_CFG_ENABLE_MAPPING, 3, uint8_t(4 * m), 4};
-     }},
-    {'o', 7, 2, DioSource},
+    {'d', 4, 8, At<COM_KESTRAVO_ITEM_PULSER_DELAY>},
+    {'w', 4, 8, At<COM_KESTRAVO_ITEM_PULSER_WIDTH>},
+    {'b', 2, 6, At<COM_KESTRAVO_ITEM_BURST_SIZE>},
+    {'p', 6, 2, At<COM_KESTRAVO_ITEM_SOURCE_SELECTOR>},
+    {'e', 4, 2, At<COM_KESTRAVO_ITEM_SWITCH_TRIGGER_SOURCE>},
+    {'f', 4, 2, At<COM_KESTRAVO_ITEM_SWITCH_ENABLE_SOURCE>},
+    {'h', 4, 1, At<COM_KESTRAVO_ITEM_SWITCH_ENABLE_DELAY>},
+    {'m', 5, 1, At<COM_KESTRAVO_ITEM_TRIGGER_MAPPING>},
+    {'n', 5, 1, At<COM_KESTRAVO_ITEM_ENABLE_MAPPING>},
+    {'o', 7, 2, At<COM_KESTRAVO_ITEM_DIO_SOURCE>},
 };
 
-constexpr Field kPeriod{COM_KESTRAVO_CFG_OSCILLATOR_PERIOD, 4, 0, 32};
-constexpr Field kDeviceEnable{COM_KESTRAVO_CFG_FLAGS, 2, 0, 1};
-constexpr Field kTriggerMappingOn{COM_KESTRAVO_CFG_TRIGGER_MAPPING, 3, COM_KESTRAVO_MAPPING_ON_BIT, 1};
-constexpr Field kEnableMappingOn{COM_KESTRAVO_CFG_ENABLE_MAPPING, 3, COM_KESTRAVO_MAPPING_ON_BIT, 1};
-Field TriggerRise(uint32_t k) { return Field{uint8_t(COM_KESTRAVO_CFG_TRIGGER_DELAYS + k), 1, 0, 4}; }
-Field TriggerFall(uint32_t k) { return Field{uint8_t(COM_KESTRAVO_CFG_TRIGGER_DELAYS + k), 1, 4, 4}; }
+Field PeriodField() { return At<COM_KESTRAVO_ITEM_OSCILLATOR_PERIOD>(0); }
+Field DeviceEnableField() { return At<COM_KESTRAVO_ITEM_FLAG>(0); }
+Field TriggerMappingOnField() { return At<COM_KESTRAVO_ITEM_TRIGGER_MAPPING_ON>(0); }
+Field EnableMappingOnField() { return At<COM_KESTRAVO_ITEM_ENABLE_MAPPING_ON>(0); }
+Field TriggerRise(uint32_t k) { return At<COM_KESTRAVO_ITEM_SWITCH_RISE_DELAY>(k); }
+Field TriggerFall(uint32_t k) { return At<COM_KESTRAVO_ITEM_SWITCH_FALL_DELAY>(k); }
 
 bool ParseHex(const std::string& s, size_t pos, size_t n, uint32_t& v) {
   if (pos + n > s.size() || n == 0 || n > 8) return false;
@@ -138,9 +90,15 @@ struct FixedReply {
   const char* text;
 };
 constexpr FixedReply kFixed[] = {
-    {'t', "4B53"},        {'v', "0102"}, {'V', "0103"}, {'D', "Mar 14 2024"},
+    {'t', "4B53"},
+    {'v', "0102"},
+    {'V', "0103"},
+    {'D', "Mar 14 2024"},
     {'P', "KESTRAVO PG4-HV pulse generator (simulated)"},
-    {'N', "00012345"},    {'M', "0000"}, {'Z', "Y"},    {'z', "Y"},
+    {'N', "00012345"},
+    {'M', "0000"},
+    {'Z', "Y"},
+    {'z', "Y"},
     {'#', ""},
 };
 
@@ -154,12 +112,12 @@ constexpr uint32_t kTurnaroundUs = 500;  // from the command's carriage return t
 Block DefaultBlock() {
   Block b{};
   b[COM_KESTRAVO_CFG_FLAGS] = 0x07;  // DeviceEnable, OscillatorEnable, PulserEnable
-  SetField(b, kPeriod, 998);  // 10 us
-  for (uint32_t i = 0; i < 4; ++i) SetField(b, Field{uint8_t(COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * i), 4, 0, 32}, 98);  // 1 us wide
-  SetField(b, PulserSource(0), 2);  // pulser 0 triggered by the oscillator
+  SetField(b, PeriodField(), 998);   // 10 us
+  for (uint32_t i = 0; i < 4; ++i) SetField(b, At<COM_KESTRAVO_ITEM_PULSER_WIDTH>(i), 98);  // 1 us wide
+  SetField(b, At<COM_KESTRAVO_ITEM_SOURCE_SELECTOR>(0), 2);  // pulser 0 triggered by the oscillator
   for (uint32_t m = 0; m < 5; ++m) {
-    SetField(b, Field{COM_KESTRAVO_CFG_TRIGGER_MAPPING, 3, uint8_t(4 * m), 4}, m);
-    SetField(b, Field{COM_KESTRAVO_CFG_ENABLE_MAPPING, 3, uint8_t(4 * m), 4}, m);
+    SetField(b, At<COM_KESTRAVO_ITEM_TRIGGER_MAPPING>(m), m);
+    SetField(b, At<COM_KESTRAVO_ITEM_ENABLE_MAPPING>(m), m);
   }
   return b;
 }
@@ -376,7 +334,8 @@ struct Commands {
   static std::string Fans(Device& d, const std::string& data, uint64_t) {
     if (!data.empty()) return kInvalid;
     std::string s;
-    for (int i = 0; i < 2; ++i) s += "YN" + Hex(3000, 4) + Hex(2950 + d.Jitter(100), 4) + Hex(450 + d.Jitter(20), 4);
+    for (int i = 0; i < 2; ++i)
+      s += "YN" + Hex(3000, 4) + Hex(2950 + d.Jitter(100), 4) + Hex(450 + d.Jitter(20), 4);
     return s + "NN" + Hex(0, 4) + Hex(0, 4) + Hex(0, 4);
   }
   static std::string Leds(Device& d, const std::string& data, uint64_t) {
@@ -400,10 +359,10 @@ struct Commands {
   static std::string Period(Device& d, const std::string& data, uint64_t) {
     uint32_t v = 0;
     if (data.size() == 8 && ParseHex(data, 0, 8, v))
-      SetField(d.current_, kPeriod, v);
+      SetField(d.current_, PeriodField(), v);
     else if (!data.empty())
       return kInvalid;
-    return Hex(GetField(d.current_, kPeriod), 8);
+    return Hex(GetField(d.current_, PeriodField()), 8);
   }
   static std::string TriggerDelays(Device& d, const std::string& data, uint64_t) {
     const size_t n = data.size();
@@ -429,14 +388,14 @@ struct Commands {
     return YesNo(GetField(d.current_, f));
   }
   static std::string TriggerMappingOn(Device& d, const std::string& data, uint64_t) {
-    return Flag(d, data, kTriggerMappingOn);
+    return Flag(d, data, TriggerMappingOnField());
   }
   static std::string EnableMappingOn(Device& d, const std::string& data, uint64_t) {
-    return Flag(d, data, kEnableMappingOn);
+    return Flag(d, data, EnableMappingOnField());
   }
   static std::string DeviceEnable(Device& d, const std::string& data, uint64_t at_us) {
     if (data.size() == 1 && (data[0] == 'Y' || data[0] == 'N')) d.Tick(at_us);
-    return Flag(d, data, kDeviceEnable);
+    return Flag(d, data, DeviceEnableField());
   }
   static std::string DioConfig(Device& d, const std::string& data, uint64_t) {
     if (data.size() == 4) {
@@ -447,7 +406,8 @@ struct Commands {
     } else if (!data.empty()) {
       return kInvalid;
     }
-    return Hex(d.current_[COM_KESTRAVO_CFG_DIO_TERMINATIONS], 2) + Hex(d.current_[COM_KESTRAVO_CFG_DIO_OUTPUTS], 2);
+    return Hex(d.current_[COM_KESTRAVO_CFG_DIO_TERMINATIONS], 2) +
+           Hex(d.current_[COM_KESTRAVO_CFG_DIO_OUTPUTS], 2);
   }
   static std::string Controller(Device& d, const std::string& data, uint64_t at_us) {
     uint32_t v = 0;
@@ -461,7 +421,8 @@ struct Commands {
     // State word: the configuration byte, master enable, software trigger output, device enabled.
     // An open safety interlock takes master enable and the device away.
     const uint8_t config = d.Flags();
-    const bool interlock = d.faults.interlock_ms == 0 || UpUs(d, at_us) < uint64_t(d.faults.interlock_ms) * 1000;
+    const bool interlock =
+        d.faults.interlock_ms == 0 || UpUs(d, at_us) < uint64_t(d.faults.interlock_ms) * 1000;
     const bool enabled = (config & 1) && interlock;
     return Hex(config | (enabled ? 0x0100 : 0) | ((config & 0x08) ? 0x0200 : 0) | (enabled ? 0x0400 : 0), 4);
   }
@@ -484,7 +445,8 @@ struct Commands {
   }
   // A place of the store and its bytes (a block or a name): read with the place, written with the
   // place and the bytes.
-  static std::string Stored(Device& d, const std::string& data, uint8_t* (*bytes)(Device&, uint32_t), size_t size) {
+  static std::string Stored(Device& d, const std::string& data, uint8_t* (*bytes)(Device&, uint32_t),
+                            size_t size) {
     uint32_t v = 0;
     if (!ParseHex(data, 0, 2, v) || v >= uint32_t(kStoredConfigs)) return kInvalid;
     if (data.size() == 2 + 2 * size) {
@@ -496,10 +458,12 @@ struct Commands {
     return Hex(v, 2) + HexBytes(bytes(d, v), size);
   }
   static std::string StoredBlock(Device& d, const std::string& data, uint64_t) {
-    return Stored(d, data, [](Device& x, uint32_t v) { return x.nv_.blocks[v].data(); }, kBlockSize);
+    return Stored(
+        d, data, [](Device& x, uint32_t v) { return x.nv_.blocks[v].data(); }, kBlockSize);
   }
   static std::string StoredName(Device& d, const std::string& data, uint64_t) {
-    return Stored(d, data, [](Device& x, uint32_t v) { return x.nv_.names[v].data(); }, kNameSize);
+    return Stored(
+        d, data, [](Device& x, uint32_t v) { return x.nv_.names[v].data(); }, kNameSize);
   }
   static std::string StoredFlags(Device& d, const std::string& data, uint64_t) {
     uint32_t v = 0;
@@ -517,7 +481,8 @@ struct Commands {
   static std::string StoreList(Device& d, const std::string& data, uint64_t) {
     if (!data.empty()) return kInvalid;
     std::string s;
-    for (int k = 0; k < kStoredConfigs / 2; ++k) s += Hex(d.nv_.flags[2 * k] | (d.nv_.flags[2 * k + 1] << 2), 1);
+    for (int k = 0; k < kStoredConfigs / 2; ++k)
+      s += Hex(d.nv_.flags[2 * k] | (d.nv_.flags[2 * k + 1] << 2), 1);
     return s;
   }
   static bool Place(const std::string& data, uint32_t& v) {
@@ -561,19 +526,32 @@ struct Commands {
 };
 
 const Commands::Row Commands::kRows[] = {
-    {'S', Status},           {'C', Cpu},
-    {'U', Uptime},           {'u', TotalTimes},
-    {'H', Housekeeping},     {'T', Sensors},
-    {'B', Fans},             {'L', Leds},
-    {'@', Echo},             {'$', DataRate},
-    {'s', Period},           {'g', TriggerDelays},
-    {'k', TriggerMappingOn}, {'l', EnableMappingOn},
-    {'i', DioConfig},        {'E', DeviceEnable},
-    {'c', Controller},       {'*', Reset},
-    {'a', Current},          {'K', StoredBlock},
-    {'A', StoredName},       {'X', StoredFlags},
-    {'W', StoreList},        {'J', Save},
-    {'j', Load},             {'Y', Memory},
+    {'S', Status},
+    {'C', Cpu},
+    {'U', Uptime},
+    {'u', TotalTimes},
+    {'H', Housekeeping},
+    {'T', Sensors},
+    {'B', Fans},
+    {'L', Leds},
+    {'@', Echo},
+    {'$', DataRate},
+    {'s', Period},
+    {'g', TriggerDelays},
+    {'k', TriggerMappingOn},
+    {'l', EnableMappingOn},
+    {'i', DioConfig},
+    {'E', DeviceEnable},
+    {'c', Controller},
+    {'*', Reset},
+    {'a', Current},
+    {'K', StoredBlock},
+    {'A', StoredName},
+    {'X', StoredFlags},
+    {'W', StoreList},
+    {'J', Save},
+    {'j', Load},
+    {'Y', Memory},
 };
 
 std::string Device::Answer(char letter, const std::string& data, uint64_t at_us) {

@@ -17,36 +17,25 @@ namespace {
 
 const char* const kFlags[] = {"DeviceEnable",  "OscillatorEnable",     "PulserEnable",    "SoftwareTrigger",
                               "SoftwarePulse", "PreventDeviceDisable", "DisableDithering"};
-
-// Little-endian groups of bytes, and bit fields inside them.
-uint32_t Group(const uint8_t* b, int offset, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[offset + i];
-  return v;
-}
-void PutGroup(uint8_t* b, int offset, int bytes, uint32_t v) {
-  for (int i = 0; i < bytes; ++i) b[offset + i] = uint8_t(v >> (8 * i));
-}
-uint32_t Bits(uint32_t v, int shift, int width) { return v >> shift & ((1u << width) - 1); }
-void PutBits(uint8_t* b, int offset, int bytes, int shift, int width, uint32_t value) {
-  const uint32_t mask = ((1u << width) - 1) << shift;
-  PutGroup(b, offset, bytes, (Group(b, offset, bytes) & ~mask) | (value << shift & mask));
-}
-
-// The signal fields of the pulsers and bursts: (offset, bytes, shift).
-struct Field {
-  int offset, bytes, shift;
+struct Mapping {
+  const char* key;
+  COM_KESTRAVO_ConfigItem item, on;
 };
-constexpr Field kPulserField[4] = {{COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, 0},
-                                   {COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, 12},
-                                   {COM_KESTRAVO_CFG_PULSER_SOURCES_2_3, 2, 0},
-                                   {COM_KESTRAVO_CFG_PULSER_SOURCES_2_3, 2, 6}};
-constexpr Field kBurstField[2] = {{COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, 6},
-                                  {COM_KESTRAVO_CFG_PULSER_SOURCES_0_1, 3, 18}};
-Field DIOField(unsigned j) {
-  return j < 4 ? Field{COM_KESTRAVO_CFG_DIO_SOURCES_0_3, 3, int(6 * j)}
-               : Field{COM_KESTRAVO_CFG_DIO_SOURCES_4_6, 3, int(6 * (j - 4))};
+const Mapping kMappings[] = {
+    {"MappingTrigger", COM_KESTRAVO_ITEM_TRIGGER_MAPPING, COM_KESTRAVO_ITEM_TRIGGER_MAPPING_ON},
+    {"MappingEnable", COM_KESTRAVO_ITEM_ENABLE_MAPPING, COM_KESTRAVO_ITEM_ENABLE_MAPPING_ON},
+};
+
+// The block's fields, as the public header defines them.
+uint32_t Get(const uint8_t* b, COM_KESTRAVO_ConfigItem item, uint32_t index = 0) {
+  return COM_KESTRAVO_GetConfigField(b, COM_KESTRAVO_ConfigFieldOf(item, index));
 }
+void Put(uint8_t* b, COM_KESTRAVO_ConfigItem item, uint32_t index, uint32_t value) {
+  COM_KESTRAVO_SetConfigField(b, COM_KESTRAVO_ConfigFieldOf(item, index), value);
+}
+// The source selector of pulser i (0 to 3) and of burst i (0 and 1), in the device's order:
+// pulser 0, burst 0, pulser 1, burst 1, pulser 2, pulser 3.
+constexpr uint32_t kPulserSelector[4] = {0, 2, 4, 5}, kBurstSelector[2] = {1, 3};
 
 std::string Token(uint32_t field, unsigned list) {
   const uint32_t index = field & 0x1F;
@@ -132,48 +121,40 @@ bool Entry(ProfileFile& p, const char* section, const char* key, char (&value)[1
 }  // namespace
 
 std::string ConfigText(const uint8_t* b) {
-  std::string s = Format("Oscillator=%u\n", Group(b, COM_KESTRAVO_CFG_OSCILLATOR_PERIOD, 4));
+  std::string s = Format("Oscillator=%u\n", Get(b, COM_KESTRAVO_ITEM_OSCILLATOR_PERIOD));
   for (unsigned i = 0; i < 4; ++i) {
-    const Field& pf = kPulserField[i];
-    s += Format("Pulser%u=%u,%u,%s\n", i, Group(b, COM_KESTRAVO_CFG_PULSER_DELAYS + 4 * int(i), 4),
-                Group(b, COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * int(i), 4),
-                Signal(Bits(Group(b, pf.offset, pf.bytes), pf.shift, 6), kSignalSources).c_str());
-    if (i < 2) {
-      const Field& bf = kBurstField[i];
-      s += Format("Burst%u=%u,%s\n", i, Group(b, COM_KESTRAVO_CFG_BURST_SIZES + 3 * int(i), 3),
-                  Signal(Bits(Group(b, bf.offset, bf.bytes), bf.shift, 6), kSignalSources).c_str());
-    }
+    s +=
+        Format("Pulser%u=%u,%u,%s\n", i, Get(b, COM_KESTRAVO_ITEM_PULSER_DELAY, i),
+               Get(b, COM_KESTRAVO_ITEM_PULSER_WIDTH, i),
+               Signal(Get(b, COM_KESTRAVO_ITEM_SOURCE_SELECTOR, kPulserSelector[i]), kSignalSources).c_str());
+    if (i < 2)
+      s += Format(
+          "Burst%u=%u,%s\n", i, Get(b, COM_KESTRAVO_ITEM_BURST_SIZE, i),
+          Signal(Get(b, COM_KESTRAVO_ITEM_SOURCE_SELECTOR, kBurstSelector[i]), kSignalSources).c_str());
   }
   for (unsigned j = 0; j < 7; ++j) {
-    const char* direction = (b[COM_KESTRAVO_CFG_DIO_OUTPUTS] >> j & 1)        ? "Out"
-                            : (b[COM_KESTRAVO_CFG_DIO_TERMINATIONS] >> j & 1) ? "Term"
-                                                                              : "In";
-    const Field f = DIOField(j);
+    const char* direction = Get(b, COM_KESTRAVO_ITEM_DIO_OUTPUT, j)        ? "Out"
+                            : Get(b, COM_KESTRAVO_ITEM_DIO_TERMINATION, j) ? "Term"
+                                                                           : "In";
     s += Format("DIO%u=%s,%s\n", j, direction,
-                Signal(Bits(Group(b, f.offset, f.bytes), f.shift, 6), kDIOSources).c_str());
+                Signal(Get(b, COM_KESTRAVO_ITEM_DIO_SOURCE, j), kDIOSources).c_str());
   }
   for (unsigned k = 0; k < 4; ++k) {
-    s += Format(
-        "SwitchTrigger%u=%s,%u,%u\n", k,
-        Signal(Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_TRIGGER_SOURCES, 3), 6 * int(k), 6), kSignalSources)
-            .c_str(),
-        unsigned(b[COM_KESTRAVO_CFG_TRIGGER_DELAYS + k] & 0x0F),
-        unsigned(b[COM_KESTRAVO_CFG_TRIGGER_DELAYS + k] >> 4));
-    s += Format(
-        "SwitchEnable%u=%s,%u\n", k,
-        Signal(Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_SOURCES, 3), 6 * int(k), 6), kSignalSources)
-            .c_str(),
-        Bits(Group(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_DELAYS, 2), 4 * int(k), 4));
+    s += Format("SwitchTrigger%u=%s,%u,%u\n", k,
+                Signal(Get(b, COM_KESTRAVO_ITEM_SWITCH_TRIGGER_SOURCE, k), kSignalSources).c_str(),
+                Get(b, COM_KESTRAVO_ITEM_SWITCH_RISE_DELAY, k),
+                Get(b, COM_KESTRAVO_ITEM_SWITCH_FALL_DELAY, k));
+    s += Format("SwitchEnable%u=%s,%u\n", k,
+                Signal(Get(b, COM_KESTRAVO_ITEM_SWITCH_ENABLE_SOURCE, k), kSignalSources).c_str(),
+                Get(b, COM_KESTRAVO_ITEM_SWITCH_ENABLE_DELAY, k));
   }
-  for (const auto& [key, offset] : {std::pair{"MappingTrigger", int(COM_KESTRAVO_CFG_TRIGGER_MAPPING)},
-                                    std::pair{"MappingEnable", int(COM_KESTRAVO_CFG_ENABLE_MAPPING)}}) {
-    const uint32_t m = Group(b, offset, 3);
-    s += Format("%s=%c", key, (m >> COM_KESTRAVO_MAPPING_ON_BIT & 1) ? 'Y' : 'N');
-    for (int i = 0; i < 5; ++i) s += Format(",%u", Bits(m, 4 * i, 4));
+  for (const Mapping& m : kMappings) {
+    s += Format("%s=%c", m.key, Get(b, m.on) ? 'Y' : 'N');
+    for (uint32_t i = 0; i < 5; ++i) s += Format(",%u", Get(b, m.item, i));
     s += "\n";
   }
-  const uint32_t flags = Group(b, COM_KESTRAVO_CFG_FLAGS, 2);
-  for (int bit = 0; bit < 7; ++bit) s += Format("%s=%c\n", kFlags[bit], (flags >> bit & 1) ? 'Y' : 'N');
+  for (uint32_t bit = 0; bit < 7; ++bit)
+    s += Format("%s=%c\n", kFlags[bit], Get(b, COM_KESTRAVO_ITEM_FLAG, bit) ? 'Y' : 'N');
   return s;
 }
 
@@ -184,105 +165,121 @@ bool WriteConfigText(const char* path, FILE* file, const uint8_t* block) {
   return false;
 }
 
-bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, const char*& failed) {
-  std::memset(b, 0, kBlockSize);
-  static thread_local char key[32];
-  auto fail = [&](const char* k) {
-    std::snprintf(key, sizeof key, "%s", k);
-    failed = key;
-    return false;
-  };
+namespace {
 
+// The readers of the block's entries, in the order of the text: each fills its part of the block
+// and gives the key of the first entry that failed, or "".
+std::string ReadOscillator(ProfileFile& p, const char* section, uint8_t* b) {
   uint32_t oscillator = 0;
   p.Ok = 1;
   p.GetUnsigned(section, "Oscillator", oscillator);
   char probe[4];
   // An empty value is found but gives no number: it fails like any unreadable one.
-  if (!p.Ok || (p.GetString(section, "Oscillator", probe, sizeof probe) == 0)) return fail("Oscillator");
-  PutGroup(b, COM_KESTRAVO_CFG_OSCILLATOR_PERIOD, 4, oscillator);
+  if (!p.Ok || (p.GetString(section, "Oscillator", probe, sizeof probe) == 0)) return "Oscillator";
+  Put(b, COM_KESTRAVO_ITEM_OSCILLATOR_PERIOD, 0, oscillator);
+  return "";
+}
 
+std::string ReadPulsers(ProfileFile& p, const char* section, uint8_t* b) {
   char value[100];
   for (unsigned i = 0; i < 4; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "Pulser%u", i);
+    const std::string pulser = Format("Pulser%u", i);
     uint32_t delay = 0, width = 0, signal = 0;
     const char* w = nullptr;
-    if (!Entry(p, section, name, value)) return fail(name);
+    if (!Entry(p, section, pulser.c_str(), value)) return pulser;
     Fields f(value);
     if (!ReadSignal(f, kSignalSources, signal) || !f.Last(w) || !Number(w, width) || !Number(f.Rest(), delay))
-      return fail(name);
-    PutGroup(b, COM_KESTRAVO_CFG_PULSER_WIDTHS + 4 * int(i), 4, width);
-    PutGroup(b, COM_KESTRAVO_CFG_PULSER_DELAYS + 4 * int(i), 4, delay);
-    const Field& pf = kPulserField[i];
+      return pulser;
+    Put(b, COM_KESTRAVO_ITEM_PULSER_WIDTH, i, width);
+    Put(b, COM_KESTRAVO_ITEM_PULSER_DELAY, i, delay);
     if (i < 2) {
-      std::snprintf(name, sizeof name, "Burst%u", i);
+      const std::string burst = Format("Burst%u", i);
       uint32_t size = 0, burst_signal = 0;
-      if (!Entry(p, section, name, value)) return fail(name);
+      if (!Entry(p, section, burst.c_str(), value)) return burst;
       Fields bf(value);
-      if (!ReadSignal(bf, kSignalSources, burst_signal) || !Number(bf.Rest(), size)) return fail(name);
-      PutGroup(b, COM_KESTRAVO_CFG_BURST_SIZES + 3 * int(i), 3, size & 0xFFFFFF);
-      PutBits(b, kBurstField[i].offset, kBurstField[i].bytes, kBurstField[i].shift, 6, burst_signal);
+      if (!ReadSignal(bf, kSignalSources, burst_signal) || !Number(bf.Rest(), size)) return burst;
+      Put(b, COM_KESTRAVO_ITEM_BURST_SIZE, i, size);
+      Put(b, COM_KESTRAVO_ITEM_SOURCE_SELECTOR, kBurstSelector[i], burst_signal);
     }
-    PutBits(b, pf.offset, pf.bytes, pf.shift, 6, signal);
+    Put(b, COM_KESTRAVO_ITEM_SOURCE_SELECTOR, kPulserSelector[i], signal);
   }
+  return "";
+}
 
+std::string ReadDIOs(ProfileFile& p, const char* section, uint8_t* b) {
+  char value[100];
   for (unsigned j = 0; j < 7; ++j) {
-    char name[16];
-    std::snprintf(name, sizeof name, "DIO%u", j);
+    const std::string name = Format("DIO%u", j);
     uint32_t signal = 0;
-    if (!Entry(p, section, name, value)) return fail(name);
+    if (!Entry(p, section, name.c_str(), value)) return name;
     Fields f(value);
-    if (!ReadSignal(f, kDIOSources, signal)) return fail(name);
+    if (!ReadSignal(f, kDIOSources, signal)) return name;
     const char* direction = f.Rest();
     if (strcasecmp(direction, "Out") == 0)
-      b[COM_KESTRAVO_CFG_DIO_OUTPUTS] = uint8_t(b[COM_KESTRAVO_CFG_DIO_OUTPUTS] | 1u << j);
+      Put(b, COM_KESTRAVO_ITEM_DIO_OUTPUT, j, 1);
     else if (strcasecmp(direction, "Term") == 0)
-      b[COM_KESTRAVO_CFG_DIO_TERMINATIONS] = uint8_t(b[COM_KESTRAVO_CFG_DIO_TERMINATIONS] | 1u << j);
+      Put(b, COM_KESTRAVO_ITEM_DIO_TERMINATION, j, 1);
     else if (strcasecmp(direction, "In") != 0)
-      return fail(name);
-    const Field df = DIOField(j);
-    PutBits(b, df.offset, df.bytes, df.shift, 6, signal);
+      return name;
+    Put(b, COM_KESTRAVO_ITEM_DIO_SOURCE, j, signal);
   }
+  return "";
+}
 
+std::string ReadSwitches(ProfileFile& p, const char* section, uint8_t* b) {
+  char value[100];
   for (unsigned k = 0; k < 4; ++k) {
-    char name[24];
     uint32_t delays[2] = {0, 0}, signal = 0;
-    std::snprintf(name, sizeof name, "SwitchTrigger%u", k);
-    if (!Entry(p, section, name, value) || !ReadSourceFirst(value, 2, delays, signal)) return fail(name);
-    PutBits(b, COM_KESTRAVO_CFG_SWITCH_TRIGGER_SOURCES, 3, 6 * int(k), 6, signal);
-    b[COM_KESTRAVO_CFG_TRIGGER_DELAYS + k] = uint8_t(delays[0] | delays[1] << 4);
-    std::snprintf(name, sizeof name, "SwitchEnable%u", k);
-    if (!Entry(p, section, name, value) || !ReadSourceFirst(value, 1, delays, signal)) return fail(name);
-    PutBits(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_SOURCES, 3, 6 * int(k), 6, signal);
-    PutBits(b, COM_KESTRAVO_CFG_SWITCH_ENABLE_DELAYS, 2, 4 * int(k), 4, delays[0]);
+    std::string name = Format("SwitchTrigger%u", k);
+    if (!Entry(p, section, name.c_str(), value) || !ReadSourceFirst(value, 2, delays, signal)) return name;
+    Put(b, COM_KESTRAVO_ITEM_SWITCH_TRIGGER_SOURCE, k, signal);
+    Put(b, COM_KESTRAVO_ITEM_SWITCH_RISE_DELAY, k, delays[0]);
+    Put(b, COM_KESTRAVO_ITEM_SWITCH_FALL_DELAY, k, delays[1]);
+    name = Format("SwitchEnable%u", k);
+    if (!Entry(p, section, name.c_str(), value) || !ReadSourceFirst(value, 1, delays, signal)) return name;
+    Put(b, COM_KESTRAVO_ITEM_SWITCH_ENABLE_SOURCE, k, signal);
+    Put(b, COM_KESTRAVO_ITEM_SWITCH_ENABLE_DELAY, k, delays[0]);
   }
+  return "";
+}
 
-  for (const auto& [name, offset] : {std::pair{"MappingTrigger", int(COM_KESTRAVO_CFG_TRIGGER_MAPPING)},
-                                     std::pair{"MappingEnable", int(COM_KESTRAVO_CFG_ENABLE_MAPPING)}}) {
-    if (!Entry(p, section, name, value)) return fail(name);
+std::string ReadMappings(ProfileFile& p, const char* section, uint8_t* b) {
+  char value[100];
+  for (const Mapping& m : kMappings) {
+    if (!Entry(p, section, m.key, value)) return m.key;
     Fields f(value);
-    uint32_t m = 0;
+    uint32_t numbers[5] = {};
     for (int i = 4; i >= 0; --i) {
       const char* n = nullptr;
-      uint32_t v = 0;
-      if (!f.Last(n) || !Number(n, v, 15)) return fail(name);
-      m |= v << (4 * i);
+      if (!f.Last(n) || !Number(n, numbers[i], 15)) return m.key;
     }
-    if (std::strcmp(f.Rest(), "Y") == 0)
-      m |= 1u << COM_KESTRAVO_MAPPING_ON_BIT;
-    else if (std::strcmp(f.Rest(), "N") != 0)
-      return fail(name);
-    PutGroup(b, offset, 3, m);
+    const bool on = std::strcmp(f.Rest(), "Y") == 0;
+    if (!on && std::strcmp(f.Rest(), "N") != 0) return m.key;
+    for (uint32_t i = 0; i < 5; ++i) Put(b, m.item, i, numbers[i]);
+    Put(b, m.on, 0, on);
   }
+  return "";
+}
 
-  uint32_t flags = 0;
-  for (int bit = 0; bit < 7; ++bit) {
+std::string ReadFlags(ProfileFile& p, const char* section, uint8_t* b) {
+  for (uint32_t bit = 0; bit < 7; ++bit) {
     uint8_t flag = 2;  // unset: an empty value is found but gives no flag
     p.GetBool(section, kFlags[bit], flag);
-    if (!p.Ok || flag > 1) return fail(kFlags[bit]);
-    flags |= uint32_t(flag) << bit;
+    if (!p.Ok || flag > 1) return kFlags[bit];
+    Put(b, COM_KESTRAVO_ITEM_FLAG, bit, flag);
   }
-  PutGroup(b, COM_KESTRAVO_CFG_FLAGS, 2, flags);
+  return "";
+}
+
+}  // namespace
+
+bool ParseConfigText(ProfileFile& p, const char* section, uint8_t* b, std::string& failed) {
+  std::memset(b, 0, kBlockSize);
+  using Reader = std::string (*)(ProfileFile&, const char*, uint8_t*);
+  for (Reader read : {ReadOscillator, ReadPulsers, ReadDIOs, ReadSwitches, ReadMappings, ReadFlags}) {
+    failed = read(p, section, b);
+    if (!failed.empty()) return false;
+  }
   return true;
 }
 
@@ -292,9 +289,9 @@ void ReportReadError(const char* path, const char* section, const char* key) {
 }
 
 bool ReadConfigText(const char* path, ProfileFile& profile, const char* section, uint8_t* block) {
-  const char* failed = nullptr;
+  std::string failed;
   if (ParseConfigText(profile, section, block, failed)) return true;
-  ReportReadError(path, section, failed);
+  ReportReadError(path, section, failed.c_str());
   return false;
 }
 

@@ -20,7 +20,7 @@ std::string ConfigText(const uint8_t* block);
 bool WriteConfigText(const char* path, FILE* file, const uint8_t* block);
 
 // Fills the block from the section; false with the key of the first entry that failed.
-bool ParseConfigText(ProfileFile& profile, const char* section, uint8_t* block, const char*& failed_key);
+bool ParseConfigText(ProfileFile& profile, const char* section, uint8_t* block, std::string& failed_key);
 // The same, printing "Error reading the data file ..." for the failed entry.
 bool ReadConfigText(const char* path, ProfileFile& profile, const char* section, uint8_t* block);
 

@@ -44,7 +44,7 @@ struct ParsedSection {
   uint8_t block[kBlockSize] = {};
 };
 bool ParseSection(ProfileFile& profile, uint32_t number, ParsedSection& out, bool& missing,
-                  const char*& failed) {
+                  std::string& failed) {
   const std::string section = SectionOf(number);
   char text[1024];
   missing = false;
@@ -110,9 +110,9 @@ void LoadConfigFromFile(uint32_t number, const char* path) {
   if (!profile.Ok) return ReportOpenError(path);
   ParsedSection parsed;
   bool missing = false;
-  const char* failed = nullptr;
+  std::string failed;
   if (!ParseSection(profile, number, parsed, missing, failed))
-    return ReportReadError(path, SectionOf(number).c_str(), failed);
+    return ReportReadError(path, SectionOf(number).c_str(), failed.c_str());
   if (!StoreConfig(number, parsed.name, parsed.block)) return;
   if (Verbose()) Print("Configuration #%u loaded from data file '%s'\n", number + 1, Printable(path).c_str());
 }
@@ -167,12 +167,12 @@ void LoadAllConfigsFromFile(const char* path) {
   for (uint32_t n = 0; n < kStoredConfigs; ++n) {
     ParsedSection parsed;
     bool missing = false;
-    const char* failed = nullptr;
+    std::string failed;
     if (ParseSection(profile, n, parsed, missing, failed)) {
       sections.push_back(parsed);
     } else if (!missing) {
       for (uint32_t k = 0; k <= n; ++k) ProgressLine("Processing configuration #%u", k + 1);
-      return ReportReadError(path, SectionOf(n).c_str(), failed);
+      return ReportReadError(path, SectionOf(n).c_str(), failed.c_str());
     }
   }
   size_t next = 0;

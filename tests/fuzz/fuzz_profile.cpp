@@ -11,9 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   control::ProfileFile profile = control::ProfileFile::FromText(text);
   uint8_t block[control::kBlockSize];
-  const char* failed = nullptr;
+  std::string failed;
   for (const char* section : {"CurrentConfiguration", "Configuration1", "Configuration12"}) {
-    if (!control::ParseConfigText(profile, section, block, failed) && !failed) std::abort();
+    if (!control::ParseConfigText(profile, section, block, failed) && failed.empty()) std::abort();
     char name[1024];
     if (profile.GetWhole(section, "Name", name, sizeof name)) {
       uint8_t stored[control::kNameSize];
