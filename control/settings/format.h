@@ -34,20 +34,6 @@ enum class Shown : uint8_t {
 // What a key prompt may send: any 32-bit number, the low 8 bits, or a 4-bit field.
 enum class Width : uint8_t { kWord, kByte, kNibble };
 
-struct Setting {
-  const char* get_debug;
-  const char* get_line;
-  const char* get_call;  // the library function, as an error names it
-  int32_t (*get)(uint16_t port, uint32_t index, uint32_t& value);
-  const char* set_debug;
-  const char* set_line;
-  const char* set_call;
-  int32_t (*set)(uint16_t port, uint32_t index, uint32_t value);
-  Shown shown;
-  uint32_t offset;  // kSeconds: the raw value's offset in units of 10 ns
-  Width width;
-};
-
 enum class SettingId : uint8_t {
   kOscillatorPeriod,
   kPulserDelay,
@@ -64,6 +50,22 @@ enum class SettingId : uint8_t {
   kDIOOutput,
   kDeviceEnable,
 };
+
+struct Setting {
+  SettingId id;  // the row's own id: the table is checked against the enum when it is compiled
+  const char* get_debug;
+  const char* get_line;
+  const char* get_call;  // the library function, as an error names it
+  int32_t (*get)(uint16_t port, uint32_t index, uint32_t& value);
+  const char* set_debug;
+  const char* set_line;
+  const char* set_call;
+  int32_t (*set)(uint16_t port, uint32_t index, uint32_t value);
+  Shown shown;
+  uint32_t offset;  // kSeconds: the raw value's offset in units of 10 ns
+  Width width;
+};
+
 const Setting& SettingOf(SettingId id);
 
 // The result line of a read (set false) or of a write (set true) of a setting.
