@@ -19,8 +19,8 @@ set(KESTRAVO_MAN_DIR ${CMAKE_CURRENT_BINARY_DIR}/man)
 file(MAKE_DIRECTORY ${KESTRAVO_MAN_DIR})
 foreach(page IN ITEMS COM-KESTRAVO-Control.1 COM-KESTRAVO-Sim.1 COM-KESTRAVO-Plot.1 COM-KESTRAVO.3)
   add_custom_command(OUTPUT ${KESTRAVO_MAN_DIR}/${page}.gz
-    COMMAND ${KESTRAVO_GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/doc/${page} > ${KESTRAVO_MAN_DIR}/${page}.gz
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/doc/${page} VERBATIM)
+    COMMAND ${KESTRAVO_GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/docs/${page} > ${KESTRAVO_MAN_DIR}/${page}.gz
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/${page} VERBATIM)
   list(APPEND kestravo_man_pages ${KESTRAVO_MAN_DIR}/${page}.gz)
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${kestravo_man_pages})

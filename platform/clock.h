@@ -12,7 +12,8 @@ void Sleep(uint32_t ms);
 // Pause for us microseconds; the clock in microseconds. For waits timed by the line's characters.
 void SleepUs(uint64_t us);
 uint64_t ClockUs();
-// Milliseconds since an arbitrary start; wraps like a 32-bit tick counter.
+// Milliseconds since an arbitrary start, in 64 bits (they do not wrap); GetTickCount is their low
+// 32 bits, which wrap after 49.7 days like the system's tick counter.
 uint64_t TickMs();
 uint32_t GetTickCount();
 

@@ -36,9 +36,8 @@ struct FlagWord {
 };
 // In the order the trace lists them.
 const FlagWord kCommErrorWords[] = {
-    {ports::kCeBreak, " break"},     {ports::kCeFrame, " framing"},
-    {ports::kCeIoe, " I/O"},         {ports::kCeMode, " invalid"},
-    {ports::kCeOverrun, " overrun"}, {ports::kCeRxOver, " overflow"},
+    {ports::kCeBreak, " break"},     {ports::kCeFrame, " framing"},   {ports::kCeIoe, " I/O"},
+    {ports::kCeMode, " invalid"},    {ports::kCeOverrun, " overrun"}, {ports::kCeRxOver, " overflow"},
     {ports::kCeRxParity, " parity"}, {ports::kCeTxFull, " full"},
 };
 
@@ -255,7 +254,7 @@ bool COMPort::Purge() {
   bool ok = Handle && Handle->Purge(ports::kPurgeAll);
   CheckCOMError("COMPort::Purge:PurgeComm");
   Count = 0;
-  Error = ok ? 0 : 10;
+  Error = ok ? COM_KESTRAVO_IO_OK : COM_KESTRAVO_IO_PURGE_FAILED;
   if (!ok) Message("COMPort::Purge:PurgeComm: Cannot purge the port\n");
   return ok;
 }

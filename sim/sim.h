@@ -24,7 +24,7 @@ using Block = std::array<uint8_t, kBlockSize>;
 // Faults to inject, for tests and for anyone who wants to watch the library recover. The counters
 // apply to that many of the next replies. From the environment: KESTRAVO_SIM_FAULTS, a comma list of
 // name=value with the names below (off=1, cts=low|high, slow=ms, drop=n, garble=n, extra=n, nocr=n,
-// silent=n, ignorebaud=1).
+// silent=n, ignorebaud=1, steady=1, interlock=ms).
 struct Faults {
   bool off = false;                 // switched off: DSR and DCD low, nothing answered
   int cts = -1;                     // -1 normal, 0 kept low, 1 kept high whatever RTS does
@@ -108,6 +108,5 @@ class Device : public ports::InProcPeer {
   uint64_t characters_ = 0;
   uint32_t random_ = 12345;
 };
-
 
 }  // namespace sim

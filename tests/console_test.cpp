@@ -58,10 +58,10 @@ TEST(ParseUnsigned, RadixSuffixesAndLimits) {
 TEST(FormatTimes, DaysHoursMinutesSecondsAndFractions) {
   const std::pair<uint32_t, const char*> seconds[] = {
       {0, "0 sec."}, {59, "59 sec."}, {60, "1:00 sec."}, {3600, "1:00:00 sec."}, {90061, "25:01:01 sec."}};
-  for (auto [s, text] : seconds) EXPECT_STREQ(control::FormatSeconds(s), text);
-  EXPECT_STREQ(control::FormatSecondsFraction(5, 7), "5.00 sec.");
-  EXPECT_STREQ(control::FormatSecondsFraction(65, 990), "1:05.99 sec.");
-  EXPECT_STREQ(control::FormatSecondsFraction(3725, 500), "1:02:05.50 sec.");
+  for (auto [s, text] : seconds) EXPECT_EQ(control::FormatSeconds(s), text);
+  EXPECT_EQ(control::FormatSecondsFraction(5, 7), "5.00 sec.");
+  EXPECT_EQ(control::FormatSecondsFraction(65, 990), "1:05.99 sec.");
+  EXPECT_EQ(control::FormatSecondsFraction(3725, 500), "1:02:05.50 sec.");
 }
 
 struct Bytes {

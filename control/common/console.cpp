@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "COM-KESTRAVO.h"
+#include "control/common/format.h"
 #include "control/common/state.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -17,9 +18,6 @@
 using platform::Print;
 
 namespace control {
-
-char EntryBuffer[512];
-char TimeText[256];
 
 void WaitKey() {
   while (!platform::WaitForKey(1000)) {
@@ -32,7 +30,7 @@ void FlushKeys() {
   while (platform::KeyPending() && !platform::InputEnded() && !platform::TerminalInterrupted()) ReadKey();
 }
 
-// On Windows this also waits until the keys are released; a terminal reports no releases.
+// The keys typed while a command ran are dropped, so that they do not start the next one.
 void DrainKeys() { FlushKeys(); }
 
 int ParseUnsigned(const char* text, uint32_t& value) {
@@ -53,8 +51,8 @@ int ParseUnsigned(const char* text, uint32_t& value) {
 }
 
 bool PromptNumber(const char* prompt, uint32_t& value) {
-  return PromptWord(prompt, EntryBuffer, sizeof EntryBuffer) &&
-         ParseUnsigned(EntryBuffer, value) == kNumberParsed;
+  char entry[512];
+  return PromptWord(prompt, entry, sizeof entry) && ParseUnsigned(entry, value) == kNumberParsed;
 }
 
 bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]) {
@@ -232,26 +230,18 @@ bool Succeeded(int32_t result, const char* operation) {
   return false;
 }
 
-const char* FormatSeconds(uint32_t s) {
+std::string FormatSeconds(uint32_t s) {
   unsigned h = s / 3600, m = (s % 3600) / 60, sec = s % 60;
-  if (h)
-    std::snprintf(TimeText, sizeof TimeText, "%d:%02d:%02d sec.", h, m, sec);
-  else if (m)
-    std::snprintf(TimeText, sizeof TimeText, "%d:%02d sec.", m, sec);
-  else
-    std::snprintf(TimeText, sizeof TimeText, "%d sec.", sec);
-  return TimeText;
+  if (h) return Format("%d:%02d:%02d sec.", h, m, sec);
+  if (m) return Format("%d:%02d sec.", m, sec);
+  return Format("%d sec.", sec);
 }
 
-const char* FormatSecondsFraction(uint32_t s, uint16_t ms) {
+std::string FormatSecondsFraction(uint32_t s, uint16_t ms) {
   unsigned h = s / 3600, m = (s % 3600) / 60, sec = s % 60, hundredths = ms / 10;
-  if (h)
-    std::snprintf(TimeText, sizeof TimeText, "%d:%02d:%02d.%02d sec.", h, m, sec, hundredths);
-  else if (m)
-    std::snprintf(TimeText, sizeof TimeText, "%d:%02d.%02d sec.", m, sec, hundredths);
-  else
-    std::snprintf(TimeText, sizeof TimeText, "%d.%02d sec.", sec, hundredths);
-  return TimeText;
+  if (h) return Format("%d:%02d:%02d.%02d sec.", h, m, sec, hundredths);
+  if (m) return Format("%d:%02d.%02d sec.", m, sec, hundredths);
+  return Format("%d.%02d sec.", sec, hundredths);
 }
 
 namespace {

@@ -8,9 +8,6 @@
 
 namespace control {
 
-extern char EntryBuffer[512];
-extern char TimeText[256];
-
 void WaitKey();
 int ReadKey();
 void FlushKeys();
@@ -90,8 +87,8 @@ void ClearLine();
 void Progress(const char* format, ...) __attribute__((format(printf, 1, 2)));
 bool Succeeded(int32_t result, const char* operation);
 
-const char* FormatSeconds(uint32_t seconds);
-const char* FormatSecondsFraction(uint32_t seconds, uint16_t milliseconds);
+std::string FormatSeconds(uint32_t seconds);
+std::string FormatSecondsFraction(uint32_t seconds, uint16_t milliseconds);
 
 // The frame of a continuous display. On a terminal: labels printed once, each value redrawn at
 // the position remembered after its label. When the output is no terminal, nothing of the frame is

@@ -126,11 +126,13 @@ int FileSwitch(SwitchArgs& a, void (*run)(const char* path)) {
 int MemorySwitch(SwitchArgs& a) { return FileSwitch(a, a.small() ? BackupMemory : RestoreMemory); }
 
 void BackupKey() {
-  if (PromptWord("\nEnter the data file name: ", EntryBuffer, sizeof EntryBuffer)) BackupMemory(EntryBuffer);
+  char name[512];
+  if (PromptWord("\nEnter the data file name: ", name, sizeof name)) BackupMemory(name);
 }
 
 void RestoreKey() {
-  if (PromptWord("\nEnter the data file name: ", EntryBuffer, sizeof EntryBuffer)) RestoreMemory(EntryBuffer);
+  char name[512];
+  if (PromptWord("\nEnter the data file name: ", name, sizeof name)) RestoreMemory(name);
 }
 
 }  // namespace control

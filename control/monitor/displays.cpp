@@ -132,7 +132,6 @@ void ShowCPUData(bool continuous) {
 
 void ShowUptime(bool continuous) {
   Progress("Getting the device uptime:\n");
-  // The four times as text; the time text buffer holds one at a time.
   std::string up, total, op, total_op;
   auto read = [&]() -> const char* {
     uint32_t seconds = 0, optime = 0, total_s = 0, total_op_s = 0;
