@@ -45,16 +45,17 @@ std::string Hexed(const uint8_t* p, size_t n) {
   return s;
 }
 
-}  // namespace
-
-bool LoadNonVolatile(const std::string& path, NonVolatile& nv, std::string& error) {
+// The text of the state file; false with the reason. Without a file, fresh is set and the text
+// is empty.
+bool ReadStateText(const std::string& path, std::string& text, bool& fresh, std::string& error) {
   // Only a regular file is a state file: a FIFO would block the opening, a device such as
   // /dev/zero would never end.
   struct stat st {};
+  fresh = false;
   if (stat(path.c_str(), &st) != 0) {
     if (errno == ENOENT) {
-      nv = NonVolatile{};
-      return true;  // a fresh device
+      fresh = true;
+      return true;
     }
     error = "cannot read the state file '" + path + "': " + std::strerror(errno);
     return false;
@@ -63,10 +64,9 @@ bool LoadNonVolatile(const std::string& path, NonVolatile& nv, std::string& erro
     error = "the state file '" + path + "' is not a regular file";
     return false;
   }
-  std::string text;
   switch (platform::ReadBounded(path.c_str(), kStateFileLimit, text)) {
     case platform::ReadResult::kRead:
-      break;
+      return true;
     case platform::ReadResult::kTooLarge:
       error = "the state file '" + path + "' is damaged (longer than " + std::to_string(kStateFileLimit) +
               " bytes); it was left as it is";
@@ -75,11 +75,75 @@ bool LoadNonVolatile(const std::string& path, NonVolatile& nv, std::string& erro
       error = "cannot read the state file '" + path + "': " + std::strerror(errno);
       return false;
   }
-  std::istringstream in(text);
-  NonVolatile loaded;
-  std::string line;
-  int configs = 0, memory_lines = 0, line_no = 0;
+}
+
+// The state as its lines are read.
+struct Loading {
+  NonVolatile nv;
+  int configs = 0, memory_lines = 0;
   bool header = false, times = false, end = false;
+  bool Complete() const {
+    return header && times && configs == kStoredConfigs && memory_lines == kMemorySize / kMemoryLine && end;
+  }
+};
+
+// Takes one line into the state; "" when it reads, else why the file is damaged.
+std::string ReadLine(const std::string& line, Loading& l) {
+  if (l.end) return "text after the end";
+  if (!l.header) {
+    if (line != kHeader) return "not a state file of the simulated device";
+    l.header = true;
+    return "";
+  }
+  std::istringstream fields(line);
+  std::string kind;
+  fields >> kind;
+  if (kind == "times") {
+    if (l.times || !(fields >> l.nv.total_up_s >> l.nv.total_op_s)) return "bad times";
+    l.times = true;
+  } else if (kind == "config") {
+    int n = -1, flags = -1;
+    std::string block, name;
+    // Each index is checked before anything is written to its place.
+    if (l.configs >= kStoredConfigs) return "more configuration entries than places";
+    if (!(fields >> n >> flags >> block >> name) || n != l.configs || flags < 0 || flags > 3 ||
+        !Unhex(block, l.nv.blocks[size_t(n)].data(), kBlockSize) ||
+        !Unhex(name, l.nv.names[size_t(n)].data(), kNameSize))
+      return "bad configuration entry";
+    l.nv.flags[size_t(n)] = uint8_t(flags);
+    ++l.configs;
+  } else if (kind == "memory") {
+    int address = -1;
+    std::string bytes;
+    if (l.memory_lines >= kMemorySize / kMemoryLine) return "more memory entries than the memory holds";
+    if (!(fields >> address >> bytes) || address != l.memory_lines * kMemoryLine ||
+        !Unhex(bytes, l.nv.memory.data() + address, kMemoryLine))
+      return "bad memory entry";
+    ++l.memory_lines;
+  } else if (kind == "end") {
+    l.end = true;
+  } else {
+    return "unknown entry";
+  }
+  std::string rest;
+  if (fields >> rest) return "extra text";
+  return "";
+}
+
+}  // namespace
+
+bool LoadNonVolatile(const std::string& path, NonVolatile& nv, std::string& error) {
+  std::string text;
+  bool fresh = false;
+  if (!ReadStateText(path, text, fresh, error)) return false;
+  if (fresh) {
+    nv = NonVolatile{};
+    return true;
+  }
+  std::istringstream in(text);
+  Loading loading;
+  std::string line;
+  int line_no = 0;
   auto fail = [&](const std::string& why) {
     error = "the state file '" + path + "' is damaged (line " + std::to_string(line_no) + ": " + why +
             "); it was left as it is";
@@ -87,50 +151,13 @@ bool LoadNonVolatile(const std::string& path, NonVolatile& nv, std::string& erro
   };
   while (std::getline(in, line)) {
     ++line_no;
-    if (end) return fail("text after the end");
-    if (!header) {
-      if (line != kHeader) return fail("not a state file of the simulated device");
-      header = true;
-      continue;
-    }
-    std::istringstream fields(line);
-    std::string kind;
-    fields >> kind;
-    if (kind == "times") {
-      if (times || !(fields >> loaded.total_up_s >> loaded.total_op_s)) return fail("bad times");
-      times = true;
-    } else if (kind == "config") {
-      int n = -1, flags = -1;
-      std::string block, name;
-      // Each index is checked before anything is written to its place.
-      if (configs >= kStoredConfigs) return fail("more configuration entries than places");
-      if (!(fields >> n >> flags >> block >> name) || n != configs || flags < 0 || flags > 3 ||
-          !Unhex(block, loaded.blocks[size_t(n)].data(), kBlockSize) ||
-          !Unhex(name, loaded.names[size_t(n)].data(), kNameSize))
-        return fail("bad configuration entry");
-      loaded.flags[size_t(n)] = uint8_t(flags);
-      ++configs;
-    } else if (kind == "memory") {
-      int address = -1;
-      std::string bytes;
-      if (memory_lines >= kMemorySize / kMemoryLine) return fail("more memory entries than the memory holds");
-      if (!(fields >> address >> bytes) || address != memory_lines * kMemoryLine ||
-          !Unhex(bytes, loaded.memory.data() + address, kMemoryLine))
-        return fail("bad memory entry");
-      ++memory_lines;
-    } else if (kind == "end") {
-      end = true;
-    } else {
-      return fail("unknown entry");
-    }
-    std::string rest;
-    if (fields >> rest) return fail("extra text");
+    const std::string why = ReadLine(line, loading);
+    if (!why.empty()) return fail(why);
   }
-  if (!header || !times || configs != kStoredConfigs || memory_lines != kMemorySize / kMemoryLine || !end)
-    return fail("incomplete");
+  if (!loading.Complete()) return fail("incomplete");
   // The device never runs longer than it is switched on.
-  if (loaded.total_op_s > loaded.total_up_s) loaded.total_op_s = loaded.total_up_s;
-  nv = loaded;
+  if (loading.nv.total_op_s > loading.nv.total_up_s) loading.nv.total_op_s = loading.nv.total_up_s;
+  nv = loading.nv;
   return true;
 }
 
@@ -150,7 +177,11 @@ bool SaveNonVolatile(const std::string& path, const NonVolatile& nv) {
         .append(Hexed(nv.names[size_t(n)].data(), kNameSize))
         .append("\n");
   for (int a = 0; a < kMemorySize; a += kMemoryLine)
-    text.append("memory ").append(std::to_string(a)).append(" ").append(Hexed(nv.memory.data() + a, kMemoryLine)).append("\n");
+    text.append("memory ")
+        .append(std::to_string(a))
+        .append(" ")
+        .append(Hexed(nv.memory.data() + a, kMemoryLine))
+        .append("\n");
   text.append("end\n");
   platform::SafeFile out;
   if (!out.Open(path)) return false;

@@ -97,7 +97,8 @@ bool ReadUptime(uint32_t& s, uint16_t& ms) {
                  [&] { return COM_KESTRAVO_GetUptime(State.PortNumber, &s, &ms, &optime); });
 }
 
-bool Header(FILE* f) {
+// The creation time and the device's identity.
+bool Identity(FILE* f) {
   char when[30] = "";
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -134,16 +135,13 @@ bool Header(FILE* f) {
                [&] { return COM_KESTRAVO_GetHWVersion(port, &version); }))
     return false;
   Both(f, Format("Hardware type: %04Xh, hardware version: %d.%02d\n", type, version >> 8, version & 0xFF));
+  return true;
+}
 
-  uint32_t s = 0;
-  uint16_t ms = 0;
-  if (!ReadUptime(s, ms)) return false;
-  Print("Device uptime: %s", UptimeText(s, ms).c_str());
-  std::fprintf(f, "\nDevice uptime: %s", UptimeText(s, ms).c_str());
-  if (s >= 10) return true;
-
-  // The device must have been up for 10 s. The wait is bounded: an uptime that does not get there
-  // within 20 s of PC time, or that goes backwards, ends the protocol.
+// The device must have been up for 10 s: from the uptime s (ms) read first, reads until it is.
+bool WaitForUptime(FILE* f, uint32_t s, uint16_t ms) {
+  // The wait is bounded: an uptime that does not get there within 20 s of PC time, or that goes
+  // backwards, ends the protocol.
   Print("Waiting for uptime of %ds...\n", 10);
   std::fprintf(f, "\nWaiting for uptime of %ds...\n", 10);
   Progress("Getting device uptime:\n");
@@ -183,6 +181,16 @@ bool Header(FILE* f) {
   Print("Device uptime: %s", UptimeText(s, ms).c_str());
   std::fprintf(f, "\nDevice uptime: %s", UptimeText(s, ms).c_str());
   return true;
+}
+
+bool Header(FILE* f) {
+  if (!Identity(f)) return false;
+  uint32_t s = 0;
+  uint16_t ms = 0;
+  if (!ReadUptime(s, ms)) return false;
+  Print("Device uptime: %s", UptimeText(s, ms).c_str());
+  std::fprintf(f, "\nDevice uptime: %s", UptimeText(s, ms).c_str());
+  return s >= 10 || WaitForUptime(f, s, ms);
 }
 
 // "mean ± sigma (+above, -below)" of a record, each scaled, in the given number formats. The mean
