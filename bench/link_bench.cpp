@@ -25,8 +25,7 @@ int main() {
   auto device = std::make_shared<sim::Device>();
   std::string error;
   device->Init(error);
-  ports::RegisterKind("bench",
-                           [device](const std::string&) { return ports::MakeInProcDevice(device); });
+  ports::RegisterKind("bench", [device](const std::string&) { return ports::MakeInProcDevice(device); });
   setenv("KESTRAVO_COM1", "bench", 1);
   if (COM_KESTRAVO_Open(0, 1) != 0) {
     std::printf("cannot open the simulated device\n");

@@ -12,7 +12,9 @@
 static double ProcessorSeconds() {
   FILETIME created, exited, kernel, user;
   GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto seconds = [](const FILETIME& t) { return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7; };
+  auto seconds = [](const FILETIME& t) {
+    return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
+  };
   return seconds(kernel) + seconds(user);
 }
 #else

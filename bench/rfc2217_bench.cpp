@@ -56,8 +56,7 @@ int main() {
   auto device = std::make_shared<sim::Device>();
   std::string error;
   device->Init(error);
-  ports::RegisterKind("bench",
-                           [device](const std::string&) { return ports::MakeInProcDevice(device); });
+  ports::RegisterKind("bench", [device](const std::string&) { return ports::MakeInProcDevice(device); });
   setenv("KESTRAVO_COM2", "bench", 1);
   for (uint32_t baud : {9600u, 115200u}) {
     const double remote = AddedMs(1, baud), local = AddedMs(2, baud);

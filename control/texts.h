@@ -4,7 +4,7 @@
 namespace control {
 
 extern const char kPortsHelpText[];  // after the usage text of --help
-extern const char kUsageText[];  // printf format: one %d, the highest channel number
+extern const char kUsageText[];      // printf format: one %d, the highest channel number
 extern const char kHelpText[];
 
 }  // namespace control

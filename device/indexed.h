@@ -10,12 +10,12 @@ namespace kestravo {
 struct IndexedOp {
   const char* name;  // the exported function, as the messages name it
   char letter;
-  const char* index_name;  // "PulserNo", ...
-  uint32_t limit;          // indices below this are valid
-  const char* value_name;  // "Delay", ...
-  int width;               // hexadecimal digits of the value: 8, 6, 2 or 1
-  const char* mismatch_format;   // how the value mismatch message shows the values ("%u", "%02Xh", ...)
-  uint32_t value_limit;    // 0, or the bound values must stay below, written and read
+  const char* index_name;       // "PulserNo", ...
+  uint32_t limit;               // indices below this are valid
+  const char* value_name;       // "Delay", ...
+  int width;                    // hexadecimal digits of the value: 8, 6, 2 or 1
+  const char* mismatch_format;  // how the value mismatch message shows the values ("%u", "%02Xh", ...)
+  uint32_t value_limit;         // 0, or the bound values must stay below, written and read
 };
 
 int32_t IndexedRead(uint16_t port, const IndexedOp& op, uint32_t index, uint32_t& value);

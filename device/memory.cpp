@@ -10,7 +10,9 @@ constexpr uint32_t kMaxBlock = (kReplyBufferSize - 1 - 7) / 2;
 // otherwise wrap to another place).
 constexpr uint32_t kMemoryArea = 0x4000;
 
-bool OutsideArea(uint32_t address, uint32_t size) { return address >= kMemoryArea || size > kMemoryArea - address; }
+bool OutsideArea(uint32_t address, uint32_t size) {
+  return address >= kMemoryArea || size > kMemoryArea - address;
+}
 
 // The echoed address and size at the start of a memory reply.
 int32_t CheckHeader(uint16_t p, const char* name, uint32_t address, uint16_t size) {

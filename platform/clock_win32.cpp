@@ -22,7 +22,8 @@ void SleepUs(uint64_t us) {
   // A waitable timer of high resolution (Windows 10 1803 on) ends a pause on time without
   // spinning; Sleep alone lasts a whole tick of the system clock (15.6 ms by default). Where the
   // system has no such timer, a plain one, and failing that Sleep, waits instead: never a spin.
-  HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+  HANDLE timer =
+      CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
   if (!timer) timer = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
   if (timer) {
     LARGE_INTEGER due;

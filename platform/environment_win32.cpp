@@ -32,7 +32,8 @@ std::vector<std::string> SystemComPorts() {
     QueryDosDeviceA(name.c_str(), target, sizeof target);
     std::string upper = name;
     for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
-    found.emplace_back(unsigned(std::stoul(upper.substr(3))), upper + (target[0] ? std::string(" -> ") + target : ""));
+    found.emplace_back(unsigned(std::stoul(upper.substr(3))),
+                       upper + (target[0] ? std::string(" -> ") + target : ""));
   }
   std::sort(found.begin(), found.end());
   std::vector<std::string> out;

@@ -46,7 +46,8 @@ SafeFile::~SafeFile() {
 bool SafeFile::OpenNew(const std::string& dir, const std::string& base) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "%06lu", (GetTickCount() * 7919ul + GetCurrentProcessId() + attempt) % 1000000ul);
+    std::snprintf(suffix, sizeof suffix, "%06lu",
+                  (GetTickCount() * 7919ul + GetCurrentProcessId() + attempt) % 1000000ul);
     const std::string name = dir + "." + base + kMark + suffix;
     // Text mode: the file on disk has CRLF line ends, as every Windows program expects.
     const int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
@@ -110,7 +111,8 @@ bool SafeFile::Commit() {
   // A target another program holds open for a moment (a reader without delete sharing, a virus
   // scanner) is tried again for up to half a second.
   for (int attempt = 0;; ++attempt) {
-    if (MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+    if (MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      break;
     const DWORD e = GetLastError();
     if ((e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION) || attempt == 50) {
       errno = e == ERROR_ACCESS_DENIED ? EACCES : EIO;

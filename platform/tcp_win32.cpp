@@ -28,7 +28,8 @@ std::string ErrorText(int code) {
   FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, DWORD(code), 0, text,
                  sizeof text, nullptr);
   std::string s = text;
-  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.'))
+    s.pop_back();
   return s.empty() ? "error " + std::to_string(code) : s;
 }
 

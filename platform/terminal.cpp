@@ -44,9 +44,10 @@ void Emit(const char* text, size_t n) {
 // Reads what standard input holds into g_pending, waiting up to wait_ms (-1: no limit).
 void Fill(int wait_ms) {
   if (g_eof || g_pending_count == sizeof g_pending) return;
-  const long n = g_input ? g_input->Read(g_pending + g_pending_count, sizeof g_pending - g_pending_count, wait_ms != 0)
-                         : system_console::Read(g_pending + g_pending_count, sizeof g_pending - g_pending_count,
-                                                wait_ms, g_input_tty);
+  const long n =
+      g_input ? g_input->Read(g_pending + g_pending_count, sizeof g_pending - g_pending_count, wait_ms != 0)
+              : system_console::Read(g_pending + g_pending_count, sizeof g_pending - g_pending_count, wait_ms,
+                                     g_input_tty);
   if (n > 0) g_pending_count += size_t(n);
   if (n < 0) g_eof = true;
 }

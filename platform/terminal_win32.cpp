@@ -41,17 +41,17 @@ struct VirtualKey {
   const char* modified;
 };
 const VirtualKey kKeys[] = {
-    {VK_UP, "\x1b[A", "\x1b[1;%dA"},       {VK_DOWN, "\x1b[B", "\x1b[1;%dB"},
-    {VK_RIGHT, "\x1b[C", "\x1b[1;%dC"},    {VK_LEFT, "\x1b[D", "\x1b[1;%dD"},
-    {VK_CLEAR, "\x1b[E", "\x1b[1;%dE"},    {VK_HOME, "\x1b[H", "\x1b[1;%dH"},
-    {VK_END, "\x1b[F", "\x1b[1;%dF"},      {VK_INSERT, "\x1b[2~", "\x1b[2;%d~"},
-    {VK_DELETE, "\x1b[3~", "\x1b[3;%d~"},  {VK_PRIOR, "\x1b[5~", "\x1b[5;%d~"},
-    {VK_NEXT, "\x1b[6~", "\x1b[6;%d~"},    {VK_F1, "\x1bOP", "\x1b[1;%dP"},
-    {VK_F2, "\x1bOQ", "\x1b[1;%dQ"},       {VK_F3, "\x1bOR", "\x1b[1;%dR"},
-    {VK_F4, "\x1bOS", "\x1b[1;%dS"},       {VK_F5, "\x1b[15~", "\x1b[15;%d~"},
-    {VK_F6, "\x1b[17~", "\x1b[17;%d~"},    {VK_F7, "\x1b[18~", "\x1b[18;%d~"},
-    {VK_F8, "\x1b[19~", "\x1b[19;%d~"},    {VK_F9, "\x1b[20~", "\x1b[20;%d~"},
-    {VK_F10, "\x1b[21~", "\x1b[21;%d~"},   {VK_F11, "\x1b[23~", "\x1b[23;%d~"},
+    {VK_UP, "\x1b[A", "\x1b[1;%dA"},      {VK_DOWN, "\x1b[B", "\x1b[1;%dB"},
+    {VK_RIGHT, "\x1b[C", "\x1b[1;%dC"},   {VK_LEFT, "\x1b[D", "\x1b[1;%dD"},
+    {VK_CLEAR, "\x1b[E", "\x1b[1;%dE"},   {VK_HOME, "\x1b[H", "\x1b[1;%dH"},
+    {VK_END, "\x1b[F", "\x1b[1;%dF"},     {VK_INSERT, "\x1b[2~", "\x1b[2;%d~"},
+    {VK_DELETE, "\x1b[3~", "\x1b[3;%d~"}, {VK_PRIOR, "\x1b[5~", "\x1b[5;%d~"},
+    {VK_NEXT, "\x1b[6~", "\x1b[6;%d~"},   {VK_F1, "\x1bOP", "\x1b[1;%dP"},
+    {VK_F2, "\x1bOQ", "\x1b[1;%dQ"},      {VK_F3, "\x1bOR", "\x1b[1;%dR"},
+    {VK_F4, "\x1bOS", "\x1b[1;%dS"},      {VK_F5, "\x1b[15~", "\x1b[15;%d~"},
+    {VK_F6, "\x1b[17~", "\x1b[17;%d~"},   {VK_F7, "\x1b[18~", "\x1b[18;%d~"},
+    {VK_F8, "\x1b[19~", "\x1b[19;%d~"},   {VK_F9, "\x1b[20~", "\x1b[20;%d~"},
+    {VK_F10, "\x1b[21~", "\x1b[21;%d~"},  {VK_F11, "\x1b[23~", "\x1b[23;%d~"},
     {VK_F12, "\x1b[24~", "\x1b[24;%d~"},
 };
 
@@ -64,7 +64,8 @@ size_t KeyBytes(const KEY_EVENT_RECORD& key, char* out) {
     const int modifier = 1 + ((state & SHIFT_PRESSED) ? 1 : 0) +
                          ((state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) ? 2 : 0) +
                          ((state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) ? 4 : 0);
-    const int n = modifier == 1 ? std::snprintf(out, 16, "%s", k.plain) : std::snprintf(out, 16, k.modified, modifier);
+    const int n =
+        modifier == 1 ? std::snprintf(out, 16, "%s", k.plain) : std::snprintf(out, 16, k.modified, modifier);
     return n > 0 ? size_t(n) : 0;
   }
   char c = key.uChar.AsciiChar;
@@ -134,8 +135,10 @@ StreamReader& Reader() {
         const bool ok = ReadFile(g_in, chunk, sizeof chunk, &n, nullptr) && n > 0;
         const std::lock_guard<std::mutex> hold(r->lock);
         r->blocked = false;
-        if (ok) r->bytes.insert(r->bytes.end(), chunk, chunk + n);
-        else r->ended = true;
+        if (ok)
+          r->bytes.insert(r->bytes.end(), chunk, chunk + n);
+        else
+          r->ended = true;
         r->changed.notify_all();
         if (!ok) return;
       }
@@ -160,7 +163,8 @@ long ReadStream(unsigned char* buffer, int wait_ms) {
   const ULONGLONG end = GetTickCount64() + ULONGLONG(wait_ms < 0 ? 0 : wait_ms);
   while (!ready()) {
     if (wait_ms >= 0 && GetTickCount64() >= end) break;
-    r.changed.wait_for(hold, std::chrono::milliseconds(wait_ms < 0 ? 100 : std::min<ULONGLONG>(100, end - GetTickCount64() + 1)));
+    r.changed.wait_for(hold, std::chrono::milliseconds(
+                                 wait_ms < 0 ? 100 : std::min<ULONGLONG>(100, end - GetTickCount64() + 1)));
   }
   if (!r.bytes.empty()) {
     buffer[0] = r.bytes.front();
@@ -187,7 +191,8 @@ Modes Start() {
   g_saved_output_cp = GetConsoleOutputCP();
   if (g_console_in && g_saved_input_cp != GetACP()) SetConsoleCP(GetACP());
   if (g_console_in)  // single keys without echo; Ctrl-C stays a signal
-    SetConsoleMode(g_in, (g_saved_mode & ~DWORD(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)) | ENABLE_PROCESSED_INPUT);
+    SetConsoleMode(g_in,
+                   (g_saved_mode & ~DWORD(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)) | ENABLE_PROCESSED_INPUT);
   CONSOLE_SCREEN_BUFFER_INFO info;
   modes.output_is_terminal = GetConsoleMode(out, &mode) != 0;
   if (modes.output_is_terminal && g_saved_output_cp != GetACP()) SetConsoleOutputCP(GetACP());
@@ -206,7 +211,8 @@ void Restore() {
 
 long Read(unsigned char* buffer, size_t room, int wait_ms, bool input_is_terminal) {
   if (g_in == INVALID_HANDLE_VALUE || g_in == nullptr) return -1;
-  return input_is_terminal && g_console_in ? ReadConsoleKeys(buffer, room, wait_ms) : ReadStream(buffer, wait_ms);
+  return input_is_terminal && g_console_in ? ReadConsoleKeys(buffer, room, wait_ms)
+                                           : ReadStream(buffer, wait_ms);
 }
 
 bool MoveCursor(int rows, int column) {

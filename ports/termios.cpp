@@ -52,9 +52,7 @@ class TermiosDevice final : public SerialDevice {
   }
   ~TermiosDevice() override { Close(); }
 
-  bool GetConfig(PortConfig& config) override {
-    return fd_ >= 0 && ReadTermiosLine(fd_, config);
-  }
+  bool GetConfig(PortConfig& config) override { return fd_ >= 0 && ReadTermiosLine(fd_, config); }
 
   bool SetConfig(const PortConfig& config) override {
     if (fd_ < 0) return false;

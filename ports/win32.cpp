@@ -18,10 +18,11 @@ namespace {
 
 std::string SystemText(DWORD code) {
   char text[256] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
-                 nullptr);
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                 sizeof text, nullptr);
   std::string s = text;
-  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.'))
+    s.pop_back();
   return s.empty() ? "error " + std::to_string(code) : s;
 }
 
@@ -41,7 +42,7 @@ class Win32Device final : public SerialDevice {
     if (!Open() || !GetCommState(h_, &dcb)) return false;
     config.baud = dcb.BaudRate;
     config.data_bits = dcb.ByteSize;
-    config.parity = parity_dropped_ ? wanted_parity_
+    config.parity = parity_dropped_            ? wanted_parity_
                     : dcb.Parity == EVENPARITY ? kEvenParity
                     : dcb.Parity == ODDPARITY  ? kOddParity
                                                : kNoParity;
@@ -236,7 +237,8 @@ std::unique_ptr<SerialDevice> OpenSystemDevice(const std::string& name) {
   // "COM5:" is the usual way of writing COM5.
   const std::string bare = !name.empty() && name.back() == ':' ? name.substr(0, name.size() - 1) : name;
   const std::string path = bare.rfind("\\\\.\\", 0) == 0 ? bare : "\\\\.\\" + bare;
-  const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE h =
+      CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
     std::string why = path + ": " + SystemText(code);
@@ -254,7 +256,8 @@ std::unique_ptr<SerialDevice> OpenSystemDevice(const std::string& name) {
   DWORD status = 0;
   if (!GetCommModemStatus(h, &status)) {
     const DWORD code = GetLastError();
-    if (!Unsupported(code) || !LoopbackLinesAllowed(RunningOnWine(), std::getenv("KESTRAVO_LOOPBACK_LINES"))) {
+    if (!Unsupported(code) ||
+        !LoopbackLinesAllowed(RunningOnWine(), std::getenv("KESTRAVO_LOOPBACK_LINES"))) {
       SetOpenFailure(path + ": the driver gives no modem lines (" + SystemText(code) +
                      "); KESTRAVO_LOOPBACK_LINES=1 uses those of a null-modem loopback");
       CloseHandle(h);

@@ -44,7 +44,8 @@ class PtyEnd : public ports::PcEnd {
 
 }  // namespace
 
-int ServeOnPty(Device& device, const std::function<void(const std::string&)>& ready, const volatile std::sig_atomic_t& stop) {
+int ServeOnPty(Device& device, const std::function<void(const std::string&)>& ready,
+               const volatile std::sig_atomic_t& stop) {
   platform::PtyMaster pty;
   std::string why;
   if (!pty.Open(why)) {

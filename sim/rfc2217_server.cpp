@@ -21,7 +21,7 @@ namespace tn = ports::telnet;
 // overrun; replies beyond the transmit buffer are dropped. Memory stays flat under any flood.
 constexpr uint64_t kReceiveCharacters = 16384;
 constexpr size_t kTransmitCharacters = 65536;
-constexpr uint32_t kLowestRate = 300;  // as the device's own data-rate command
+constexpr uint32_t kLowestRate = 300;    // as the device's own data-rate command
 constexpr uint64_t kBusyGraceMs = 1000;  // how long a second client waits before it is refused
 
 class Connection : public ports::PcEnd, private tn::Parser::Events {

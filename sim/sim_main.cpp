@@ -3,10 +3,10 @@
 // until SIGINT, SIGTERM or SIGHUP.
 //   COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]
 // RFC 2217 has no authentication: the server listens on 127.0.0.1 unless told otherwise, and warns
-// when told otherwise. It serves one client at a time and refuses others after a second's wait; a client silent
-// for SECONDS (default 600, 0: never) is let go.
-// With --state the device keeps its stored configurations and memory in FILE across runs;
-// KESTRAVO_SIM_FAULTS injects faults as for the in-process device.
+// when told otherwise. It serves one client at a time and refuses others after a second's wait; a client
+// silent for SECONDS (default 600, 0: never) is let go. With --state the device keeps its stored
+// configurations and memory in FILE across runs; KESTRAVO_SIM_FAULTS injects faults as for the in-process
+// device.
 #include <csignal>
 
 #include <cstdio>
@@ -23,7 +23,8 @@ namespace {
 volatile std::sig_atomic_t g_stop = 0;
 void OnSignal(int) { g_stop = 1; }
 
-const char kUsage[] = "Usage: COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]\n";
+const char kUsage[] =
+    "Usage: COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -55,9 +56,10 @@ int main(int argc, char** argv) {
   long idle = sim::kDefaultIdleSeconds;
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     std::fputs(kUsage, stdout);
-    std::puts("Serves the simulated KESTRAVO device on a pseudo-terminal (its path is printed) or, with\n"
-              "--rfc2217, over RFC 2217 on a TCP port (0: any free one; the address is printed), until\n"
-              "SIGINT, SIGTERM or SIGHUP. --state keeps its stored configurations and memory in FILE.");
+    std::puts(
+        "Serves the simulated KESTRAVO device on a pseudo-terminal (its path is printed) or, with\n"
+        "--rfc2217, over RFC 2217 on a TCP port (0: any free one; the address is printed), until\n"
+        "SIGINT, SIGTERM or SIGHUP. --state keeps its stored configurations and memory in FILE.");
     return 0;
   }
   for (int i = 1; i < argc; ++i) {
@@ -98,6 +100,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", where.c_str());
     std::fflush(stdout);
   };
-  if (tcp_port >= 0) return sim::ServeRfc2217(device, listen, uint16_t(tcp_port), ready, g_stop, uint32_t(idle));
+  if (tcp_port >= 0)
+    return sim::ServeRfc2217(device, listen, uint16_t(tcp_port), ready, g_stop, uint32_t(idle));
   return sim::ServeOnPty(device, ready, g_stop);
 }

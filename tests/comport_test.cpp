@@ -267,11 +267,13 @@ class ParityLosingDevice final : public ports::SerialDevice {
 };
 
 TEST_F(ComPortTest, ANoticeIsTracedWhenThePortGivesSomethingUp) {
-  ports::RegisterKind("parity-losing", [](const std::string&) { return std::make_unique<ParityLosingDevice>(); });
+  ports::RegisterKind("parity-losing",
+                      [](const std::string&) { return std::make_unique<ParityLosingDevice>(); });
   ASSERT_TRUE(port_.OpenNamed("parity-losing"));
   EXPECT_EQ(Count(Trace(), "COMPort::Open: a port with notices\n"), 1u) << Trace();
   ASSERT_TRUE(port_.SetBaudRate(115200));
-  EXPECT_EQ(Count(Trace(), "COMPort::SetBaudRate: a port that runs without parity at this rate\n"), 1u) << Trace();
+  EXPECT_EQ(Count(Trace(), "COMPort::SetBaudRate: a port that runs without parity at this rate\n"), 1u)
+      << Trace();
   ASSERT_TRUE(port_.SetBaudRate(57600));  // nothing new to say
   ASSERT_TRUE(port_.SetBaudRate(9600));
   EXPECT_EQ(Count(Trace(), "COMPort::SetBaudRate: a port with notices\n"), 1u) << Trace();

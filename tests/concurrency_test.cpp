@@ -70,8 +70,9 @@ TEST_F(ConcurrencyTest, SixteenThreadsOpenSixteenPortsByName) {
   for (uint16_t slot = 0; slot < 16; ++slot)
     threads.emplace_back([slot, &failures] {
       if (COM_KESTRAVO_OpenPort(slot, "sim") != 0) {
-        failures[slot] = "slot " + std::to_string(slot) + " did not open: " + COM_KESTRAVO_GetErrorMessage(slot) +
-                         " " + COM_KESTRAVO_GetOpenFailureReason(slot);
+        failures[slot] = "slot " + std::to_string(slot) +
+                         " did not open: " + COM_KESTRAVO_GetErrorMessage(slot) + " " +
+                         COM_KESTRAVO_GetOpenFailureReason(slot);
         return;
       }
       uint32_t rate = 115200;

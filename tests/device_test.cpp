@@ -133,47 +133,56 @@ TEST_F(DeviceTest, PortNumberOutOfRangeIsNotRecorded) {
 
 TEST_F(DeviceTest, IndexedMessagesNameTheOperationAndItsParameters) {
   uint32_t v = 77;
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserDelay(0, 0, &v); }, "d0X0000001\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserDelay(0, 0, &v); }, "d0X0000001\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_EQ(v, 77u);
   EXPECT_TRUE(
       Traced("COM_KESTRAVO_GetPulserDelay: Wrong argument received: data='0X0000001' - Cannot obtain "
              "parameter Delay\n"));
 
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserDelay(0, 0, &v); }, "d100000001\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserDelay(0, 0, &v); }, "d100000001\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(Traced(
       "COM_KESTRAVO_GetPulserDelay: Wrong argument received: data='1' - PulserNo=0 expected, 1 read\n"));
 
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetPulserDelay(0, 2, 1000); }, "d2000003E7\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetPulserDelay(0, 2, 1000); }, "d2000003E7\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(Traced(
       "COM_KESTRAVO_SetPulserDelay: Wrong argument received: data='2' - Delay=1000 expected, 999 read\n"));
 
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetPulserConfig(0, 1, 0x21); }, "p120\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetPulserConfig(0, 1, 0x21); }, "p120\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(Traced(
       "COM_KESTRAVO_SetPulserConfig: Wrong argument received: data='1' - Config=21h expected, 20h read\n"));
 
   uint8_t b = 0;
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserConfig(0, 1, &b); }, "pG20\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserConfig(0, 1, &b); }, "pG20\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(
       Traced("COM_KESTRAVO_GetPulserConfig: Wrong argument received: data='G' - Cannot obtain parameter "
              "PulserCfgNo\n"));
 
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchEnableMapping(0, 2, 3); }, "n24\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchEnableMapping(0, 2, 3); }, "n24\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(
       Traced("COM_KESTRAVO_SetSwitchEnableMapping: Wrong argument received: data='2' - Mapping=3h expected, "
              "4h read\n"));
 
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetOutputConfig(0, 6, 10); }, "o60B\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetOutputConfig(0, 6, 10); }, "o60B\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(Traced(
       "COM_KESTRAVO_SetOutputConfig: Wrong argument received: data='6' - Config=10 expected, 11 read\n"));
 
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserDelay(0, 1, &v); }, "d1000003e8\r"), 0);  // lower case
   EXPECT_EQ(v, 1000u);
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserDelay(0, 1, &v); }, "d1000003E\r"), COM_KESTRAVO_RECEIVE_DATA_FAILED);  // wrong length
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserDelay(0, 1, &v); }, "d1000003E\r"),
+            COM_KESTRAVO_RECEIVE_DATA_FAILED);  // wrong length
 }
 
 TEST_F(DeviceTest, BurstReadAboveTwentyFourBitsIsRefused) {
   uint32_t burst = 5;
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserBurst(0, 0, &burst); }, "b0-00001\r"), COM_KESTRAVO_BAD_ARGUMENT);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetPulserBurst(0, 0, &burst); }, "b0-00001\r"),
+            COM_KESTRAVO_BAD_ARGUMENT);
   EXPECT_EQ(burst, 5u);
   EXPECT_TRUE(Traced(
       "COM_KESTRAVO_GetPulserBurst: Wrong argument received: data='0-00001' - Obtained parameter Burst "
@@ -185,11 +194,13 @@ TEST_F(DeviceTest, SwitchTriggerDelayDigitsAndMessages) {
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetSwitchTriggerDelay(0, 1, &rise, &fall); }, "g1A3\r"), 0);
   EXPECT_EQ(rise, 3);
   EXPECT_EQ(fall, 10);
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchTriggerDelay(0, 1, 3, 10); }, "g1A4\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchTriggerDelay(0, 1, 3, 10); }, "g1A4\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(
       Traced("COM_KESTRAVO_SetSwitchTriggerDelay: Wrong argument received: data='1' - RiseDelay=3h expected, "
              "4h read\n"));
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchTriggerDelay(0, 1, 3, 10); }, "g1B3\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchTriggerDelay(0, 1, 3, 10); }, "g1B3\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(Traced("FallDelay=Ah expected, Bh read\n"));
   uint8_t delay = 0;
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetSwitchEnableDelay(0, 2, &delay); }, "h2F\r"), 0);
@@ -197,12 +208,15 @@ TEST_F(DeviceTest, SwitchTriggerDelayDigitsAndMessages) {
 }
 
 TEST_F(DeviceTest, MappingEnablesCompareTheirEcho) {
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchEnableMappingEnable(0, 1); }, "lN\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchEnableMappingEnable(0, 1); }, "lN\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   std::string t = Trace();
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchTriggerMappingEnable(0, 2); }, "kY\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchTriggerMappingEnable(0, 2); }, "kY\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_EQ(sent_, "kY\r");
   EXPECT_EQ(Trace(), t);  // no message for a mismatch
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchEnableMappingEnable(0, 1); }, "lX\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetSwitchEnableMappingEnable(0, 1); }, "lX\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(Traced("ReadCommand-bool: Wrong argument received: command='l', "));
 }
 
@@ -211,11 +225,13 @@ TEST_F(DeviceTest, InputAndControllerMessages) {
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetInputConfig(0, &out, &term); }, "i4003\r"), 0);
   EXPECT_EQ(out, 0x03);
   EXPECT_EQ(term, 0x40);
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetInputConfig(0, 0x05, 0x12); }, "i1204\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetInputConfig(0, 0x05, 0x12); }, "i1204\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(
       Traced("COM_KESTRAVO_SetInputConfig: Wrong argument received: data='1204' - OutputEnable=05h expected, "
              "04h read\n"));
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetControllerConfig(0, 0x118); }, "c10\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetControllerConfig(0, 0x118); }, "c10\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(
       Traced("COM_KESTRAVO_SetControllerConfig: Wrong argument received: data='10' - Config=18h expected, "
              "10h read\n"));
@@ -265,7 +281,8 @@ TEST_F(DeviceTest, MonitoringConversions) {
   char date[COM_KESTRAVO_FW_DATE_SIZE] = {};
   EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetFWDate(0, date); }, "DMar 14 2024\r"), 0);
   EXPECT_STREQ(date, "Mar 14 2024");
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetFWDate(0, date); }, "DMar 14 202\r"), COM_KESTRAVO_RECEIVE_DATA_FAILED);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetFWDate(0, date); }, "DMar 14 202\r"),
+            COM_KESTRAVO_RECEIVE_DATA_FAILED);
 }
 
 TEST_F(DeviceTest, MultiFieldRepliesKeepTheFieldsReadBeforeAFailure) {
@@ -275,7 +292,8 @@ TEST_F(DeviceTest, MultiFieldRepliesKeepTheFieldsReadBeforeAFailure) {
   EXPECT_EQ(green, 0);
   EXPECT_EQ(blue, 1);
   red = green = blue = 9;
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetLEDData(0, &red, &green, &blue); }, "LYxY\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetLEDData(0, &red, &green, &blue); }, "LYxY\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_EQ(blue, 1);
   EXPECT_EQ(green, 9);
   EXPECT_EQ(red, 9);
@@ -292,7 +310,8 @@ TEST_F(DeviceTest, MultiFieldRepliesKeepTheFieldsReadBeforeAFailure) {
 
   uint32_t s = 1, op = 1;
   uint16_t ms = 1;
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetUptime(0, &s, &ms, &op); }, "UG000000A8000000005\r"), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetUptime(0, &s, &ms, &op); }, "UG000000A8000000005\r"),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_EQ(op, 5u);    // read before the failing field
   EXPECT_EQ(ms, 0x80);  // stored as read, not yet converted
   EXPECT_EQ(s, 1u);
@@ -306,7 +325,8 @@ TEST_F(DeviceTest, MultiFieldRepliesKeepTheFieldsReadBeforeAFailure) {
   EXPECT_EQ(active[1], 1);
   EXPECT_EQ(valid[1], 0);
   list = "W6a" + std::string(61, '0') + "\r";
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetConfigList(0, active, valid); }, list), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_GetConfigList(0, active, valid); }, list),
+            COM_KESTRAVO_WRONG_ARGUMENT);
 }
 
 TEST_F(DeviceTest, ProductIdentificationNeverRunsPastTheCallersBuffer) {
@@ -327,12 +347,14 @@ TEST_F(DeviceTest, ShortRepliesToStoreCommandsOnlyCountWhenAllDataArrived) {
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SaveCurrentConfig(0, 3); }, "J03"), 0);
   EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(0), 0);
   // Part of the data and the carriage return.
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_LoadCurrentConfig(0, 3); }, "j0\r"), COM_KESTRAVO_RECEIVE_DATA_FAILED);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_LoadCurrentConfig(0, 3); }, "j0\r"),
+            COM_KESTRAVO_RECEIVE_DATA_FAILED);
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SaveCurrentConfig(0, 3); }, "J04\r"), COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(
       Traced("COM_KESTRAVO_SaveCurrentConfig: Wrong argument received: ConfigNumber=3 expected, 4 read\n"));
   static const uint8_t kData[2] = {1, 2};
-  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetMemoryData(0, 0, 2, kData); }, "Y000"), COM_KESTRAVO_RECEIVE_DATA_FAILED);
+  EXPECT_EQ(Run([] { return COM_KESTRAVO_SetMemoryData(0, 0, 2, kData); }, "Y000"),
+            COM_KESTRAVO_RECEIVE_DATA_FAILED);
   EXPECT_EQ(Run([] { return COM_KESTRAVO_SetMemoryData(0, 0, 2, kData); }, "Y00000020102"), 0);
 }
 
@@ -351,10 +373,12 @@ TEST_F(DeviceTest, BlockComparisonsRunFromTheLastByte) {
     }
     return s + "\r";
   };
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_SetCurrentConfig(0, block); }, reply_of({0})), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_SetCurrentConfig(0, block); }, reply_of({0})),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(
       Traced("COM_KESTRAVO_SetCurrentConfig: Wrong argument received: Data[0]=0 expected, 128 read\n"));
-  EXPECT_EQ(Run([&] { return COM_KESTRAVO_SetCurrentConfig(0, block); }, reply_of({3, 70})), COM_KESTRAVO_WRONG_ARGUMENT);
+  EXPECT_EQ(Run([&] { return COM_KESTRAVO_SetCurrentConfig(0, block); }, reply_of({3, 70})),
+            COM_KESTRAVO_WRONG_ARGUMENT);
   EXPECT_TRUE(Traced("Data[70]=70 expected, 198 read\n"));
   EXPECT_FALSE(Traced("Data[3]="));
 }

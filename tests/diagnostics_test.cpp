@@ -343,7 +343,8 @@ TEST_F(DiagnosticsTest, TheWaitForTenSecondsOfUptimeIsBounded) {
   EXPECT_EQ(report.find("CPU data"), std::string::npos);
   // The console says why before it says that the protocol was aborted.
   const std::string out = Out();
-  EXPECT_NE(out.find("\nThe device's uptime did not reach 10 s within 20 s\n!!!Test protocol aborted due to failure!!!\n"),
+  EXPECT_NE(out.find("\nThe device's uptime did not reach 10 s within 20 s\n!!!Test protocol aborted due to "
+                     "failure!!!\n"),
             std::string::npos)
       << out;
 }
@@ -353,8 +354,9 @@ TEST_F(DiagnosticsTest, AFullDiskEndsTheDataLogWithTheReason) {
   Type(std::vector<std::string>(200, ""));  // keys never come: only the failure can end the log
   control::DataLog("/dev/full");
   const std::string out = Out();
-  EXPECT_NE(out.find("\nError writing the data file '/dev/full': No space left on device\nData logging finished\n"),
-            std::string::npos)
+  EXPECT_NE(
+      out.find("\nError writing the data file '/dev/full': No space left on device\nData logging finished\n"),
+      std::string::npos)
       << out;
 }
 

@@ -24,7 +24,8 @@ TEST_F(LinkTest, PortNumberSixteenChangesNoSlot) {
   EXPECT_EQ(COM_KESTRAVO_GetIOState(16), COM_KESTRAVO_PORT_NUMBER_RANGE);
   EXPECT_STREQ(COM_KESTRAVO_GetErrorMessage(16), "PortNumber out of range");
   EXPECT_STREQ(COM_KESTRAVO_GetIOErrorMessage(16), "PortNumber out of range");
-  for (uint16_t i = 0; i < kSlots; ++i) EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(i), COM_KESTRAVO_SEND_COMMAND_FAILED);
+  for (uint16_t i = 0; i < kSlots; ++i)
+    EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(i), COM_KESTRAVO_SEND_COMMAND_FAILED);
 }
 
 TEST_F(LinkTest, ResultTextsAndVersion) {
@@ -198,7 +199,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyCase{"WrongEchoBeforeWrongLength", 4, "x1\r", COM_KESTRAVO_WRONG_COMMAND, nullptr},
                       ReplyCase{"FreeLengthTwenty", 0, "v01234567890123456789\r", 0, nullptr},
                       ReplyCase{"FreeLengthEmpty", -1, "v\r", 0, nullptr},
-                      ReplyCase{"NoReply", 4, "", COM_KESTRAVO_RECEIVE_COMMAND_FAILED, "ReadCommand: Error receiving command 'v'\n"}),
+                      ReplyCase{"NoReply", 4, "", COM_KESTRAVO_RECEIVE_COMMAND_FAILED,
+                                "ReadCommand: Error receiving command 'v'\n"}),
     [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LinkTest, OneCharacterTooManyPoisonsTheNextExchangeUntilAPurge) {
@@ -210,7 +212,8 @@ TEST_F(LinkTest, OneCharacterTooManyPoisonsTheNextExchangeUntilAPurge) {
   ASSERT_EQ(WriteCommand(0, 'V'), 0);
   EXPECT_EQ(ReadCommand(0, 'V', 4), COM_KESTRAVO_RECEIVE_TERMINATION_FAILED);
   ASSERT_EQ(WriteCommand(0, 'V'), 0);
-  EXPECT_EQ(ReadCommand(0, 'V', 4), COM_KESTRAVO_WRONG_COMMAND);  // the left-over carriage return came as the echo
+  EXPECT_EQ(ReadCommand(0, 'V', 4),
+            COM_KESTRAVO_WRONG_COMMAND);  // the left-over carriage return came as the echo
   EXPECT_EQ(COM_KESTRAVO_Purge(0), 0);
   peer->responder = [](const std::string& f) {
     return f == "z" ? std::string("zY\r") : std::string("V0123\r");
@@ -348,7 +351,8 @@ TEST_F(LinkTest, TwoSlotsWorkSideBySide) {
   uint16_t fw = 0;
   EXPECT_EQ(COM_KESTRAVO_GetFWVersion(1, &fw), 0);
   EXPECT_EQ(fw, 0x0103);
-  EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw), COM_KESTRAVO_RECEIVE_COMMAND_FAILED);  // the scripted peer does not answer 'V'
+  EXPECT_EQ(COM_KESTRAVO_GetFWVersion(0, &fw),
+            COM_KESTRAVO_RECEIVE_COMMAND_FAILED);  // the scripted peer does not answer 'V'
   EXPECT_EQ(COM_KESTRAVO_GetInterfaceState(1), 0);
 }
 

@@ -100,7 +100,8 @@ TEST_F(OpenPortTest, RefusedOpeningsSayWhy) {
     EXPECT_NE(std::string(COM_KESTRAVO_GetOpenFailureReason(1)).find(c.reason), std::string::npos)
         << (c.name ? c.name : "null") << ": " << COM_KESTRAVO_GetOpenFailureReason(1);
     if (c.name) {
-      EXPECT_NE(Trace(1).find(std::string("COM_Open: Error opening the port ") + c.name + "\n"), std::string::npos)
+      EXPECT_NE(Trace(1).find(std::string("COM_Open: Error opening the port ") + c.name + "\n"),
+                std::string::npos)
           << Trace(1);
     }
     COM_KESTRAVO_CloseDebugFile(1);

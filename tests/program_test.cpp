@@ -319,8 +319,10 @@ TEST_F(ProgramTest, ContinuousDisplayWritesAPassPerLineWhenLogged) {
   // Without a terminal each pass is a line of its own; keys other than Esc are consumed by it.
   Outcome o = Run({"1", "-Q", "-I"}, "xyz");
   EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out, "State:    Device active\nState:    Device active\nState:    Device active\n"
-                   "State:    Device active\n") << o.out;
+  EXPECT_EQ(o.out,
+            "State:    Device active\nState:    Device active\nState:    Device active\n"
+            "State:    Device active\n")
+      << o.out;
   EXPECT_EQ(o.out.find('\x1b'), std::string::npos) << "no cursor control without a terminal";
 }
 
@@ -519,9 +521,8 @@ TEST_F(ProgramTest, ASignalDuringALongCommandGoesStraightToTheClosing) {
   // followed by more switches: the signal ends the command at its next step, runs no further switch
   // and no key loop, and the old backup stays.
   const std::string backup = dir_ + "/backup.txt";
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"1", "-y", backup, "-v"},
-                                              {"1", "-KW", backup, "-v"},
-                                              {"1", "-I", "-v"}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"1", "-y", backup, "-v"}, {"1", "-KW", backup, "-v"}, {"1", "-I", "-v"}}) {
     FILE* f = std::fopen(backup.c_str(), "w");
     std::fputs("the old backup\n", f);
     std::fclose(f);
@@ -529,7 +530,7 @@ TEST_F(ProgramTest, ASignalDuringALongCommandGoesStraightToTheClosing) {
     testing_support::Child child = Start(args, false);
     std::string text;
     char buf[4096];
-    const char* started = args[1] == "-y" ? "Getting memory data, address: 0080h"
+    const char* started = args[1] == "-y"    ? "Getting memory data, address: 0080h"
                           : args[1] == "-KW" ? "Processing configuration #2"
                                              : "Device active";
     while (text.find(started) == std::string::npos) {
@@ -556,7 +557,8 @@ TEST_F(ProgramTest, StandardErrorCarriesOnlyRealFailuresInPlainWords) {
   Outcome o = Run({"1", "-@16", "-T"});
   EXPECT_EQ(o.out.find("Debug.txt"), std::string::npos) << o.out;
   o = Run({"0", "-T"});
-  EXPECT_NE(o.out.find("COM0: no device has this number (COM numbers run from 1 to 255)\n"), std::string::npos)
+  EXPECT_NE(o.out.find("COM0: no device has this number (COM numbers run from 1 to 255)\n"),
+            std::string::npos)
       << o.out;
 }
 
@@ -607,7 +609,8 @@ TEST_F(ProgramTest, PortsByNameInPlaceOfTheComNumber) {
 TEST_F(ProgramTest, AnUnmappedComNumberSaysWhichDeviceItOpens) {
   // COM200 is not mapped: its fallback device is named before the opening (and does not exist).
   Outcome o = Run({"200", "-T"});
-  EXPECT_NE(o.out.find("COM200: KESTRAVO_COM200 is not set: opening /dev/ttyS199\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("COM200: KESTRAVO_COM200 is not set: opening /dev/ttyS199\n"), std::string::npos)
+      << o.out;
   o = Run({"1", "-T"});
   EXPECT_EQ(o.out.find("is not set"), std::string::npos) << o.out;
 }
@@ -615,8 +618,8 @@ TEST_F(ProgramTest, AnUnmappedComNumberSaysWhichDeviceItOpens) {
 TEST_F(ProgramTest, TheListOfPortsComesFromTheFileSystemAndOpensNothing) {
   // A machine image: a by-id link, a USB and an ACM adapter, one UART and one name without a UART.
   const std::string root = dir_ + "/image";
-  ASSERT_EQ(std::system(("mkdir -p '" + root + "/dev/serial/by-id' '" + root + "/sys/class/tty/ttyS0' '" + root +
-                         "/sys/class/tty/ttyS1' '" + root + "/sys/class/tty/console' && cd '" + root +
+  ASSERT_EQ(std::system(("mkdir -p '" + root + "/dev/serial/by-id' '" + root + "/sys/class/tty/ttyS0' '" +
+                         root + "/sys/class/tty/ttyS1' '" + root + "/sys/class/tty/console' && cd '" + root +
                          "' && touch dev/ttyUSB0 dev/ttyACM3 dev/ttyS0 dev/ttyS1 dev/tty0 && "
                          "ln -s ../../ttyUSB0 dev/serial/by-id/usb-FTDI_KESTRAVO-if00-port0 && "
                          "echo 4 > sys/class/tty/ttyS0/type && echo 0 > sys/class/tty/ttyS1/type && "
@@ -656,9 +659,9 @@ TEST_F(ProgramTest, AListingOfAHostileImageOpensNothingAndEnds) {
   // FIFOs where sysfs files should be (an open would wait for a writer) and a link to a terminal (an
   // open would make it the program's, and on a UART raise DTR): none is opened, the listing ends.
   const std::string root = dir_ + "/image";
-  ASSERT_EQ(std::system(("mkdir -p '" + root + "/sys/class/tty/ttyS7' '" + root + "/sys/class/tty/ttyS8' '" + root +
-                         "/sys/class/tty/console' '" + root + "/dev' && touch '" + root + "/dev/ttyS7' '" + root +
-                         "/dev/ttyS8'")
+  ASSERT_EQ(std::system(("mkdir -p '" + root + "/sys/class/tty/ttyS7' '" + root + "/sys/class/tty/ttyS8' '" +
+                         root + "/sys/class/tty/console' '" + root + "/dev' && touch '" + root +
+                         "/dev/ttyS7' '" + root + "/dev/ttyS8'")
                             .c_str()),
             0);
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -666,7 +669,8 @@ TEST_F(ProgramTest, AListingOfAHostileImageOpensNothingAndEnds) {
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   const std::string slave = ptsname(master);
-  const std::string fifo_type = root + "/sys/class/tty/ttyS7/type", fifo_console = root + "/sys/class/tty/console/active";
+  const std::string fifo_type = root + "/sys/class/tty/ttyS7/type",
+                    fifo_console = root + "/sys/class/tty/console/active";
   ASSERT_EQ(mkfifo(fifo_type.c_str(), 0600), 0);
   ASSERT_EQ(mkfifo(fifo_console.c_str(), 0600), 0);
   ASSERT_EQ(symlink(slave.c_str(), (root + "/sys/class/tty/ttyS8/type").c_str()), 0);
@@ -755,15 +759,16 @@ TEST_F(ProgramTest, StrictRunsEndAtTheFirstFailureWithAStatusThatSaysWhat) {
 TEST_F(ProgramTest, YesAnswersTheQuestionsOfARestoreAndOfTheConfigurations) {
   // A backup, then a restore from a pipe that cannot answer: with --yes it runs. (The program's own
   // code on the virtual clock: 256 blocks at 9600 baud take no real time.)
-  const std::vector<std::pair<std::string, std::string>> device = {{"KESTRAVO_VIRTUAL_CLOCK", "1"},
-                                                                   {"KESTRAVO_COM1", "sim:" + dir_ + "/mem-nv.txt"}};
+  const std::vector<std::pair<std::string, std::string>> device = {
+      {"KESTRAVO_VIRTUAL_CLOCK", "1"}, {"KESTRAVO_COM1", "sim:" + dir_ + "/mem-nv.txt"}};
   Outcome o = Run({"1", "-q", "-y", "mem.txt", "-T"}, "", device, KESTRAVO_TEST_PROGRAM_PATH);
   ASSERT_EQ(o.status, 0) << o.out;
   o = Run({"1", "-Y", "mem.txt", "-T"}, "", device, KESTRAVO_TEST_PROGRAM_PATH);
   EXPECT_EQ(o.out.find("Memory data loaded"), std::string::npos) << o.out;
   o = Run({"--yes", "1", "-Y", "mem.txt", "-T"}, "", device, KESTRAVO_TEST_PROGRAM_PATH);
-  EXPECT_NE(o.out.find("Restore memory data? [y/n]: y\nAll memory data will be overwritten, proceed? [y/n]: y\n"),
-            std::string::npos)
+  EXPECT_NE(
+      o.out.find("Restore memory data? [y/n]: y\nAll memory data will be overwritten, proceed? [y/n]: y\n"),
+      std::string::npos)
       << o.out;
   EXPECT_NE(o.out.find("Memory data loaded from file 'mem.txt'"), std::string::npos) << o.out;
   o = Run({"--yes", "sim:" + dir_ + "/nv.txt", "-KS1", "-KX1", "-T"});
@@ -938,7 +943,8 @@ TEST_F(ProgramTest, AStrictArgumentErrorIsOneLineOnStandardError) {
     EXPECT_EQ(testing_support::Finish(child), 4) << c.line;
     EXPECT_EQ(out, c.line);  // standard output: the error line alone, no usage text
     const Outcome merged = Run(c.args);
-    EXPECT_EQ(merged.out, std::string(c.line) + c.line + "Try 'COM-KESTRAVO-Control --help' for more information.\n");
+    EXPECT_EQ(merged.out,
+              std::string(c.line) + c.line + "Try 'COM-KESTRAVO-Control --help' for more information.\n");
   }
   // Without --strict the usage output stays.
   EXPECT_NE(Run({"1", "-P9D1000", "-T"}).out.find("\nUsage: COM-KESTRAVO-Control"), std::string::npos);

@@ -116,8 +116,8 @@ TEST_F(PtyLinkTest, RepliesSlowInPiecesAndWrong) {
       {{{0, "V0103\r"}}, 0},
       {{{300, "V0103\r"}}, 0},                                    // slow, within the reply window
       {{{0, "V"}, {3, "01"}, {3, "0"}, {3, "3"}, {3, "\r"}}, 0},  // in pieces
-      {{{0, "v0103\r"}}, COM_KESTRAVO_WRONG_COMMAND},                                    // the wrong echo
-      {{{0, "V01\r"}}, COM_KESTRAVO_RECEIVE_DATA_FAILED},                                      // too short
+      {{{0, "v0103\r"}}, COM_KESTRAVO_WRONG_COMMAND},             // the wrong echo
+      {{{0, "V01\r"}}, COM_KESTRAVO_RECEIVE_DATA_FAILED},         // too short
   };
   for (const Case& c : cases) {
     far.respond = [&](const std::string& f) {
@@ -143,7 +143,13 @@ TEST_F(PtyLinkTest, AFarEndThatVanishesIsReleasedAndTheSlotOpensAgain) {
     uint16_t fw = 0;
     const int32_t r = COM_KESTRAVO_GetFWVersion(0, &fw);
     // Which step of the exchange meets the hang-up depends on timing: each reports its failure.
-    const std::vector<int32_t> link_failures = {COM_KESTRAVO_STATUS_FAILED, COM_KESTRAVO_SEND_COMMAND_FAILED, COM_KESTRAVO_SEND_DATA_FAILED, COM_KESTRAVO_SEND_TERMINATION_FAILED, COM_KESTRAVO_RECEIVE_COMMAND_FAILED, COM_KESTRAVO_NOT_CONNECTED, COM_KESTRAVO_NOT_READY};
+    const std::vector<int32_t> link_failures = {COM_KESTRAVO_STATUS_FAILED,
+                                                COM_KESTRAVO_SEND_COMMAND_FAILED,
+                                                COM_KESTRAVO_SEND_DATA_FAILED,
+                                                COM_KESTRAVO_SEND_TERMINATION_FAILED,
+                                                COM_KESTRAVO_RECEIVE_COMMAND_FAILED,
+                                                COM_KESTRAVO_NOT_CONNECTED,
+                                                COM_KESTRAVO_NOT_READY};
     EXPECT_NE(std::find(link_failures.begin(), link_failures.end(), r), link_failures.end()) << r;
     COM_KESTRAVO_Close(0);  // the lines cannot be dropped any more; the device is released all the same
   }

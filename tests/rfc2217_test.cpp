@@ -274,7 +274,8 @@ TEST_F(Rfc2217Test, ServersThatDieRefuseOrStaySilent) {
   // acknowledgements were bounded).
   std::printf("opening against a stalled server gave up after %.1f s\n",
               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  EXPECT_TRUE(r == COM_KESTRAVO_OPEN_FAILED || r == COM_KESTRAVO_NOT_CONNECTED) << r;  // its line settings are not acknowledged, or no DSR
+  EXPECT_TRUE(r == COM_KESTRAVO_OPEN_FAILED || r == COM_KESTRAVO_NOT_CONNECTED)
+      << r;  // its line settings are not acknowledged, or no DSR
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   COM_KESTRAVO_Close(0);
   close(listener);
@@ -294,7 +295,8 @@ TEST_F(Rfc2217Test, ServersThatDieRefuseOrStaySilent) {
 TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
   // A server that takes the option and then sends without end, as data or as a subnegotiation
   // that never ends: the client keeps a UART's buffer and the opening ends within its bounds.
-  for (const std::string& flood_start : {std::string(), std::string{char(255), char(250), char(44), char(1)}}) {
+  for (const std::string& flood_start :
+       {std::string(), std::string{char(255), char(250), char(44), char(1)}}) {
     uint16_t port = 0;
     const int listener = Listen(port);
     std::thread flood([listener, flood_start] {
@@ -303,7 +305,8 @@ TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
       send(fd, will.data(), will.size(), 0);
       const std::string block(65536, 'x');
       const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-      while (std::chrono::steady_clock::now() < end && send(fd, block.data(), block.size(), MSG_NOSIGNAL) > 0) {
+      while (std::chrono::steady_clock::now() < end &&
+             send(fd, block.data(), block.size(), MSG_NOSIGNAL) > 0) {
       }
       close(fd);
     });
@@ -323,7 +326,7 @@ TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
     flood.join();
     std::printf("client under a flood%s: opening ended after %.1f s, resident memory +%ld KiB at most\n",
                 flood_start.empty() ? "" : " in a subnegotiation", seconds, peak - before);
-    EXPECT_LT(seconds, 90.0);  // generous: sanitizer builds parse the flood several times slower
+    EXPECT_LT(seconds, 90.0);             // generous: sanitizer builds parse the flood several times slower
     EXPECT_LT(peak - before, 32 * 1024);  // 420 MB after 2 s before the receive side was bounded
   }
 
@@ -356,7 +359,8 @@ TEST_F(Rfc2217Test, FloodsInEitherDirectionKeepMemoryFlat) {
   int32_t opened = -2;
   for (int i = 0; i < 50 && opened == COM_KESTRAVO_OPEN_FAILED; ++i) {
     COM_KESTRAVO_Close(0);
-    if ((opened = COM_KESTRAVO_Open(0, 9)) == COM_KESTRAVO_OPEN_FAILED) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if ((opened = COM_KESTRAVO_Open(0, 9)) == COM_KESTRAVO_OPEN_FAILED)
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   ASSERT_EQ(opened, 0) << COM_KESTRAVO_GetErrorMessage(0);
   uint16_t fw = 0;
@@ -384,7 +388,8 @@ TEST_F(Rfc2217Test, TheServerServesOneClientRefusesOthersAndLetsTheIdleGo) {
   // Started with a short idle time.
   children_.push_back(testing_support::StartChild(
       [] {
-        execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, "--rfc2217", "0", "--idle", "5", static_cast<char*>(nullptr));
+        execl(KESTRAVO_SIM_PATH, KESTRAVO_SIM_PATH, "--rfc2217", "0", "--idle", "5",
+              static_cast<char*>(nullptr));
         _exit(98);
       },
       false));
@@ -408,7 +413,8 @@ TEST_F(Rfc2217Test, TheServerServesOneClientRefusesOthersAndLetsTheIdleGo) {
       << testing_support::ReadFile(trace);
   std::remove(trace.c_str());
   // A data rate below 300 baud is refused: the answer names the rate in force.
-  const std::string slow = ports::telnet::Subnegotiation(ports::telnet::kSetBaudRate, std::string{0, 0, 0, 100});
+  const std::string slow =
+      ports::telnet::Subnegotiation(ports::telnet::kSetBaudRate, std::string{0, 0, 0, 100});
   send(first, slow.data(), slow.size(), 0);
   // The first client, silent, is let go after its idle time, with a line that says so.
   const std::string said = ReadUntilClosed(first);
@@ -416,7 +422,8 @@ TEST_F(Rfc2217Test, TheServerServesOneClientRefusesOthersAndLetsTheIdleGo) {
   const std::string answer = ports::telnet::Subnegotiation(
       ports::telnet::kSetBaudRate + ports::telnet::kServer, std::string{0, 0, char(0x25), char(0x80)});
   EXPECT_NE(said.find(answer), std::string::npos);
-  EXPECT_NE(said.find("COM-KESTRAVO-Sim: nothing received for 5 s, the connection is closed\r\n"), std::string::npos)
+  EXPECT_NE(said.find("COM-KESTRAVO-Sim: nothing received for 5 s, the connection is closed\r\n"),
+            std::string::npos)
       << said;
   // Then the port is free again.
   ASSERT_EQ(COM_KESTRAVO_Open(0, 9), 0) << COM_KESTRAVO_GetErrorMessage(0);
@@ -447,8 +454,8 @@ TEST_F(Rfc2217Test, TheServerRefusesBadOptionsAndWarnsOffTheLoopback) {
 }
 
 TEST_F(Rfc2217Test, PortNumbersBeyondSixteenBitsAreRefused) {
-  for (const char* address : {"rfc2217://127.0.0.1:65537", "rfc2217://127.0.0.1:4294967297", "rfc2217://127.0.0.1:0",
-                              "rfc2217://127.0.0.1:12ab"}) {
+  for (const char* address : {"rfc2217://127.0.0.1:65537", "rfc2217://127.0.0.1:4294967297",
+                              "rfc2217://127.0.0.1:0", "rfc2217://127.0.0.1:12ab"}) {
     setenv("KESTRAVO_COM9", address, 1);
     EXPECT_EQ(COM_KESTRAVO_Open(0, 9), COM_KESTRAVO_OPEN_FAILED) << address;
     COM_KESTRAVO_Close(0);

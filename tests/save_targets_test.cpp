@@ -57,8 +57,8 @@ const char* CommandName(Command c) {
 }
 
 const char* TargetName(Target t) {
-  static const char* const kNames[] = {"Regular",    "Symlink",   "ReadOnly",          "PrivateMode",
-                                       "Fifo",       "CharDevice", "Directory",        "ReadOnlyDirectory",
+  static const char* const kNames[] = {"Regular",       "Symlink",    "ReadOnly",  "PrivateMode",
+                                       "Fifo",          "CharDevice", "Directory", "ReadOnlyDirectory",
                                        "FullFileSystem"};
   return kNames[int(t)];
 }
@@ -274,17 +274,20 @@ TEST_P(SaveTargetTest, KeepsWhatTheTargetIsAndLosesNothing) {
     case Target::kFullFileSystem: {
       const std::string full = dir_ + "/full", file = full + "/file.txt";
       ASSERT_EQ(mkdir(full.c_str(), 0755), 0);
-      out = RunInChild(command, file, [&] {
-        // A file system of 64 KiB of its own, filled up but for the old file.
-        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k") != 0)
-          _exit(3);
-        WriteText(file, kOld);
-        FILE* filler = std::fopen((full + "/filler").c_str(), "w");
-        while (filler && std::fputs(kOld.c_str(), filler) >= 0 && std::fflush(filler) == 0) {
-        }
-        if (filler) std::fclose(filler);
-      }, [&] { std::printf("[%s]", ReadFile(file).c_str()); });
+      out = RunInChild(
+          command, file,
+          [&] {
+            // A file system of 64 KiB of its own, filled up but for the old file.
+            if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k") != 0)
+              _exit(3);
+            WriteText(file, kOld);
+            FILE* filler = std::fopen((full + "/filler").c_str(), "w");
+            while (filler && std::fputs(kOld.c_str(), filler) >= 0 && std::fflush(filler) == 0) {
+            }
+            if (filler) std::fclose(filler);
+          },
+          [&] { std::printf("[%s]", ReadFile(file).c_str()); });
       if (status_ == 3) GTEST_SKIP() << "no mount namespace here";
       EXPECT_NE(out.find("[" + kOld + "]"), std::string::npos) << "the old file is kept: " << out;
       EXPECT_EQ(out.find("saved"), std::string::npos) << out;
@@ -297,15 +300,18 @@ TEST_P(SaveTargetTest, KeepsWhatTheTargetIsAndLosesNothing) {
   EXPECT_EQ(Leftovers(dir_), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Saves, SaveTargetTest,
-    ::testing::Combine(::testing::Values(Command::kCurrent, Command::kSingle, Command::kAll, Command::kBackup),
-                       ::testing::Values(Target::kRegular, Target::kSymlink, Target::kReadOnly, Target::kPrivate,
-                                         Target::kFifo, Target::kCharDevice, Target::kDirectory,
-                                         Target::kReadOnlyDirectory, Target::kFullFileSystem)),
-    [](const ::testing::TestParamInfo<std::tuple<Command, Target>>& info) {
-      return std::string(CommandName(std::get<0>(info.param))) + "_" + TargetName(std::get<1>(info.param));
-    });
+INSTANTIATE_TEST_SUITE_P(Saves, SaveTargetTest,
+                         ::testing::Combine(::testing::Values(Command::kCurrent, Command::kSingle,
+                                                              Command::kAll, Command::kBackup),
+                                            ::testing::Values(Target::kRegular, Target::kSymlink,
+                                                              Target::kReadOnly, Target::kPrivate,
+                                                              Target::kFifo, Target::kCharDevice,
+                                                              Target::kDirectory, Target::kReadOnlyDirectory,
+                                                              Target::kFullFileSystem)),
+                         [](const ::testing::TestParamInfo<std::tuple<Command, Target>>& info) {
+                           return std::string(CommandName(std::get<0>(info.param))) + "_" +
+                                  TargetName(std::get<1>(info.param));
+                         });
 
 }  // namespace
 
@@ -388,7 +394,8 @@ TEST_F(HostileSaveTest, NamesUpToTheSystemsLimitAreSaved) {
   }
   DIR* d = opendir(dir_.c_str());
   ASSERT_NE(d, nullptr);
-  while (dirent* e = readdir(d)) EXPECT_EQ(std::string(e->d_name).find(platform::SafeFile::kMark), std::string::npos);
+  while (dirent* e = readdir(d))
+    EXPECT_EQ(std::string(e->d_name).find(platform::SafeFile::kMark), std::string::npos);
   closedir(d);
 }
 

@@ -261,8 +261,8 @@ TEST(SimState, FilesThatAreDamagedOrNoFilesAreRefusedUnread) {
   const std::string good = ReadFile(path);
   const size_t end = good.rfind("end\n");
   const size_t memory = good.find("memory ");
-  const std::string config_line = good.substr(good.find("config 125 "), good.find('\n', good.find("config 125 ")) -
-                                                                              good.find("config 125 ") + 1);
+  const std::string config_line = good.substr(
+      good.find("config 125 "), good.find('\n', good.find("config 125 ")) - good.find("config 125 ") + 1);
   // More places or more memory than the device has: refused before anything is written past them
   // (this wrote past the state on the stack).
   std::string extra_configs = good.substr(0, memory);
@@ -273,7 +273,8 @@ TEST(SimState, FilesThatAreDamagedOrNoFilesAreRefusedUnread) {
   }
   extra_configs += good.substr(memory);
   std::string extra_memory = good.substr(0, end);
-  for (int a = 16384; a < 16384 * 8; a += 64) extra_memory += "memory " + std::to_string(a) + " " + std::string(128, 'A') + "\n";
+  for (int a = 16384; a < 16384 * 8; a += 64)
+    extra_memory += "memory " + std::to_string(a) + " " + std::string(128, 'A') + "\n";
   extra_memory += "end\n";
   for (const std::string& bad : {extra_configs, extra_memory}) {
     FILE* f = std::fopen(path.c_str(), "w");
@@ -322,7 +323,10 @@ TEST(SimState, TwoDevicesOnOneFileNeverSeeItTorn) {
   std::remove(path.c_str());
 #ifndef _WIN32
   // Nothing of the writers is left beside it.
-  EXPECT_NE(std::system(("ls -a '" + path.substr(0, path.rfind('/')) + "' | grep -q 'nv-shared.txt.COM-KESTRAVO-new'").c_str()), 0);
+  EXPECT_NE(std::system(
+                ("ls -a '" + path.substr(0, path.rfind('/')) + "' | grep -q 'nv-shared.txt.COM-KESTRAVO-new'")
+                    .c_str()),
+            0);
 #endif
 }
 
@@ -382,11 +386,12 @@ TEST_P(SimFaultTest, PurgeBringsTheLinkBackAfterTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SimFaultTest,
-    ::testing::Values(FaultCase{"Garbled", [](sim::Faults& f) { f.garble = 1; }, COM_KESTRAVO_WRONG_COMMAND},
-                      FaultCase{"Dropped", [](sim::Faults& f) { f.drop = 1; }, COM_KESTRAVO_RECEIVE_DATA_FAILED},
-                      FaultCase{"Extra", [](sim::Faults& f) { f.extra = 1; }, COM_KESTRAVO_RECEIVE_TERMINATION_FAILED},
-                      FaultCase{"NoCarriageReturn", [](sim::Faults& f) { f.nocr = 1; }, COM_KESTRAVO_RECEIVE_DATA_FAILED},
-                      FaultCase{"Silent", [](sim::Faults& f) { f.silent = 1; }, COM_KESTRAVO_RECEIVE_COMMAND_FAILED}),
+    ::testing::Values(
+        FaultCase{"Garbled", [](sim::Faults& f) { f.garble = 1; }, COM_KESTRAVO_WRONG_COMMAND},
+        FaultCase{"Dropped", [](sim::Faults& f) { f.drop = 1; }, COM_KESTRAVO_RECEIVE_DATA_FAILED},
+        FaultCase{"Extra", [](sim::Faults& f) { f.extra = 1; }, COM_KESTRAVO_RECEIVE_TERMINATION_FAILED},
+        FaultCase{"NoCarriageReturn", [](sim::Faults& f) { f.nocr = 1; }, COM_KESTRAVO_RECEIVE_DATA_FAILED},
+        FaultCase{"Silent", [](sim::Faults& f) { f.silent = 1; }, COM_KESTRAVO_RECEIVE_COMMAND_FAILED}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LinkTest, RestartResetsSettingsAndKeepsTheStore) {

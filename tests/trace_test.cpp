@@ -130,7 +130,8 @@ TEST(LibraryExports, OnlyTheInterfaceFunctionsOnTheVersionNode) {
     if (n == "COM_KESTRAVO_1.1") continue;
     size_t at = n.find('@');
     // The functions of release 1.0 on the node COM_KESTRAVO_1, the one added since on the next.
-    const std::string node = n.rfind("COM_KESTRAVO_OpenPort@", 0) == 0 ? "@@COM_KESTRAVO_1.1" : "@@COM_KESTRAVO_1";
+    const std::string node =
+        n.rfind("COM_KESTRAVO_OpenPort@", 0) == 0 ? "@@COM_KESTRAVO_1.1" : "@@COM_KESTRAVO_1";
     EXPECT_EQ(at == std::string::npos ? "" : n.substr(at), node) << n;
     names.insert(n.substr(0, at));
   }

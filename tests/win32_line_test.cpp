@@ -66,7 +66,7 @@ TEST(Win32Line, LoopbackLinesOnlyUnderWineOrWhenAsked) {
     bool allowed;
   };
   const Case cases[] = {
-      {true, nullptr, true}, {true, "0", true}, {false, nullptr, false},
+      {true, nullptr, true}, {true, "0", true},   {false, nullptr, false},
       {false, "1", true},    {false, "0", false}, {false, "yes", false},
   };
   for (const Case& c : cases)

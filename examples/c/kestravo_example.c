@@ -8,7 +8,8 @@
 
 static int Check(int32_t result, const char* what) {
   if (result == 0) return 1;
-  fprintf(stderr, "%s: %s (I/O: %s)\n", what, COM_KESTRAVO_GetErrorMessage(0), COM_KESTRAVO_GetIOErrorMessage(0));
+  fprintf(stderr, "%s: %s (I/O: %s)\n", what, COM_KESTRAVO_GetErrorMessage(0),
+          COM_KESTRAVO_GetIOErrorMessage(0));
   return 0;
 }
 

@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   device.Control(t, true, true);
   for (size_t i = 0; i < size; ++i) {
     t += 1200;
-    const ports::LineParams line{device.baud(),
-                                    uint8_t(i % 7 == 6 ? ports::kNoParity : ports::kEvenParity)};
+    const ports::LineParams line{device.baud(), uint8_t(i % 7 == 6 ? ports::kNoParity : ports::kEvenParity)};
     if (data[i] == 0x01) {
       device.Control(t, true, (i & 1) != 0);  // RTS toggled now and then
       continue;

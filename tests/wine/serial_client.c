@@ -18,8 +18,10 @@ static int BlockBothWays(uint8_t seed) {
   static uint8_t out[COM_KESTRAVO_MEMORY_BLOCK_MAX], in[COM_KESTRAVO_MEMORY_BLOCK_MAX];
   for (int i = 0; i < COM_KESTRAVO_MEMORY_BLOCK_MAX; ++i) out[i] = (uint8_t)(i * 7 + seed);
   memset(in, 0, sizeof in);
-  if (!Step("SetMemoryData 4092", COM_KESTRAVO_SetMemoryData(0, 100, COM_KESTRAVO_MEMORY_BLOCK_MAX, out))) return 0;
-  if (!Step("GetMemoryData 4092", COM_KESTRAVO_GetMemoryData(0, 100, COM_KESTRAVO_MEMORY_BLOCK_MAX, in))) return 0;
+  if (!Step("SetMemoryData 4092", COM_KESTRAVO_SetMemoryData(0, 100, COM_KESTRAVO_MEMORY_BLOCK_MAX, out)))
+    return 0;
+  if (!Step("GetMemoryData 4092", COM_KESTRAVO_GetMemoryData(0, 100, COM_KESTRAVO_MEMORY_BLOCK_MAX, in)))
+    return 0;
   const int same = memcmp(in, out, sizeof in) == 0;
   printf("block read back %s\n", same ? "equal" : "DIFFERENT");
   return same;
@@ -30,7 +32,8 @@ int main(int argc, char** argv) {
   uint16_t type = 0, version = 0;
   uint32_t baud = 115200;
   int ok = Step("Open", COM_KESTRAVO_Open(0, (uint8_t)atoi(argv[1])));
-  ok = ok && Step("GetHWType", COM_KESTRAVO_GetHWType(0, &type)) && Step("GetFWVersion", COM_KESTRAVO_GetFWVersion(0, &version));
+  ok = ok && Step("GetHWType", COM_KESTRAVO_GetHWType(0, &type)) &&
+       Step("GetFWVersion", COM_KESTRAVO_GetFWVersion(0, &version));
   if (ok) printf("type %04X, firmware %d.%02d\n", type, version >> 8, version & 0xFF);
   ok = ok && Step("Purge", COM_KESTRAVO_Purge(0));
   ok = ok && Step("SetBaudRate", COM_KESTRAVO_SetBaudRate(0, &baud));
