@@ -137,6 +137,27 @@ TEST(ProfileReader, NumbersAndFlagsReadWholeOrFail) {
 }
 
 // The golden file: every line written and read by hand from the format's rules.
+extern "C" void kestravo_fill_block_in_c(uint8_t* block);
+
+// The header's accessors, from C: each field lands in its bytes and leaves its neighbours, and
+// the configuration text reads the same block.
+TEST(ConfigFormat, HeaderAccessorsPlaceEachFieldAndTheTextReadsThem) {
+  uint8_t b[control::kBlockSize] = {};
+  kestravo_fill_block_in_c(b);
+  EXPECT_EQ(b[COM_KESTRAVO_CFG_PULSER_DELAYS + 8], 0xEF);
+  EXPECT_EQ(b[COM_KESTRAVO_CFG_PULSER_DELAYS + 11], 0xDE);
+  EXPECT_EQ(b[COM_KESTRAVO_CFG_PULSER_SOURCES_2_3], 0xBF);      // pulser 2: 3Fh, pulser 3's low bits: 2
+  EXPECT_EQ(b[COM_KESTRAVO_CFG_PULSER_SOURCES_2_3 + 1], 0x0A);  // pulser 3's high bits
+  EXPECT_EQ(b[COM_KESTRAVO_CFG_TRIGGER_MAPPING + 2], 0x1F);     // mapping 4 cut to 4 bits, the on bit
+  EXPECT_EQ(b[COM_KESTRAVO_CFG_FLAGS], 0x40);
+  const std::string text = control::ConfigText(b);
+  // Index 31 lies past the 18 sources: it reads as the last of them.
+  EXPECT_NE(text.find("Pulser2=3735928559,0,PulsRun3,Neg\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Pulser3=0,0,PulsOut0,Neg\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("MappingTrigger=Y,0,0,0,0,15\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("DisableDithering=Y\n"), std::string::npos) << text;
+}
+
 TEST(ConfigFormat, GoldenFileReadsToTheBlockAndWritesBack) {
   const std::string golden = Data("current_config.ini");
   ProfileFile p = ProfileFile::FromText(golden);
