@@ -6,6 +6,7 @@ is "COM-KESTRAVO.h" and open to all).
 The console program: the root (entry and tables) uses its families and common/; a family uses
 itself and common/; common/ uses only itself; all of them may use the public header and
 platform/, and none reaches into the library's own folders.
+The front panel (panel/): itself, the console program's common/, the public header, platform/.
 Prints each include that breaks the rule and exits 1; exits 0 when there is none.
 """
 import pathlib
@@ -27,6 +28,8 @@ def place(path):
         return "include" if parts[0].startswith("COM-KESTRAVO") else None
     if parts[0] == "control":
         return "control" if len(parts) == 2 else "control/" + parts[1]
+    if parts[0] == "panel":
+        return "panel"
     return parts[0] if parts[0] in LIBRARY else None
 
 
@@ -35,9 +38,11 @@ def allowed(src, dst):
         return True
     if src in LIBRARY:
         return dst in LIBRARY and LIBRARY.index(dst) <= LIBRARY.index(src)
-    # The console program: the public header and the operating-system services only.
+    # The programs: the public header and the operating-system services only.
     if dst in ("include", "platform"):
         return True
+    if src == "panel":
+        return dst == "control/common"
     if src == "control":
         return dst.startswith("control/")
     if src == "control/common":
@@ -47,7 +52,7 @@ def allowed(src, dst):
 
 def violations(root):
     found = []
-    for folder in LIBRARY + ["control"]:
+    for folder in LIBRARY + ["control", "panel"]:
         for path in sorted((root / folder).rglob("*")):
             if path.suffix not in (".h", ".cpp", ".c"):
                 continue

@@ -1,0 +1,154 @@
+#include "panel/api.h"
+
+#include <cstdio>
+
+#include "COM-KESTRAVO.h"
+#include "panel/page.h"
+
+namespace panel {
+namespace {
+
+Response JsonResponse(int status, const Json& body) {
+  Response r;
+  r.status = status;
+  r.body = body.dump();
+  return r;
+}
+Response Error(int status, const std::string& why) { return JsonResponse(status, {{"error", why}}); }
+
+// Compares without stopping at the first difference, so that the time does not tell how much of a
+// guess was right.
+bool SameSecret(const std::string& a, const std::string& b) {
+  unsigned diff = a.size() == b.size() ? 0u : 1u;
+  for (size_t i = 0; i < a.size(); ++i) diff |= unsigned(uint8_t(a[i]) ^ uint8_t(i < b.size() ? b[i] : 0));
+  return diff == 0 && !b.empty();
+}
+
+// The checks every request passes before its route is looked at; 0 when it passes.
+int Refusal(const Panel& panel, const Request& r, std::string& why) {
+  if (!panel.hosts.count(r.Header("host"))) return why = "wrong Host", 403;
+  const std::string header = r.Header("x-kestravo-token");
+  if (r.method == "POST") {
+    if (!SameSecret(header, panel.token)) return why = "missing or wrong token header", 403;
+    if (panel.read_only) return why = "the panel is read-only", 403;
+    if (r.Header("content-type").rfind("application/json", 0) != 0)
+      return why = "the body must be application/json", 400;
+    return 0;
+  }
+  if (r.method != "GET") return why = "only GET and POST", 405;
+  if (!SameSecret(header.empty() ? r.Param("token") : header, panel.token))
+    return why = "missing or wrong token", 403;
+  return 0;
+}
+
+Response Get(Panel& panel, const Request& r) {
+  if (r.path == "/" || r.path == "/index.html") {
+    Response page;
+    page.type = "text/html; charset=utf-8";
+    page.body = kPage;
+    return page;
+  }
+  if (r.path == "/api/state") {
+    std::lock_guard<std::mutex> lock(panel.cache);
+    Json s = panel.snapshot;
+    s["version"] = panel.version;
+    s["read_only"] = panel.read_only;
+    return JsonResponse(200, s);
+  }
+  if (r.path == "/api/settings") return JsonResponse(200, SettingsTable());
+  if (r.path == "/api/trend" || r.path == "/api/trend.csv") {
+    std::deque<Json> trend;
+    {
+      std::lock_guard<std::mutex> lock(panel.cache);
+      trend = panel.trend;
+    }
+    if (r.path == "/api/trend") return JsonResponse(200, {{"samples", Json(trend)}});
+    Response csv;
+    csv.type = "text/csv; charset=utf-8";
+    csv.disposition = "attachment; filename=\"kestravo-trend.csv\"";
+    csv.body = TrendCsv(trend);
+    return csv;
+  }
+  if (r.path == "/api/configs") {
+    Json out;
+    std::string error;
+    std::lock_guard<std::mutex> lock(panel.device);
+    if (!ReadConfigList(panel.slot, out, error)) return Error(502, error);
+    return JsonResponse(200, out);
+  }
+  return Error(404, "no such page");
+}
+
+Response Post(Panel& panel, const Request& r) {
+  const Json body = Json::parse(r.body, nullptr, false);
+  if (body.is_discarded()) return Error(400, "the body is not JSON");
+  Json result;
+  std::string error;
+  bool ok = false;
+  {
+    std::lock_guard<std::mutex> lock(panel.device);
+    if (r.path == "/api/set")
+      ok = ChangeSetting(panel.slot, body, result, error);
+    else if (r.path.rfind("/api/config/", 0) == 0)
+      ok = ConfigAction(panel.slot, r.path.substr(12), body, result, error);
+    else
+      return Error(404, "no such action");
+  }
+  if (!ok) return Error(400, error);
+  panel.refresh = true;
+  return JsonResponse(200, result);
+}
+
+std::string Number(const Json& v) {
+  if (v.is_null()) return "";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", v.get<double>());
+  return text;
+}
+
+}  // namespace
+
+Response Handle(Panel& panel, const Request& request) {
+  std::string why;
+  if (const int status = Refusal(panel, request, why)) return Error(status, why);
+  return request.method == "POST" ? Post(panel, request) : Get(panel, request);
+}
+
+void Poll(Panel& panel) {
+  Json snapshot;
+  {
+    std::lock_guard<std::mutex> lock(panel.device);
+    snapshot = ReadSnapshot(panel.slot);
+    if (!snapshot["connected"].get<bool>()) {
+      // The device is gone or the line failed: the slot is opened again for the next poll.
+      COM_KESTRAVO_Close(panel.slot);
+      COM_KESTRAVO_OpenPort(panel.slot, panel.port.c_str());
+    }
+  }
+  std::lock_guard<std::mutex> lock(panel.cache);
+  panel.snapshot = snapshot;
+  ++panel.version;
+  Json sample = HealthSample(snapshot);
+  if (!sample.is_null()) {
+    panel.trend.push_back(sample);
+    if (panel.trend.size() > kTrendSamples) panel.trend.pop_front();
+  }
+}
+
+std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t port) {
+  const std::string p = ":" + std::to_string(port);
+  std::set<std::string> hosts = {"127.0.0.1" + p, "localhost" + p, "[::1]" + p};
+  if (listen_address != "0.0.0.0" && listen_address != "::") hosts.insert(listen_address + p);
+  return hosts;
+}
+
+std::string TrendCsv(const std::deque<Json>& trend) {
+  std::string csv = "uptime_s,volt_12v,volt_5v0,volt_3v3,cpu_temp_c,sensor1_c,sensor2_c,sensor3_c\n";
+  for (const Json& s : trend)
+    csv += Number(s["uptime"]) + "," + Number(s["volt_12v"]) + "," + Number(s["volt_5v0"]) + "," +
+           Number(s["volt_3v3"]) + "," + Number(s["cpu_temp"]) + "," + Number(s["sensor1"]) + "," +
+           Number(s["sensor2"]) + "," + Number(s["sensor3"]) + "\n";
+  return csv;
+}
+
+}  // namespace panel

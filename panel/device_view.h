@@ -1,0 +1,33 @@
+// The device as the panel shows it and changes it, through the public interface only: one
+// snapshot of everything the page draws, the settings a click may change (with their ranges,
+// checked before anything is sent, and the value read back after), and the stored configurations.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace panel {
+
+using Json = nlohmann::json;
+
+// Everything the page shows, read from the slot: identity, the pulse sequence, health. A failed
+// read gives {"connected": false, "error": <operation>}.
+Json ReadSnapshot(uint16_t slot);
+// The health values one trend sample keeps.
+Json HealthSample(const Json& snapshot);
+
+// A change of one setting: {"setting": name, "index": n, "raw": value}. Refused (with the reason
+// in error and nothing sent) when the setting is unknown, the index or the value out of range or
+// of the wrong type; else the result holds the value read back after the change.
+bool ChangeSetting(uint16_t slot, const Json& request, Json& result, std::string& error);
+// The names of the settings, with their index counts and ranges, for the page and for scripts.
+Json SettingsTable();
+
+// The stored configurations: {"places": [{"number", "name", "active", "valid"}...]}.
+bool ReadConfigList(uint16_t slot, Json& out, std::string& error);
+// "save", "load", "name" (with "name"), "delete", "undelete" of {"number": n}: checked first.
+bool ConfigAction(uint16_t slot, const std::string& action, const Json& request, Json& result,
+                  std::string& error);
+
+}  // namespace panel

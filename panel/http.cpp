@@ -1,0 +1,179 @@
+#include "panel/http.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+
+#include "platform/clock.h"
+#include "platform/tcp.h"
+
+namespace panel {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Trim(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t");
+  if (a == std::string::npos) return "";
+  size_t b = s.find_last_not_of(" \t");
+  return s.substr(a, b - a + 1);
+}
+
+const char* StatusText(int status) {
+  switch (status) {
+    case 200:
+      return "OK";
+    case 400:
+      return "Bad Request";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 408:
+      return "Request Timeout";
+    case 409:
+      return "Conflict";
+    case 411:
+      return "Length Required";
+    case 413:
+      return "Content Too Large";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 503:
+      return "Service Unavailable";
+    default:
+      return "Error";
+  }
+}
+
+// The request line and the headers, up to the blank line; false when they do not read.
+bool ParseHead(const std::string& head, Request& out) {
+  size_t eol = head.find("\r\n");
+  const std::string line = head.substr(0, eol);
+  const size_t sp1 = line.find(' '), sp2 = line.rfind(' ');
+  if (sp1 == std::string::npos || sp2 == sp1 || line.compare(sp2 + 1, 5, "HTTP/") != 0) return false;
+  out.method = line.substr(0, sp1);
+  const std::string target = line.substr(sp1 + 1, sp2 - sp1 - 1);
+  if (target.empty() || target[0] != '/') return false;
+  const size_t q = target.find('?');
+  out.path = target.substr(0, q);
+  out.query = q == std::string::npos ? "" : target.substr(q + 1);
+  out.headers.clear();
+  while (eol != std::string::npos && eol + 2 < head.size()) {
+    const size_t start = eol + 2;
+    eol = head.find("\r\n", start);
+    const std::string h = head.substr(start, eol == std::string::npos ? std::string::npos : eol - start);
+    if (h.empty()) break;
+    const size_t colon = h.find(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    const std::string name = Lower(h.substr(0, colon));
+    if (out.headers.count(name)) return false;  // a repeated header is refused, not merged
+    out.headers[name] = Trim(h.substr(colon + 1));
+  }
+  return true;
+}
+
+// The body's length from the headers: 0 without one, -1 when it does not read or is chunked.
+long BodyLength(const Request& r) {
+  if (!r.Header("transfer-encoding").empty()) return -1;
+  const std::string v = r.Header("content-length");
+  if (v.empty()) return 0;
+  if (v.size() > 9 || v.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::strtol(v.c_str(), nullptr, 10);
+}
+
+}  // namespace
+
+std::string Request::Header(const std::string& lower_name) const {
+  auto it = headers.find(lower_name);
+  return it == headers.end() ? "" : it->second;
+}
+
+std::string Request::Param(const std::string& name) const {
+  size_t pos = 0;
+  while (pos <= query.size()) {
+    size_t amp = query.find('&', pos);
+    if (amp == std::string::npos) amp = query.size();
+    const std::string pair = query.substr(pos, amp - pos);
+    const size_t eq = pair.find('=');
+    if (pair.substr(0, eq) == name) return eq == std::string::npos ? "" : Unescape(pair.substr(eq + 1));
+    pos = amp + 1;
+  }
+  return "";
+}
+
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '+') {
+      out += ' ';
+    } else if (c == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+               std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+      out += char(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+ReadResult ParseRequest(const std::string& text, Request& out) {
+  const size_t end = text.find("\r\n\r\n");
+  if (end == std::string::npos) return {false, text.size() > kHeaderLimit ? 431 : 400};
+  if (end + 4 > kHeaderLimit) return {false, 431};
+  if (!ParseHead(text.substr(0, end + 2), out)) return {false, 400};
+  const long length = BodyLength(out);
+  if (length < 0) return {false, out.Header("transfer-encoding").empty() ? 400 : 411};
+  if (size_t(length) > kBodyLimit) return {false, 413};
+  if (text.size() - (end + 4) < size_t(length)) return {false, 400};
+  out.body = text.substr(end + 4, size_t(length));
+  return {true, 200};
+}
+
+ReadResult ReadRequest(int fd, Request& out, int timeout_ms) {
+  std::string text;
+  const uint64_t deadline = platform::TickMs() + uint64_t(timeout_ms);
+  size_t need = 0;  // the whole request's length, once the head is in
+  uint8_t buffer[4096];
+  for (;;) {
+    if (need == 0) {
+      const size_t end = text.find("\r\n\r\n");
+      if (end != std::string::npos) {
+        if (end + 4 > kHeaderLimit) return {false, 431};
+        if (!ParseHead(text.substr(0, end + 2), out)) return {false, 400};
+        const long length = BodyLength(out);
+        if (length < 0) return {false, out.Header("transfer-encoding").empty() ? 400 : 411};
+        if (size_t(length) > kBodyLimit) return {false, 413};
+        need = end + 4 + size_t(length);
+      } else if (text.size() > kHeaderLimit) {
+        return {false, 431};
+      }
+    }
+    if (need && text.size() >= need) return ParseRequest(text.substr(0, need), out);
+    const uint64_t now = platform::TickMs();
+    if (now >= deadline) return {false, text.empty() ? 0 : 408};
+    if (!platform::WaitReadable(fd, int(deadline - now))) continue;
+    const long n = platform::TcpReceive(fd, buffer, sizeof buffer);
+    if (n < 0) return {false, 0};
+    text.append(reinterpret_cast<const char*>(buffer), size_t(n));
+  }
+}
+
+std::string ResponseBytes(const Response& r) {
+  std::string s = "HTTP/1.1 " + std::to_string(r.status) + " " + StatusText(r.status) + "\r\n";
+  s += "Content-Type: " + r.type + "\r\n";
+  s += "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
+  if (!r.disposition.empty()) s += "Content-Disposition: " + r.disposition + "\r\n";
+  s += "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\nX-Frame-Options: DENY\r\n";
+  s += "Referrer-Policy: no-referrer\r\nConnection: close\r\n\r\n";
+  return s + r.body;
+}
+
+}  // namespace panel

@@ -1,0 +1,277 @@
+#!/usr/bin/env python3
+"""The front panel's JSON interface against the simulated device, over real HTTP.
+
+Usage: panel_test.py PANEL CONTROL SIM   (the panel, the console program, the simulated device)
+Starts the panel on a fresh simulated device with a state file of its own, and checks what a page
+and a script see: the views, every refusal (token, Host, method, body), changes with their range
+checks and read-back (a refused change leaves the device as it was), a change seen by another
+client, the stored configurations, and the read-only mode.
+"""
+import http.client
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+PANEL, CONTROL, SIM = sys.argv[1], sys.argv[2], sys.argv[3]
+
+
+class Panel:
+    def __init__(self, port_name, *args):
+        self.process = subprocess.Popen([PANEL, *args, port_name], stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, text=True)
+        line = self.process.stdout.readline()
+        match = re.search(r"http://127\.0\.0\.1:(\d+)/\?token=([0-9a-f]{32})", line)
+        if not match:
+            self.process.kill()
+            raise RuntimeError("no URL in %r (%s)" % (line, self.process.stderr.read()))
+        self.port, self.token = int(match.group(1)), match.group(2)
+        self.host = "127.0.0.1:%d" % self.port
+
+    def request(self, method, path, body=None, headers=None, raw=None):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
+        h = {"Host": self.host}
+        h.update(headers or {})
+        data = raw if raw is not None else (json.dumps(body).encode() if body is not None else None)
+        connection.putrequest(method, path, skip_host=True)
+        for k, v in h.items():
+            connection.putheader(k, v)
+        if data is not None:
+            connection.putheader("Content-Length", str(len(data)))
+        connection.endheaders(data)
+        response = connection.getresponse()
+        content = response.read()
+        connection.close()
+        return response.status, dict(response.getheaders()), content
+
+    def get(self, path, **kw):
+        status, headers, content = self.request("GET", path + ("&" if "?" in path else "?") + "token=" + self.token, **kw)
+        return status, json.loads(content) if headers.get("Content-Type", "").startswith("application/json") else content
+
+    def post(self, path, body, **kw):
+        headers = {"X-Kestravo-Token": self.token, "Content-Type": "application/json"}
+        headers.update(kw.pop("headers", {}))
+        status, _, content = self.request("POST", path, body, headers=headers, **kw)
+        return status, json.loads(content)
+
+    def state(self):
+        status, s = self.get("/api/state")
+        assert status == 200, s
+        return s
+
+    def wait_state(self, check):
+        """The first snapshot that passes check (the poller reads once a second)."""
+        for _ in range(100):
+            s = self.state()
+            if s.get("connected") and check(s):
+                return s
+            time.sleep(0.1)
+        raise AssertionError("no snapshot passed the check: %s" % s)
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait(timeout=30)
+        self.process.stdout.close()
+        self.process.stderr.close()
+
+
+class PanelTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.TemporaryDirectory()
+        os.environ["KESTRAVO_SIM_FAULTS"] = "steady=1"
+        cls.panel = Panel("sim:" + os.path.join(cls.dir.name, "state"))
+        cls.panel.wait_state(lambda s: True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.panel.close()
+        cls.dir.cleanup()
+
+    def test_views_hold_the_device(self):
+        s = self.panel.state()
+        self.assertEqual(set(s["settings"]["pulser_delay"][0]), {"raw", "seconds"})
+        self.assertEqual(len(s["settings"]["pulser_delay"]), 4)
+        self.assertEqual(len(s["health"]["fans"]), 3)
+        self.assertIn("master_enable", s["health"]["controller_state"])
+        self.assertEqual(s["health"]["main_state"]["text"], "Device active")
+        period = s["settings"]["oscillator_period"]
+        self.assertAlmostEqual(period["seconds"], (period["raw"] + 2) * 1e-8)
+        status, table = self.panel.get("/api/settings")
+        self.assertEqual(status, 200)
+        self.assertEqual(table["sources"][10], "pulser 1 output")
+        status, page = self.panel.get("/")
+        self.assertEqual(status, 200)
+        self.assertIn(b'id="diagram"', page)
+        self.assertLess(len(page), 200 * 1024)
+
+    def test_the_console_program_reads_the_same_device_values(self):
+        # The same steady device, through the console program on its own simulated device: the
+        # housekeeping line the panel shows is the one the program prints.
+        s = self.panel.state()
+        hk = s["health"]["housekeeping"]
+        env = dict(os.environ, KESTRAVO_COM1="sim", KESTRAVO_SIM_FAULTS="steady=1")
+        out = subprocess.run([CONTROL, "1", "-h", "-T"], env=env, capture_output=True, text=True).stdout
+        printed = re.search(r"12V: ([0-9.]+)V,\s+5V0: ([0-9.]+)V,\s+3V3: ([0-9.]+)V,\s+CPU: ([0-9.]+)degC", out)
+        self.assertIsNotNone(printed, out)
+        shown = ("%.3f" % hk["volt_12v"], "%.3f" % hk["volt_5v0"], "%.3f" % hk["volt_3v3"], "%.2f" % hk["cpu_temp"])
+        self.assertEqual(printed.groups(), shown)
+
+    def test_refusals_change_nothing(self):
+        before = self.panel.state()["settings"]["pulser_delay"][2]["raw"]
+        cases = [
+            ("no token", "GET", "/api/state", None, {}, 403),
+            ("wrong token", "GET", "/api/state?token=" + "0" * 32, None, {}, 403),
+            ("wrong Host", "GET", "/api/state?token=" + self.panel.token, None, {"Host": "evil.example:%d" % self.panel.port}, 403),
+            ("POST without the token header", "POST", "/api/set?token=" + self.panel.token,
+             {"setting": "pulser_delay", "index": 2, "raw": 7}, {"Content-Type": "application/json"}, 403),
+            ("a form's body type", "POST", "/api/set", {"setting": "pulser_delay", "index": 2, "raw": 7},
+             {"X-Kestravo-Token": self.panel.token, "Content-Type": "application/x-www-form-urlencoded"}, 400),
+            ("PUT", "PUT", "/api/set", {}, {"X-Kestravo-Token": self.panel.token}, 405),
+        ]
+        for name, method, path, body, headers, expected in cases:
+            with self.subTest(name):
+                status, _, _ = self.panel.request(method, path, body, headers=headers)
+                self.assertEqual(status, expected)
+        bad_bodies = [
+            ("malformed JSON", b"{setting:", 400),
+            ("not an object", b"[1,2]", 400),
+            ("unknown setting", json.dumps({"setting": "warp", "raw": 1}).encode(), 400),
+            ("index out of range", json.dumps({"setting": "pulser_delay", "index": 4, "raw": 1}).encode(), 400),
+            ("negative value", json.dumps({"setting": "pulser_delay", "index": 2, "raw": -1}).encode(), 400),
+            ("value too large", json.dumps({"setting": "pulser_delay", "index": 2, "raw": 2**32}).encode(), 400),
+            ("a 4-bit field", json.dumps({"setting": "switch_enable_delay", "index": 0, "raw": 16}).encode(), 400),
+            ("a fraction", json.dumps({"setting": "pulser_delay", "index": 2, "raw": 1.5}).encode(), 400),
+            ("a text", json.dumps({"setting": "pulser_delay", "index": 2, "raw": "7"}).encode(), 400),
+            ("unknown place", json.dumps({"number": 126}).encode(), 400),
+        ]
+        for name, raw, expected in bad_bodies:
+            with self.subTest(name):
+                path = "/api/config/save" if "place" in name else "/api/set"
+                status, _, content = self.panel.request("POST", path, raw=raw, headers={
+                    "X-Kestravo-Token": self.panel.token, "Content-Type": "application/json"})
+                self.assertEqual(status, expected)
+                self.assertIn("error", json.loads(content))
+        status, _, _ = self.panel.request("POST", "/api/set", raw=b"x" * (1024 * 1024 + 1), headers={
+            "X-Kestravo-Token": self.panel.token, "Content-Type": "application/json"})
+        self.assertEqual(status, 413)
+        status, _, _ = self.panel.request("GET", "/api/state?token=" + self.panel.token,
+                                          headers={"X-Filler": "y" * 20000})
+        self.assertEqual(status, 431)
+        self.assertEqual(self.panel.state()["settings"]["pulser_delay"][2]["raw"], before)
+
+    def test_a_change_is_read_back_and_seen_by_another_client(self):
+        status, result = self.panel.post("/api/set", {"setting": "pulser_delay", "index": 1, "raw": 12345})
+        self.assertEqual(status, 200, result)
+        self.assertEqual(result["value"], {"raw": 12345, "seconds": 12348e-8})
+        s = self.panel.wait_state(lambda s: s["settings"]["pulser_delay"][1]["raw"] == 12345)
+        self.assertAlmostEqual(s["settings"]["pulser_delay"][1]["seconds"], 12348e-8)
+        for setting, index, raw in [("oscillator_period", None, 0xFFFFFFFF), ("burst_size", 1, 0xFFFFFF),
+                                    ("switch_rise_delay", 3, 15), ("switch_fall_delay", 3, 4),
+                                    ("trigger_mapping_on", None, 1)]:
+            with self.subTest(setting):
+                body = {"setting": setting, "raw": raw}
+                if index is not None:
+                    body["index"] = index
+                status, result = self.panel.post("/api/set", body)
+                self.assertEqual(status, 200, result)
+                self.assertEqual(result["value"]["raw"], raw)
+        # The rise delay stays when the fall delay changes: they share one call.
+        self.assertEqual(self.panel.wait_state(
+            lambda s: s["settings"]["switch_fall_delay"][3]["raw"] == 4)["settings"]["switch_rise_delay"][3]["raw"], 15)
+
+    def test_configurations_by_click(self):
+        self.assertEqual(self.panel.post("/api/set", {"setting": "pulser_width", "index": 0, "raw": 777})[0], 200)
+        self.assertEqual(self.panel.post("/api/config/save", {"number": 5})[0], 200)
+        status, result = self.panel.post("/api/config/name", {"number": 5, "name": "Laser ä"})
+        self.assertEqual(status, 200, result)
+        status, configs = self.panel.get("/api/configs")
+        place = configs["places"][5]
+        self.assertEqual((place["name"], place["active"], place["valid"]), ("Laser ä", True, True))
+        self.assertEqual(self.panel.post("/api/config/name", {"number": 5, "name": "x" * 52})[0], 400)
+        self.assertEqual(self.panel.post("/api/config/name", {"number": 5, "name": "€"})[0], 400)
+        self.assertEqual(self.panel.post("/api/set", {"setting": "pulser_width", "index": 0, "raw": 1})[0], 200)
+        self.assertEqual(self.panel.post("/api/config/load", {"number": 5})[0], 200)
+        self.panel.wait_state(lambda s: s["settings"]["pulser_width"][0]["raw"] == 777)
+        self.assertEqual(self.panel.post("/api/config/delete", {"number": 5})[0], 200)
+        self.assertFalse(self.panel.get("/api/configs")[1]["places"][5]["active"])
+        self.assertEqual(self.panel.post("/api/config/delete", {"number": 100})[0], 400)  # never saved
+
+    def test_trend_and_csv(self):
+        self.panel.wait_state(lambda s: True)
+        time.sleep(1.2)
+        status, trend = self.panel.get("/api/trend")
+        self.assertGreaterEqual(len(trend["samples"]), 1)
+        status, csv = self.panel.get("/api/trend.csv")
+        lines = csv.decode().splitlines()
+        self.assertEqual(lines[0].split(",")[0], "uptime_s")
+        self.assertGreaterEqual(len(lines) - 1, len(trend["samples"]))  # the trend may have grown since
+        self.assertEqual(len(lines[1].split(",")), 8)
+
+    def test_many_clients_at_once(self):
+        import threading
+        results = []
+
+        def client():
+            results.append(self.panel.get("/api/state")[0])
+        threads = [threading.Thread(target=client) for _ in range(20)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        self.assertEqual(results, [200] * 20)
+
+
+class ReconnectTest(unittest.TestCase):
+    def start_sim(self, port):
+        sim = subprocess.Popen([SIM, "--rfc2217", str(port)], stdout=subprocess.PIPE, text=True)
+        sim.stdout.readline()  # the address: it listens
+        return sim
+
+    def test_a_device_that_drops_off_shows_disconnected_and_comes_back(self):
+        import socket
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
+        sim = self.start_sim(port)
+        panel = Panel("rfc2217://127.0.0.1:%d" % port)
+        try:
+            panel.wait_state(lambda s: True)
+            sim.terminate()
+            sim.wait(timeout=30)
+            sim.stdout.close()
+            for _ in range(300):
+                if not panel.state()["connected"]:
+                    break
+                time.sleep(0.1)
+            self.assertFalse(panel.state()["connected"])
+            self.assertIn("error", panel.state())
+            sim = self.start_sim(port)
+            panel.wait_state(lambda s: True)
+        finally:
+            panel.close()
+            sim.terminate()
+            sim.wait(timeout=30)
+            if sim.stdout:
+                sim.stdout.close()
+
+
+class ReadOnlyTest(unittest.TestCase):
+    def test_views_but_no_changes(self):
+        panel = Panel("sim", "--read-only")
+        try:
+            panel.wait_state(lambda s: True)
+            self.assertTrue(panel.state()["read_only"])
+            status, result = panel.post("/api/set", {"setting": "pulser_delay", "index": 0, "raw": 1})
+            self.assertEqual(status, 403)
+            self.assertIn("read-only", result["error"])
+        finally:
+            panel.close()
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
