@@ -95,11 +95,11 @@ set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "KESTRAVO pulse generator control libra
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME com-kestravo-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libcom-kestravo1 (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SUGGESTS "gnuplot-nox")
-set(CPACK_DEBIAN_TOOLS_DESCRIPTION "KESTRAVO pulse generator console program and simulator
+set(CPACK_DEBIAN_TOOLS_DESCRIPTION "KESTRAVO pulse generator console program, panel and simulator
  COM-KESTRAVO-Control drives the KESTRAVO laboratory pulse generator from a
- terminal or a script; COM-KESTRAVO-Sim serves a simulated device on a
- pseudo-terminal or over RFC 2217, and COM-KESTRAVO-Plot draws the
- program's data logs.")
+ terminal or a script; COM-KESTRAVO-Panel serves its front panel to a web
+ browser; COM-KESTRAVO-Sim serves a simulated device on a pseudo-terminal or
+ over RFC 2217, and COM-KESTRAVO-Plot draws the program's data logs.")
 
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-kestravo)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)

@@ -8,6 +8,7 @@ inline constexpr char kPage[] = R"PAGE(<!DOCTYPE html>
 <html lang="en"><head><meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>KESTRAVO front panel</title>
+<link rel="icon" href="data:,">
 <style>
 body{font-family:system-ui,sans-serif;margin:0;background:#f4f5f7;color:#1d2430}
 header{background:#1d2430;color:#fff;padding:.6em 1em;display:flex;gap:1.5em;align-items:center;flex-wrap:wrap}
@@ -204,8 +205,10 @@ async function refresh(force) {
     if (!s.connected) { $("error").textContent = s.error; return; }
     if (!force && s.version === version) return;
     version = s.version; last = s;
-    if (document.activeElement && document.activeElement.tagName === "INPUT" && !force) { drawHealth(s); return; }
-    drawDiagram(s.settings); drawTiming(s.settings); drawHealth(s);
+    // A value being typed is not redrawn under the cursor; everything else is.
+    const editing = document.activeElement && document.activeElement.dataset && document.activeElement.dataset.setting;
+    drawDiagram(s.settings); drawHealth(s);
+    if (force || !editing) drawTiming(s.settings);
     await drawTrend();
   } catch (e) {
     $("link").textContent = "no answer"; $("link").className = "state bad";

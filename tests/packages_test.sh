@@ -29,7 +29,8 @@ if command -v lintian >/dev/null; then
   lintian --fail-on error,warning "${debs[@]}" >/dev/null 2>&1 || fail "lintian reports errors or warnings"
   # No RUNPATH in a system's programs.
   dpkg-deb -x "$work"/build/com-kestravo-tools_*.deb "$work/tools"
-  for program in "$work"/tools/usr/bin/COM-KESTRAVO-Control "$work"/tools/usr/bin/COM-KESTRAVO-Sim; do
+  for program in "$work"/tools/usr/bin/COM-KESTRAVO-*; do
+    file "$program" | grep -q ELF || continue
     ! readelf -d "$program" | grep -q 'RPATH\|RUNPATH' || fail "$(basename "$program") carries a RUNPATH"
   done
 else
@@ -42,6 +43,10 @@ out=$(cd "$work" && KESTRAVO_COM1=sim COM-KESTRAVO-Control 1 -v -T)
 [ "$out" = "$(printf 'COM1 opened for the communication port 0\nHardware type: 4B53h, hardware version: 1.02\nProgram finished')" ] ||
   fail "installed program: $out"
 [ "$(COM-KESTRAVO-Control --version | cut -d' ' -f2 | tr -d ,)" = "$(pkg-config --modversion COM-KESTRAVO)" ] || fail "versions differ"
+if [ -e /usr/bin/COM-KESTRAVO-Panel ]; then
+  COM-KESTRAVO-Panel --help 2>&1 | grep -q "^Usage: COM-KESTRAVO-Panel" || fail "installed panel"
+  [ -e /usr/share/man/man1/COM-KESTRAVO-Panel.1.gz ] || fail "the panel's man page"
+fi
 cc -o "$work/example" "$source/examples/c/kestravo_example.c" $(pkg-config --cflags --libs COM-KESTRAVO)
 KESTRAVO_COM1=sim "$work/example" 1 | grep "Firmware" >/dev/null || fail "a program built against the packages"
 [ -f /usr/share/man/man3/COM-KESTRAVO.3.gz ] && [ -f /usr/share/man/man1/COM-KESTRAVO-Control.1.gz ] || fail "man pages"

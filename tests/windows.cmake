@@ -110,6 +110,9 @@ set_tests_properties(windows_c_example PROPERTIES PASS_REGULAR_EXPRESSION "Firmw
 # Ctrl-C.
 kestravo_wine_test(windows_console_in_tmux ${CMAKE_CURRENT_SOURCE_DIR}/wine/console_in_tmux.sh ${wine_run}
   $<TARGET_FILE:COM-KESTRAVO-Control>)
+# Not beside the lifetime test, which kills Wine processes in the middle of calls by the hundred:
+# once in a CI run the program in the terminal then ended at its start without a word.
+set_tests_properties(windows_console_in_tmux windows_dll_lifetime PROPERTIES RESOURCE_LOCK wine_process_kills)
 
 # The guard itself: a prefix that maps a COM port the run did not make stops it before Wine starts.
 add_test(NAME windows_wine_guard COMMAND sh -c

@@ -1,0 +1,128 @@
+#!/usr/bin/env python3
+"""The front panel in a real browser: Debian's chromium, headless, driven by selenium.
+
+Usage: panel_browser_test.py PANEL ARTIFACT_DIR
+The page loads without console errors; the timing diagram follows a delay changed in the page and
+one changed behind it by another client; a configuration is saved and loaded by click (accepting
+the confirmations); the trend grows. A screenshot of the page is kept in ARTIFACT_DIR.
+"""
+import http.client
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from selenium import webdriver
+from selenium.webdriver.chrome.options import Options
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.common.exceptions import StaleElementReferenceException
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
+
+PANEL, ARTIFACTS = sys.argv[1], sys.argv[2]
+
+
+class BrowserTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.TemporaryDirectory()
+        cls.panel = subprocess.Popen([PANEL, "sim:" + os.path.join(cls.dir.name, "state")], stdout=subprocess.PIPE,
+                                     text=True)
+        line = cls.panel.stdout.readline()
+        match = re.search(r"(http://127\.0\.0\.1:(\d+)/\?token=([0-9a-f]{32}))", line)
+        assert match, line
+        cls.url, cls.port, cls.token = match.group(1), int(match.group(2)), match.group(3)
+        options = Options()
+        for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                    "--window-size=1400,1100", "--no-first-run", "--user-data-dir=" + os.path.join(cls.dir.name, "profile")):
+            options.add_argument(arg)
+        options.binary_location = "/usr/bin/chromium"
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+        cls.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        cls.driver.get(cls.url)
+        # The page redraws its tables once a second: an element found may be replaced before it is used.
+        cls.wait = WebDriverWait(cls.driver, 30, ignored_exceptions=[StaleElementReferenceException])
+        cls.wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"]'))
+
+    @classmethod
+    def tearDownClass(cls):
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        cls.driver.save_screenshot(os.path.join(ARTIFACTS, "panel.png"))
+        cls.driver.quit()
+        cls.panel.terminate()
+        cls.panel.wait(timeout=30)
+        cls.panel.stdout.close()
+        cls.dir.cleanup()
+
+    def lane(self, name):
+        return self.driver.find_element(By.CSS_SELECTOR, 'polyline[data-lane="%s"]' % name).get_attribute("points")
+
+    def state(self):
+        c = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
+        c.request("GET", "/api/state", headers={"X-Kestravo-Token": self.token})
+        state = json.loads(c.getresponse().read())
+        c.close()
+        return state
+
+    def post(self, path, body):
+        c = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
+        c.request("POST", path, json.dumps(body), {"X-Kestravo-Token": self.token, "Content-Type": "application/json"})
+        r = c.getresponse()
+        self.assertEqual(r.status, 200, r.read())
+        c.close()
+
+    def test_1_loads_without_console_errors(self):
+        self.assertIn("KESTRAVO", self.driver.title)
+        self.assertEqual(self.driver.find_element(By.ID, "link").text, "connected")
+        errors = [e for e in self.driver.get_log("browser") if e["level"] == "SEVERE"]
+        self.assertEqual(errors, [])
+
+    def test_2_diagram_follows_a_delay_changed_in_the_page(self):
+        before = self.lane("pulser 1")
+
+        def type_value(d):
+            # A focused field is not redrawn: once it has the focus, typing is safe.
+            field = d.find_element(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"][data-index="0"]')
+            field.click()
+            field.clear()
+            field.send_keys("300", Keys.TAB)
+            return True
+        self.wait.until(type_value)
+        self.wait.until(lambda d: self.lane("pulser 1") != before)
+        field = self.driver.find_element(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"][data-index="0"]')
+        self.assertEqual(field.get_attribute("value"), "300")
+
+    def test_3_diagram_follows_a_delay_changed_behind_it(self):
+        before = self.lane("pulser 2")
+        self.post("/api/set", {"setting": "pulser_delay", "index": 1, "raw": 450})
+        self.wait.until(lambda d: self.lane("pulser 2") != before)
+
+    def test_4_configuration_saved_and_loaded_by_click(self):
+        place = self.driver.find_element(By.ID, "place")
+        place.clear()
+        place.send_keys("3")
+        self.driver.find_element(By.ID, "save").click()
+        self.wait.until(lambda d: d.switch_to.alert).accept()
+        self.wait.until(lambda d: any(r.text.startswith("3 ") for r in d.find_elements(By.CSS_SELECTOR, "#configs tr")))
+        delay = 'input[data-setting="pulser_delay"][data-index="0"]'
+        self.post("/api/set", {"setting": "pulser_delay", "index": 0, "raw": 10})
+        self.wait.until(lambda d: d.find_element(By.CSS_SELECTOR, delay).get_attribute("value") == "10")
+        self.driver.find_element(By.ID, "load").click()
+        self.wait.until(lambda d: d.switch_to.alert).accept()
+        self.wait.until(lambda d: d.find_element(By.CSS_SELECTOR, delay).get_attribute("value") == "300")
+        self.assertEqual(self.state()["settings"]["pulser_delay"][0]["raw"], 300)
+
+    def test_5_trend_grows(self):
+        def samples(d):
+            text = d.find_element(By.CSS_SELECTOR, "#trend text").text if d.find_elements(By.CSS_SELECTOR, "#trend text") else "0"
+            return int(text.split()[0])
+        first = self.wait.until(lambda d: samples(d) >= 2 and samples(d))
+        self.wait.until(lambda d: samples(d) > first)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
