@@ -72,8 +72,7 @@ Response Get(Panel& panel, const Request& r) {
   if (r.path == "/api/configs") {
     Json out;
     std::string error;
-    std::lock_guard<std::mutex> lock(panel.device);
-    if (!ReadConfigList(panel.slot, out, error)) return Error(502, error);
+    if (!ReadConfigList(panel.slot, panel.gate, out, error)) return Error(502, error);
     return JsonResponse(200, out);
   }
   return Error(404, "no such page");
@@ -86,7 +85,7 @@ Response Post(Panel& panel, const Request& r) {
   std::string error;
   bool ok = false;
   {
-    std::lock_guard<std::mutex> lock(panel.device);
+    const std::unique_lock<std::mutex> lock = panel.gate.Change();
     if (r.path == "/api/set")
       ok = ChangeSetting(panel.slot, body, result, error);
     else if (r.path.rfind("/api/config/", 0) == 0)
@@ -115,15 +114,12 @@ Response Handle(Panel& panel, const Request& request) {
 }
 
 void Poll(Panel& panel) {
-  Json snapshot;
-  {
-    std::lock_guard<std::mutex> lock(panel.device);
-    snapshot = ReadSnapshot(panel.slot);
-    if (!snapshot["connected"].get<bool>()) {
-      // The device is gone or the line failed: the slot is opened again for the next poll.
-      COM_KESTRAVO_Close(panel.slot);
-      COM_KESTRAVO_OpenPort(panel.slot, panel.port.c_str());
-    }
+  Json snapshot = ReadSnapshot(panel.slot, panel.gate);
+  if (!snapshot["connected"].get<bool>()) {
+    // The device is gone or the line failed: the slot is opened again for the next poll.
+    const std::unique_lock<std::mutex> lock = panel.gate.Change();
+    COM_KESTRAVO_Close(panel.slot);
+    COM_KESTRAVO_OpenPort(panel.slot, panel.port.c_str());
   }
   std::lock_guard<std::mutex> lock(panel.cache);
   panel.snapshot = snapshot;

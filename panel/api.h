@@ -22,8 +22,8 @@ struct Panel {
   std::set<std::string> hosts;  // the Host header values accepted
   bool read_only = false;
 
-  // The device, one call at a time; the last snapshot and the trend, read by the poller.
-  std::mutex device;
+  // The slot's users; the last snapshot and the trend, read by the poller.
+  SlotGate gate;
   std::mutex cache;
   Json snapshot = {{"connected", false}, {"error", "not read yet"}};
   uint64_t version = 0;  // counts snapshots, so that a page redraws only on news

@@ -1,12 +1,34 @@
 #include "panel/device_view.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "COM-KESTRAVO.h"
 #include "control/common/device_texts.h"
 
 namespace panel {
+
+std::unique_lock<std::mutex> SlotGate::Change() {
+  ++changes_waiting_;
+  std::unique_lock<std::mutex> lock(mutex_);
+  --changes_waiting_;
+  return lock;
+}
+
+std::unique_lock<std::mutex> SlotGate::Call() {
+  while (changes_waiting_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return std::unique_lock<std::mutex>(mutex_);
+}
+
 namespace {
+
+// One library call of a reader, through the gate.
+template <typename F>
+int32_t Gated(SlotGate& gate, F call) {
+  const std::unique_lock<std::mutex> lock = gate.Call();
+  return call();
+}
 
 // The device counts times in steps of 10 ns from an offset of its own.
 double Seconds(uint32_t raw, uint32_t offset) { return double(uint64_t(raw) + offset) * 1e-8; }
@@ -105,11 +127,11 @@ Json Value(const SettingRow& row, uint32_t raw) {
 
 // Reads every index of a setting into a list (or the one value); false after a failed call,
 // with the operation's name in failed.
-bool ReadSetting(uint16_t slot, const SettingRow& row, Json& out, std::string& failed) {
+bool ReadSetting(uint16_t slot, SlotGate& gate, const SettingRow& row, Json& out, std::string& failed) {
   Json list = Json::array();
   for (uint32_t i = 0; i < row.count; ++i) {
     uint32_t raw = 0;
-    if (row.get(slot, i, raw) != 0) {
+    if (Gated(gate, [&] { return row.get(slot, i, raw); }) != 0) {
       failed = row.name;
       return false;
     }
@@ -139,16 +161,22 @@ Json Bits(uint32_t word, const Bit (&bits)[N]) {
   return j;
 }
 
-bool ReadIdentity(uint16_t slot, Json& out, std::string& failed) {
+bool ReadIdentity(uint16_t slot, SlotGate& gate, Json& out, std::string& failed) {
   uint32_t number = 0;
   char id[COM_KESTRAVO_PRODUCT_ID_SIZE] = "", date[COM_KESTRAVO_FW_DATE_SIZE] = "";
   uint16_t fw = 0, type = 0, version = 0;
-  if (COM_KESTRAVO_GetProductNo(slot, &number) != 0) return failed = "COM_KESTRAVO_GetProductNo", false;
-  if (COM_KESTRAVO_GetProductID(slot, id) != 0) return failed = "COM_KESTRAVO_GetProductID", false;
-  if (COM_KESTRAVO_GetFWVersion(slot, &fw) != 0) return failed = "COM_KESTRAVO_GetFWVersion", false;
-  if (COM_KESTRAVO_GetFWDate(slot, date) != 0) return failed = "COM_KESTRAVO_GetFWDate", false;
-  if (COM_KESTRAVO_GetHWType(slot, &type) != 0) return failed = "COM_KESTRAVO_GetHWType", false;
-  if (COM_KESTRAVO_GetHWVersion(slot, &version) != 0) return failed = "COM_KESTRAVO_GetHWVersion", false;
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetProductNo(slot, &number); }) != 0)
+    return failed = "COM_KESTRAVO_GetProductNo", false;
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetProductID(slot, id); }) != 0)
+    return failed = "COM_KESTRAVO_GetProductID", false;
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetFWVersion(slot, &fw); }) != 0)
+    return failed = "COM_KESTRAVO_GetFWVersion", false;
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetFWDate(slot, date); }) != 0)
+    return failed = "COM_KESTRAVO_GetFWDate", false;
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetHWType(slot, &type); }) != 0)
+    return failed = "COM_KESTRAVO_GetHWType", false;
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetHWVersion(slot, &version); }) != 0)
+    return failed = "COM_KESTRAVO_GetHWVersion", false;
   char fw_text[16], hw_text[16];
   std::snprintf(fw_text, sizeof fw_text, "%d.%02d", fw >> 8, fw & 0xFF);
   std::snprintf(hw_text, sizeof hw_text, "%d.%02d", version >> 8, version & 0xFF);
@@ -158,27 +186,31 @@ bool ReadIdentity(uint16_t slot, Json& out, std::string& failed) {
   return true;
 }
 
-bool ReadHealth(uint16_t slot, Json& out, std::string& failed) {
+bool ReadHealth(uint16_t slot, SlotGate& gate, Json& out, std::string& failed) {
   uint16_t main_state = 0, controller = 0, ms = 0;
   uint32_t device_state = 0, up = 0, op = 0, total_up = 0, total_op = 0;
   double v12 = 0, v5 = 0, v3 = 0, cpu_temp = 0, load = 0, freq = 0, t[3] = {};
   int32_t en[3] = {}, fail[3] = {}, red = 0, green = 0, blue = 0;
   uint16_t set[3] = {}, measured[3] = {}, pwm[3] = {};
-  if (COM_KESTRAVO_GetMainState(slot, &main_state) != 0) return failed = "COM_KESTRAVO_GetMainState", false;
-  if (COM_KESTRAVO_GetDeviceState(slot, &device_state) != 0)
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetMainState(slot, &main_state); }) != 0)
+    return failed = "COM_KESTRAVO_GetMainState", false;
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetDeviceState(slot, &device_state); }) != 0)
     return failed = "COM_KESTRAVO_GetDeviceState", false;
-  if (COM_KESTRAVO_GetControllerState(slot, &controller) != 0)
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetControllerState(slot, &controller); }) != 0)
     return failed = "COM_KESTRAVO_GetControllerState", false;
-  if (COM_KESTRAVO_GetHousekeeping(slot, &v12, &v5, &v3, &cpu_temp) != 0)
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetHousekeeping(slot, &v12, &v5, &v3, &cpu_temp); }) != 0)
     return failed = "COM_KESTRAVO_GetHousekeeping", false;
-  if (COM_KESTRAVO_GetSensorData(slot, t) != 0) return failed = "COM_KESTRAVO_GetSensorData", false;
-  if (COM_KESTRAVO_GetFanData(slot, en, fail, set, measured, pwm) != 0)
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetSensorData(slot, t); }) != 0)
+    return failed = "COM_KESTRAVO_GetSensorData", false;
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetFanData(slot, en, fail, set, measured, pwm); }) != 0)
     return failed = "COM_KESTRAVO_GetFanData", false;
-  if (COM_KESTRAVO_GetLEDData(slot, &red, &green, &blue) != 0)
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetLEDData(slot, &red, &green, &blue); }) != 0)
     return failed = "COM_KESTRAVO_GetLEDData", false;
-  if (COM_KESTRAVO_GetCPUData(slot, &load, &freq) != 0) return failed = "COM_KESTRAVO_GetCPUData", false;
-  if (COM_KESTRAVO_GetUptime(slot, &up, &ms, &op) != 0) return failed = "COM_KESTRAVO_GetUptime", false;
-  if (COM_KESTRAVO_GetTotalTime(slot, &total_up, &total_op) != 0)
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetCPUData(slot, &load, &freq); }) != 0)
+    return failed = "COM_KESTRAVO_GetCPUData", false;
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetUptime(slot, &up, &ms, &op); }) != 0)
+    return failed = "COM_KESTRAVO_GetUptime", false;
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetTotalTime(slot, &total_up, &total_op); }) != 0)
     return failed = "COM_KESTRAVO_GetTotalTime", false;
   std::string state = control::MainStateLine(main_state, control::MainStateForm::kOnce);
   if (!state.empty() && state.back() == '\n') state.pop_back();
@@ -229,12 +261,12 @@ std::string Failure(const char* operation, uint16_t slot) {
 
 }  // namespace
 
-Json ReadSnapshot(uint16_t slot) {
+Json ReadSnapshot(uint16_t slot, SlotGate& gate) {
   Json out = {{"connected", true}};
   std::string failed;
   Json timing = Json::object();
-  bool ok = ReadIdentity(slot, out, failed) && ReadHealth(slot, out, failed);
-  for (const SettingRow& row : kSettings) ok = ok && ReadSetting(slot, row, timing, failed);
+  bool ok = ReadIdentity(slot, gate, out, failed) && ReadHealth(slot, gate, out, failed);
+  for (const SettingRow& row : kSettings) ok = ok && ReadSetting(slot, gate, row, timing, failed);
   if (!ok) return {{"connected", false}, {"error", Failure(failed.c_str(), slot)}};
   out["settings"] = timing;
   return out;
@@ -282,16 +314,16 @@ bool ChangeSetting(uint16_t slot, const Json& request, Json& result, std::string
   return true;
 }
 
-bool ReadConfigList(uint16_t slot, Json& out, std::string& error) {
+bool ReadConfigList(uint16_t slot, SlotGate& gate, Json& out, std::string& error) {
   uint8_t active[COM_KESTRAVO_CONFIG_COUNT] = {}, valid[COM_KESTRAVO_CONFIG_COUNT] = {};
-  if (COM_KESTRAVO_GetConfigList(slot, active, valid) != 0)
+  if (Gated(gate, [&] { return COM_KESTRAVO_GetConfigList(slot, active, valid); }) != 0)
     return error = Failure("COM_KESTRAVO_GetConfigList", slot), false;
   Json places = Json::array();
   for (uint32_t n = 0; n < COM_KESTRAVO_CONFIG_COUNT; ++n) {
     Json place = {{"number", n}, {"active", active[n] != 0}, {"valid", valid[n] != 0}, {"name", nullptr}};
     if (valid[n]) {
       uint8_t name[COM_KESTRAVO_NAME_SIZE + 1] = {};
-      if (COM_KESTRAVO_GetConfigName(slot, n, name) != 0)
+      if (Gated(gate, [&] { return COM_KESTRAVO_GetConfigName(slot, n, name); }) != 0)
         return error = Failure("COM_KESTRAVO_GetConfigName", slot), false;
       // Names are Windows-1252 bytes on the device; JSON needs UTF-8.
       std::string text;

@@ -2,7 +2,9 @@
 // snapshot of everything the page draws, the settings a click may change (with their ranges,
 // checked before anything is sent, and the value read back after), and the stored configurations.
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -11,9 +13,22 @@ namespace panel {
 
 using Json = nlohmann::json;
 
+// Who uses the slot. A change (a set and its read-back, a configuration action) holds it for its
+// calls and waits at most for the exchange in progress: a reader of many values (the snapshot,
+// the list of configurations) takes it one call at a time and gives way while a change waits.
+class SlotGate {
+ public:
+  std::unique_lock<std::mutex> Change();
+  std::unique_lock<std::mutex> Call();
+
+ private:
+  std::mutex mutex_;
+  std::atomic<int> changes_waiting_{0};
+};
+
 // Everything the page shows, read from the slot: identity, the pulse sequence, health. A failed
 // read gives {"connected": false, "error": <operation>}.
-Json ReadSnapshot(uint16_t slot);
+Json ReadSnapshot(uint16_t slot, SlotGate& gate);
 // The health values one trend sample keeps.
 Json HealthSample(const Json& snapshot);
 
@@ -25,7 +40,7 @@ bool ChangeSetting(uint16_t slot, const Json& request, Json& result, std::string
 Json SettingsTable();
 
 // The stored configurations: {"places": [{"number", "name", "active", "valid"}...]}.
-bool ReadConfigList(uint16_t slot, Json& out, std::string& error);
+bool ReadConfigList(uint16_t slot, SlotGate& gate, Json& out, std::string& error);
 // "save", "load", "name" (with "name"), "delete", "undelete" of {"number": n}: checked first.
 bool ConfigAction(uint16_t slot, const std::string& action, const Json& request, Json& result,
                   std::string& error);

@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
   // Connections still being served end within their time limit.
   for (int i = 0; i < 200 && active > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(60));
   {
-    std::lock_guard<std::mutex> lock(p.device);
+    const std::unique_lock<std::mutex> lock = p.gate.Change();
     COM_KESTRAVO_Close(p.slot);
   }
   return 0;
