@@ -114,6 +114,15 @@ kestravo_wine_test(windows_console_in_tmux ${CMAKE_CURRENT_SOURCE_DIR}/wine/cons
 # once in a CI run the program in the terminal then ended at its start without a word.
 set_tests_properties(windows_console_in_tmux windows_dll_lifetime PROPERTIES RESOURCE_LOCK wine_process_kills)
 
+# The Windows panel serves the same JSON as the Linux one for the same steady device (skipped
+# without a Linux build beside this one).
+if(TARGET COM-KESTRAVO-Panel)
+  find_program(KESTRAVO_BUILD_PYTHON NAMES python3 NO_CMAKE_FIND_ROOT_PATH)
+  kestravo_wine_test(windows_panel_like_linux ${KESTRAVO_BUILD_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/wine/panel_like_linux.py
+    ${wine_run} $<TARGET_FILE:COM-KESTRAVO-Panel> ${KESTRAVO_LINUX_BUILD}/COM-KESTRAVO-Panel)
+  set_tests_properties(windows_panel_like_linux PROPERTIES SKIP_RETURN_CODE 77)
+endif()
+
 # The guard itself: a prefix that maps a COM port the run did not make stops it before Wine starts.
 add_test(NAME windows_wine_guard COMMAND sh -c
   "p=$(mktemp -d) && mkdir -p $p/dosdevices && ln -s /dev/null $p/dosdevices/com9 && KESTRAVO_WINEPREFIX=$p '${wine_run}' never-started.exe; s=$?; rm -rf $p; test $s = 98")
