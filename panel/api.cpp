@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "COM-KESTRAVO.h"
+#include "panel/files_view.h"
 #include "panel/page.h"
 
 namespace panel {
@@ -41,6 +42,31 @@ int Refusal(const Panel& panel, const Request& r, std::string& why) {
   return 0;
 }
 
+Response Download(const std::string& text, const std::string& file) {
+  Response r;
+  r.type = "text/plain; charset=us-ascii";
+  r.disposition = "attachment; filename=\"" + file + "\"";
+  r.body = text;
+  return r;
+}
+
+// GET /api/config/file[?number=n]: one place (0 to 125) or every active one.
+Response ConfigFile(Panel& panel, const Request& r) {
+  const std::string number = r.Param("number");
+  long n = -1;
+  if (!number.empty()) {
+    if (number.size() > 3 || number.find_first_not_of("0123456789") != std::string::npos ||
+        std::stol(number) > 125)
+      return Error(400, "'number' is out of range (0 to 125)");
+    n = std::stol(number);
+  }
+  std::string text, error;
+  int status = 0;
+  if (!ConfigFileText(panel.slot, panel.gate, n, text, error, status)) return Error(status, error);
+  return Download(text, n < 0 ? "kestravo-configurations.ini"
+                              : "kestravo-configuration-" + std::to_string(n + 1) + ".ini");
+}
+
 Response Get(Panel& panel, const Request& r) {
   if (r.path == "/" || r.path == "/index.html") {
     Response page;
@@ -69,6 +95,12 @@ Response Get(Panel& panel, const Request& r) {
     csv.body = TrendCsv(trend);
     return csv;
   }
+  if (r.path == "/api/config/file") return ConfigFile(panel, r);
+  if (r.path == "/api/memory/backup") {
+    std::string text, error;
+    if (!MemoryBackupText(panel.slot, panel.gate, text, error)) return Error(502, error);
+    return Download(text, "kestravo-memory.txt");
+  }
   if (r.path == "/api/configs") {
     Json out;
     std::string error;
@@ -84,7 +116,13 @@ Response Post(Panel& panel, const Request& r) {
   Json result;
   std::string error;
   bool ok = false;
-  {
+  if (r.path == "/api/config/upload") {
+    ok = UploadConfigFile(panel.slot, panel.gate, body, result, error);
+  } else if (r.path == "/api/memory/restore") {
+    ok = RestoreMemory(panel.slot, panel.gate, body, result, error);
+  } else if (r.path == "/api/trigger") {
+    ok = SoftwareTrigger(panel.slot, panel.gate, body, result, error);
+  } else {
     const std::unique_lock<std::mutex> lock = panel.gate.Change();
     if (r.path == "/api/set")
       ok = ChangeSetting(panel.slot, body, result, error);

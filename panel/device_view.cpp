@@ -1,6 +1,7 @@
 #include "panel/device_view.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -255,6 +256,19 @@ bool CheckedNumber(const Json& request, const char* key, uint32_t highest, uint3
   return true;
 }
 
+// A time in seconds as the device's steps of 10 ns from the setting's offset, to the nearest step.
+bool StepsOf(const Json& seconds, const SettingRow& row, uint32_t& raw, std::string& error) {
+  if (!seconds.is_number()) return error = "'seconds' must be a number", false;
+  const double steps = std::nearbyint(seconds.get<double>() * 1e8) - double(row.offset);
+  if (!(steps >= 0) || steps > double(row.highest)) {
+    error = "'seconds' is out of range (" + std::to_string(row.offset * 10) + " ns to " +
+            std::to_string((double(row.highest) + row.offset) * 1e-8) + " s)";
+    return false;
+  }
+  raw = uint32_t(steps);
+  return true;
+}
+
 std::string Failure(const char* operation, uint16_t slot) {
   return std::string(operation) + ": " + COM_KESTRAVO_GetErrorMessage(slot);
 }
@@ -306,7 +320,11 @@ bool ChangeSetting(uint16_t slot, const Json& request, Json& result, std::string
   uint32_t index = 0, raw = 0;
   if (row->count > 1 || request.contains("index"))
     if (!CheckedNumber(request, "index", row->count - 1, index, error)) return false;
-  if (!CheckedNumber(request, "raw", row->highest, raw, error)) return false;
+  if (!request.contains("raw") && request.contains("seconds") && row->offset >= 0) {
+    if (!StepsOf(request["seconds"], *row, raw, error)) return false;
+  } else if (!CheckedNumber(request, "raw", row->highest, raw, error)) {
+    return false;
+  }
   if (row->set(slot, index, raw) != 0) return error = Failure(row->name, slot), false;
   uint32_t back = 0;
   if (row->get(slot, index, back) != 0) return error = Failure(row->name, slot), false;

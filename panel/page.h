@@ -42,7 +42,13 @@ svg text{font-size:11px;fill:#333}
 <button id="save">Save current here</button> <button id="load">Load</button>
 <input id="name" maxlength="51" placeholder="name"> <button id="rename">Name</button>
 <button id="delete">Delete</button> <button id="list">Refresh list</button></div>
+<div>File: <a id="file-one" href="#">this place</a>, <a id="file-all" href="#">all places</a>;
+upload <input id="upload" type="file" accept=".ini,.txt,text/plain"> into <select id="upload-to">
+<option value="place">this place</option><option value="all">the places it holds</option></select></div>
 <table id="configs"></table></section>
+<section><h2>Maintenance</h2>
+<div><a id="backup" href="#">Memory data backup</a>; restore from <input id="restore" type="file" accept=".txt,text/plain"></div>
+<div><button id="trigger">Software trigger</button></div></section>
 </div>
 </main>
 <script>
@@ -80,21 +86,35 @@ function sourceName(sel) {
   const n = table ? table.sources : [];
   return (sel & 0x20 ? "negated " : "") + (n[sel & 0x1f] || "undefined");
 }
-async function change(setting, index, raw) {
+// A typed value: raw device steps ("1234"), or a time with its unit ("3.03 us", "150ns", "1e-6 s")
+// for the settings that are times; the device's read-back replaces it.
+const units = {s: 1, ms: 1e-3, us: 1e-6, "µs": 1e-6, ns: 1e-9};
+async function change(setting, index, text, input) {
   try {
-    const v = Number(raw);
-    if (!Number.isInteger(v) || v < 0) throw new Error("a whole number from 0, please");
-    await api("/api/set", {setting, index, raw: v});
+    const typed = text.trim();
+    if (typed === "") { input.value = input.dataset.raw; return; }
+    const m = typed.match(/^([0-9.eE+-]+)\s*(s|ms|us|µs|ns)$/);
+    const body = {setting, index};
+    if (m) body.seconds = Number(m[1]) * units[m[2]];
+    else if (/^[0-9]+$/.test(typed)) body.raw = Number(typed);
+    else throw new Error("a whole number of steps, or a time such as 3.03 us");
+    const result = await api("/api/set", body);
+    input.dataset.raw = result.value.raw;
+    if (input !== document.activeElement) input.value = result.value.raw;
     showError(null);
     await refresh(true);
   } catch (e) { showError(e); }
 }
 function editor(setting, index, value) {
-  const input = el("input", {class: "raw", type: "number", min: "0", "data-setting": setting, "data-index": index});
+  const input = el("input", {class: "raw", type: "text", inputmode: "decimal", "data-setting": setting, "data-index": index,
+                             title: "steps, or a time with its unit (s, ms, us, ns)"});
   input.value = value.raw;
-  input.addEventListener("change", () => change(setting, index, input.value));
+  input.dataset.raw = value.raw;
+  input.addEventListener("change", () => change(setting, index, input.value, input));
   return input;
 }
+// The value of a setting's index in the snapshot (settings without an index have one value).
+function valueOf(s, setting, index) { return Array.isArray(s[setting]) ? s[setting][index] : s[setting]; }
 function row(cells) {
   const tr = el("tr");
   for (const c of cells) { const td = el("td"); if (c instanceof Node) td.appendChild(c); else td.textContent = c; tr.appendChild(td); }
@@ -124,18 +144,34 @@ function drawDiagram(s) {
   svg.appendChild(el("text", {x: x0 + w / 2 - 20, y: 228}, fmtSeconds(period)));
   svg.appendChild(el("text", {x: x0 + w - 50, y: 228}, fmtSeconds(span)));
 }
+// The timing table is built once; later snapshots update its values in place, never the field
+// being typed in.
 function drawTiming(s) {
-  const t = $("timing"); t.replaceChildren();
-  t.appendChild(row(["", "delay", "width", "source", "burst"]));
-  t.appendChild(row(["oscillator period", editor("oscillator_period", 0, s.oscillator_period), fmtSeconds(s.oscillator_period.seconds), "", ""]));
-  const selector = [0, 2, 4, 5];
-  for (let p = 0; p < 4; p++) {
-    const d = editor("pulser_delay", p, s.pulser_delay[p]), w = editor("pulser_width", p, s.pulser_width[p]);
-    const cellD = el("span"); cellD.append(d, " " + fmtSeconds(s.pulser_delay[p].seconds));
-    const cellW = el("span"); cellW.append(w, " " + fmtSeconds(s.pulser_width[p].seconds));
-    const burst = p < 2 ? editor("burst_size", p, s.burst_size[p]) : "";
-    t.appendChild(row(["pulser " + (p + 1), cellD, cellW, sourceName(s.source_selector[selector[p]].raw), burst]));
+  const t = $("timing");
+  if (!t.dataset.built) {
+    const timed = (setting, index) => {
+      const cell = el("span"); cell.append(editor(setting, index, valueOf(s, setting, index)), " ");
+      cell.appendChild(el("span", {id: "sec-" + setting + "-" + index}));
+      return cell;
+    };
+    t.appendChild(row(["", "delay", "width", "source", "burst"]));
+    t.appendChild(row(["oscillator period", timed("oscillator_period", 0), "", "", ""]));
+    for (let p = 0; p < 4; p++) {
+      const source = el("span", {id: "source-" + p});
+      t.appendChild(row(["pulser " + (p + 1), timed("pulser_delay", p), timed("pulser_width", p), source,
+                         p < 2 ? editor("burst_size", p, s.burst_size[p]) : ""]));
+    }
+    t.dataset.built = "1";
   }
+  for (const input of t.querySelectorAll("input[data-setting]")) {
+    const v = valueOf(s, input.dataset.setting, Number(input.dataset.index));
+    input.dataset.raw = v.raw;
+    if (input !== document.activeElement && input.value !== String(v.raw)) input.value = v.raw;
+    const seconds = $("sec-" + input.dataset.setting + "-" + input.dataset.index);
+    if (seconds) seconds.textContent = fmtSeconds(v.seconds);
+  }
+  const selector = [0, 2, 4, 5];
+  for (let p = 0; p < 4; p++) $("source-" + p).textContent = sourceName(s.source_selector[selector[p]].raw);
   const sw = $("switches"); sw.replaceChildren();
   sw.appendChild(row(["", "trigger source", "enable source", "enable delay", "rise", "fall"]));
   for (let k = 0; k < 4; k++)
@@ -205,10 +241,7 @@ async function refresh(force) {
     if (!s.connected) { $("error").textContent = s.error; return; }
     if (!force && s.version === version) return;
     version = s.version; last = s;
-    // A value being typed is not redrawn under the cursor; everything else is.
-    const editing = document.activeElement && document.activeElement.dataset && document.activeElement.dataset.setting;
-    drawDiagram(s.settings); drawHealth(s);
-    if (force || !editing) drawTiming(s.settings);
+    drawDiagram(s.settings); drawTiming(s.settings); drawHealth(s);
     await drawTrend();
   } catch (e) {
     $("link").textContent = "no answer"; $("link").className = "state bad";
@@ -222,6 +255,27 @@ async function start() {
   $("rename").onclick = () => configAction("name", null, {name: $("name").value});
   $("delete").onclick = () => configAction("delete", "Delete configuration #?");
   $("list").onclick = listConfigs;
+  const place = () => Number($("place").value) - 1;
+  $("file-one").onclick = () => { $("file-one").href = "/api/config/file?number=" + place() + "&token=" + encodeURIComponent(token); };
+  $("file-all").href = "/api/config/file?token=" + encodeURIComponent(token);
+  $("backup").href = "/api/memory/backup?token=" + encodeURIComponent(token);
+  $("upload").onchange = async () => {
+    const file = $("upload").files[0]; if (!file) return;
+    const one = $("upload-to").value === "place";
+    if (!confirm(one ? "Overwrite configuration #" + (place() + 1) + " from " + file.name + "?" : "Overwrite the places " + file.name + " holds?")) return;
+    try { await api("/api/config/upload", Object.assign({text: await file.text()}, one ? {number: place()} : {})); showError(null); await listConfigs(); }
+    catch (e) { showError(e); } finally { $("upload").value = ""; }
+  };
+  $("restore").onchange = async () => {
+    const file = $("restore").files[0]; if (!file) return;
+    if (!confirm("All memory data will be overwritten from " + file.name + ", proceed?")) return;
+    try { await api("/api/memory/restore", {text: await file.text()}); showError(null); }
+    catch (e) { showError(e); } finally { $("restore").value = ""; }
+  };
+  $("trigger").onclick = async () => {
+    if (!confirm("Issue a software trigger?")) return;
+    try { await api("/api/trigger", {}); showError(null); await refresh(true); } catch (e) { showError(e); }
+  };
   await refresh(true);
   await listConfigs();
   setInterval(refresh, 1000);

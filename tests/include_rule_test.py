@@ -6,7 +6,8 @@ is "COM-KESTRAVO.h" and open to all).
 The console program: the root (entry and tables) uses its families and common/; a family uses
 itself and common/; common/ uses only itself; all of them may use the public header and
 platform/, and none reaches into the library's own folders.
-The front panel (panel/): itself, the console program's common/, the public header, platform/.
+The front panel (panel/): itself, the console program's common/, the configuration text and the
+memory backup of its families (config/, diagnostics/), the public header, platform/.
 Prints each include that breaks the rule and exits 1; exits 0 when there is none.
 """
 import pathlib
@@ -42,7 +43,7 @@ def allowed(src, dst):
     if dst in ("include", "platform"):
         return True
     if src == "panel":
-        return dst == "control/common"
+        return dst in ("control/common", "control/config", "control/diagnostics")
     if src == "control":
         return dst.startswith("control/")
     if src == "control/common":

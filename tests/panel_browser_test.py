@@ -58,6 +58,20 @@ class BrowserTest(unittest.TestCase):
         cls.panel.stdout.close()
         cls.dir.cleanup()
 
+    def type_into(self, selector, text):
+        """Types over a field's value as a person does (select it, type), then leaves it with Tab,
+        which sends the value."""
+        def typed(d):
+            field = d.find_element(By.CSS_SELECTOR, selector)
+            field.click()
+            field.send_keys(Keys.CONTROL, "a")
+            field.send_keys(text)
+            if field.get_attribute("value") != text:
+                return False  # a busy machine may lose a key: type it again
+            field.send_keys(Keys.TAB)
+            return True
+        self.wait.until(typed)
+
     def lane(self, name):
         return self.driver.find_element(By.CSS_SELECTOR, 'polyline[data-lane="%s"]' % name).get_attribute("points")
 
@@ -84,17 +98,15 @@ class BrowserTest(unittest.TestCase):
     def test_2_diagram_follows_a_delay_changed_in_the_page(self):
         before = self.lane("pulser 1")
 
-        def type_value(d):
-            # A focused field is not redrawn: once it has the focus, typing is safe.
-            field = d.find_element(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"][data-index="0"]')
-            field.click()
-            field.clear()
-            field.send_keys("300", Keys.TAB)
-            return True
-        self.wait.until(type_value)
+        self.type_into('input[data-setting="pulser_delay"][data-index="0"]', "300")
         self.wait.until(lambda d: self.lane("pulser 1") != before)
-        field = self.driver.find_element(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"][data-index="0"]')
-        self.assertEqual(field.get_attribute("value"), "300")
+        self.wait.until(lambda d: self.state()["settings"]["pulser_delay"][0]["raw"] == 300)
+        # A time with its unit: 2 us is 200 steps of 10 ns, less the width's offset of 2.
+        width = 'input[data-setting="pulser_width"][data-index="0"]'
+
+        self.type_into(width, "2 us")
+        self.wait.until(lambda d: d.find_element(By.CSS_SELECTOR, width).get_attribute("value") == "198")
+        self.assertEqual(self.state()["settings"]["pulser_width"][0]["raw"], 198)
 
     def test_3_diagram_follows_a_delay_changed_behind_it(self):
         before = self.lane("pulser 2")

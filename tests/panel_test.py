@@ -32,8 +32,8 @@ class Panel:
         self.port, self.token = int(match.group(1)), match.group(2)
         self.host = "127.0.0.1:%d" % self.port
 
-    def request(self, method, path, body=None, headers=None, raw=None):
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
+    def request(self, method, path, body=None, headers=None, raw=None, timeout=30):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=timeout)
         h = {"Host": self.host}
         h.update(headers or {})
         data = raw if raw is not None else (json.dumps(body).encode() if body is not None else None)
@@ -180,6 +180,19 @@ class PanelTest(unittest.TestCase):
                 status, result = self.panel.post("/api/set", body)
                 self.assertEqual(status, 200, result)
                 self.assertEqual(result["value"]["raw"], raw)
+        # A time in seconds, to the nearest step of 10 ns after the setting's offset.
+        for body, expected in (({"setting": "pulser_delay", "index": 0, "seconds": 3.03e-6}, 300),
+                               ({"setting": "pulser_width", "index": 0, "seconds": 1.004e-6}, 98),
+                               ({"setting": "oscillator_period", "seconds": 2e-8}, 0)):
+            with self.subTest(body=body):
+                status, result = self.panel.post("/api/set", body)
+                self.assertEqual((status, result["value"]["raw"]), (200, expected))
+        for body in ({"setting": "pulser_delay", "index": 0, "seconds": 1e-8},   # below the offset of 30 ns
+                     {"setting": "pulser_delay", "index": 0, "seconds": 43},     # above 2^32 - 1 steps
+                     {"setting": "pulser_delay", "index": 0, "seconds": "1"},
+                     {"setting": "burst_size", "index": 0, "seconds": 1e-6}):    # not a time
+            with self.subTest(body=body):
+                self.assertEqual(self.panel.post("/api/set", body)[0], 400)
         # The rise delay stays when the fall delay changes: they share one call.
         self.assertEqual(self.panel.wait_state(
             lambda s: s["settings"]["switch_fall_delay"][3]["raw"] == 4)["settings"]["switch_rise_delay"][3]["raw"], 15)
@@ -200,6 +213,57 @@ class PanelTest(unittest.TestCase):
         self.assertEqual(self.panel.post("/api/config/delete", {"number": 5})[0], 200)
         self.assertFalse(self.panel.get("/api/configs")[1]["places"][5]["active"])
         self.assertEqual(self.panel.post("/api/config/delete", {"number": 100})[0], 400)  # never saved
+
+    def test_configuration_files_in_the_programs_format(self):
+        for n, name in ((10, "Ten"), (11, "Eleven")):
+            self.assertEqual(self.panel.post("/api/set", {"setting": "pulser_delay", "index": 3, "raw": 1000 + n})[0], 200)
+            self.assertEqual(self.panel.post("/api/config/save", {"number": n})[0], 200)
+            self.assertEqual(self.panel.post("/api/config/name", {"number": n, "name": name})[0], 200)
+        status, one = self.panel.get("/api/config/file?number=10")
+        self.assertEqual(status, 200)
+        text = one.decode()
+        self.assertTrue(text.startswith("[Configuration11]\nName=Ten\nOscillator="), text)
+        self.assertIn("Pulser3=1010,", text)
+        status, everything = self.panel.get("/api/config/file")
+        self.assertIn(b"[Configuration12]\nName=Eleven\n", everything)
+        self.assertEqual(self.panel.get("/api/config/file?number=99")[0], 409)  # never saved
+        self.assertEqual(self.panel.get("/api/config/file?number=126")[0], 400)
+        # Back into another place; then a file with a bad section changes nothing.
+        moved = text.replace("[Configuration11]", "[Configuration21]").replace("Name=Ten", "Name=Twenty")
+        status, result = self.panel.post("/api/config/upload", {"text": moved, "number": 20})
+        self.assertEqual((status, result), (200, {"stored": [20]}))
+        self.assertEqual(self.panel.get("/api/configs")[1]["places"][20]["name"], "Twenty")
+        bad = everything.decode().replace("Name=Eleven", "Name=Changed").replace("Pulser3=1011,", "Pulser3=x,")
+        status, result = self.panel.post("/api/config/upload", {"text": bad})
+        self.assertEqual(status, 400)
+        self.assertIn("Section 'Configuration12', Entry 'Pulser3'", result["error"])
+        self.assertEqual(self.panel.get("/api/configs")[1]["places"][11]["name"], "Eleven")
+        self.assertEqual(self.panel.post("/api/config/upload", {"text": "[Other]\nx=1\n"})[0], 400)
+        self.assertEqual(self.panel.post("/api/config/upload", {"text": moved, "number": 3})[0], 400)  # no section
+
+    def test_memory_backup_and_restore_checked_whole(self):
+        # 16 KiB each way at 9600 baud: about 40 s each.
+        def memory_line():
+            with open(os.path.join(self.dir.name, "state")) as f:
+                return next(line for line in f if line.startswith("memory 0 "))
+        status, backup = self.panel.get("/api/memory/backup", timeout=240)
+        self.assertEqual(status, 200)
+        lines = backup.decode().split()
+        self.assertEqual(len(lines), 16384)
+        for name, text in (("too long", "\r\n".join(lines + ["00"])), ("too short", "\r\n".join(lines[:100])),
+                           ("not hexadecimal", "\r\n".join(["ZZ"] + lines[1:]))):
+            with self.subTest(name):
+                self.assertEqual(self.panel.post("/api/memory/restore", {"text": text})[0], 400)
+        changed = ["A5"] + lines[1:]
+        status, result = self.panel.post("/api/memory/restore", {"text": "\r\n".join(changed) + "\r\n"}, timeout=240)
+        self.assertEqual((status, result), (200, {"restored": 16384}))
+        self.assertEqual(memory_line().split()[2][:2], "A5")  # committed to the device's store
+
+    def test_software_trigger(self):
+        status, result = self.panel.post("/api/trigger", {})
+        self.assertEqual(status, 200, result)
+        self.assertEqual((result["start"] & 0x18, result["stop"] & 0x18), (0x10, 0))
+        self.assertEqual(self.panel.post("/api/trigger", {"start": 4})[0], 400)
 
     def test_trend_and_csv(self):
         self.panel.wait_state(lambda s: True)

@@ -8,6 +8,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/config/common.h"
 #include "control/config/config.h"
+#include "control/config/stored_text.h"
 #include "control/common/console.h"
 #include "control/common/state.h"
 #include "platform/files.h"
@@ -20,43 +21,8 @@ namespace {
 
 bool Verbose() { return !State.quiet; }
 
-std::string SectionOf(uint32_t number) {
-  return std::string("Configuration").append(std::to_string(number + 1));
-}
-
-// The lines of a stored configuration's section: header, escaped name, block.
-std::string StoredSection(uint32_t number, const ConfigName& name, const uint8_t* block) {
-  std::string s = "[";
-  s.append(SectionOf(number)).append("]\nName=");
-  s.append(EscapeConfigName(reinterpret_cast<const uint8_t*>(name))).append("\n").append(ConfigText(block));
-  return s;
-}
-
 bool Write(platform::SafeFile& out, const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), out.file()) == text.size();
-}
-
-// The name and block of one section of a stored-configuration file. missing: the section or its
-// Name entry is not there; otherwise a false result names the bad entry in failed (not reported).
-struct ParsedSection {
-  uint32_t number = 0;
-  uint8_t name[kNameSize] = {};
-  uint8_t block[kBlockSize] = {};
-};
-bool ParseSection(ProfileFile& profile, uint32_t number, ParsedSection& out, bool& missing,
-                  std::string& failed) {
-  const std::string section = SectionOf(number);
-  char text[1024];
-  missing = false;
-  failed = "Name";
-  const bool found = profile.GetWhole(section.c_str(), "Name", text, sizeof text);
-  if (!found && !profile.HasEntry(section.c_str(), "Name")) {
-    missing = true;
-    return false;
-  }
-  if (!found || !UnescapeConfigName(text, out.name)) return false;
-  out.number = number;
-  return ParseConfigText(profile, section.c_str(), out.block, failed);
 }
 
 }  // namespace
@@ -99,7 +65,8 @@ void SaveConfigToFile(uint32_t number, const char* path) {
     return;
   platform::SafeFile out;
   if (!out.Open(path)) return ReportOpenError(path);
-  if (!Write(out, StoredSection(number, name, block))) return ReportWriteError(path);
+  if (!Write(out, StoredSection(number, reinterpret_cast<const uint8_t*>(name), block)))
+    return ReportWriteError(path);
   if (!out.Commit()) return ReportCloseError(path);
   if (Verbose()) Print("Configuration #%u saved to data file '%s'\n", number + 1, Printable(path).c_str());
 }
@@ -142,7 +109,7 @@ void SaveAllConfigsToFile(const char* path) {
       EndProgressLine();
       return ReportError("COM_KESTRAVO_GetConfigData");
     }
-    if (!Write(out, StoredSection(n, name, block))) {
+    if (!Write(out, StoredSection(n, reinterpret_cast<const uint8_t*>(name), block))) {
       EndProgressLine();
       return ReportWriteError(path);
     }
@@ -164,16 +131,11 @@ void LoadAllConfigsFromFile(const char* path) {
   ProfileFile profile(path);
   if (!profile.Ok) return ReportOpenError(path);
   std::vector<ParsedSection> sections;
-  for (uint32_t n = 0; n < kStoredConfigs; ++n) {
-    ParsedSection parsed;
-    bool missing = false;
-    std::string failed;
-    if (ParseSection(profile, n, parsed, missing, failed)) {
-      sections.push_back(parsed);
-    } else if (!missing) {
-      for (uint32_t k = 0; k <= n; ++k) ProgressLine("Processing configuration #%u", k + 1);
-      return ReportReadError(path, SectionOf(n).c_str(), failed.c_str());
-    }
+  uint32_t bad = 0;
+  std::string failed;
+  if (!ParseStoredFile(profile, sections, bad, failed)) {
+    for (uint32_t k = 0; k <= bad; ++k) ProgressLine("Processing configuration #%u", k + 1);
+    return ReportReadError(path, SectionOf(bad).c_str(), failed.c_str());
   }
   size_t next = 0;
   for (uint32_t n = 0; n < kStoredConfigs; ++n) {
