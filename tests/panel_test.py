@@ -110,16 +110,43 @@ class PanelTest(unittest.TestCase):
         self.assertLess(len(page), 200 * 1024)
 
     def test_the_console_program_reads_the_same_device_values(self):
-        # The same steady device, through the console program on its own simulated device: the
-        # housekeeping line the panel shows is the one the program prints.
-        s = self.panel.state()
-        hk = s["health"]["housekeeping"]
+        # Two fresh steady devices, one behind a panel, one behind the console program: every value
+        # the program prints is the one the panel shows.
+        panel = Panel("sim")
+        try:
+            s = panel.wait_state(lambda s: True)
+        finally:
+            panel.close()
         env = dict(os.environ, KESTRAVO_COM1="sim", KESTRAVO_SIM_FAULTS="steady=1")
-        out = subprocess.run([CONTROL, "1", "-h", "-T"], env=env, capture_output=True, text=True).stdout
-        printed = re.search(r"12V: ([0-9.]+)V,\s+5V0: ([0-9.]+)V,\s+3V3: ([0-9.]+)V,\s+CPU: ([0-9.]+)degC", out)
-        self.assertIsNotNone(printed, out)
-        shown = ("%.3f" % hk["volt_12v"], "%.3f" % hk["volt_5v0"], "%.3f" % hk["volt_3v3"], "%.2f" % hk["cpu_temp"])
-        self.assertEqual(printed.groups(), shown)
+        out = subprocess.run([CONTROL, "1", "-n", "-p", "-v", "-V", "-d", "-i", "-s", "-o", "-P0d", "-P1w", "-h",
+                              "-L", "-F", "-M", "-T"], env=env, capture_output=True, text=True).stdout
+        ident, h, st = s["identity"], s["health"], s["settings"]
+        fw_major, fw_minor = ident["fw_version"].split(".")
+        expected = [
+            "Product number: %d" % ident["product_no"],
+            "Product identification: %s" % ident["product_id"],
+            "Hardware type: %04Xh, hardware version: %s" % (ident["hw_type"], ident["hw_version"]),
+            "Firmware date: %s" % ident["fw_date"],
+            "State:\t%s" % h["main_state"]["text"],
+            "Device status: %08Xh = " % h["device_state"]["value"],
+            "Oscillator period: %d (" % st["oscillator_period"]["raw"],
+            "Pulse delay of pulser #0: %d (" % st["pulser_delay"][0]["raw"],
+            "Pulse width of pulser #1: %d (" % st["pulser_width"][1]["raw"],
+            "12V: %.3fV" % h["housekeeping"]["volt_12v"],
+            "5V0: %.3fV" % h["housekeeping"]["volt_5v0"],
+            "3V3: %.3fV" % h["housekeeping"]["volt_3v3"],
+            "CPU: %.2fdegC" % h["housekeeping"]["cpu_temp"],
+            "Red: %s,    Green: %s,    Blue: %s" % tuple("Yes" if h["leds"][c] else " No" for c in ("red", "green", "blue")),
+            "Sensor data:    #1: %.2fdegC    #2: %.2fdegC    #3: %.2fdegC" % tuple(h["sensors"]),
+        ]
+        for k, fan in enumerate(h["fans"]):
+            expected.append("fan #%d:    enabled: %s    failed: %s    set: %5drpm    measured: %5drpm    PWM: %6.2f%%" % (
+                k + 1, "Yes" if fan["enabled"] else " No", "Yes" if fan["failed"] else " No", fan["set_rpm"],
+                fan["measured_rpm"], fan["pwm_percent"]))
+        for line in expected:
+            with self.subTest(line):
+                self.assertIn(line, out)
+        self.assertIn("Firmware version: %s-%s" % (fw_major, fw_minor), out)
 
     def test_refusals_change_nothing(self):
         before = self.panel.state()["settings"]["pulser_delay"][2]["raw"]
