@@ -139,7 +139,8 @@ int main(int argc, char** argv) {
     uint64_t next = 0;
     while (!g_stop) {
       const uint64_t now = platform::TickMs();
-      if (now >= next || p.refresh.exchange(false)) {
+      const bool asked = p.refresh.exchange(false);
+      if (now >= next || asked) {
         panel::Poll(p);
         next = now + kPollIntervalMs;
       }
@@ -163,8 +164,9 @@ int main(int argc, char** argv) {
   }
   platform::TcpClose(listener);
   poller.join();
-  // Connections still being served end within their time limit.
-  for (int i = 0; i < 200 && active > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  // Connections still being served end within their time limits (a memory restore under way ends
+  // first): the panel they use must outlive them.
+  while (active > 0) std::this_thread::sleep_for(std::chrono::milliseconds(60));
   {
     const std::unique_lock<std::mutex> lock = p.gate.Change();
     COM_KESTRAVO_Close(p.slot);
