@@ -7,6 +7,7 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/device_texts.h"
+#include "control/common/library_calls.h"
 
 namespace panel {
 
@@ -34,28 +35,12 @@ int32_t Gated(SlotGate& gate, F call) {
 // The device counts times in steps of 10 ns from an offset of its own.
 double Seconds(uint32_t raw, uint32_t offset) { return double(uint64_t(raw) + offset) * 1e-8; }
 
-// The library's getters and setters of one value in one shape: (slot, index, value).
 using Getter = int32_t (*)(uint16_t, uint32_t, uint32_t&);
 using Setter = int32_t (*)(uint16_t, uint32_t, uint32_t);
+using control::GetIndexed;
+using control::GetPlain;
+using control::SetPlain;
 
-template <typename T, int32_t (*F)(uint16_t, uint32_t, T*)>
-int32_t GetIndexed(uint16_t slot, uint32_t index, uint32_t& value) {
-  T v{};
-  const int32_t r = F(slot, index, &v);
-  value = uint32_t(v);
-  return r;
-}
-template <typename T, int32_t (*F)(uint16_t, T*)>
-int32_t GetPlain(uint16_t slot, uint32_t, uint32_t& value) {
-  T v{};
-  const int32_t r = F(slot, &v);
-  value = uint32_t(v);
-  return r;
-}
-template <typename T, int32_t (*F)(uint16_t, T)>
-int32_t SetPlain(uint16_t slot, uint32_t, uint32_t value) {
-  return F(slot, T(value));
-}
 // The rise and fall delays share one call each way: the other is read and written back.
 int32_t GetDelay(uint16_t slot, uint32_t sw, uint32_t& value, bool rise) {
   uint8_t r = 0, f = 0;
@@ -269,11 +254,11 @@ bool StepsOf(const Json& seconds, const SettingRow& row, uint32_t& raw, std::str
   return true;
 }
 
+}  // namespace
+
 std::string Failure(const char* operation, uint16_t slot) {
   return std::string(operation) + ": " + COM_KESTRAVO_GetErrorMessage(slot);
 }
-
-}  // namespace
 
 Json ReadSnapshot(uint16_t slot, SlotGate& gate) {
   Json out = {{"connected", true}};

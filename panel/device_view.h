@@ -26,6 +26,9 @@ class SlotGate {
   std::atomic<int> changes_waiting_{0};
 };
 
+// "<operation>: <the library's text of the slot's last result>".
+std::string Failure(const char* operation, uint16_t slot);
+
 // Everything the page shows, read from the slot: identity, the pulse sequence, health. A failed
 // read gives {"connected": false, "error": <operation>}.
 Json ReadSnapshot(uint16_t slot, SlotGate& gate);

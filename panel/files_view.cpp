@@ -9,10 +9,6 @@
 namespace panel {
 namespace {
 
-std::string Failure(const char* operation, uint16_t slot) {
-  return std::string(operation) + ": " + COM_KESTRAVO_GetErrorMessage(slot);
-}
-
 bool TextOf(const Json& request, std::string& text, std::string& error) {
   if (!request.is_object()) return error = "the request must be a JSON object", false;
   auto it = request.find("text");

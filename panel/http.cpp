@@ -124,39 +124,28 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
-ReadResult ParseRequest(const std::string& text, Request& out) {
-  const size_t end = text.find("\r\n\r\n");
-  if (end == std::string::npos) return {false, text.size() > kHeaderLimit ? 431 : 400};
-  if (end + 4 > kHeaderLimit) return {false, 431};
-  if (!ParseHead(text.substr(0, end + 2), out)) return {false, 400};
-  const long length = BodyLength(out);
-  if (length < 0) return {false, out.Header("transfer-encoding").empty() ? 400 : 411};
-  if (size_t(length) > kBodyLimit) return {false, 413};
-  if (text.size() - (end + 4) < size_t(length)) return {false, 400};
-  out.body = text.substr(end + 4, size_t(length));
-  return {true, 200};
-}
-
 ReadResult ReadRequest(int fd, Request& out, int timeout_ms) {
   std::string text;
   const uint64_t deadline = platform::TickMs() + uint64_t(timeout_ms);
-  size_t need = 0;  // the whole request's length, once the head is in
+  size_t body = 0, need = 0;  // where the body starts and the whole request's length, once the head is in
   uint8_t buffer[4096];
   for (;;) {
     if (need == 0) {
       const size_t end = text.find("\r\n\r\n");
+      if (end == std::string::npos ? text.size() > kHeaderLimit : end + 4 > kHeaderLimit) return {false, 431};
       if (end != std::string::npos) {
-        if (end + 4 > kHeaderLimit) return {false, 431};
         if (!ParseHead(text.substr(0, end + 2), out)) return {false, 400};
         const long length = BodyLength(out);
         if (length < 0) return {false, out.Header("transfer-encoding").empty() ? 400 : 411};
         if (size_t(length) > kBodyLimit) return {false, 413};
-        need = end + 4 + size_t(length);
-      } else if (text.size() > kHeaderLimit) {
-        return {false, 431};
+        body = end + 4;
+        need = body + size_t(length);
       }
     }
-    if (need && text.size() >= need) return ParseRequest(text.substr(0, need), out);
+    if (need && text.size() >= need) {
+      out.body = text.substr(body, need - body);
+      return {true, 200};
+    }
     const uint64_t now = platform::TickMs();
     if (now >= deadline) return {false, text.empty() ? 0 : 408};
     if (!platform::WaitReadable(fd, int(deadline - now))) continue;

@@ -40,8 +40,6 @@ struct ReadResult {
 
 // Reads one request from a connected socket within timeout_ms in all.
 ReadResult ReadRequest(int fd, Request& out, int timeout_ms);
-// Parses a whole request held in text (the part ReadRequest checks); the same results.
-ReadResult ParseRequest(const std::string& text, Request& out);
 
 // The response's bytes: status line, headers (no CORS headers, no caching, no sniffing), body.
 std::string ResponseBytes(const Response& r);

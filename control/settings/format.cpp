@@ -3,30 +3,10 @@
 #include "COM-KESTRAVO.h"
 #include "control/common/device_texts.h"
 #include "control/common/format.h"
+#include "control/common/library_calls.h"
 
 namespace control {
 namespace {
-
-// The library's getters and setters in one shape: (port, index, value). Settings without an
-// index ignore it.
-template <typename T, int32_t (*F)(uint16_t, uint32_t, T*)>
-int32_t GetIndexed(uint16_t port, uint32_t index, uint32_t& value) {
-  T v{};
-  int32_t r = F(port, index, &v);
-  if (r == 0) value = uint32_t(v);
-  return r;
-}
-template <typename T, int32_t (*F)(uint16_t, T*)>
-int32_t GetPlain(uint16_t port, uint32_t, uint32_t& value) {
-  T v{};
-  int32_t r = F(port, &v);
-  if (r == 0) value = uint32_t(v);
-  return r;
-}
-template <typename T, int32_t (*F)(uint16_t, T)>
-int32_t SetPlain(uint16_t port, uint32_t, uint32_t value) {
-  return F(port, T(value));
-}
 
 // One row per member of the get/set family, in the order of SettingId (checked below).
 constexpr Setting kSettings[] = {
