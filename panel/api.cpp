@@ -132,6 +132,13 @@ Response Post(Panel& panel, const Request& r) {
       return Error(404, "no such action");
   }
   if (!ok) return Error(400, error);
+  if (r.path == "/api/set") {
+    // A script that reads the state after its change finds the value read back.
+    std::lock_guard<std::mutex> lock(panel.cache);
+    KeepReadBack(panel.snapshot, result);
+    panel.changes.push_back(result);
+    ++panel.version;
+  }
   panel.refresh = true;
   return JsonResponse(200, result);
 }
@@ -152,6 +159,10 @@ Response Handle(Panel& panel, const Request& request) {
 }
 
 void Poll(Panel& panel) {
+  {
+    std::lock_guard<std::mutex> lock(panel.cache);
+    panel.changes.clear();
+  }
   Json snapshot = ReadSnapshot(panel.slot, panel.gate);
   if (!snapshot["connected"].get<bool>()) {
     // The device is gone or the line failed: the slot is opened again for the next poll.
@@ -160,6 +171,7 @@ void Poll(Panel& panel) {
     COM_KESTRAVO_OpenPort(panel.slot, panel.port.c_str());
   }
   std::lock_guard<std::mutex> lock(panel.cache);
+  for (const Json& change : panel.changes) KeepReadBack(snapshot, change);
   panel.snapshot = snapshot;
   ++panel.version;
   Json sample = HealthSample(snapshot);

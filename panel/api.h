@@ -9,6 +9,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "panel/device_view.h"
 #include "panel/http.h"
@@ -28,6 +29,9 @@ struct Panel {
   Json snapshot = {{"connected", false}, {"error", "not read yet"}};
   uint64_t version = 0;  // counts snapshots, so that a page redraws only on news
   std::deque<Json> trend;
+  // The read-backs of the changes since the snapshot under way began: it read some settings
+  // before they changed, so they are put into it before it is kept.
+  std::vector<Json> changes;
   std::atomic<bool> refresh{false};  // a change asks the poller for a snapshot now
 };
 

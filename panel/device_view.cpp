@@ -284,6 +284,15 @@ Json HealthSample(const Json& s) {
           {"sensor3", h["sensors"][2]}};
 }
 
+void KeepReadBack(Json& snapshot, const Json& change) {
+  if (!snapshot.value("connected", false) || !snapshot.contains("settings")) return;
+  Json& setting = snapshot["settings"][change["setting"].get<std::string>()];
+  if (setting.is_array())
+    setting[change["index"].get<size_t>()] = change["value"];
+  else
+    setting = change["value"];
+}
+
 Json SettingsTable() {
   Json settings = Json::array();
   for (const SettingRow& row : kSettings) {

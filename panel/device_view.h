@@ -39,6 +39,9 @@ Json HealthSample(const Json& snapshot);
 // in error and nothing sent) when the setting is unknown, the index or the value out of range or
 // of the wrong type; else the result holds the value read back after the change.
 bool ChangeSetting(uint16_t slot, const Json& request, Json& result, std::string& error);
+// Puts a change's read-back (ChangeSetting's result) into a snapshot, so that the snapshot shows
+// the setting as it is now without reading everything again.
+void KeepReadBack(Json& snapshot, const Json& change);
 // The names of the settings, with their index counts and ranges, for the page and for scripts.
 Json SettingsTable();
 

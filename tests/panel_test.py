@@ -207,6 +207,9 @@ class PanelTest(unittest.TestCase):
                 status, result = self.panel.post("/api/set", body)
                 self.assertEqual(status, 200, result)
                 self.assertEqual(result["value"]["raw"], raw)
+                # A script reading the state right after its change finds the value read back.
+                shown = self.panel.state()["settings"][setting]
+                self.assertEqual((shown if index is None else shown[index])["raw"], raw)
         # A time in seconds, to the nearest step of 10 ns after the setting's offset.
         for body, expected in (({"setting": "pulser_delay", "index": 0, "seconds": 3.03e-6}, 300),
                                ({"setting": "pulser_width", "index": 0, "seconds": 1.004e-6}, 98),
