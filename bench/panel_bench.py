@@ -6,8 +6,8 @@ Usage: panel_bench.py PANEL SIM LIBRARY
 Prints:
 - a change made through the panel (POST /api/set: the set and its read-back) against the same two
   calls made directly through the library on a second device: the panel's extra time per change;
-- the panel's processor time while 10 clients watch (each reads /api/state once a second), as a
-  share of one core;
+- the panel's processor time while 10 clients watch (each reads /api/state and the new trend
+  samples once a second, as the page does), as a share of one core;
 - the page's size and the time to fetch it on localhost.
 """
 import ctypes
@@ -73,8 +73,11 @@ def main():
     stop = threading.Event()
 
     def tab():
+        # As the page does: the state once a second, and the trend samples it does not have yet.
+        since = 0
         while not stop.is_set():
             call("GET", "/api/state")
+            since = json.loads(call("GET", "/api/trend?since=%d" % since)[1])["next"]
             stop.wait(1.0)
     tabs = [threading.Thread(target=tab) for _ in range(10)]
     idle_cpu, t_idle = cpu_seconds(panel.pid), time.time()

@@ -1,8 +1,11 @@
 #include "panel/api.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "COM-KESTRAVO.h"
+#include "control/common/format.h"
+#include "control/diagnostics/diagnostics.h"
 #include "panel/files_view.h"
 #include "panel/page.h"
 
@@ -67,6 +70,27 @@ Response ConfigFile(Panel& panel, const Request& r) {
                               : "kestravo-configuration-" + std::to_string(n + 1) + ".ini");
 }
 
+// GET /api/trend[?since=n]: the samples numbered n and after (all that are kept by default), so
+// that a page which has the first n fetches only the new ones.
+Response Trend(Panel& panel, const Request& r) {
+  const std::string since = r.Param("since");
+  uint64_t n = 0;
+  if (!since.empty()) {
+    if (since.size() > 19 || since.find_first_not_of("0123456789") != std::string::npos)
+      return Error(400, "'since' must be a sample number");
+    n = std::stoull(since);
+  }
+  std::lock_guard<std::mutex> lock(panel.cache);
+  const uint64_t first = panel.trend_next - panel.trend.size();
+  Json samples = Json::array();
+  for (uint64_t k = std::max(n, first); k < panel.trend_next; ++k)
+    samples.push_back(TrendJson(panel.trend[k - first]));
+  return JsonResponse(200, {{"interval_ms", kTrendIntervalMs},
+                            {"first", std::max(n, first)},
+                            {"next", panel.trend_next},
+                            {"samples", samples}});
+}
+
 Response Get(Panel& panel, const Request& r) {
   if (r.path == "/" || r.path == "/index.html") {
     Response page;
@@ -82,13 +106,13 @@ Response Get(Panel& panel, const Request& r) {
     return JsonResponse(200, s);
   }
   if (r.path == "/api/settings") return JsonResponse(200, SettingsTable());
-  if (r.path == "/api/trend" || r.path == "/api/trend.csv") {
-    std::deque<Json> trend;
+  if (r.path == "/api/trend") return Trend(panel, r);
+  if (r.path == "/api/trend.csv") {
+    std::deque<TrendSample> trend;
     {
       std::lock_guard<std::mutex> lock(panel.cache);
       trend = panel.trend;
     }
-    if (r.path == "/api/trend") return JsonResponse(200, {{"samples", Json(trend)}});
     Response csv;
     csv.type = "text/csv; charset=utf-8";
     csv.disposition = "attachment; filename=\"kestravo-trend.csv\"";
@@ -143,13 +167,6 @@ Response Post(Panel& panel, const Request& r) {
   return JsonResponse(200, result);
 }
 
-std::string Number(const Json& v) {
-  if (v.is_null()) return "";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", v.get<double>());
-  return text;
-}
-
 }  // namespace
 
 Response Handle(Panel& panel, const Request& request) {
@@ -174,11 +191,19 @@ void Poll(Panel& panel) {
   for (const Json& change : panel.changes) KeepReadBack(snapshot, change);
   panel.snapshot = snapshot;
   ++panel.version;
-  Json sample = HealthSample(snapshot);
-  if (!sample.is_null()) {
-    panel.trend.push_back(sample);
-    if (panel.trend.size() > kTrendSamples) panel.trend.pop_front();
+}
+
+void SampleTrend(Panel& panel) {
+  {
+    std::lock_guard<std::mutex> lock(panel.cache);
+    if (!panel.snapshot.value("connected", false)) return;
   }
+  TrendSample sample;
+  if (!ReadTrendSample(panel.slot, panel.gate, sample)) return;
+  std::lock_guard<std::mutex> lock(panel.cache);
+  panel.trend.push_back(sample);
+  ++panel.trend_next;
+  if (panel.trend.size() > kTrendSamples) panel.trend.pop_front();
 }
 
 std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t port) {
@@ -188,12 +213,14 @@ std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t 
   return hosts;
 }
 
-std::string TrendCsv(const std::deque<Json>& trend) {
-  std::string csv = "uptime_s,volt_12v,volt_5v0,volt_3v3,cpu_temp_c,sensor1_c,sensor2_c,sensor3_c\n";
-  for (const Json& s : trend)
-    csv += Number(s["uptime"]) + "," + Number(s["volt_12v"]) + "," + Number(s["volt_5v0"]) + "," +
-           Number(s["volt_3v3"]) + "," + Number(s["cpu_temp"]) + "," + Number(s["sensor1"]) + "," +
-           Number(s["sensor2"]) + "," + Number(s["sensor3"]) + "\n";
+std::string TrendCsv(const std::deque<TrendSample>& trend) {
+  std::string csv = control::kDataLogHeader;
+  std::replace(csv.begin(), csv.end(), '\t', ',');
+  for (const TrendSample& s : trend)
+    csv += control::Format("%d.%02d,%.2f,%.2f,%.2f,%.3f,%.3f,%.3f,%.2f,%u,%u,%u\n", int(s.uptime_s),
+                           s.uptime_ms / 10, s.sensors[0], s.sensors[1], s.sensors[2], s.volt_12v, s.volt_5v0,
+                           s.volt_3v3, s.cpu_temp, unsigned(s.fans[0]), unsigned(s.fans[1]),
+                           unsigned(s.fans[2]));
   return csv;
 }
 

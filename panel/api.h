@@ -28,26 +28,30 @@ struct Panel {
   std::mutex cache;
   Json snapshot = {{"connected", false}, {"error", "not read yet"}};
   uint64_t version = 0;  // counts snapshots, so that a page redraws only on news
-  std::deque<Json> trend;
+  std::deque<TrendSample> trend;
+  uint64_t trend_next = 0;  // the number the next trend sample gets
   // The read-backs of the changes since the snapshot under way began: it read some settings
   // before they changed, so they are put into it before it is kept.
   std::vector<Json> changes;
   std::atomic<bool> refresh{false};  // a change asks the poller for a snapshot now
 };
 
-// The trend holds one sample a second for an hour.
-constexpr size_t kTrendSamples = 3600;
+// The trend records what the data log records, as often (every 250 ms), for an hour.
+constexpr uint32_t kTrendIntervalMs = 250;
+constexpr size_t kTrendSamples = 3600 * 1000 / kTrendIntervalMs;
 
 // Answers one request.
 Response Handle(Panel& panel, const Request& request);
 
-// Reads a snapshot (reopening the slot when the device was gone) and keeps it with a trend sample.
+// Reads a snapshot, reopening the slot when the device was gone.
 void Poll(Panel& panel);
+// Reads a trend sample and keeps it; nothing while the last snapshot found no device.
+void SampleTrend(Panel& panel);
 
 // The Host values a server on listen_address:port accepts: the loopback names and the address.
 std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t port);
 
-// The trend as CSV: a heading line, then one line per sample.
-std::string TrendCsv(const std::deque<Json>& trend);
+// The trend as CSV: the data log's column names and number formats, separated by commas.
+std::string TrendCsv(const std::deque<TrendSample>& trend);
 
 }  // namespace panel

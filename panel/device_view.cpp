@@ -271,17 +271,30 @@ Json ReadSnapshot(uint16_t slot, SlotGate& gate) {
   return out;
 }
 
-Json HealthSample(const Json& s) {
-  if (!s.value("connected", false)) return nullptr;
-  const Json& h = s["health"];
-  return {{"uptime", s["uptime"]["seconds"]},
-          {"volt_12v", h["housekeeping"]["volt_12v"]},
-          {"volt_5v0", h["housekeeping"]["volt_5v0"]},
-          {"volt_3v3", h["housekeeping"]["volt_3v3"]},
-          {"cpu_temp", h["housekeeping"]["cpu_temp"]},
-          {"sensor1", h["sensors"][0]},
-          {"sensor2", h["sensors"][1]},
-          {"sensor3", h["sensors"][2]}};
+bool ReadTrendSample(uint16_t slot, SlotGate& gate, TrendSample& out) {
+  int32_t enabled[3] = {}, failed[3] = {};
+  uint16_t set[3] = {}, pwm[3] = {};
+  uint32_t operating = 0;
+  return Gated(gate,
+               [&] { return COM_KESTRAVO_GetUptime(slot, &out.uptime_s, &out.uptime_ms, &operating); }) ==
+             0 &&
+         Gated(gate, [&] { return COM_KESTRAVO_GetSensorData(slot, out.sensors); }) == 0 &&
+         Gated(gate,
+               [&] {
+                 return COM_KESTRAVO_GetHousekeeping(slot, &out.volt_12v, &out.volt_5v0, &out.volt_3v3,
+                                                     &out.cpu_temp);
+               }) == 0 &&
+         Gated(gate, [&] { return COM_KESTRAVO_GetFanData(slot, enabled, failed, set, out.fans, pwm); }) == 0;
+}
+
+Json TrendJson(const TrendSample& s) {
+  return {{"uptime", s.uptime_s + s.uptime_ms / 1000.0},
+          {"sensors", {s.sensors[0], s.sensors[1], s.sensors[2]}},
+          {"volt_12v", s.volt_12v},
+          {"volt_5v0", s.volt_5v0},
+          {"volt_3v3", s.volt_3v3},
+          {"cpu_temp", s.cpu_temp},
+          {"fans", {s.fans[0], s.fans[1], s.fans[2]}}};
 }
 
 void KeepReadBack(Json& snapshot, const Json& change) {

@@ -32,8 +32,16 @@ std::string Failure(const char* operation, uint16_t slot);
 // Everything the page shows, read from the slot: identity, the pulse sequence, health. A failed
 // read gives {"connected": false, "error": <operation>}.
 Json ReadSnapshot(uint16_t slot, SlotGate& gate);
-// The health values one trend sample keeps.
-Json HealthSample(const Json& snapshot);
+// One record of the trend: what the console program's data log records, read by the same calls.
+struct TrendSample {
+  uint32_t uptime_s = 0;
+  uint16_t uptime_ms = 0;
+  double sensors[3] = {};  // degrees Celsius
+  double volt_12v = 0, volt_5v0 = 0, volt_3v3 = 0, cpu_temp = 0;
+  uint16_t fans[3] = {};  // measured rpm
+};
+bool ReadTrendSample(uint16_t slot, SlotGate& gate, TrendSample& out);
+Json TrendJson(const TrendSample& sample);
 
 // A change of one setting: {"setting": name, "index": n, "raw": value}. Refused (with the reason
 // in error and nothing sent) when the setting is unknown, the index or the value out of range or

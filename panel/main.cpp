@@ -136,13 +136,19 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   std::thread poller([&p] {
-    uint64_t next = 0;
+    uint64_t next = 0, next_sample = platform::TickMs();
     while (!g_stop) {
       const uint64_t now = platform::TickMs();
       const bool asked = p.refresh.exchange(false);
       if (now >= next || asked) {
         panel::Poll(p);
         next = now + kPollIntervalMs;
+      }
+      if (platform::TickMs() >= next_sample) {
+        // A fixed schedule, as the data log keeps; a line too slow for it samples as often as it can.
+        panel::SampleTrend(p);
+        next_sample += panel::kTrendIntervalMs;
+        if (next_sample < platform::TickMs()) next_sample = platform::TickMs() + panel::kTrendIntervalMs;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

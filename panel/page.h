@@ -203,11 +203,17 @@ function drawHealth(s) {
   t.appendChild(row(["LEDs", ["red", "green", "blue"].filter((c) => h.leds[c]).join(", ") || "dark"]));
   t.appendChild(row(["uptime", s.uptime.seconds + " s (operating " + s.uptime.operating_seconds + " s)"]));
 }
+// The page keeps the trend it has fetched and asks only for the samples after it.
+let trend = [], trendNext = 0;
 async function drawTrend() {
-  const t = await api("/api/trend");
+  const t = await api("/api/trend?since=" + trendNext);
+  if (t.next < trendNext) { trend = []; trendNext = 0; return; }  // a panel started anew
+  if (t.first > trendNext) trend = [];  // the panel dropped what the page had not fetched yet
+  trend.push(...t.samples); trendNext = t.next;
+  if (trend.length > 3600 * 1000 / t.interval_ms) trend.splice(0, trend.length - 3600 * 1000 / t.interval_ms);
   const svg = $("trend"); svg.replaceChildren();
-  const xs = t.samples;
-  if (xs.length < 2) return;
+  if (trend.length < 2) return;
+  const step = Math.ceil(trend.length / 400), xs = trend.filter((s, i) => i % step === 0 || i === trend.length - 1);
   const plot = (key, color, lo, hi) => {
     const pts = xs.map((s, i) => (i / (xs.length - 1) * 400).toFixed(1) + "," + (110 - (s[key] - lo) / (hi - lo || 1) * 100).toFixed(1));
     svg.appendChild(el("polyline", {points: pts.join(" "), fill: "none", stroke: color, "stroke-width": 1.5, "data-series": key}));
@@ -215,7 +221,7 @@ async function drawTrend() {
   const range = (key) => [Math.min(...xs.map((s) => s[key])) - 0.5, Math.max(...xs.map((s) => s[key])) + 0.5];
   plot("volt_12v", "#2e86de", ...range("volt_12v"));
   plot("cpu_temp", "#c0392b", ...range("cpu_temp"));
-  svg.appendChild(el("text", {x: 2, y: 12}, xs.length + " samples: 12 V (blue), CPU °C (red)"));
+  svg.appendChild(el("text", {x: 2, y: 12}, trend.length + " samples, " + t.interval_ms + " ms apart: 12 V (blue), CPU °C (red)"));
 }
 async function listConfigs() {
   try {

@@ -296,15 +296,34 @@ class PanelTest(unittest.TestCase):
         self.assertEqual(self.panel.post("/api/trigger", {"start": 4})[0], 400)
 
     def test_trend_and_csv(self):
-        self.panel.wait_state(lambda s: True)
-        time.sleep(1.2)
-        status, trend = self.panel.get("/api/trend")
-        self.assertGreaterEqual(len(trend["samples"]), 1)
+        """The trend records what the data log records, in the data log's columns and formats."""
+        first = self.panel.get("/api/trend")[1]
+        self.assertEqual(first["interval_ms"], 250)
+        for _ in range(200):
+            if first["next"] >= 3:
+                break
+            time.sleep(0.25)
+            first = self.panel.get("/api/trend")[1]
+        self.assertEqual(len(first["samples"]), first["next"] - first["first"])
+        sample = first["samples"][-1]
+        health = self.panel.state()["health"]  # the steady device reads the same every time
+        self.assertEqual(sample["sensors"], health["sensors"])
+        self.assertEqual(sample["fans"], [f["measured_rpm"] for f in health["fans"]])
+        self.assertEqual({k: sample[k] for k in health["housekeeping"]}, health["housekeeping"])
+        # Only the samples after those a page has.
+        status, later = self.panel.get("/api/trend?since=%d" % (first["next"] - 1))
+        self.assertEqual(status, 200)
+        self.assertEqual(later["first"], first["next"] - 1)
+        self.assertEqual(len(later["samples"]), later["next"] - later["first"])
+        self.assertEqual(later["samples"][0], first["samples"][-1])
+        for bad in ("-1", "x", "1" * 20):
+            self.assertEqual(self.panel.get("/api/trend?since=" + bad)[0], 400, bad)
+
         status, csv = self.panel.get("/api/trend.csv")
         lines = csv.decode().splitlines()
-        self.assertEqual(lines[0].split(",")[0], "uptime_s")
-        self.assertGreaterEqual(len(lines) - 1, len(trend["samples"]))  # the trend may have grown since
-        self.assertEqual(len(lines[1].split(",")), 8)
+        self.assertEqual(lines[0], "Uptime,Sensor1,Sensor2,Sensor3,12V,5V0,3V3,CPU,Fan1,Fan2,Fan3")
+        self.assertGreaterEqual(len(lines) - 1, len(first["samples"]))  # the trend may have grown since
+        self.assertRegex(lines[1], r"^\d+\.\d\d(,-?\d+\.\d\d){3}(,\d+\.\d{3}){3},-?\d+\.\d\d(,\d+){3}$")
 
     def test_many_clients_at_once(self):
         import threading

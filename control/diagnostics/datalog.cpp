@@ -15,11 +15,12 @@
 using platform::Print;
 
 namespace control {
+
+const char kDataLogHeader[] = "Uptime\tSensor1\tSensor2\tSensor3\t12V\t5V0\t3V3\tCPU\tFan1\tFan2\tFan3\n";
+
 namespace {
 
-constexpr uint32_t kRecordMs = 250;
-
-const char kHeader[] = "Uptime\tSensor1\tSensor2\tSensor3\t12V\t5V0\t3V3\tCPU\tFan1\tFan2\tFan3\n";
+constexpr uint32_t kRecordMs = kDataLogRecordMs;
 
 // The panel's fields, in the order their values are written.
 struct Panel {
@@ -103,7 +104,7 @@ void DataLog(const char* path) {
   if (!State.quiet) Print("Press 'Esc' to quit\n");
   DisplayFrame frame(false);
   const Panel panel(frame);
-  std::fputs(kHeader, f);
+  std::fputs(kDataLogHeader, f);
   uint64_t deadline = platform::TickMs();
   bool ok = true;
   for (;;) {

@@ -40,7 +40,9 @@ void TestProtocol(const char* path);
 int ProtocolSwitch(SwitchArgs& a);
 void ProtocolKey();
 
-// The data log.
+// The data log: a record every 250 ms, under a heading line of eleven tab-separated names.
+constexpr uint32_t kDataLogRecordMs = 250;
+extern const char kDataLogHeader[];
 void DataLog(const char* path);
 int DataLogSwitch(SwitchArgs& a);
 void DataLogKey();
