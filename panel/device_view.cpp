@@ -224,6 +224,60 @@ bool ReadHealth(uint16_t slot, SlotGate& gate, Json& out, std::string& failed) {
   return true;
 }
 
+// Names of stored configurations are Windows-1252 bytes on the device; JSON carries UTF-8. The
+// five bytes Windows-1252 leaves free stand for the control characters of the same number, as
+// browsers read them.
+const uint16_t kHighCodes[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string NameText(const uint8_t* name) {
+  std::string text;
+  for (size_t i = 0; i < COM_KESTRAVO_NAME_SIZE && name[i]; ++i) {
+    const uint32_t c = name[i] >= 0x80 && name[i] < 0xA0 ? kHighCodes[name[i] - 0x80] : name[i];
+    if (c < 0x80) {
+      text += char(c);
+    } else if (c < 0x800) {
+      text += char(0xC0 | (c >> 6));
+      text += char(0x80 | (c & 0x3F));
+    } else {
+      text += char(0xE0 | (c >> 12));
+      text += char(0x80 | ((c >> 6) & 0x3F));
+      text += char(0x80 | (c & 0x3F));
+    }
+  }
+  return text;
+}
+
+// The byte of one character; false for a character Windows-1252 does not hold.
+bool NameByte(uint32_t c, char& byte) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return byte = char(c), true;
+  for (int k = 0; k < 32; ++k)
+    if (kHighCodes[k] == c) return byte = char(0x80 + k), true;
+  return false;
+}
+
+// The bytes of a UTF-8 name; false when it is not UTF-8 or holds a character the device cannot store.
+bool NameBytes(const std::string& text, std::string& bytes) {
+  for (size_t i = 0; i < text.size();) {
+    const uint8_t lead = uint8_t(text[i]);
+    const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    uint32_t c = length == 1 ? lead : lead & (length == 2 ? 0x1F : 0x0F);
+    for (size_t k = 1; k < length; ++k) {
+      const uint8_t next = uint8_t(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    char byte = 0;
+    if (!NameByte(c, byte)) return false;
+    bytes += byte;
+    i += length;
+  }
+  return true;
+}
+
 bool CheckedNumber(const Json& request, const char* key, uint32_t highest, uint32_t& value,
                    std::string& error) {
   auto it = request.find(key);
@@ -350,17 +404,7 @@ bool ReadConfigList(uint16_t slot, SlotGate& gate, Json& out, std::string& error
       uint8_t name[COM_KESTRAVO_NAME_SIZE + 1] = {};
       if (Gated(gate, [&] { return COM_KESTRAVO_GetConfigName(slot, n, name); }) != 0)
         return error = Failure("COM_KESTRAVO_GetConfigName", slot), false;
-      // Names are Windows-1252 bytes on the device; JSON needs UTF-8.
-      std::string text;
-      for (size_t i = 0; i < COM_KESTRAVO_NAME_SIZE && name[i]; ++i) {
-        const uint8_t c = name[i];
-        if (c < 0x80) {
-          text += char(c);
-        } else {
-          text += char(0xC0 | (c >> 6));
-          text += char(0x80 | (c & 0x3F));
-        }
-      }
+      const std::string text = NameText(name);
       place["name"] = text;
     }
     places.push_back(place);
@@ -386,18 +430,8 @@ bool ConfigAction(uint16_t slot, const std::string& action, const Json& request,
     auto name = request.find("name");
     if (name == request.end() || !name->is_string()) return error = "'name' must be a text", false;
     const std::string text = name->get<std::string>();
-    // Stored as Windows-1252: characters up to U+00FF only, at most 51 of them.
     std::string bytes;
-    for (size_t i = 0; i < text.size(); ++i) {
-      const uint8_t c = uint8_t(text[i]);
-      if (c < 0x80) {
-        bytes += char(c);
-      } else if ((c == 0xC2 || c == 0xC3) && i + 1 < text.size() && (uint8_t(text[i + 1]) & 0xC0) == 0x80) {
-        bytes += char(((c & 0x03) << 6) | (uint8_t(text[++i]) & 0x3F));
-      } else {
-        return error = "the name holds a character the device cannot store", false;
-      }
-    }
+    if (!NameBytes(text, bytes)) return error = "the name holds a character the device cannot store", false;
     if (bytes.find('\0') != std::string::npos) return error = "the name holds a NUL character", false;
     if (bytes.size() >= COM_KESTRAVO_NAME_SIZE) return error = "the name is longer than 51 characters", false;
     uint8_t stored[COM_KESTRAVO_NAME_SIZE] = {};

@@ -236,7 +236,18 @@ class PanelTest(unittest.TestCase):
         place = configs["places"][5]
         self.assertEqual((place["name"], place["active"], place["valid"]), ("Laser ä", True, True))
         self.assertEqual(self.panel.post("/api/config/name", {"number": 5, "name": "x" * 52})[0], 400)
-        self.assertEqual(self.panel.post("/api/config/name", {"number": 5, "name": "€"})[0], 400)
+        # Names are Windows-1252 on the device: the euro sign is its byte 80h; a character the code
+        # page lacks, and text that is not UTF-8, are refused.
+        self.assertEqual(self.panel.post("/api/config/name", {"number": 5, "name": "€ 5 – ‰"})[0], 200)
+        self.assertEqual(self.panel.get("/api/configs")[1]["places"][5]["name"], "€ 5 – ‰")
+        self.assertIn(b"Name=\\x80 5 \\x96 \\x89\n", self.panel.get("/api/config/file?number=5")[1])
+        for name in ("Ω", "\u0080", "a\u0000b"):
+            self.assertEqual(self.panel.post("/api/config/name", {"number": 5, "name": name})[0], 400, name)
+        status, _, _ = self.panel.request("POST", "/api/config/name", raw=b'{"number": 5, "name": "\xff"}',
+                                          headers={"X-Kestravo-Token": self.panel.token,
+                                                   "Content-Type": "application/json"})
+        self.assertEqual(status, 400)
+        self.assertEqual(self.panel.get("/api/configs")[1]["places"][5]["name"], "€ 5 – ‰")
         self.assertEqual(self.panel.post("/api/set", {"setting": "pulser_width", "index": 0, "raw": 1})[0], 200)
         self.assertEqual(self.panel.post("/api/config/load", {"number": 5})[0], 200)
         self.panel.wait_state(lambda s: s["settings"]["pulser_width"][0]["raw"] == 777)
