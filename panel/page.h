@@ -18,7 +18,7 @@ main{display:grid;grid-template-columns:minmax(520px,3fr) minmax(320px,2fr);gap:
 section{background:#fff;border-radius:6px;padding:.8em 1em;box-shadow:0 1px 3px #0002}
 h2{font-size:1.05em;margin:.2em 0 .6em}
 table{border-collapse:collapse;width:100%;font-size:.9em}td,th{padding:.15em .4em;text-align:left;border-bottom:1px solid #eee}
-input.raw{width:8.5em}input.small{width:3.5em}
+input.raw{width:6.5em}input.small{width:2.5em}select{max-width:10.5em}#switches td{white-space:nowrap}section{overflow-x:auto}
 .bit{display:inline-block;margin:.1em;padding:.1em .4em;border-radius:3px;background:#e8eaee;font-size:.85em}
 .bit.on{background:#2e86de;color:#fff}.big{font-size:1.2em;padding:.2em .6em}
 #error{color:#c0392b;min-height:1.2em}
@@ -103,7 +103,10 @@ async function change(setting, index, text, input) {
     if (input !== document.activeElement) input.value = result.value.raw;
     showError(null);
     await refresh(true);
-  } catch (e) { showError(e); }
+  } catch (e) {
+    const indexed = table.settings.find((r) => r.name === setting).count > 1;
+    showError(new Error(setting.replace(/_/g, " ") + (indexed ? " #" + (index + 1) : "") + ": " + e.message));
+  }
 }
 function editor(setting, index, value) {
   const input = el("input", {class: "raw", type: "text", inputmode: "decimal", "data-setting": setting, "data-index": index,
@@ -144,41 +147,63 @@ function drawDiagram(s) {
   svg.appendChild(el("text", {x: x0 + w / 2 - 20, y: 228}, fmtSeconds(period)));
   svg.appendChild(el("text", {x: x0 + w - 50, y: 228}, fmtSeconds(span)));
 }
-// The timing table is built once; later snapshots update its values in place, never the field
-// being typed in.
-function drawTiming(s) {
+// A source selector chosen from the source names (bit 5 negates); a byte outside them is shown
+// as the device holds it.
+function sourcePicker(setting, index, value) {
+  const select = el("select", {"data-setting": setting, "data-index": index});
+  for (const negated of [0, 0x20])
+    for (let i = 0; i < table.signal_sources; i++) select.appendChild(el("option", {value: i | negated}, sourceName(i | negated)));
+  select.addEventListener("change", () => change(setting, index, select.value, select));
+  return select;
+}
+// What a raw value means, shown beside its field.
+function meaning(setting, v) {
+  if (v.seconds !== undefined) return fmtSeconds(v.seconds);
+  if (/^switch_.*_delay$/.test(setting)) return (v.raw * 0.5) + " ns";
+  if (/_on$/.test(setting)) return v.raw ? "on" : "off";
+  return "";
+}
+function field(setting, index, s, small) {
+  const cell = el("span");
+  const input = /source/.test(setting) ? sourcePicker(setting, index) : editor(setting, index, valueOf(s, setting, index));
+  if (small) input.className = "small";
+  cell.append(input, " ", el("span", {"data-meaning": setting + "-" + index}));
+  return cell;
+}
+// The timing and switch tables are built once; later snapshots update their values in place,
+// never the field being typed in.
+function buildTables(s) {
   const t = $("timing");
-  if (!t.dataset.built) {
-    const timed = (setting, index) => {
-      const cell = el("span"); cell.append(editor(setting, index, valueOf(s, setting, index)), " ");
-      cell.appendChild(el("span", {id: "sec-" + setting + "-" + index}));
-      return cell;
-    };
-    t.appendChild(row(["", "delay", "width", "source", "burst"]));
-    t.appendChild(row(["oscillator period", timed("oscillator_period", 0), "", "", ""]));
-    for (let p = 0; p < 4; p++) {
-      const source = el("span", {id: "source-" + p});
-      t.appendChild(row(["pulser " + (p + 1), timed("pulser_delay", p), timed("pulser_width", p), source,
-                         p < 2 ? editor("burst_size", p, s.burst_size[p]) : ""]));
-    }
-    t.dataset.built = "1";
-  }
-  for (const input of t.querySelectorAll("input[data-setting]")) {
-    const v = valueOf(s, input.dataset.setting, Number(input.dataset.index));
-    input.dataset.raw = v.raw;
-    if (input !== document.activeElement && input.value !== String(v.raw)) input.value = v.raw;
-    const seconds = $("sec-" + input.dataset.setting + "-" + input.dataset.index);
-    if (seconds) seconds.textContent = fmtSeconds(v.seconds);
-  }
-  const selector = [0, 2, 4, 5];
-  for (let p = 0; p < 4; p++) $("source-" + p).textContent = sourceName(s.source_selector[selector[p]].raw);
-  const sw = $("switches"); sw.replaceChildren();
+  t.appendChild(row(["", "delay", "width", "trigger source", "stop source", "burst"]));
+  t.appendChild(row(["oscillator period", field("oscillator_period", 0, s), "", "", "", ""]));
+  const trigger = [0, 2, 4, 5];
+  for (let p = 0; p < 4; p++)
+    t.appendChild(row(["pulser " + (p + 1), field("pulser_delay", p, s), field("pulser_width", p, s),
+                       field("source_selector", trigger[p], s), p < 2 ? field("source_selector", 2 * p + 1, s) : "",
+                       p < 2 ? field("burst_size", p, s) : ""]));
+  const sw = $("switches");
   sw.appendChild(row(["", "trigger source", "enable source", "enable delay", "rise", "fall"]));
   for (let k = 0; k < 4; k++)
-    sw.appendChild(row(["switch " + (k + 1), sourceName(s.switch_trigger_source[k].raw), sourceName(s.switch_enable_source[k].raw),
-      (s.switch_enable_delay[k].raw * 0.5) + " ns", (s.switch_rise_delay[k].raw * 0.5) + " ns", (s.switch_fall_delay[k].raw * 0.5) + " ns"]));
-  sw.appendChild(row(["trigger mapping", s.trigger_mapping_on.raw ? "on" : "off", s.trigger_mapping.map((v) => v.raw).join(", "), "", "", ""]));
-  sw.appendChild(row(["enable mapping", s.enable_mapping_on.raw ? "on" : "off", s.enable_mapping.map((v) => v.raw).join(", "), "", "", ""]));
+    sw.appendChild(row(["switch " + (k + 1), field("switch_trigger_source", k, s), field("switch_enable_source", k, s),
+                        field("switch_enable_delay", k, s, true), field("switch_rise_delay", k, s, true), field("switch_fall_delay", k, s, true)]));
+  for (const m of ["trigger", "enable"]) {
+    const entries = el("span");
+    for (let i = 0; i < 5; i++) entries.append(field(m + "_mapping", i, s, true), " ");
+    sw.appendChild(row([m + " mapping", field(m + "_mapping_on", 0, s, true), entries]));
+    sw.lastChild.lastChild.colSpan = 4;
+  }
+}
+function drawTiming(s) {
+  if (!$("timing").dataset.built) { buildTables(s); $("timing").dataset.built = "1"; }
+  for (const input of document.querySelectorAll("#timing [data-setting], #switches [data-setting]")) {
+    const setting = input.dataset.setting, v = valueOf(s, setting, Number(input.dataset.index));
+    input.dataset.raw = v.raw;
+    if (input.tagName === "SELECT" && !input.querySelector('option[value="' + v.raw + '"]'))
+      input.appendChild(el("option", {value: v.raw}, sourceName(v.raw) + " (" + v.raw + ")"));
+    if (input !== document.activeElement && input.value !== String(v.raw)) input.value = v.raw;
+    const beside = document.querySelector('[data-meaning="' + setting + "-" + input.dataset.index + '"]');
+    if (beside) beside.textContent = meaning(setting, v);
+  }
 }
 function bits(word) {
   const span = el("span");

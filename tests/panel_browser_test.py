@@ -4,7 +4,7 @@
 Usage: panel_browser_test.py PANEL ARTIFACT_DIR
 The page loads without console errors; the timing diagram follows a delay changed in the page and
 one changed behind it by another client; a configuration is saved and loaded by click (accepting
-the confirmations); the trend grows. A screenshot of the page is kept in ARTIFACT_DIR.
+the confirmations); the trend grows; switch sources are chosen by name and 4-bit values typed. A screenshot of the page is kept in ARTIFACT_DIR.
 """
 import http.client
 import json
@@ -134,6 +134,26 @@ class BrowserTest(unittest.TestCase):
             return int(text.split()[0])
         first = self.wait.until(lambda d: samples(d) >= 2 and samples(d))
         self.wait.until(lambda d: samples(d) > first)
+
+    def test_6_switch_settings_by_choice(self):
+        """A source is chosen by name; the 4-bit values are typed; each is read back from the device."""
+        from selenium.webdriver.support.ui import Select
+        picker = 'select[data-setting="switch_trigger_source"][data-index="2"]'
+        Select(self.driver.find_element(By.CSS_SELECTOR, picker)).select_by_visible_text("negated digital input 3")
+        self.wait.until(lambda d: self.state()["settings"]["switch_trigger_source"][2]["raw"] == 0x25)
+        self.type_into('input[data-setting="switch_rise_delay"][data-index="1"]', "9")
+        self.wait.until(lambda d: self.state()["settings"]["switch_rise_delay"][1]["raw"] == 9)
+        self.wait.until(lambda d: d.find_element(By.CSS_SELECTOR, '[data-meaning="switch_rise_delay-1"]').text == "4.5 ns")
+        # Out of range: refused before anything is sent, the device keeps its value.
+        before = self.state()["settings"]["trigger_mapping"][4]["raw"]
+        self.type_into('input[data-setting="trigger_mapping"][data-index="4"]', "16")
+        self.wait.until(lambda d: "out of range" in d.find_element(By.ID, "error").text)
+        self.assertEqual(self.state()["settings"]["trigger_mapping"][4]["raw"], before)
+        # A source changed behind the page shows by name.
+        self.post("/api/set", {"setting": "source_selector", "index": 1, "raw": 0x0B})
+        self.wait.until(lambda d: Select(d.find_element(
+            By.CSS_SELECTOR, 'select[data-setting="source_selector"][data-index="1"]')).first_selected_option.text
+            == "pulser 2 output")
 
 
 if __name__ == "__main__":
