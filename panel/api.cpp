@@ -148,21 +148,23 @@ Response Post(Panel& panel, const Request& r) {
     ok = SoftwareTrigger(panel.slot, panel.gate, body, result, error);
   } else {
     const std::unique_lock<std::mutex> lock = panel.gate.Change();
-    if (r.path == "/api/set")
+    if (r.path == "/api/set") {
       ok = ChangeSetting(panel.slot, body, result, error);
-    else if (r.path.rfind("/api/config/", 0) == 0)
+      if (ok) {
+        // A script that reads the state after its change finds the value read back; kept while
+        // the slot is still held, so that two changes of one value are kept in the device's order.
+        std::lock_guard<std::mutex> cached(panel.cache);
+        KeepReadBack(panel.snapshot, result);
+        panel.changes.push_back(result);
+        ++panel.version;
+      }
+    } else if (r.path.rfind("/api/config/", 0) == 0) {
       ok = ConfigAction(panel.slot, r.path.substr(12), body, result, error);
-    else
+    } else {
       return Error(404, "no such action");
+    }
   }
   if (!ok) return Error(400, error);
-  if (r.path == "/api/set") {
-    // A script that reads the state after its change finds the value read back.
-    std::lock_guard<std::mutex> lock(panel.cache);
-    KeepReadBack(panel.snapshot, result);
-    panel.changes.push_back(result);
-    ++panel.version;
-  }
   panel.refresh = true;
   return JsonResponse(200, result);
 }

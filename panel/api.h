@@ -23,7 +23,8 @@ struct Panel {
   std::set<std::string> hosts;  // the Host header values accepted
   bool read_only = false;
 
-  // The slot's users; the last snapshot and the trend, read by the poller.
+  // The slot's users; the last snapshot and the trend, read by the poller. Whoever holds both
+  // takes the gate first.
   SlotGate gate;
   std::mutex cache;
   Json snapshot = {{"connected", false}, {"error", "not read yet"}};
