@@ -81,14 +81,12 @@ Response Trend(Panel& panel, const Request& r) {
     n = std::stoull(since);
   }
   std::lock_guard<std::mutex> lock(panel.cache);
-  const uint64_t first = panel.trend_next - panel.trend.size();
+  const uint64_t kept = panel.trend_next - panel.trend.size(), from = std::max(n, kept);
   Json samples = Json::array();
-  for (uint64_t k = std::max(n, first); k < panel.trend_next; ++k)
-    samples.push_back(TrendJson(panel.trend[k - first]));
-  return JsonResponse(200, {{"interval_ms", kTrendIntervalMs},
-                            {"first", std::max(n, first)},
-                            {"next", panel.trend_next},
-                            {"samples", samples}});
+  for (uint64_t k = from; k < panel.trend_next; ++k) samples.push_back(TrendJson(panel.trend[k - kept]));
+  return JsonResponse(
+      200,
+      {{"interval_ms", kTrendIntervalMs}, {"first", from}, {"next", panel.trend_next}, {"samples", samples}});
 }
 
 Response Get(Panel& panel, const Request& r) {

@@ -404,8 +404,7 @@ bool ReadConfigList(uint16_t slot, SlotGate& gate, Json& out, std::string& error
       uint8_t name[COM_KESTRAVO_NAME_SIZE + 1] = {};
       if (Gated(gate, [&] { return COM_KESTRAVO_GetConfigName(slot, n, name); }) != 0)
         return error = Failure("COM_KESTRAVO_GetConfigName", slot), false;
-      const std::string text = NameText(name);
-      place["name"] = text;
+      place["name"] = NameText(name);
     }
     places.push_back(place);
   }

@@ -149,7 +149,7 @@ function drawDiagram(s) {
 }
 // A source selector chosen from the source names (bit 5 negates); a byte outside them is shown
 // as the device holds it.
-function sourcePicker(setting, index, value) {
+function sourcePicker(setting, index) {
   const select = el("select", {"data-setting": setting, "data-index": index});
   for (const negated of [0, 0x20])
     for (let i = 0; i < table.signal_sources; i++) select.appendChild(el("option", {value: i | negated}, sourceName(i | negated)));
