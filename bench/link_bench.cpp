@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "ports/kinds.h"
 #include "link/link.h"
 #include "link/scan.h"
 #include "platform/clock.h"
+#include "ports/kinds.h"
 #include "sim/sim.h"
 #include "tests/support/virtual_clock.h"
 

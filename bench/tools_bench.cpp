@@ -3,6 +3,7 @@
 // characters alone at 9600 and 115200 baud; the processor time of reading a file of 126
 // configurations; the test protocol's length against its nominal 41 s; and the processor time the
 // data log uses while it waits for its next record.
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,20 +11,21 @@
 #include <memory>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include "COM-KESTRAVO.h"
-#include "control/config/block_text.h"
-#include "control/config/config.h"
-#include "control/diagnostics/diagnostics.h"
 #include "control/common/state.h"
+#include "control/config/config.h"
+#include "control/config/stored_calls.h"
+#include "control/diagnostics/diagnostics.h"
+#include "model/block_text.h"
+#include "model/profile.h"
 #include "platform/clock.h"
+#include "platform/terminal.h"
 #include "ports/inproc.h"
 #include "ports/kinds.h"
-#include "platform/terminal.h"
 #include "sim/sim.h"
-#include "tests/support/virtual_clock.h"
 #include "tests/support/console_script.h"
+#include "tests/support/virtual_clock.h"
 
 namespace {
 
@@ -90,11 +92,11 @@ int main() {
   const int kRounds = 20;
   const double cpu = CpuSeconds();
   for (int round = 0; round < kRounds; ++round) {
-    control::ProfileFile profile(path.c_str());
+    model::ProfileFile profile = control::ReadProfile(path.c_str());
     uint8_t block[75];
     std::string failed;
     for (uint32_t n = 1; n <= 126; ++n)
-      control::ParseConfigText(profile, ("Configuration" + std::to_string(n)).c_str(), block, failed);
+      model::ParseConfigText(profile, ("Configuration" + std::to_string(n)).c_str(), block, failed);
   }
   testing_support::CaptureOutput(nullptr);
   std::printf("reading a file of 126 configurations: %.2f ms of processor time\n",

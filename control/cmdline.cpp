@@ -6,9 +6,9 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/command.h"
-#include "control/keyloop.h"
 #include "control/common/port_names.h"
 #include "control/common/state.h"
+#include "control/keyloop.h"
 #include "control/texts.h"
 #include "platform/terminal.h"
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "control/command.h"
-#include "control/monitor/commands.h"
 #include "control/common/console.h"
 #include "control/common/state.h"
+#include "control/monitor/commands.h"
 #include "platform/terminal.h"
 
 namespace control {

@@ -3,9 +3,9 @@
 #include <cctype>
 
 #include "control/command.h"
-#include "control/monitor/commands.h"
 #include "control/config/config.h"
 #include "control/diagnostics/diagnostics.h"
+#include "control/monitor/commands.h"
 #include "control/settings/settings.h"
 #include "control/texts.h"
 #include "platform/terminal.h"

@@ -4,12 +4,12 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/command.h"
-#include "control/monitor/commands.h"
+#include "control/common/console.h"
+#include "control/common/state.h"
 #include "control/config/config.h"
 #include "control/diagnostics/diagnostics.h"
-#include "control/common/console.h"
+#include "control/monitor/commands.h"
 #include "control/settings/settings.h"
-#include "control/common/state.h"
 
 namespace control {
 namespace {

@@ -1,13 +1,12 @@
 #include "panel/api.h"
 
 #include <algorithm>
-#include <cstdio>
 
-#include "COM-KESTRAVO.h"
-#include "control/common/format.h"
-#include "control/diagnostics/diagnostics.h"
-#include "panel/files_view.h"
+#include "panel/actions.h"
 #include "panel/page.h"
+#include "panel/settings_api.h"
+#include "panel/snapshot.h"
+#include "panel/transfers.h"
 
 namespace panel {
 namespace {
@@ -19,6 +18,7 @@ Response JsonResponse(int status, const Json& body) {
   return r;
 }
 Response Error(int status, const std::string& why) { return JsonResponse(status, {{"error", why}}); }
+Response Error(const Result& r) { return Error(r.status, r.error); }
 
 // Compares without stopping at the first difference, so that the time does not tell how much of a
 // guess was right.
@@ -28,21 +28,21 @@ bool SameSecret(const std::string& a, const std::string& b) {
   return diff == 0 && !b.empty();
 }
 
-// The checks every request passes before its route is looked at; 0 when it passes.
-int Refusal(const Panel& panel, const Request& r, std::string& why) {
-  if (!panel.hosts.count(r.Header("host"))) return why = "wrong Host", 403;
+// The checks every request passes before its route is looked at.
+Result Admitted(const Panel& panel, const Request& r) {
+  if (!panel.hosts.count(r.Header("host"))) return {403, "wrong Host"};
   const std::string header = r.Header("x-kestravo-token");
   if (r.method == "POST") {
-    if (!SameSecret(header, panel.token)) return why = "missing or wrong token header", 403;
-    if (panel.read_only) return why = "the panel is read-only", 403;
+    if (!SameSecret(header, panel.token)) return {403, "missing or wrong token header"};
+    if (panel.read_only) return {403, "the panel is read-only"};
     if (r.Header("content-type").rfind("application/json", 0) != 0)
-      return why = "the body must be application/json", 400;
-    return 0;
+      return Refused("the body must be application/json");
+    return Done();
   }
-  if (r.method != "GET") return why = "only GET and POST", 405;
+  if (r.method != "GET") return {405, "only GET and POST"};
   if (!SameSecret(header.empty() ? r.Param("token") : header, panel.token))
-    return why = "missing or wrong token", 403;
-  return 0;
+    return {403, "missing or wrong token"};
+  return Done();
 }
 
 Response Download(const std::string& text, const std::string& file) {
@@ -53,34 +53,32 @@ Response Download(const std::string& text, const std::string& file) {
   return r;
 }
 
+// A query parameter of at most digits decimal digits, up to highest; missing gives fallback.
+bool QueryNumber(const Request& r, const char* name, size_t digits, uint64_t highest, uint64_t& value) {
+  const std::string text = r.Param(name);
+  if (text.empty()) return true;
+  if (text.size() > digits || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  value = std::stoull(text);
+  return value <= highest;
+}
+
 // GET /api/config/file[?number=n]: one place (0 to 125) or every active one.
 Response ConfigFile(Panel& panel, const Request& r) {
-  const std::string number = r.Param("number");
-  long n = -1;
-  if (!number.empty()) {
-    if (number.size() > 3 || number.find_first_not_of("0123456789") != std::string::npos ||
-        std::stol(number) > 125)
-      return Error(400, "'number' is out of range (0 to 125)");
-    n = std::stol(number);
-  }
-  std::string text, error;
-  int status = 0;
-  if (!ConfigFileText(panel.slot, panel.gate, n, text, error, status)) return Error(status, error);
-  return Download(text, n < 0 ? "kestravo-configurations.ini"
-                              : "kestravo-configuration-" + std::to_string(n + 1) + ".ini");
+  uint64_t n = uint64_t(-1);
+  if (!QueryNumber(r, "number", 3, 125, n)) return Error(400, "'number' is out of range (0 to 125)");
+  const long place = n == uint64_t(-1) ? -1 : long(n);
+  std::string text;
+  if (Result done = ConfigFileText(panel.slot, panel.gate, place, text); !done.ok()) return Error(done);
+  return Download(text, place < 0 ? "kestravo-configurations.ini"
+                                  : "kestravo-configuration-" + std::to_string(place + 1) + ".ini");
 }
 
 // GET /api/trend[?since=n]: the samples numbered n and after (all that are kept by default), so
 // that a page which has the first n fetches only the new ones.
 Response Trend(Panel& panel, const Request& r) {
-  const std::string since = r.Param("since");
   uint64_t n = 0;
-  if (!since.empty()) {
-    if (since.size() > 19 || since.find_first_not_of("0123456789") != std::string::npos)
-      return Error(400, "'since' must be a sample number");
-    n = std::stoull(since);
-  }
-  std::lock_guard<std::mutex> lock(panel.cache);
+  if (!QueryNumber(r, "since", 19, UINT64_MAX, n)) return Error(400, "'since' must be a sample number");
+  const std::lock_guard<std::mutex> lock(panel.state_mutex);
   const uint64_t kept = panel.trend_next - panel.trend.size(), from = std::max(n, kept);
   Json samples = Json::array();
   for (uint64_t k = from; k < panel.trend_next; ++k) samples.push_back(TrendJson(panel.trend[k - kept]));
@@ -89,80 +87,85 @@ Response Trend(Panel& panel, const Request& r) {
       {{"interval_ms", kTrendIntervalMs}, {"first", from}, {"next", panel.trend_next}, {"samples", samples}});
 }
 
+Response State(Panel& panel) {
+  const std::lock_guard<std::mutex> lock(panel.state_mutex);
+  Json s = panel.snapshot;
+  s["version"] = panel.version;
+  s["read_only"] = panel.read_only;
+  return JsonResponse(200, s);
+}
+
+Response TrendCsvDownload(Panel& panel) {
+  std::deque<model::DataLogRecord> trend;
+  {
+    const std::lock_guard<std::mutex> lock(panel.state_mutex);
+    trend = panel.trend;
+  }
+  Response csv;
+  csv.type = "text/csv; charset=utf-8";
+  csv.disposition = "attachment; filename=\"kestravo-trend.csv\"";
+  csv.body = TrendCsv(trend);
+  return csv;
+}
+
 Response Get(Panel& panel, const Request& r) {
   if (r.path == "/" || r.path == "/index.html") {
     Response page;
     page.type = "text/html; charset=utf-8";
-    page.body = kPage;
+    page.body.assign(reinterpret_cast<const char*>(kPageBytes), kPageSize);
     return page;
   }
-  if (r.path == "/api/state") {
-    std::lock_guard<std::mutex> lock(panel.cache);
-    Json s = panel.snapshot;
-    s["version"] = panel.version;
-    s["read_only"] = panel.read_only;
-    return JsonResponse(200, s);
-  }
+  if (r.path == "/api/state") return State(panel);
   if (r.path == "/api/settings") return JsonResponse(200, SettingsTable());
   if (r.path == "/api/trend") return Trend(panel, r);
-  if (r.path == "/api/trend.csv") {
-    std::deque<TrendSample> trend;
-    {
-      std::lock_guard<std::mutex> lock(panel.cache);
-      trend = panel.trend;
-    }
-    Response csv;
-    csv.type = "text/csv; charset=utf-8";
-    csv.disposition = "attachment; filename=\"kestravo-trend.csv\"";
-    csv.body = TrendCsv(trend);
-    return csv;
-  }
+  if (r.path == "/api/trend.csv") return TrendCsvDownload(panel);
   if (r.path == "/api/config/file") return ConfigFile(panel, r);
   if (r.path == "/api/memory/backup") {
-    std::string text, error;
-    if (!MemoryBackupText(panel.slot, panel.gate, text, error)) return Error(502, error);
+    std::string text;
+    if (Result done = MemoryBackupText(panel.slot, panel.gate, text); !done.ok()) return Error(done);
     return Download(text, "kestravo-memory.txt");
   }
   if (r.path == "/api/configs") {
     Json out;
-    std::string error;
-    if (!ReadConfigList(panel.slot, panel.gate, out, error)) return Error(502, error);
+    if (Result done = ReadConfigList(panel.slot, panel.gate, out); !done.ok()) return Error(done);
     return JsonResponse(200, out);
   }
   return Error(404, "no such page");
+}
+
+// A change of one setting, kept in the state while the slot is still held: a script that reads
+// the state after its change finds the value read back, and two changes of one value are kept in
+// the device's order.
+Result Set(Panel& panel, const Json& body, Json& result) {
+  const SlotGate::Hold hold = panel.gate.Change();
+  Result done = ChangeSetting(panel.slot, body, result);
+  if (!done.ok()) return done;
+  const std::lock_guard<std::mutex> lock(panel.state_mutex);
+  KeepReadBack(panel.snapshot, result);
+  panel.changes.push_back(result);
+  ++panel.version;
+  return done;
+}
+
+Result Act(Panel& panel, const Request& r, const Json& body, Json& result) {
+  if (r.path == "/api/set") return Set(panel, body, result);
+  if (r.path == "/api/config/upload") return UploadConfigFile(panel.slot, panel.gate, body, result);
+  if (r.path == "/api/memory/restore") return RestoreMemory(panel.slot, panel.gate, body, result);
+  if (r.path == "/api/trigger") return SoftwareTrigger(panel.slot, panel.gate, body, result);
+  if (r.path.rfind("/api/config/", 0) == 0) {
+    const SlotGate::Hold hold = panel.gate.Change();
+    return ConfigAction(panel.slot, r.path.substr(12), body, result);
+  }
+  return {404, "no such action"};
 }
 
 Response Post(Panel& panel, const Request& r) {
   const Json body = Json::parse(r.body, nullptr, false);
   if (body.is_discarded()) return Error(400, "the body is not JSON");
   Json result;
-  std::string error;
-  bool ok = false;
-  if (r.path == "/api/config/upload") {
-    ok = UploadConfigFile(panel.slot, panel.gate, body, result, error);
-  } else if (r.path == "/api/memory/restore") {
-    ok = RestoreMemory(panel.slot, panel.gate, body, result, error);
-  } else if (r.path == "/api/trigger") {
-    ok = SoftwareTrigger(panel.slot, panel.gate, body, result, error);
-  } else {
-    const std::unique_lock<std::mutex> lock = panel.gate.Change();
-    if (r.path == "/api/set") {
-      ok = ChangeSetting(panel.slot, body, result, error);
-      if (ok) {
-        // A script that reads the state after its change finds the value read back; kept while
-        // the slot is still held, so that two changes of one value are kept in the device's order.
-        std::lock_guard<std::mutex> cached(panel.cache);
-        KeepReadBack(panel.snapshot, result);
-        panel.changes.push_back(result);
-        ++panel.version;
-      }
-    } else if (r.path.rfind("/api/config/", 0) == 0) {
-      ok = ConfigAction(panel.slot, r.path.substr(12), body, result, error);
-    } else {
-      return Error(404, "no such action");
-    }
-  }
-  if (!ok) return Error(400, error);
+  const Result done = Act(panel, r, body, result);
+  // A refused change and a failed device call are both answered 400, with the reason.
+  if (!done.ok()) return Error(done.status == 404 ? 404 : 400, done.error);
   panel.refresh = true;
   return JsonResponse(200, result);
 }
@@ -170,40 +173,8 @@ Response Post(Panel& panel, const Request& r) {
 }  // namespace
 
 Response Handle(Panel& panel, const Request& request) {
-  std::string why;
-  if (const int status = Refusal(panel, request, why)) return Error(status, why);
+  if (Result admitted = Admitted(panel, request); !admitted.ok()) return Error(admitted);
   return request.method == "POST" ? Post(panel, request) : Get(panel, request);
-}
-
-void Poll(Panel& panel) {
-  {
-    std::lock_guard<std::mutex> lock(panel.cache);
-    panel.changes.clear();
-  }
-  Json snapshot = ReadSnapshot(panel.slot, panel.gate);
-  if (!snapshot["connected"].get<bool>()) {
-    // The device is gone or the line failed: the slot is opened again for the next poll.
-    const std::unique_lock<std::mutex> lock = panel.gate.Change();
-    COM_KESTRAVO_Close(panel.slot);
-    COM_KESTRAVO_OpenPort(panel.slot, panel.port.c_str());
-  }
-  std::lock_guard<std::mutex> lock(panel.cache);
-  for (const Json& change : panel.changes) KeepReadBack(snapshot, change);
-  panel.snapshot = snapshot;
-  ++panel.version;
-}
-
-void SampleTrend(Panel& panel) {
-  {
-    std::lock_guard<std::mutex> lock(panel.cache);
-    if (!panel.snapshot.value("connected", false)) return;
-  }
-  TrendSample sample;
-  if (!ReadTrendSample(panel.slot, panel.gate, sample)) return;
-  std::lock_guard<std::mutex> lock(panel.cache);
-  panel.trend.push_back(sample);
-  ++panel.trend_next;
-  if (panel.trend.size() > kTrendSamples) panel.trend.pop_front();
 }
 
 std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t port) {
@@ -213,14 +184,10 @@ std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t 
   return hosts;
 }
 
-std::string TrendCsv(const std::deque<TrendSample>& trend) {
-  std::string csv = control::kDataLogHeader;
+std::string TrendCsv(const std::deque<model::DataLogRecord>& trend) {
+  std::string csv = model::kDataLogHeader;
   std::replace(csv.begin(), csv.end(), '\t', ',');
-  for (const TrendSample& s : trend)
-    csv += control::Format("%d.%02d,%.2f,%.2f,%.2f,%.3f,%.3f,%.3f,%.2f,%u,%u,%u\n", int(s.uptime_s),
-                           s.uptime_ms / 10, s.sensors[0], s.sensors[1], s.sensors[2], s.volt_12v, s.volt_5v0,
-                           s.volt_3v3, s.cpu_temp, unsigned(s.fans[0]), unsigned(s.fans[1]),
-                           unsigned(s.fans[2]));
+  for (const model::DataLogRecord& s : trend) csv += model::DataLogLine(s, ',');
   return csv;
 }
 

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "panel/device_view.h"
+#include "model/datalog.h"
 #include "panel/http.h"
+#include "panel/result.h"
+#include "panel/slot_gate.h"
 
 namespace panel {
 
@@ -23,13 +25,13 @@ struct Panel {
   std::set<std::string> hosts;  // the Host header values accepted
   bool read_only = false;
 
-  // The slot's users; the last snapshot and the trend, read by the poller. Whoever holds both
-  // takes the gate first.
+  // The slot's users. Whoever holds the slot and the state takes the slot first.
   SlotGate gate;
-  std::mutex cache;
+  // The last snapshot and the trend, read by the poller, and what goes with them.
+  std::mutex state_mutex;
   Json snapshot = {{"connected", false}, {"error", "not read yet"}};
   uint64_t version = 0;  // counts snapshots, so that a page redraws only on news
-  std::deque<TrendSample> trend;
+  std::deque<model::DataLogRecord> trend;
   uint64_t trend_next = 0;  // the number the next trend sample gets
   // The read-backs of the changes since the snapshot under way began: it read some settings
   // before they changed, so they are put into it before it is kept.
@@ -37,22 +39,17 @@ struct Panel {
   std::atomic<bool> refresh{false};  // a change asks the poller for a snapshot now
 };
 
-// The trend records what the data log records, as often (every 250 ms), for an hour.
-constexpr uint32_t kTrendIntervalMs = 250;
+// The trend records what the data log records, as often, for an hour.
+constexpr uint32_t kTrendIntervalMs = model::kDataLogRecordMs;
 constexpr size_t kTrendSamples = 3600 * 1000 / kTrendIntervalMs;
 
 // Answers one request.
 Response Handle(Panel& panel, const Request& request);
 
-// Reads a snapshot, reopening the slot when the device was gone.
-void Poll(Panel& panel);
-// Reads a trend sample and keeps it; nothing while the last snapshot found no device.
-void SampleTrend(Panel& panel);
-
 // The Host values a server on listen_address:port accepts: the loopback names and the address.
 std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t port);
 
 // The trend as CSV: the data log's column names and number formats, separated by commas.
-std::string TrendCsv(const std::deque<TrendSample>& trend);
+std::string TrendCsv(const std::deque<model::DataLogRecord>& trend);
 
 }  // namespace panel

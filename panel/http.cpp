@@ -4,9 +4,6 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/clock.h"
-#include "platform/tcp.h"
-
 namespace panel {
 namespace {
 
@@ -124,35 +121,22 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
-ReadResult ReadRequest(int fd, Request& out, int timeout_ms) {
-  std::string text;
-  const uint64_t deadline = platform::TickMs() + uint64_t(timeout_ms);
-  size_t body = 0, need = 0;  // where the body starts and the whole request's length, once the head is in
-  uint8_t buffer[4096];
-  for (;;) {
-    if (need == 0) {
-      const size_t end = text.find("\r\n\r\n");
-      if (end == std::string::npos ? text.size() > kHeaderLimit : end + 4 > kHeaderLimit) return {false, 431};
-      if (end != std::string::npos) {
-        if (!ParseHead(text.substr(0, end + 2), out)) return {false, 400};
-        const long length = BodyLength(out);
-        if (length < 0) return {false, out.Header("transfer-encoding").empty() ? 400 : 411};
-        if (size_t(length) > kBodyLimit) return {false, 413};
-        body = end + 4;
-        need = body + size_t(length);
-      }
-    }
-    if (need && text.size() >= need) {
-      out.body = text.substr(body, need - body);
-      return {true, 200};
-    }
-    const uint64_t now = platform::TickMs();
-    if (now >= deadline) return {false, text.empty() ? 0 : 408};
-    if (!platform::WaitReadable(fd, int(deadline - now))) continue;
-    const long n = platform::TcpReceive(fd, buffer, sizeof buffer);
-    if (n < 0) return {false, 0};
-    text.append(reinterpret_cast<const char*>(buffer), size_t(n));
+int RequestReader::Add(const char* data, size_t size, Request& out) {
+  text_.append(data, size);
+  if (need_ == 0) {
+    const size_t end = text_.find("\r\n\r\n");
+    if (end == std::string::npos ? text_.size() > kHeaderLimit : end + 4 > kHeaderLimit) return 431;
+    if (end == std::string::npos) return 0;
+    if (!ParseHead(text_.substr(0, end + 2), out)) return 400;
+    const long length = BodyLength(out);
+    if (length < 0) return out.Header("transfer-encoding").empty() ? 400 : 411;
+    if (size_t(length) > kBodyLimit) return 413;
+    body_ = end + 4;
+    need_ = body_ + size_t(length);
   }
+  if (text_.size() < need_) return 0;
+  out.body = text_.substr(body_, need_ - body_);
+  return 200;
 }
 
 std::string ResponseBytes(const Response& r) {

@@ -1,6 +1,6 @@
 // The panel's HTTP: one request per connection (HTTP/1.1 with "Connection: close"), read within
-// bounds: the request line and headers within 16 KiB, a body within 1 MiB, all within a time
-// limit. Nothing here knows the routes; the panel's API answers the requests.
+// bounds: the request line and headers within 16 KiB, a body within 1 MiB. Pure text: the server
+// feeds the bytes and sends the answer; nothing here knows the routes or the sockets.
 #pragma once
 #include <cstddef>
 #include <map>
@@ -31,15 +31,18 @@ struct Response {
   std::string disposition;  // Content-Disposition, for downloads
 };
 
-// What reading a request gave: a request, or the status to answer instead (0: no answer, the
-// connection ended or stayed silent).
-struct ReadResult {
-  bool ok = false;
-  int status = 0;
-};
+// Takes a request's bytes as they arrive and tells when it is whole or must be refused.
+class RequestReader {
+ public:
+  // Adds bytes: 0 while more are needed; 200 when the request is whole (in out); else the status
+  // to refuse it with (400 malformed, 411 chunked, 413 body too large, 431 head too large).
+  int Add(const char* data, size_t size, Request& out);
+  bool empty() const { return text_.empty(); }
 
-// Reads one request from a connected socket within timeout_ms in all.
-ReadResult ReadRequest(int fd, Request& out, int timeout_ms);
+ private:
+  std::string text_;
+  size_t body_ = 0, need_ = 0;  // where the body starts and the request's length, once the head is in
+};
 
 // The response's bytes: status line, headers (no CORS headers, no caching, no sniffing), body.
 std::string ResponseBytes(const Response& r);

@@ -1,9 +1,9 @@
 // Files on Windows: text mode on disk (CRLF line ends), saves replaced with MoveFileEx after the
 // data reached the disk, reads that accept both line ends.
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cerrno>

@@ -7,11 +7,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <cstdio>
-#include <cstring>
 
 #include "platform/terminal.h"
 #include "platform/terminal_system.h"

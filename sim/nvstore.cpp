@@ -4,11 +4,11 @@
 //   config <n> <flags> <150 hex digits of the block> <104 hex digits of the name>   (126 lines)
 //   memory <address> <128 hex digits>                                             (128 lines)
 //   end
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
-#include <sys/stat.h>
 
 #include "platform/files.h"
 #include "sim/sim.h"

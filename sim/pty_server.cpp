@@ -8,8 +8,8 @@
 #include <deque>
 
 #include "platform/clock.h"
-#include "ports/inproc.h"
 #include "platform/pty.h"
+#include "ports/inproc.h"
 
 namespace sim {
 namespace {

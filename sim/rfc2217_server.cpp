@@ -7,8 +7,8 @@
 #include <deque>
 
 #include "platform/clock.h"
-#include "ports/inproc.h"
 #include "platform/tcp.h"
+#include "ports/inproc.h"
 #include "ports/telnet.h"
 
 namespace sim {

@@ -14,11 +14,12 @@
 #include <vector>
 
 #include "COM-KESTRAVO.h"
-#include "control/config/block_text.h"
-#include "control/config/config.h"
 #include "control/command.h"
-#include "control/config/profile.h"
+#include "control/config/config.h"
+#include "control/config/stored_calls.h"
 #include "control/keyloop.h"
+#include "model/block_text.h"
+#include "model/profile.h"
 #ifndef _WIN32
 #include "tests/support/child.h"
 #endif
@@ -31,7 +32,6 @@
 
 namespace {
 
-using control::ProfileFile;
 using testing_support::ReadFile;
 using testing_support::TempPath;
 
@@ -39,7 +39,7 @@ std::string Data(const char* name) { return ReadFile(std::string(KESTRAVO_TEST_D
 
 // What GetString finds: the value, or "<none>".
 std::string Lookup(const std::string& text, const char* section, const char* key, size_t size = 100) {
-  ProfileFile p = ProfileFile::FromText(text);
+  model::ProfileFile p = model::ProfileFile::FromText(text);
   std::vector<char> buf(size, '#');
   const size_t n = p.GetString(section, key, buf.data(), size);
   if (!p.Ok) return "<none>";
@@ -84,19 +84,19 @@ TEST(ProfileReader, SectionsAndEntriesAreFoundAsTheProfileRulesSay) {
   };
   for (const Case& c : cases) EXPECT_EQ(Lookup(c.text, c.section, c.key), c.value) << c.text;
   // A value longer than the buffer is cut; the next lookup is not disturbed.
-  ProfileFile p = ProfileFile::FromText("[A]\nk=123456789\nm=2\n");
+  model::ProfileFile p = model::ProfileFile::FromText("[A]\nk=123456789\nm=2\n");
   char small[5];
   EXPECT_EQ(p.GetString("A", "k", small, sizeof small), 4u);
   EXPECT_STREQ(small, "1234");
   EXPECT_EQ(Lookup("[A]\nk=123456789\nm=2\n", "A", "m"), "2");
   // A file that cannot be opened.
-  ProfileFile missing("/nonexistent/file.ini");
+  model::ProfileFile missing = control::ReadProfile("/nonexistent/file.ini");
   EXPECT_EQ(missing.Ok, 0);
   EXPECT_EQ(missing.GetString("A", "k", small, sizeof small), 0u);
 }
 
 TEST(ProfileReader, NumbersAndFlagsReadWholeOrFail) {
-  ProfileFile p = ProfileFile::FromText(
+  model::ProfileFile p = model::ProfileFile::FromText(
       "[A]\nhex=1Fh\nbin=101b\nbad=12x\nempty=\nbig=4294967296\ny=y\nn=n\nyes=Yes\nyb=Y \n"
       "long=11111111111111111111111111111111b\nlonger=000000000000000000000000000000000000000001\n");
   struct Case {
@@ -142,7 +142,7 @@ extern "C" void kestravo_fill_block_in_c(uint8_t* block);
 // The header's accessors, from C: each field lands in its bytes and leaves its neighbours, and
 // the configuration text reads the same block.
 TEST(ConfigFormat, HeaderAccessorsPlaceEachFieldAndTheTextReadsThem) {
-  uint8_t b[control::kBlockSize] = {};
+  uint8_t b[model::kBlockSize] = {};
   kestravo_fill_block_in_c(b);
   EXPECT_EQ(b[COM_KESTRAVO_CFG_PULSER_DELAYS + 8], 0xEF);
   EXPECT_EQ(b[COM_KESTRAVO_CFG_PULSER_DELAYS + 11], 0xDE);
@@ -150,7 +150,7 @@ TEST(ConfigFormat, HeaderAccessorsPlaceEachFieldAndTheTextReadsThem) {
   EXPECT_EQ(b[COM_KESTRAVO_CFG_PULSER_SOURCES_2_3 + 1], 0x0A);  // pulser 3's high bits
   EXPECT_EQ(b[COM_KESTRAVO_CFG_TRIGGER_MAPPING + 2], 0x1F);     // mapping 4 cut to 4 bits, the on bit
   EXPECT_EQ(b[COM_KESTRAVO_CFG_FLAGS], 0x40);
-  const std::string text = control::ConfigText(b);
+  const std::string text = model::ConfigText(b);
   // Index 31 lies past the 18 sources: it reads as the last of them.
   EXPECT_NE(text.find("Pulser2=3735928559,0,PulsRun3,Neg\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Pulser3=0,0,PulsOut0,Neg\n"), std::string::npos) << text;
@@ -160,10 +160,10 @@ TEST(ConfigFormat, HeaderAccessorsPlaceEachFieldAndTheTextReadsThem) {
 
 TEST(ConfigFormat, GoldenFileReadsToTheBlockAndWritesBack) {
   const std::string golden = Data("current_config.ini");
-  ProfileFile p = ProfileFile::FromText(golden);
-  uint8_t b[control::kBlockSize];
+  model::ProfileFile p = model::ProfileFile::FromText(golden);
+  uint8_t b[model::kBlockSize];
   std::string failed;
-  ASSERT_TRUE(control::ParseConfigText(p, "CurrentConfiguration", b, failed)) << failed;
+  ASSERT_TRUE(model::ParseConfigText(p, "CurrentConfiguration", b, failed)) << failed;
   const std::pair<int, uint8_t> bytes[] = {
       {0, 0x57},  {1, 0x00},                           // flags
       {2, 0x41},  {3, 0x0A},                           // pulsers 2 and 3: SwTrig, Din6 negated
@@ -179,42 +179,42 @@ TEST(ConfigFormat, GoldenFileReadsToTheBlockAndWritesBack) {
       {71, 0x32}, {72, 0x0F}, {73, 0xF0}, {74, 0x99},  // trigger delays
   };
   for (auto [offset, value] : bytes) EXPECT_EQ(b[offset], value) << offset;
-  EXPECT_EQ("[CurrentConfiguration]\n" + control::ConfigText(b), golden);
+  EXPECT_EQ("[CurrentConfiguration]\n" + model::ConfigText(b), golden);
 }
 
 TEST(ConfigFormat, StoredConfigurationWithEscapedNameAndCrLf) {
   const std::string golden = Data("stored_config.ini");
-  ProfileFile p = ProfileFile::FromText(golden);
+  model::ProfileFile p = model::ProfileFile::FromText(golden);
   char text[1024];
   ASSERT_TRUE(p.GetWhole("Configuration7", "Name", text, sizeof text));
-  uint8_t name[control::kNameSize];
-  ASSERT_TRUE(control::UnescapeConfigName(text, name));
+  uint8_t name[model::kNameSize];
+  ASSERT_TRUE(model::UnescapeConfigName(text, name));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(name), 18), std::string("Tab\there \\ and \xC8\x05", 18));
   EXPECT_EQ(name[18], 0);
-  uint8_t b[control::kBlockSize];
+  uint8_t b[model::kBlockSize];
   ASSERT_TRUE(control::ReadConfigText("x", p, "Configuration7", b));
   std::string lf = golden;
   for (size_t at; (at = lf.find('\r')) != std::string::npos;) lf.erase(at, 1);
-  EXPECT_EQ("[Configuration7]\nName=" + control::EscapeConfigName(name) + "\n" + control::ConfigText(b), lf);
+  EXPECT_EQ("[Configuration7]\nName=" + model::EscapeConfigName(name) + "\n" + model::ConfigText(b), lf);
 }
 
 TEST(ConfigFormat, NameEscapes) {
-  uint8_t name[control::kNameSize] = {};
+  uint8_t name[model::kNameSize] = {};
   const char raw[] = "a\\b\tc\rd\ne\x01\xC8\x7F";
   std::memcpy(name, raw, sizeof raw - 1);
-  EXPECT_EQ(control::EscapeConfigName(name), "a\\\\b\\tc\\rd\\ne\\x 1\\xC8\x7F");
-  uint8_t full[control::kNameSize];
+  EXPECT_EQ(model::EscapeConfigName(name), "a\\\\b\\tc\\rd\\ne\\x 1\\xC8\x7F");
+  uint8_t full[model::kNameSize];
   std::memset(full, 'z', sizeof full);  // 52 bytes without a terminator
-  EXPECT_EQ(control::EscapeConfigName(full), std::string(52, 'z'));
-  uint8_t back[control::kNameSize];
+  EXPECT_EQ(model::EscapeConfigName(full), std::string(52, 'z'));
+  uint8_t back[model::kNameSize];
   for (const char* bad : {"end\\", "\\q", "\\x", "\\x1", "\\xG1", "\\x1 ", "\\x  "})
-    EXPECT_FALSE(control::UnescapeConfigName(bad, back)) << bad;
-  ASSERT_TRUE(control::UnescapeConfigName("\\xc8\\x 5", back));
+    EXPECT_FALSE(model::UnescapeConfigName(bad, back)) << bad;
+  ASSERT_TRUE(model::UnescapeConfigName("\\xc8\\x 5", back));
   EXPECT_EQ(back[0], 0xC8);
   EXPECT_EQ(back[1], 0x05);
-  ASSERT_TRUE(control::UnescapeConfigName(std::string(60, 'q').c_str(), back));  // cut to 52
+  ASSERT_TRUE(model::UnescapeConfigName(std::string(60, 'q').c_str(), back));  // cut to 52
   EXPECT_EQ(std::string(reinterpret_cast<char*>(back), 52), std::string(52, 'q'));
-  ASSERT_TRUE(control::UnescapeConfigName("", back));  // an empty name is a name
+  ASSERT_TRUE(model::UnescapeConfigName("", back));  // an empty name is a name
   EXPECT_EQ(back[0], 0);
 }
 
@@ -251,11 +251,11 @@ void Normalize(uint8_t* b) {
 TEST(ConfigFormat, RandomBlocksRoundTrip) {
   std::mt19937 random(20261207);
   for (int round = 0; round < 2000; ++round) {
-    uint8_t b[control::kBlockSize], back[control::kBlockSize];
+    uint8_t b[model::kBlockSize], back[model::kBlockSize];
     for (uint8_t& x : b) x = uint8_t(random());
-    ProfileFile p = ProfileFile::FromText("[S]\n" + control::ConfigText(b));
+    model::ProfileFile p = model::ProfileFile::FromText("[S]\n" + model::ConfigText(b));
     std::string failed;
-    ASSERT_TRUE(control::ParseConfigText(p, "S", back, failed)) << failed;
+    ASSERT_TRUE(model::ParseConfigText(p, "S", back, failed)) << failed;
     Normalize(b);
     ASSERT_EQ(std::memcmp(b, back, sizeof b), 0) << round;
   }
@@ -297,10 +297,10 @@ TEST(ConfigFormat, EntriesThatFail) {
   for (const Case& c : cases) {
     std::string text = golden;
     text.replace(text.find(c.from), std::strlen(c.from), c.to);
-    ProfileFile p = ProfileFile::FromText(text);
-    uint8_t b[control::kBlockSize];
+    model::ProfileFile p = model::ProfileFile::FromText(text);
+    uint8_t b[model::kBlockSize];
     std::string failed;
-    const bool ok = control::ParseConfigText(p, "CurrentConfiguration", b, failed);
+    const bool ok = model::ParseConfigText(p, "CurrentConfiguration", b, failed);
     EXPECT_EQ(ok, c.failed == nullptr) << c.to;
     if (!ok && c.failed) {
       EXPECT_EQ(failed, c.failed) << c.to;
@@ -317,13 +317,13 @@ TEST(ConfigFormat, EntriesThatFail) {
         {"DisableDithering=Y", std::string("DisableDithering=Y\0", 19), "DisableDithering"}}) {
     std::string text = golden;
     text.replace(text.find(from), from.size(), to);
-    ProfileFile p = ProfileFile::FromText(text);
-    uint8_t b[control::kBlockSize];
+    model::ProfileFile p = model::ProfileFile::FromText(text);
+    uint8_t b[model::kBlockSize];
     std::string failed;
-    EXPECT_FALSE(control::ParseConfigText(p, "CurrentConfiguration", b, failed)) << key;
+    EXPECT_FALSE(model::ParseConfigText(p, "CurrentConfiguration", b, failed)) << key;
     EXPECT_EQ(failed, key);
   }
-  ProfileFile names = ProfileFile::FromText(std::string("[Configuration1]\nName=CC\0CC\n", 28));
+  model::ProfileFile names = model::ProfileFile::FromText(std::string("[Configuration1]\nName=CC\0CC\n", 28));
   char name[64];
   EXPECT_FALSE(names.GetWhole("Configuration1", "Name", name, sizeof name));
   EXPECT_TRUE(names.HasEntry("Configuration1", "Name"));

@@ -9,13 +9,14 @@
 
 #include "control/cmdline.h"
 #include "control/command.h"
+#include "control/common/console.h"
 #include "control/monitor/commands.h"
 #include "control/texts.h"
-#include "control/common/console.h"
 #include "platform/terminal.h"
 #ifdef _WIN32
 #include "tests/support/console_script.h"
 #else
+#include "model/numbers.h"
 #include "tests/support/child.h"
 #endif
 
@@ -32,25 +33,25 @@ TEST(ParseUnsigned, RadixSuffixesAndLimits) {
       {"101b", 0, 5},
       {"12", 0, 12},
       {"12h", 0, 18},
-      {"1Fb", control::kNumberInvalid, 0},
-      {"12x", control::kNumberInvalid, 0},
-      {"", control::kNumberEmpty, 0},
+      {"1Fb", model::kNumberInvalid, 0},
+      {"12x", model::kNumberInvalid, 0},
+      {"", model::kNumberEmpty, 0},
       {"1bh", 0, 27},
       {"1b", 0, 1},
       {" 12", 0, 12},
-      {"12 ", control::kNumberInvalid, 0},
+      {"12 ", model::kNumberInvalid, 0},
       {"4294967295", 0, 4294967295u},
-      {"4294967296", control::kNumberInvalid, 0},
+      {"4294967296", model::kNumberInvalid, 0},
       {"FFFFFFFFh", 0, 0xFFFFFFFFu},
-      {"100000000h", control::kNumberInvalid, 0},
-      {"-1", control::kNumberInvalid, 0},
-      {"12H", control::kNumberInvalid, 0},
-      {"h", control::kNumberInvalid, 0},
-      {"99999999999999999999999", control::kNumberInvalid, 0},
+      {"100000000h", model::kNumberInvalid, 0},
+      {"-1", model::kNumberInvalid, 0},
+      {"12H", model::kNumberInvalid, 0},
+      {"h", model::kNumberInvalid, 0},
+      {"99999999999999999999999", model::kNumberInvalid, 0},
   };
   for (const Case& c : cases) {
     uint32_t v = 12345;
-    EXPECT_EQ(control::ParseUnsigned(c.text, v), c.result) << "'" << c.text << "'";
+    EXPECT_EQ(model::ParseUnsigned(c.text, v), c.result) << "'" << c.text << "'";
     EXPECT_EQ(v, c.result == 0 ? c.value : 12345u) << "'" << c.text << "'";
   }
 }

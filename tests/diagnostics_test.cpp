@@ -15,6 +15,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/diagnostics/diagnostics.h"
 #include "control/keyloop.h"
+#include "model/memory_backup.h"
 #include "ports/inproc.h"
 #include "tests/support/console_fixture.h"
 
@@ -83,15 +84,15 @@ class DiagnosticsTest : public testing_support::ConsoleTest {
     return peer;
   }
   std::vector<uint8_t> Memory() {
-    std::vector<uint8_t> m(control::kMemorySize);
-    for (uint32_t a = 0; a < control::kMemorySize; a += 512)
+    std::vector<uint8_t> m(model::kMemorySize);
+    for (uint32_t a = 0; a < model::kMemorySize; a += 512)
       EXPECT_EQ(COM_KESTRAVO_GetMemoryData(0, a, 512, &m[a]), 0);
     return m;
   }
   void FillMemory(uint8_t seed) {
-    std::vector<uint8_t> m(control::kMemorySize);
+    std::vector<uint8_t> m(model::kMemorySize);
     for (size_t i = 0; i < m.size(); ++i) m[i] = uint8_t(i * 7 + seed + (i >> 8));
-    for (uint32_t a = 0; a < control::kMemorySize; a += 512)
+    for (uint32_t a = 0; a < model::kMemorySize; a += 512)
       ASSERT_EQ(COM_KESTRAVO_SetMemoryData(0, a, 512, &m[a]), 0);
     ASSERT_EQ(COM_KESTRAVO_UpdateMemoryData(0), 0);
   }
@@ -110,24 +111,24 @@ class DiagnosticsTest : public testing_support::ConsoleTest {
 
 TEST(BackupFormat, LinesAndParsing) {
   const uint8_t bytes[] = {0x00, 0xAB, 0x0F};
-  EXPECT_EQ(control::BackupLines(bytes, 3), "00\nAB\n0F\n");
-  std::vector<uint8_t> m(control::kMemorySize);
+  EXPECT_EQ(model::BackupLines(bytes, 3), "00\nAB\n0F\n");
+  std::vector<uint8_t> m(model::kMemorySize);
   bool too_long = true;
   std::string text;
-  for (uint32_t i = 0; i < control::kMemorySize; ++i) text += i % 2 ? "ff\n\n" : " 1\r\n";  // case, blanks
-  ASSERT_TRUE(control::ParseBackup(text, m.data(), too_long));
+  for (uint32_t i = 0; i < model::kMemorySize; ++i) text += i % 2 ? "ff\n\n" : " 1\r\n";  // case, blanks
+  ASSERT_TRUE(model::ParseBackup(text, m.data(), too_long));
   EXPECT_FALSE(too_long);
   EXPECT_EQ(m[0], 1);
   EXPECT_EQ(m[1], 0xFF);
-  EXPECT_TRUE(control::ParseBackup(text + "00\n", m.data(), too_long));
+  EXPECT_TRUE(model::ParseBackup(text + "00\n", m.data(), too_long));
   EXPECT_TRUE(too_long);
-  EXPECT_FALSE(control::ParseBackup(text.substr(0, text.size() - 4), m.data(), too_long));  // 16383 values
+  EXPECT_FALSE(model::ParseBackup(text.substr(0, text.size() - 4), m.data(), too_long));  // 16383 values
   std::string bad = text;
   bad[100] = 'g';
-  EXPECT_FALSE(control::ParseBackup(bad, m.data(), too_long));
+  EXPECT_FALSE(model::ParseBackup(bad, m.data(), too_long));
   // A line of three digits gives its third digit as the next value: the file is then too long.
   std::string three = "123\n" + text.substr(4);
-  ASSERT_TRUE(control::ParseBackup(three, m.data(), too_long));
+  ASSERT_TRUE(model::ParseBackup(three, m.data(), too_long));
   EXPECT_EQ(m[0], 0x12);
   EXPECT_EQ(m[1], 0x03);
   EXPECT_TRUE(too_long);

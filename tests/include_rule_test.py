@@ -3,11 +3,13 @@
 
 The library: each folder uses only itself and the folders before it in LIBRARY (the public header
 is "COM-KESTRAVO.h" and open to all).
+The shared device model (model/): itself, the public header and platform/; it is what every
+program stands on.
 The console program: the root (entry and tables) uses its families and common/; a family uses
-itself and common/; common/ uses only itself; all of them may use the public header and
+itself and common/; common/ uses only itself; all of them may use the public header, model/ and
 platform/, and none reaches into the library's own folders.
-The front panel (panel/): itself, the console program's common/, the configuration text and the
-memory backup of its families (config/, diagnostics/), the public header, platform/.
+The front panel (panel/): itself, model/, the public header and platform/; nothing of the console
+program.
 Prints each include that breaks the rule and exits 1; exits 0 when there is none.
 """
 import pathlib
@@ -29,8 +31,8 @@ def place(path):
         return "include" if parts[0].startswith("COM-KESTRAVO") else None
     if parts[0] == "control":
         return "control" if len(parts) == 2 else "control/" + parts[1]
-    if parts[0] == "panel":
-        return "panel"
+    if parts[0] in ("panel", "model"):
+        return parts[0]
     return parts[0] if parts[0] in LIBRARY else None
 
 
@@ -39,11 +41,16 @@ def allowed(src, dst):
         return True
     if src in LIBRARY:
         return dst in LIBRARY and LIBRARY.index(dst) <= LIBRARY.index(src)
-    # The programs: the public header and the operating-system services only.
+    # The model and the programs: the public header and the operating-system services; the
+    # programs also the model.
     if dst in ("include", "platform"):
         return True
+    if src == "model":
+        return False
+    if dst == "model":
+        return True
     if src == "panel":
-        return dst in ("control/common", "control/config", "control/diagnostics")
+        return False
     if src == "control":
         return dst.startswith("control/")
     if src == "control/common":
@@ -53,7 +60,7 @@ def allowed(src, dst):
 
 def violations(root):
     found = []
-    for folder in LIBRARY + ["control", "panel"]:
+    for folder in LIBRARY + ["model", "control", "panel"]:
         for path in sorted((root / folder).rglob("*")):
             if path.suffix not in (".h", ".cpp", ".c"):
                 continue

@@ -1,7 +1,7 @@
 // COM-KESTRAVO-Control as a script runs it: the real binary against the simulated device, with
 // its input from a pipe and its output captured.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -29,75 +31,12 @@
 
 namespace {
 
-// The usage text after the program name, as the program prints it.
-const std::string kUsage = R"( COM-Number [Switches]
-  Switch: { -option, /option }
-  Options:
-    Pulser settings:
-      Operiod,operiod/O,o: set/get oscillator period
-      P: get setting of all pulsers
-      PuDdelay/Pud:  set/get pulse delay of the pulser #u
-      PuWwidth/Puw:  set/get pulse width of the pulser #u
-      PuBsize/Pub:   set/get burst size of the pulser #u
-      PuCconfig/Puc: set/get configuration of the pulser #u
-    Switch settings:
-      R: get setting of all switches
-      RnTconfig/Rnt: set/get configuration of the switch #n trigger
-      RnEconfig/Rne: set/get configuration of the switch #n enable
-      RnRdelay/Rnr: set/get rise delay of the switch #n trigger
-      RnFdelay/Rnf: set/get fall delay of the switch #n trigger
-      RnDdelay/Rnd: set/get delay of the switch #n enable
-      RnMmapping/Rnm: set/get mapping #n of the switch trigger
-      RnNmapping/Rnn: set/get mapping #n of the switch enable
-      RYM,Rym/RNm,Rnm: enable/disable the switch trigger mapping
-      RYN,Ryn/RNn,Rnn: enable/disable the switch enable mapping
-    DIO settings:
-      D: get DIO settings                Dni: get DIOn input configuration
-      DnIo,DnIO: set DIOn as output,     DnIi,DnII: set DIOn as input
-      DnIt,DnIT: set DIOn as input w/ termination
-      Dno: get DIOn output configuration
-      DnOconf: set DIOn output configuration
-    Controller settings:
-      W,w: get controller state,         Wn,wn: set controller state
-      A/a: issue software trigger with software trigger=1/0
-      ATtPp,aTtPp: issue software trigger, TtPp=4 Boolean arguments [0,1]
-       (T/t=software trigger start/stop, P/p=software pulse start/stop)
-    Configuration management:
-      jy/jn/j: turn on/turn off/show the enable state of the device
-      KT,Kt: reset current configuration
-      Kl FileName/Ks FileName: load/save current configuration
-      KLu/KSu: load/save current configuration from/to NVM set #u
-      KC,Kc/KD,Kd: list active/deleted configurations
-      KNu name/Knu set/get name of configuration #u
-      Kru FileName/Kwu FileName: load/save data of configuration #u
-      KR FileName/KW FileName: load/save data of all available configurations
-      KXu/Kxu/Kpu: delete/undelete/wipe out configuration #u
-      KA/Ka/KP: delete/undelete/wipe out all configurations
-        (wiping out cannot be undoed, thus requires confirmation)
-    Memory management:
-      Y/y FileName: restore/backup memory data
-    Control and monitoring:
-      L,l: get LED data,                 I,i: get main device status
-      S,s: get device status,            M,m: get sensor data
-      F,f: get fan data
-      X file: create test protocol,      x file: log data
-    Device monitoring:
-      C,c: get CPU data,                 p: get product identification
-      H,h: get device housekeeping,      d: get firmware date
-      U,u: get uptime,                   v: get hardware version
-      N,n: get product number            V: get firmware version
-    General control:
-      G,g: debug mode, G: additional I/O debug into Debug.txt
-      @ ChanNum: use the specified channel for the communication
-                    (allowed value: 0..15, default=0)
-      B,b: get device buffer status,     Z,z: purge communication
-      T,t: terminate the program,        Q,q: quiet mode 
-      $n: set data rate to n baud,         !: device restart
-  Notes:
-    1. Use capitals for continuous mode, if available
-    2. Integer numbers can also be entered in hexadecimal or binary formats
-       by appending 'h' or 'b' specifying the respective radix
-)";
+// The usage text after the program name, as the program prints it (kept once, in tests/data).
+std::string UsageText() {
+  std::ifstream file(KESTRAVO_TEST_DATA "/usage.txt", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+const std::string kUsage = UsageText();
 
 // The key loop's help text.
 const std::string kHelp = R"(Press 'b','B' to get buffer status,          'z','Z' to purge the communication

@@ -10,16 +10,16 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "COM-KESTRAVO.h"
 #include "platform/clock.h"
-#include "ports/port.h"
 #include "ports/kinds.h"
+#include "ports/port.h"
 #include "ports/telnet.h"
 #include "tests/support/child.h"
 #include "tests/support/fixture.h"

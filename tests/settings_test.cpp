@@ -8,9 +8,9 @@
 #include "COM-KESTRAVO.h"
 #include "control/command.h"
 #include "control/keyloop.h"
-#include "control/common/device_texts.h"
-#include "control/common/format.h"
 #include "control/settings/settings.h"
+#include "model/device_texts.h"
+#include "model/format.h"
 #include "platform/terminal.h"
 #include "tests/support/console_fixture.h"
 
@@ -18,7 +18,6 @@ namespace {
 
 using control::SettingId;
 using control::SettingLine;
-using control::SettingOf;
 
 struct LineCase {
   SettingId id;
@@ -67,10 +66,10 @@ TEST(SettingFormats, ConversionsAtTheirBoundaries) {
       {SettingId::kDeviceEnable, false, 0, 1, "Enable state of the device: on\n"},
       {SettingId::kDeviceEnable, true, 0, 0, "Enable state of the device set to: off\n"},
   };
-  for (const LineCase& c : cases)
-    EXPECT_EQ(SettingLine(SettingOf(c.id), c.set, c.index, c.value), c.line) << c.line;
-  EXPECT_EQ(control::TriggerDelayLine(true, false, 1, 7), "Rise delay of switch #1 trigger: 7 (3.5ns)\n");
-  EXPECT_EQ(control::TriggerDelayLine(false, true, 3, 15),
+  for (const LineCase& c : cases) EXPECT_EQ(SettingLine(c.id, c.set, c.index, c.value), c.line) << c.line;
+  EXPECT_EQ(SettingLine(SettingId::kSwitchRiseDelay, false, 1, 7),
+            "Rise delay of switch #1 trigger: 7 (3.5ns)\n");
+  EXPECT_EQ(SettingLine(SettingId::kSwitchFallDelay, true, 3, 15),
             "Fall delay of switch #3 trigger set to 15 (7.5ns)\n");
 }
 
@@ -83,10 +82,10 @@ TEST(SettingFormats, SourceNamesForEveryByte) {
   for (unsigned byte = 0; byte < 256; ++byte) {
     const unsigned index = byte & 0x1F;
     std::string name = index < 20 ? names[index] : "undefined";
-    EXPECT_EQ(control::SourceConfigText(byte), ((byte & 0x20) ? "negated " : "") + name) << byte;
+    EXPECT_EQ(model::SourceConfigText(byte), ((byte & 0x20) ? "negated " : "") + name) << byte;
   }
-  EXPECT_STREQ(control::SourceName(31), "undefined");
-  EXPECT_STREQ(control::SourceName(1000), "undefined");
+  EXPECT_STREQ(model::SourceName(31), "undefined");
+  EXPECT_STREQ(model::SourceName(1000), "undefined");
 }
 
 TEST(SettingFormats, ControllerTexts) {
@@ -113,9 +112,9 @@ TEST(SettingFormats, ControllerTexts) {
             "  software pulse:   0->1->0\n");
   EXPECT_EQ(control::DataRateText(115200, 115000),
             "Data rate set to 115200 baud (device), 115000 baud (PC)\n");
-  EXPECT_STREQ(control::DIODirection(0x04, 0x04, 2), "output");
-  EXPECT_STREQ(control::DIODirection(0x00, 0x04, 2), "terminated input");
-  EXPECT_STREQ(control::DIODirection(0x7B, 0x7B, 2), "input");
+  EXPECT_STREQ(model::DIODirection(0x04, 0x04, 2), "output");
+  EXPECT_STREQ(model::DIODirection(0x00, 0x04, 2), "terminated input");
+  EXPECT_STREQ(model::DIODirection(0x7B, 0x7B, 2), "input");
 }
 
 class SettingsTest : public testing_support::ConsoleTest {

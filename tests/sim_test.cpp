@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 #include <random>
 #include <regex>
+#include <thread>
 
 #include "tests/support/fixture.h"
 #include "tests/support/virtual_clock.h"

@@ -44,7 +44,7 @@ add_executable(kestravo_tests
   win32_line_test.cpp
   header_c_test.c
 )
-target_link_libraries(kestravo_tests PRIVATE kestravo_control kestravo_test_support gtest_main)
+target_link_libraries(kestravo_tests PRIVATE kestravo_control kestravo_model kestravo_test_support gtest_main)
 target_compile_definitions(kestravo_tests PRIVATE
   KESTRAVO_LIBRARY_PATH="$<TARGET_FILE_NAME:COM-KESTRAVO>"
   KESTRAVO_TEST_DATA="Z:${CMAKE_CURRENT_SOURCE_DIR}/data")

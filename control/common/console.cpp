@@ -9,8 +9,9 @@
 #include <cstring>
 
 #include "COM-KESTRAVO.h"
-#include "control/common/format.h"
 #include "control/common/state.h"
+#include "model/format.h"
+#include "model/numbers.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
@@ -33,26 +34,10 @@ void FlushKeys() {
 // The keys typed while a command ran are dropped, so that they do not start the next one.
 void DrainKeys() { FlushKeys(); }
 
-int ParseUnsigned(const char* text, uint32_t& value) {
-  size_t len = std::strlen(text);
-  if (len == 0) return kNumberEmpty;
-  char last = text[len - 1];
-  int radix = last == 'h' ? 16 : last == 'b' ? 2 : 10;
-  char* end = nullptr;
-  errno = 0;
-  unsigned long long v = std::strtoull(text, &end, radix);
-  if (end == text) return kNumberInvalid;
-  const char* expected_end = radix == 10 ? text + len : text + len - 1;
-  if (end != expected_end) return kNumberInvalid;
-  // strtoull's "-1" wraps and large values saturate: neither is a 32-bit number.
-  if (errno == ERANGE || v > 0xFFFFFFFFull || std::strchr(text, '-')) return kNumberInvalid;
-  value = uint32_t(v);
-  return kNumberParsed;
-}
-
 bool PromptNumber(const char* prompt, uint32_t& value) {
   char entry[512];
-  return PromptWord(prompt, entry, sizeof entry) && ParseUnsigned(entry, value) == kNumberParsed;
+  return PromptWord(prompt, entry, sizeof entry) &&
+         model::ParseUnsigned(entry, value) == model::kNumberParsed;
 }
 
 bool PromptFileName(const char* prompt, char (&name)[kFileNameSize]) {
@@ -232,16 +217,16 @@ bool Succeeded(int32_t result, const char* operation) {
 
 std::string FormatSeconds(uint32_t s) {
   unsigned h = s / 3600, m = (s % 3600) / 60, sec = s % 60;
-  if (h) return Format("%d:%02d:%02d sec.", h, m, sec);
-  if (m) return Format("%d:%02d sec.", m, sec);
-  return Format("%d sec.", sec);
+  if (h) return model::Format("%d:%02d:%02d sec.", h, m, sec);
+  if (m) return model::Format("%d:%02d sec.", m, sec);
+  return model::Format("%d sec.", sec);
 }
 
 std::string FormatSecondsFraction(uint32_t s, uint16_t ms) {
   unsigned h = s / 3600, m = (s % 3600) / 60, sec = s % 60, hundredths = ms / 10;
-  if (h) return Format("%d:%02d:%02d.%02d sec.", h, m, sec, hundredths);
-  if (m) return Format("%d:%02d.%02d sec.", m, sec, hundredths);
-  return Format("%d.%02d sec.", sec, hundredths);
+  if (h) return model::Format("%d:%02d:%02d.%02d sec.", h, m, sec, hundredths);
+  if (m) return model::Format("%d:%02d.%02d sec.", m, sec, hundredths);
+  return model::Format("%d.%02d sec.", sec, hundredths);
 }
 
 namespace {

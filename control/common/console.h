@@ -13,15 +13,6 @@ int ReadKey();
 void FlushKeys();
 void DrainKeys();
 
-// The results of ParseUnsigned.
-enum ParseResult : int {
-  kNumberParsed = 0,    // the value is set
-  kNumberEmpty = -1,    // an empty text
-  kNumberInvalid = -2,  // not a number of the radix its suffix names ('h' hexadecimal, 'b' binary,
-                        // none decimal), or not within 32 bits
-};
-int ParseUnsigned(const char* text, uint32_t& value);
-
 // A number prompt: the prompt, one word into the entry buffer, "\n", the parser. False when
 // nothing was read or the word is no number (the command then ends silently).
 bool PromptNumber(const char* prompt, uint32_t& value);

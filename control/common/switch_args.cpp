@@ -5,6 +5,7 @@
 
 #include "control/common/console.h"
 #include "control/common/state.h"
+#include "model/numbers.h"
 
 namespace control {
 
@@ -22,31 +23,12 @@ bool ScanUnsignedShort(const char* text, uint16_t& out) {
   return true;
 }
 
-bool SwitchNumber(const char* text, uint32_t& value) { return ParseUnsigned(text, value) == kNumberParsed; }
+bool SwitchNumber(const char* text, uint32_t& value) {
+  return model::ParseUnsigned(text, value) == model::kNumberParsed;
+}
 
 int IndexDigit(const char* text, char highest) {
   return (text[0] >= '0' && text[0] <= highest) ? text[0] - '0' : -1;
-}
-
-int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow* rows, size_t count) {
-  const char sub = a.rest[0] ? a.rest[1] : 0;
-  for (size_t i = 0; i < count; ++i) {
-    const IndexedSwitchRow& row = rows[i];
-    const bool set = sub == row.letter;
-    if (!set && sub != std::tolower(row.letter)) continue;
-    const int x = IndexDigit(a.rest, row.highest);
-    if (x < 0) return a.index;
-    uint32_t v = 0;
-    if (set ? !SwitchNumber(a.rest + 2, v) || (row.value_limit && v >= row.value_limit) : a.rest[2] != 0)
-      return a.index;
-    if (!OpenDevicePort()) return kParsed;
-    if (set)
-      row.set(uint32_t(x), v);
-    else
-      row.show(uint32_t(x));
-    return kParsed;
-  }
-  return a.index;
 }
 
 int RunWithoutCharacters(SwitchArgs& a, void (*run)()) {

@@ -30,22 +30,6 @@ bool SwitchNumber(const char* text, uint32_t& value);
 // An index digit at text[0] from '0' to highest; -1 when it is none.
 int IndexDigit(const char* text, char highest);
 
-// The rows that follow a letter with an index digit and a sub-letter (-P2D1000, -R1t): the
-// capital sub-letter takes a number to the end of the switch (below value_limit unless that is 0),
-// the small one ends the switch. The digit runs from '0' to highest.
-struct IndexedSwitchRow {
-  char letter;  // capital
-  char highest;
-  uint32_t value_limit;
-  void (*show)(uint32_t index);
-  void (*set)(uint32_t index, uint32_t value);
-};
-int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow* rows, size_t count);
-template <size_t N>
-int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow (&rows)[N]) {
-  return RunIndexedSwitch(a, rows, N);
-}
-
 // A row that takes no further characters: opens the port, runs, and then fails the parse when
 // characters follow the letter.
 int RunWithoutCharacters(SwitchArgs& a, void (*run)());

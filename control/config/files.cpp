@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "COM-KESTRAVO.h"
-#include "control/config/common.h"
-#include "control/config/config.h"
-#include "control/config/stored_text.h"
 #include "control/common/console.h"
 #include "control/common/state.h"
+#include "control/config/config.h"
+#include "control/config/stored_calls.h"
+#include "model/block_text.h"
+#include "model/profile.h"
+#include "model/stored_text.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
 
@@ -29,7 +31,7 @@ bool Write(platform::SafeFile& out, const std::string& text) {
 
 void SaveCurrentConfigToFile(const char* path) {
   Progress("Saving current configuration into file '%s':\n", Printable(path).c_str());
-  uint8_t block[kBlockSize] = {};
+  uint8_t block[model::kBlockSize] = {};
   if (!Succeeded(COM_KESTRAVO_GetCurrentConfig(State.PortNumber, block), "COM_KESTRAVO_GetCurrentConfig"))
     return;
   platform::SafeFile out;
@@ -42,9 +44,9 @@ void SaveCurrentConfigToFile(const char* path) {
 
 void LoadCurrentConfigFromFile(const char* path) {
   Progress("Loading current configuration from file '%s':\n", Printable(path).c_str());
-  ProfileFile profile(path);
+  model::ProfileFile profile = ReadProfile(path);
   if (!profile.Ok) return ReportOpenError(path);
-  uint8_t block[kBlockSize];
+  uint8_t block[model::kBlockSize];
   if (!ReadConfigText(path, profile, "CurrentConfiguration", block)) return;
   if (!Succeeded(COM_KESTRAVO_SetCurrentConfig(State.PortNumber, block), "COM_KESTRAVO_SetCurrentConfig"))
     return;
@@ -60,12 +62,12 @@ void SaveConfigToFile(uint32_t number, const char* path) {
   if (!GetConfigName(number, name)) return;
   if (!active)
     return Refused("Cannot save the configuration #%u '%s' since it was deleted!\n", number + 1, name);
-  uint8_t block[kBlockSize] = {};
+  uint8_t block[model::kBlockSize] = {};
   if (!Succeeded(COM_KESTRAVO_GetConfigData(State.PortNumber, number, block), "COM_KESTRAVO_GetConfigData"))
     return;
   platform::SafeFile out;
   if (!out.Open(path)) return ReportOpenError(path);
-  if (!Write(out, StoredSection(number, reinterpret_cast<const uint8_t*>(name), block)))
+  if (!Write(out, model::StoredSection(number, reinterpret_cast<const uint8_t*>(name), block)))
     return ReportWriteError(path);
   if (!out.Commit()) return ReportCloseError(path);
   if (Verbose()) Print("Configuration #%u saved to data file '%s'\n", number + 1, Printable(path).c_str());
@@ -73,13 +75,13 @@ void SaveConfigToFile(uint32_t number, const char* path) {
 
 void LoadConfigFromFile(uint32_t number, const char* path) {
   Progress("Loading configuration #%u from file '%s':\n", number + 1, Printable(path).c_str());
-  ProfileFile profile(path);
+  model::ProfileFile profile = ReadProfile(path);
   if (!profile.Ok) return ReportOpenError(path);
-  ParsedSection parsed;
+  model::ParsedSection parsed;
   bool missing = false;
   std::string failed;
-  if (!ParseSection(profile, number, parsed, missing, failed))
-    return ReportReadError(path, SectionOf(number).c_str(), failed.c_str());
+  if (!model::ParseSection(profile, number, parsed, missing, failed))
+    return ReportReadError(path, model::SectionOf(number).c_str(), failed.c_str());
   if (!StoreConfig(number, parsed.name, parsed.block)) return;
   if (Verbose()) Print("Configuration #%u loaded from data file '%s'\n", number + 1, Printable(path).c_str());
 }
@@ -89,7 +91,7 @@ void SaveAllConfigsToFile(const char* path) {
   platform::SafeFile out;
   bool opened = false;
   std::vector<uint32_t> saved;  // confirmed once the file is complete
-  for (uint32_t n = 0; n < kStoredConfigs; ++n) {
+  for (uint32_t n = 0; n < model::kStoredConfigs; ++n) {
     if (StopRequested()) return EndProgressLine();
     ProgressLine("Processing configuration #%u", n + 1);
     uint8_t active = 0, valid = 0;
@@ -103,13 +105,13 @@ void SaveAllConfigsToFile(const char* path) {
       return ReportWriteError(path);
     }
     ConfigName name;
-    uint8_t block[kBlockSize] = {};
+    uint8_t block[model::kBlockSize] = {};
     if (!GetConfigName(n, name, true)) return;
     if (COM_KESTRAVO_GetConfigData(State.PortNumber, n, block) != 0) {
       EndProgressLine();
       return ReportError("COM_KESTRAVO_GetConfigData");
     }
-    if (!Write(out, StoredSection(n, reinterpret_cast<const uint8_t*>(name), block))) {
+    if (!Write(out, model::StoredSection(n, reinterpret_cast<const uint8_t*>(name), block))) {
       EndProgressLine();
       return ReportWriteError(path);
     }
@@ -128,21 +130,21 @@ void SaveAllConfigsToFile(const char* path) {
 // a bad section shows the lines up to its own before its message.
 void LoadAllConfigsFromFile(const char* path) {
   Progress("Loading all configurations from file '%s':\n", Printable(path).c_str());
-  ProfileFile profile(path);
+  model::ProfileFile profile = ReadProfile(path);
   if (!profile.Ok) return ReportOpenError(path);
-  std::vector<ParsedSection> sections;
+  std::vector<model::ParsedSection> sections;
   uint32_t bad = 0;
   std::string failed;
-  if (!ParseStoredFile(profile, sections, bad, failed)) {
+  if (!model::ParseStoredFile(profile, sections, bad, failed)) {
     for (uint32_t k = 0; k <= bad; ++k) ProgressLine("Processing configuration #%u", k + 1);
-    return ReportReadError(path, SectionOf(bad).c_str(), failed.c_str());
+    return ReportReadError(path, model::SectionOf(bad).c_str(), failed.c_str());
   }
   size_t next = 0;
-  for (uint32_t n = 0; n < kStoredConfigs; ++n) {
+  for (uint32_t n = 0; n < model::kStoredConfigs; ++n) {
     if (StopRequested()) return EndProgressLine();
     ProgressLine("Processing configuration #%u", n + 1);
     if (next >= sections.size() || sections[next].number != n) continue;
-    const ParsedSection& s = sections[next++];
+    const model::ParsedSection& s = sections[next++];
     if (!StoreConfig(s.number, s.name, s.block, true)) return;
     if (Verbose())
       Print("Configuration #%u loaded from data file '%s'\n", s.number + 1, Printable(path).c_str());

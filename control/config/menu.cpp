@@ -2,10 +2,10 @@
 // (a configuration number, a file name or a name) and the routine it runs.
 #include <string_view>
 
-#include "control/config/block_text.h"
-#include "control/config/config.h"
 #include "control/common/console.h"
 #include "control/common/state.h"
+#include "control/config/config.h"
+#include "model/block_text.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -84,7 +84,7 @@ int ConfigSwitch(SwitchArgs& a) {
   if (!c) return a.index;
   uint32_t u = 0;
   if (NeedsNumber(c->needs)) {
-    if (!SwitchNumber(a.rest + 1, u) || u < 1 || u > kStoredConfigs) return a.index;
+    if (!SwitchNumber(a.rest + 1, u) || u < 1 || u > model::kStoredConfigs) return a.index;
   } else if (a.rest[1] != 0) {
     return a.index;
   }
@@ -123,7 +123,7 @@ void ConfigMenu() {
     uint32_t typed = 0;
     if (!PromptNumber("Enter the configuration number in the NVM: ", typed)) return;
     number = typed - 1;
-    if (number >= kStoredConfigs) {
+    if (number >= model::kStoredConfigs) {
       Print("Invalid configuration number specified!\n");
       return NoteFailure(kFailedArgument, "Invalid configuration number specified!\n");
     }

@@ -3,10 +3,11 @@
 #include <cstring>
 
 #include "COM-KESTRAVO.h"
-#include "control/config/common.h"
-#include "control/config/config.h"
 #include "control/common/console.h"
 #include "control/common/state.h"
+#include "control/config/config.h"
+#include "control/config/stored_calls.h"
+#include "model/block_text.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -27,11 +28,11 @@ bool GetStoreFlags(uint32_t number, uint8_t& active, uint8_t& valid) {
 
 // The configurations whose flags match, listed with their names; `change` then sets their flags.
 void ForEachListed(bool deleted, const char* heading, const char* none, bool change) {
-  uint8_t active[kStoredConfigs] = {}, valid[kStoredConfigs] = {};
+  uint8_t active[model::kStoredConfigs] = {}, valid[model::kStoredConfigs] = {};
   if (!Succeeded(COM_KESTRAVO_GetConfigList(State.PortNumber, active, valid), "COM_KESTRAVO_GetConfigList"))
     return;
   bool any = false;
-  for (uint32_t n = 0; n < kStoredConfigs && !StopRequested(); ++n) {
+  for (uint32_t n = 0; n < model::kStoredConfigs && !StopRequested(); ++n) {
     // The list of active ones looks at the active flag alone; a change needs a valid place too.
     const bool selected = deleted ? (valid[n] && !active[n]) : (active[n] && (!change || valid[n]));
     if (!selected) continue;
@@ -105,7 +106,7 @@ void SetConfigName(uint32_t number, const char* text) {
   if (!valid)
     return Refused("Cannot set the name of the configuration #%u since it is invalid!\n", number + 1);
   ConfigName name = {};
-  std::strncpy(name, text, kNameSize);  // cut at 52 bytes, the rest zero
+  std::strncpy(name, text, model::kNameSize);  // cut at 52 bytes, the rest zero
   if (!Succeeded(COM_KESTRAVO_SetConfigName(State.PortNumber, number, reinterpret_cast<const uint8_t*>(name)),
                  "COM_KESTRAVO_SetConfigName"))
     return;
@@ -194,7 +195,7 @@ void WipeOutAllConfigs() {
   const bool terminal = platform::OutputIsTerminal();
   if (terminal) Print("Wiping out configuration #");
   const int row = platform::CursorRow(), column = platform::CursorColumn();
-  for (uint32_t n = 0; n < kStoredConfigs; ++n) {
+  for (uint32_t n = 0; n < model::kStoredConfigs; ++n) {
     if (StopRequested()) return EndProgressLine();
     if (terminal) {
       platform::MoveCursor(row, column);

@@ -3,8 +3,8 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
-#include "control/diagnostics/diagnostics.h"
 #include "control/common/state.h"
+#include "control/diagnostics/diagnostics.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 

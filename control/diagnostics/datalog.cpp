@@ -7,8 +7,9 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
-#include "control/diagnostics/diagnostics.h"
 #include "control/common/state.h"
+#include "control/diagnostics/diagnostics.h"
+#include "model/datalog.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 
@@ -16,11 +17,9 @@ using platform::Print;
 
 namespace control {
 
-const char kDataLogHeader[] = "Uptime\tSensor1\tSensor2\tSensor3\t12V\t5V0\t3V3\tCPU\tFan1\tFan2\tFan3\n";
-
 namespace {
 
-constexpr uint32_t kRecordMs = kDataLogRecordMs;
+constexpr uint32_t kRecordMs = model::kDataLogRecordMs;
 
 // The panel's fields, in the order their values are written.
 struct Panel {
@@ -53,14 +52,14 @@ const char* Record(FILE* f, DisplayFrame& frame, const Panel& panel) {
   uint32_t s = 0, optime = 0;
   uint16_t ms = 0;
   if (COM_KESTRAVO_GetUptime(port, &s, &ms, &optime) != 0) return "COM_KESTRAVO_GetUptime";
-  std::fprintf(f, "%d.%02d", int(s), ms / 10);
+  std::fputs(model::UptimeField(s, ms).c_str(), f);
   frame.Value(panel.uptime, "%d:%02d:%02d.%02d sec.", int(s / 3600), int(s % 3600 / 60), int(s % 60),
               ms / 10);
   double t[3] = {};
   if (COM_KESTRAVO_GetSensorData(port, t) != 0) return "COM_KESTRAVO_GetSensorData";
   for (int k = 0; k < 3; ++k) {
     frame.Value(panel.sensor[k], "%5.2lfdegC", t[k]);
-    std::fprintf(f, "\t%.2lf", t[k]);
+    std::fprintf(f, "\t%s", model::SensorField(t[k]).c_str());
   }
   double v12 = 0, v5 = 0, v3 = 0, cpu = 0;
   if (COM_KESTRAVO_GetHousekeeping(port, &v12, &v5, &v3, &cpu) != 0) return "COM_KESTRAVO_GetHousekeeping";
@@ -68,14 +67,15 @@ const char* Record(FILE* f, DisplayFrame& frame, const Panel& panel) {
   frame.Value(panel.housekeeping[1], "%5.3lfV", v5);
   frame.Value(panel.housekeeping[2], "%5.3lfV", v3);
   frame.Value(panel.housekeeping[3], "%5.2lfdegC", cpu);
-  std::fprintf(f, "\t%.3lf\t%.3lf\t%.3lf\t%.2lf", v12, v5, v3, cpu);
+  for (double v : {v12, v5, v3}) std::fprintf(f, "\t%s", model::SupplyField(v).c_str());
+  std::fprintf(f, "\t%s", model::CpuTemperatureField(cpu).c_str());
   int32_t enabled[3] = {}, failed[3] = {};
   uint16_t set[3] = {}, measured[3] = {}, pwm[3] = {};
   if (COM_KESTRAVO_GetFanData(port, enabled, failed, set, measured, pwm) != 0)
     return "COM_KESTRAVO_GetFanData";
   for (int k = 0; k < 3; ++k) {
     frame.Value(panel.fan[k], "%5u", unsigned(measured[k]));
-    std::fprintf(f, "\t%u", unsigned(measured[k]));
+    std::fprintf(f, "\t%s", model::FanField(measured[k]).c_str());
   }
   std::fputs("\n", f);
   return nullptr;
@@ -104,7 +104,7 @@ void DataLog(const char* path) {
   if (!State.quiet) Print("Press 'Esc' to quit\n");
   DisplayFrame frame(false);
   const Panel panel(frame);
-  std::fputs(kDataLogHeader, f);
+  std::fputs(model::kDataLogHeader, f);
   uint64_t deadline = platform::TickMs();
   bool ok = true;
   for (;;) {

@@ -10,13 +10,6 @@
 
 namespace control {
 
-// Memory data: 16384 bytes in 128 blocks of 128.
-constexpr uint32_t kMemorySize = COM_KESTRAVO_MEMORY_SIZE, kMemoryBlock = 0x80;
-// The backup lines of some bytes: two upper-case hexadecimal digits and a line end each.
-std::string BackupLines(const uint8_t* data, size_t count);
-// Reads the 16384 values of a backup; false when the text ends or a value does not convert first.
-// too_long tells whether more than white space follows the last value.
-bool ParseBackup(const std::string& text, uint8_t* memory, bool& too_long);
 void BackupMemory(const char* path);
 void RestoreMemory(const char* path);
 int MemorySwitch(SwitchArgs& a);
@@ -41,8 +34,6 @@ int ProtocolSwitch(SwitchArgs& a);
 void ProtocolKey();
 
 // The data log: a record every 250 ms, under a heading line of eleven tab-separated names.
-constexpr uint32_t kDataLogRecordMs = 250;
-extern const char kDataLogHeader[];
 void DataLog(const char* path);
 int DataLogSwitch(SwitchArgs& a);
 void DataLogKey();

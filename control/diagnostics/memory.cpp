@@ -7,67 +7,29 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
-#include "control/diagnostics/diagnostics.h"
 #include "control/common/state.h"
+#include "control/diagnostics/diagnostics.h"
+#include "model/memory_backup.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
 
 using platform::Print;
 
 namespace control {
-namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
-}  // namespace
-
-std::string BackupLines(const uint8_t* data, size_t count) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string s(count * 3, '\n');
-  for (size_t i = 0; i < count; ++i) {
-    s[3 * i] = kHex[data[i] >> 4];
-    s[3 * i + 1] = kHex[data[i] & 15];
-  }
-  return s;
-}
-
-// Each value: white space, then one or two hexadecimal digits; white space after the last one is
-// allowed, anything else after it makes the file too long.
-bool ParseBackup(const std::string& text, uint8_t* memory, bool& too_long) {
-  size_t at = 0;
-  for (uint32_t i = 0; i < kMemorySize; ++i) {
-    while (at < text.size() && IsBlank(text[at])) ++at;
-    if (at >= text.size() || HexDigit(text[at]) < 0) return false;
-    int value = HexDigit(text[at++]);
-    if (at < text.size() && HexDigit(text[at]) >= 0) value = value * 16 + HexDigit(text[at++]);
-    memory[i] = uint8_t(value);
-  }
-  while (at < text.size() && IsBlank(text[at])) ++at;
-  too_long = at < text.size();
-  return true;
-}
-
 void BackupMemory(const char* path) {
-  if (!State.quiet) Print("Saving memory data (size=%04Xh):\n", kMemorySize);
+  if (!State.quiet) Print("Saving memory data (size=%04Xh):\n", model::kMemorySize);
   platform::SafeFile out;
   if (!out.Open(path)) return FileError("Error opening the data file '%s'\n", Printable(path).c_str());
-  for (uint32_t address = 0; address < kMemorySize; address += kMemoryBlock) {
+  for (uint32_t address = 0; address < model::kMemorySize; address += model::kMemoryBlock) {
     ClearLine();
     if (StopRequested()) return EndProgressLine();
     ProgressLine("Getting memory data, address: %04Xh", address);
-    uint8_t block[kMemoryBlock];
-    if (COM_KESTRAVO_GetMemoryData(State.PortNumber, address, kMemoryBlock, block) != 0) {
+    uint8_t block[model::kMemoryBlock];
+    if (COM_KESTRAVO_GetMemoryData(State.PortNumber, address, model::kMemoryBlock, block) != 0) {
       ClearLine();
       return ReportError("COM_KESTRAVO_GetMemoryData");
     }
-    const std::string lines = BackupLines(block, kMemoryBlock);
+    const std::string lines = model::BackupLines(block, model::kMemoryBlock);
     if (std::fwrite(lines.data(), 1, lines.size(), out.file()) != lines.size()) {
       ClearLine();
       return FileError("Error writing the data file '%s'\n", Printable(path).c_str());
@@ -86,13 +48,13 @@ void RestoreMemory(const char* path) {
   if (!Confirm("Restore memory data? [y/n]: ")) return;
   DrainKeys();
   if (!Confirm("All memory data will be overwritten, proceed? [y/n]: ")) return;
-  if (!State.quiet) Print("Loading memory data (size=%04Xh):\n", kMemorySize);
+  if (!State.quiet) Print("Loading memory data (size=%04Xh):\n", model::kMemorySize);
   std::string text;
   if (!ReadInputFile(path, text))
     return FileError("Error opening the data file '%s'\n", Printable(path).c_str());
-  static uint8_t memory[kMemorySize];
+  static uint8_t memory[model::kMemorySize];
   bool too_long = false;
-  if (!ParseBackup(text, memory, too_long))
+  if (!model::ParseBackup(text, memory, too_long))
     return FileError("Error reading the data file '%s'\n", Printable(path).c_str());
   // A file with more than 16384 values is not the backup of this memory (a line of three digits
   // shifts every value after it): nothing is written.
@@ -100,11 +62,11 @@ void RestoreMemory(const char* path) {
     Print("Warning: Data file '%s' too long\n", Printable(path).c_str());
     return FileError("Restore cancelled: nothing was written to the device\n");
   }
-  for (uint32_t address = 0; address < kMemorySize; address += kMemoryBlock) {
+  for (uint32_t address = 0; address < model::kMemorySize; address += model::kMemoryBlock) {
     ClearLine();
     if (StopRequested()) return EndProgressLine();
     ProgressLine("Setting memory data, address: %04Xh", address);
-    if (COM_KESTRAVO_SetMemoryData(State.PortNumber, address, kMemoryBlock, memory + address) != 0) {
+    if (COM_KESTRAVO_SetMemoryData(State.PortNumber, address, model::kMemoryBlock, memory + address) != 0) {
       ClearLine();
       return ReportError("COM_KESTRAVO_SetMemoryData");
     }

@@ -10,10 +10,10 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
-#include "control/common/device_texts.h"
-#include "control/common/format.h"
-#include "control/diagnostics/diagnostics.h"
 #include "control/common/state.h"
+#include "control/diagnostics/diagnostics.h"
+#include "model/device_texts.h"
+#include "model/format.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 
@@ -88,7 +88,7 @@ class ReadingLines {
 };
 
 std::string UptimeText(uint32_t s, uint16_t ms) {
-  return Format("%d:%02d:%02d.%02d sec.\n", int(s / 3600), int(s % 3600 / 60), int(s % 60), ms / 10);
+  return model::Format("%d:%02d:%02d.%02d sec.\n", int(s / 3600), int(s % 3600 / 60), int(s % 60), ms / 10);
 }
 
 bool ReadUptime(uint32_t& s, uint16_t& ms) {
@@ -112,29 +112,30 @@ bool Identity(FILE* f) {
   if (!Retried("Getting the product number:\n", "COM_KESTRAVO_GetProductNo",
                [&] { return COM_KESTRAVO_GetProductNo(port, &number); }))
     return false;
-  Both(f, Format("Product number: %d\n", int(number)));
+  Both(f, model::Format("Product number: %d\n", int(number)));
   char id[COM_KESTRAVO_PRODUCT_ID_SIZE] = "";
   if (!Retried("Getting product identification:\n", "COM_KESTRAVO_GetProductID",
                [&] { return COM_KESTRAVO_GetProductID(port, id); }))
     return false;
-  Both(f, Format("Product identification: %s\n", id));
+  Both(f, model::Format("Product identification: %s\n", id));
   uint16_t fw = 0;
   if (!Retried("Getting firmware version:\n", "COM_KESTRAVO_GetFWVersion",
                [&] { return COM_KESTRAVO_GetFWVersion(port, &fw); }))
     return false;
-  Both(f, Format("Firmware version: %d.%02d\n", fw >> 8, fw & 0xFF));
+  Both(f, model::Format("Firmware version: %d.%02d\n", fw >> 8, fw & 0xFF));
   char date[COM_KESTRAVO_FW_DATE_SIZE] = "";
   if (!Retried("Getting firmware date:\n", "COM_KESTRAVO_GetFWDate",
                [&] { return COM_KESTRAVO_GetFWDate(port, date); }))
     return false;
-  Both(f, Format("Firmware date: %s\n", date));
+  Both(f, model::Format("Firmware date: %s\n", date));
   uint16_t type = 0, version = 0;
   if (!Retried("Getting hardware version:\n", "COM_KESTRAVO_GetHWType",
                [&] { return COM_KESTRAVO_GetHWType(port, &type); }) ||
       !Retried("Getting hardware version:\n", "COM_KESTRAVO_GetHWVersion",
                [&] { return COM_KESTRAVO_GetHWVersion(port, &version); }))
     return false;
-  Both(f, Format("Hardware type: %04Xh, hardware version: %d.%02d\n", type, version >> 8, version & 0xFF));
+  Both(f, model::Format("Hardware type: %04Xh, hardware version: %d.%02d\n", type, version >> 8,
+                        version & 0xFF));
   return true;
 }
 
@@ -222,16 +223,16 @@ bool CpuSection(FILE* f, Grid& grid) {
   for (int i = 0; i <= 10; ++i) {
     if (!Checked(COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &frequency), "COM_KESTRAVO_GetCPUData"))
       return false;
-    line.Show(Format("CPU data #%02d/%02d:    load: %.1f%%    frequency: %.2fMHz", i, 10, load * 100,
-                     frequency * 0.000001));
+    line.Show(model::Format("CPU data #%02d/%02d:    load: %.1f%%    frequency: %.2fMHz", i, 10, load * 100,
+                            frequency * 0.000001));
     if (i > 0) {  // the first reading is shown only
       loads.Add(load);
       frequencies.Add(frequency);
     }
     if (!grid.Next()) return false;
   }
-  line.Summary(Format("CPU data:\tCPU load: %.1f%%,\tCPU frequency: %.2fMHz\n", loads.Mean() * 100,
-                      frequencies.Mean() * 0.000001));
+  line.Summary(model::Format("CPU data:\tCPU load: %.1f%%,\tCPU frequency: %.2fMHz\n", loads.Mean() * 100,
+                             frequencies.Mean() * 0.000001));
   std::fprintf(f, "\nCPU data:\n\tCPU load: %s\n\tCPU frequency: %s\n",
                Spread(loads, "%.2f%% \xB1 %.2f%% (+%.2f%%, -%.2f%%)", 100, 100).c_str(),
                Spread(frequencies, "%.3fMHz \xB1 %.0fkHz (+%.0fkHz, -%.0fkHz)", 0.000001, 0.001).c_str());
@@ -249,14 +250,15 @@ bool HousekeepingSection(FILE* f, Grid& grid) {
                  "COM_KESTRAVO_GetHousekeeping"))
       return false;
     for (int k = 0; k < 4; ++k) r[k].Add(v[k]);
-    line.Show(
-        Format("Device housekeeping #%02d/%02d:    12V: %.3lfV,    5V0: %.3lfV,    3V3: %.3lfV,    CPU: "
-               "%.2lfdegC",
-               i, 10, v[0], v[1], v[2], v[3]));
+    line.Show(model::Format(
+        "Device housekeeping #%02d/%02d:    12V: %.3lfV,    5V0: %.3lfV,    3V3: %.3lfV,    CPU: "
+        "%.2lfdegC",
+        i, 10, v[0], v[1], v[2], v[3]));
     if (!grid.Next()) return false;
   }
-  line.Summary(Format("Device housekeeping:\t12V: %.3lfV,\t5V0: %.3lfV,\t3V3: %.3lfV,\tCPU: %.2lfdegC\n",
-                      r[0].Mean(), r[1].Mean(), r[2].Mean(), r[3].Mean()));
+  line.Summary(
+      model::Format("Device housekeeping:\t12V: %.3lfV,\t5V0: %.3lfV,\t3V3: %.3lfV,\tCPU: %.2lfdegC\n",
+                    r[0].Mean(), r[1].Mean(), r[2].Mean(), r[3].Mean()));
   const char* volts = "%6.3lfV \xB1 %.2lfmV (+%.1lfmV, -%.1lfmV)";
   std::fprintf(f, "\nDevice housekeeping:\n\t12V: %s\n\t5V0: %s\n\t3V3: %s\n\tCPU: %s\n",
                Spread(r[0], volts, 1, 1000).c_str(), Spread(r[1], volts, 1, 1000).c_str(),
@@ -279,16 +281,16 @@ bool SensorSection(FILE* f, Grid& grid) {
   double t[3] = {};
   for (int i = 0; i < 10; ++i) {
     if (!Checked(COM_KESTRAVO_GetSensorData(State.PortNumber, t), "COM_KESTRAVO_GetSensorData")) return false;
-    std::string text = Format("Sensor data #%02d/%02d:", i, 10);
+    std::string text = model::Format("Sensor data #%02d/%02d:", i, 10);
     for (int k = 0; k < 3; ++k) {
       r[k].Add(t[k]);
-      text += Format("    #%d: ", k + 1) + Format("%5.2lfdegC", t[k]);
+      text += model::Format("    #%d: ", k + 1) + model::Format("%5.2lfdegC", t[k]);
     }
     line.Show(text);
     if (!grid.Next()) return false;
   }
   std::string summary = "Sensor data:";
-  for (int k = 0; k < 3; ++k) summary += Format("\t#%d: %5.2lfdegC", k + 1, r[k].Mean());
+  for (int k = 0; k < 3; ++k) summary += model::Format("\t#%d: %5.2lfdegC", k + 1, r[k].Mean());
   line.Summary(summary + "\n");
   std::fputs("\nSensor data:\n", f);
   for (int k = 0; k < 3; ++k)
@@ -317,13 +319,13 @@ bool FanSection(FILE* f, Grid& grid) {
     if (!Checked(COM_KESTRAVO_GetFanData(State.PortNumber, enabled, failed, set_rpm, measured_rpm, duty),
                  "COM_KESTRAVO_GetFanData"))
       return false;
-    std::string text = Format("Fan data #%02d/%02d:", i, 10);
+    std::string text = model::Format("Fan data #%02d/%02d:", i, 10);
     for (int k = 0; k < 3; ++k) {
       set[k].Add(set_rpm[k]);
       measured[k].Add(measured_rpm[k]);
       pwm[k].Add(duty[k] * 0.1);
       text +=
-          "\r\n" + Format(
+          "\r\n" + model::Format(
                        "    fan #%d:    enabled: %s,    failed: %s,    set: %5urpm,    measured: %5urpm,    "
                        "PWM: %5.1f%%",
                        k + 1, YesNo(enabled[k]), YesNo(failed[k]), unsigned(set_rpm[k]),
@@ -334,7 +336,8 @@ bool FanSection(FILE* f, Grid& grid) {
   }
   std::string summary = "Fan data:\n";
   for (int k = 0; k < 3; ++k)
-    summary += Format("\tfan #%d:\tenabled: %s,\tfailed: %s,\tset: %urpm,\tmeasured: %urpm\n", k + 1,
+    summary +=
+        model::Format("\tfan #%d:\tenabled: %s,\tfailed: %s,\tset: %urpm,\tmeasured: %urpm\n", k + 1,
                       YesNo(enabled[k]), YesNo(failed[k]), unsigned(set_rpm[k]), unsigned(measured_rpm[k]));
   lines.Summary(summary);
   std::fputs("\nFan data:\n", f);
@@ -348,17 +351,17 @@ bool FanSection(FILE* f, Grid& grid) {
 }
 
 std::string DeviceStatusText(uint32_t w) {
-  std::string s = Format("%08Xh = ", w);
+  std::string s = model::Format("%08Xh = ", w);
   for (int bit = 31; bit >= 0; --bit) s += (w >> bit & 1) ? '1' : '0';
   s += "b\n";
   auto yes = [&](int bit) { return (w >> bit & 1) ? "Yes" : " No"; };
-  s += Format("\tController disabled: %s\n", yes(15));
-  s += Format("\tVoltages failed:\tCPU: %s,\tFan: %s\n", yes(0), yes(1));
+  s += model::Format("\tController disabled: %s\n", yes(15));
+  s += model::Format("\tVoltages failed:\tCPU: %s,\tFan: %s\n", yes(0), yes(1));
   const char* groups[] = {"\tFans failed:", "\tSensors hot:", "\tSensors cold:"};
   const int first[] = {8, 16, 24};
   for (int g = 0; g < 3; ++g)
-    s += Format("%s\t#1: %s,\t#2: %s,\t#3: %s\n", groups[g], yes(first[g]), yes(first[g] + 1),
-                yes(first[g] + 2));
+    s += model::Format("%s\t#1: %s,\t#2: %s,\t#3: %s\n", groups[g], yes(first[g]), yes(first[g] + 1),
+                       yes(first[g] + 2));
   return s;
 }
 
@@ -367,13 +370,13 @@ bool StateSections(FILE* f) {
   uint16_t main_state = 0;
   if (!Checked(COM_KESTRAVO_GetMainState(State.PortNumber, &main_state), "COM_KESTRAVO_GetMainState"))
     return false;
-  Print("State:\t%s", MainStateLine(main_state, MainStateForm::kProtocol).c_str());
-  std::fprintf(f, "\nState:\t%s", MainStateLine(main_state, MainStateForm::kProtocol).c_str());
+  Print("State:\t%s", model::MainStateLine(main_state, model::MainStateForm::kProtocol).c_str());
+  std::fprintf(f, "\nState:\t%s", model::MainStateLine(main_state, model::MainStateForm::kProtocol).c_str());
   int32_t red = 0, green = 0, blue = 0;
   if (!Checked(COM_KESTRAVO_GetLEDData(State.PortNumber, &red, &green, &blue), "COM_KESTRAVO_GetLEDData"))
     return false;
   const std::string leds =
-      Format("LED data:\tRed: %s,\tGreen: %s,\tBlue %s\n", YesNo(red), YesNo(green), YesNo(blue));
+      model::Format("LED data:\tRed: %s,\tGreen: %s,\tBlue %s\n", YesNo(red), YesNo(green), YesNo(blue));
   Print("%s", leds.c_str());
   std::fprintf(f, "\n%s", leds.c_str());
   uint32_t word = 0;

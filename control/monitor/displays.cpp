@@ -5,8 +5,8 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
-#include "control/common/device_texts.h"
 #include "control/common/state.h"
+#include "model/device_texts.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 
@@ -206,14 +206,14 @@ void ShowMainState(bool continuous) {
   uint16_t state = 0;
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetMainState(State.PortNumber, &state), "COM_KESTRAVO_GetMainState")) return;
-    Print("State:\t%s", MainStateLine(state, MainStateForm::kOnce).c_str());
+    Print("State:\t%s", model::MainStateLine(state, model::MainStateForm::kOnce).c_str());
     return;
   }
   DisplayFrame frame;
   int field = frame.Label("State:    ");
   RunContinuous(frame, [&]() -> const char* {
     if (COM_KESTRAVO_GetMainState(State.PortNumber, &state) != 0) return "COM_KESTRAVO_GetMainState";
-    frame.Value(field, "%s", MainStateLine(state, MainStateForm::kContinuous).c_str());
+    frame.Value(field, "%s", model::MainStateLine(state, model::MainStateForm::kContinuous).c_str());
     return nullptr;
   });
 }

@@ -4,8 +4,8 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
-#include "control/settings/settings.h"
 #include "control/common/state.h"
+#include "control/settings/settings.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 

@@ -1,8 +1,9 @@
 // The seven digital inputs and outputs: direction, termination and output sources.
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
-#include "control/settings/settings.h"
 #include "control/common/state.h"
+#include "control/settings/settings.h"
+#include "model/device_texts.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -41,7 +42,7 @@ void ShowDIOInput(uint32_t d) {
   Progress("Getting DIO%u configuration:\n", d);
   uint8_t outputs = 0, terminations = 0;
   if (ReadMasks(outputs, terminations))
-    Print("DIO%u configuration: %s\n", d, DIODirection(outputs, terminations, d));
+    Print("DIO%u configuration: %s\n", d, model::DIODirection(outputs, terminations, d));
 }
 
 // Changes DIO d's bits of both masks and leaves the other DIOs as read.
@@ -65,13 +66,13 @@ void ShowDIOs() {
   uint8_t outputs = 0, terminations = 0;
   if (!ReadMasks(outputs, terminations)) return;
   Print("DIO configuration:\n");
-  const Setting& s = SettingOf(SettingId::kDIOOutput);
+  const model::SettingInfo& s = model::SettingOf(SettingId::kDIOOutput);
   for (uint32_t d = 0; d < kDIOs; ++d) {
     uint32_t config = 0;
     if (!Succeeded(s.get(State.PortNumber, d, config), s.get_call)) return;
-    Print("\tDIO%d:\t%s,\tconfiguration: %u=%02Xh (", int(d), DIODirection(outputs, terminations, d), config,
-          config);
-    Print("%s)\n", SourceConfigText(config).c_str());
+    Print("\tDIO%d:\t%s,\tconfiguration: %u=%02Xh (", int(d), model::DIODirection(outputs, terminations, d),
+          config, config);
+    Print("%s)\n", model::SourceConfigText(config).c_str());
   }
 }
 

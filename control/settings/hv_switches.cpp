@@ -2,8 +2,10 @@
 // delays, and the two mapping tables with their enable bits.
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
-#include "control/settings/settings.h"
 #include "control/common/state.h"
+#include "control/settings/settings.h"
+#include "model/device_texts.h"
+#include "model/settings.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -19,23 +21,15 @@ bool ReadTriggerDelays(uint32_t sw, uint8_t& rise, uint8_t& fall) {
                    "COM_KESTRAVO_GetSwitchTriggerDelay");
 }
 
-void SetRise(uint32_t x, uint32_t v) { SetSwitchTriggerDelay(true, x, v); }
-void SetFall(uint32_t x, uint32_t v) { SetSwitchTriggerDelay(false, x, v); }
-
 // What the sub-letters of the 'R' switch and the letters of the switch menu set.
 constexpr IndexedSwitchRow kSwitchRows[] = {
-    {'T', '3', 64, [](uint32_t x) { ShowSetting(SettingId::kSwitchTriggerConfig, x); },
-     [](uint32_t x, uint32_t v) { ChangeSetting(SettingId::kSwitchTriggerConfig, x, v); }},
-    {'E', '3', 64, [](uint32_t x) { ShowSetting(SettingId::kSwitchEnableConfig, x); },
-     [](uint32_t x, uint32_t v) { ChangeSetting(SettingId::kSwitchEnableConfig, x, v); }},
-    {'R', '3', 16, [](uint32_t x) { ShowSwitchTriggerDelay(true, x); }, SetRise},
-    {'F', '3', 16, [](uint32_t x) { ShowSwitchTriggerDelay(false, x); }, SetFall},
-    {'D', '3', 16, [](uint32_t x) { ShowSetting(SettingId::kSwitchEnableDelay, x); },
-     [](uint32_t x, uint32_t v) { ChangeSetting(SettingId::kSwitchEnableDelay, x, v); }},
-    {'M', '4', 16, [](uint32_t x) { ShowSetting(SettingId::kSwitchTriggerMapping, x); },
-     [](uint32_t x, uint32_t v) { ChangeSetting(SettingId::kSwitchTriggerMapping, x, v); }},
-    {'N', '4', 16, [](uint32_t x) { ShowSetting(SettingId::kSwitchEnableMapping, x); },
-     [](uint32_t x, uint32_t v) { ChangeSetting(SettingId::kSwitchEnableMapping, x, v); }},
+    {'T', SettingId::kSwitchTriggerConfig, "Trigger configuration\n", "Enter the trigger configuration: "},
+    {'E', SettingId::kSwitchEnableConfig, "Enable configuration\n", "Enter the enable configuration: "},
+    {'R', SettingId::kSwitchRiseDelay, "Trigger rise delay\n", "Enter the trigger rise delay: "},
+    {'F', SettingId::kSwitchFallDelay, "Trigger fall delay\n", "Enter the trigger fall delay: "},
+    {'D', SettingId::kSwitchEnableDelay, "Enable delay\n", "Enter the enable delay: "},
+    {'M', SettingId::kSwitchTriggerMapping, "Trigger mapping\n", "Enter the trigger mapping: "},
+    {'N', SettingId::kSwitchEnableMapping, "Enable mapping\n", "Enter the enable mapping: "},
 };
 
 // -RYM, -RNM, -RYN, -RNN in either case: the mapping enable bits.
@@ -50,11 +44,6 @@ int MappingEnable(SwitchArgs& a) {
 
 }  // namespace
 
-void ShowSwitchTriggerDelay(bool rise, uint32_t sw) {
-  uint8_t r = 0, f = 0;
-  if (ReadTriggerDelays(sw, r, f)) Print("%s", TriggerDelayLine(rise, false, sw, rise ? r : f).c_str());
-}
-
 // The rise and fall delays travel together: the one not changed is written back as read.
 void SetSwitchTriggerDelay(bool rise, uint32_t sw, uint32_t value) {
   uint8_t r = 0, f = 0;
@@ -65,7 +54,8 @@ void SetSwitchTriggerDelay(bool rise, uint32_t sw, uint32_t value) {
   const int32_t result = rise ? COM_KESTRAVO_SetSwitchTriggerDelay(State.PortNumber, sw, value, f)
                               : COM_KESTRAVO_SetSwitchTriggerDelay(State.PortNumber, sw, r, value);
   if (Succeeded(result, "COM_KESTRAVO_SetSwitchTriggerDelay"))
-    Print("%s", TriggerDelayLine(rise, true, sw, value).c_str());
+    Print("%s", SettingLine(rise ? SettingId::kSwitchRiseDelay : SettingId::kSwitchFallDelay, true, sw, value)
+                    .c_str());
 }
 
 void ShowSwitches() {
@@ -76,8 +66,10 @@ void ShowSwitches() {
       return;
   Print("Switch configurations:\n");
   for (uint32_t s = 0; s < kSwitches; ++s) {
-    Print("\t%u trigger: %u=%02Xh (%s", s, trigger[s], trigger[s], SourceConfigText(trigger[s]).c_str());
-    Print("),\t%u enable:  %u=%02Xh (%s)\n", s, enable[s], enable[s], SourceConfigText(enable[s]).c_str());
+    Print("\t%u trigger: %u=%02Xh (%s", s, trigger[s], trigger[s],
+          model::SourceConfigText(trigger[s]).c_str());
+    Print("),\t%u enable:  %u=%02Xh (%s)\n", s, enable[s], enable[s],
+          model::SourceConfigText(enable[s]).c_str());
   }
 
   uint8_t rise[kSwitches], fall[kSwitches];
@@ -87,9 +79,9 @@ void ShowSwitches() {
       return;
   Print("Switch delays:\n");
   for (uint32_t s = 0; s < kSwitches; ++s) {
-    Print("\t%u trigger rise: %u (%.1lfns),", s, unsigned(rise[s]), SwitchDelayNs(rise[s]));
-    Print("\t%u trigger fall: %u (%.1lfns),", s, unsigned(fall[s]), SwitchDelayNs(fall[s]));
-    Print("\t%u enable: %u (%.1lfns)\n", s, delay[s], SwitchDelayNs(delay[s]));
+    Print("\t%u trigger rise: %u (%.1lfns),", s, unsigned(rise[s]), model::SwitchDelayNs(rise[s]));
+    Print("\t%u trigger fall: %u (%.1lfns),", s, unsigned(fall[s]), model::SwitchDelayNs(fall[s]));
+    Print("\t%u enable: %u (%.1lfns)\n", s, delay[s], model::SwitchDelayNs(delay[s]));
   }
 
   uint32_t tmap[kMappings], emap[kMappings];
@@ -126,46 +118,30 @@ void SwitchMenu() {
       "      'M'/'N' to set the trigger/enable mapping: ");
   const int choice = SelectLetter("PTERFDMN");
   if (choice < 0) return;
-  // Key prompts are not range-checked, but a value is never sent wider than its field: the
-  // configurations as their low 8 bits, the 4-bit delays and mappings not above 15.
-  struct Choice {
-    char letter;
-    const char* name;
-    const char* prompt;
-    Width width;
-  };
-  static const Choice kChoices[] = {
-      {'P', "Switch settings\n", nullptr, Width::kWord},
-      {'T', "Trigger configuration\n", "Enter the trigger configuration: ", Width::kByte},
-      {'E', "Enable configuration\n", "Enter the enable configuration: ", Width::kByte},
-      {'R', "Trigger rise delay\n", "Enter the trigger rise delay: ", Width::kNibble},
-      {'F', "Trigger fall delay\n", "Enter the trigger fall delay: ", Width::kNibble},
-      {'D', "Enable delay\n", "Enter the enable delay: ", Width::kNibble},
-      {'M', "Trigger mapping\n", "Enter the trigger mapping: ", Width::kNibble},
-      {'N', "Enable mapping\n", "Enter the enable mapping: ", Width::kNibble},
-  };
-  const Choice* c = nullptr;
-  for (const Choice& k : kChoices)
-    if (k.letter == choice) c = &k;
+  if (choice == 'P') {
+    Print("Switch settings\n");
+    return ShowSwitches();
+  }
+  const IndexedSwitchRow* c = nullptr;
+  for (const IndexedSwitchRow& row : kSwitchRows)
+    if (row.letter == choice) c = &row;
   if (!c) return;
-  Print("%s", c->name);
-  if (choice == 'P') return ShowSwitches();
+  Print("%s", c->menu_name);
 
   const bool mapping = choice == 'M' || choice == 'N';
   if (mapping)
-    Print("Press 0-%c to select the mapping, 'Y'/'N' to enable/disable: ", '4');
+    Print("Press 0-%c to select the mapping, 'Y'/'N' to enable/disable: ", HighestIndexDigit(c->id));
   else
-    Print("Press 0-%c to select the switch: ", '3');
-  const int selected = SelectDigit(mapping ? '4' : '3', mapping);
+    Print("Press 0-%c to select the switch: ", HighestIndexDigit(c->id));
+  const int selected = SelectDigit(HighestIndexDigit(c->id), mapping);
   if (selected < 0) return;
   if (selected == 'Y' || selected == 'N')
     return ChangeSetting(choice == 'M' ? SettingId::kTriggerMappingEnable : SettingId::kEnableMappingEnable,
                          0, selected == 'Y');
 
-  uint32_t v = 0;
-  if (!PromptNumber(c->prompt, v) || !FitToWidth(c->width, v)) return;
-  for (const IndexedSwitchRow& row : kSwitchRows)
-    if (row.letter == choice) return row.set(uint32_t(selected), v);
+  // Key prompts are not range-checked, but a value is never sent wider than its field: the
+  // configurations as their low 8 bits, the 4-bit delays and mappings not above 15.
+  PromptSetting(c->prompt, c->id, uint32_t(selected));
 }
 
 }  // namespace control

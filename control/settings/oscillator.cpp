@@ -1,8 +1,8 @@
 // The oscillator period and the data rate of the line.
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
-#include "control/settings/settings.h"
 #include "control/common/state.h"
+#include "control/settings/settings.h"
 #include "platform/terminal.h"
 
 namespace control {

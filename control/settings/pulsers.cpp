@@ -1,7 +1,9 @@
 // The pulsers: delays, widths, burst sizes and the six trigger and stop sources.
 #include "control/common/console.h"
-#include "control/settings/settings.h"
 #include "control/common/state.h"
+#include "control/settings/settings.h"
+#include "model/device_texts.h"
+#include "model/settings.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -29,16 +31,12 @@ void PrintTimes(const char* title, const uint32_t (&raw)[kPulsers], double (*sec
     Print(p + 1 < kPulsers ? "\t#%u: %u (%lEs)," : "\t#%u: %u (%lEs)\n", p, raw[p], seconds(raw[p]));
 }
 
-// The rows of the 'P' switch after the pulser digit.
+// The rows of the 'P' switch after the pulser digit, and the choices of the pulser menu.
 constexpr IndexedSwitchRow kPulserRows[] = {
-    {'D', '3', 0, [](uint32_t x) { ShowSetting(SettingId::kPulserDelay, x); },
-     [](uint32_t x, uint32_t v) { ChangeSetting(SettingId::kPulserDelay, x, v); }},
-    {'W', '3', 0, [](uint32_t x) { ShowSetting(SettingId::kPulserWidth, x); },
-     [](uint32_t x, uint32_t v) { ChangeSetting(SettingId::kPulserWidth, x, v); }},
-    {'B', '1', 0, [](uint32_t x) { ShowSetting(SettingId::kPulserBurst, x); },
-     [](uint32_t x, uint32_t v) { ChangeSetting(SettingId::kPulserBurst, x, v); }},
-    {'C', '5', 64, [](uint32_t x) { ShowSetting(SettingId::kPulserConfig, x); },
-     [](uint32_t x, uint32_t v) { ChangeSetting(SettingId::kPulserConfig, x, v); }},
+    {'D', SettingId::kPulserDelay, "Delay\n", "Enter the pulse delay: "},
+    {'W', SettingId::kPulserWidth, "Width\n", "Enter the pulse width: "},
+    {'B', SettingId::kPulserBurst, "Burst size\n", "Enter the burst size: "},
+    {'C', SettingId::kPulserConfig, "Configuration\n", "Enter the configuration: "},
 };
 
 }  // namespace
@@ -46,9 +44,9 @@ constexpr IndexedSwitchRow kPulserRows[] = {
 void ShowPulsers() {
   uint32_t delays[kPulsers], widths[kPulsers], bursts[kBursts], configs[kConfigs];
   if (!ReadGroup(SettingId::kPulserDelay, delays)) return;
-  PrintTimes("Pulser delays:", delays, PulserDelaySeconds);
+  PrintTimes("Pulser delays:", delays, model::PulserDelaySeconds);
   if (!ReadGroup(SettingId::kPulserWidth, widths)) return;
-  PrintTimes("Pulser widths:", widths, PulserWidthSeconds);
+  PrintTimes("Pulser widths:", widths, model::PulserWidthSeconds);
   if (!ReadGroup(SettingId::kPulserBurst, bursts)) return;
   Print("Pulser burst sizes:");
   Print("\t#%u: %u,", 0u, bursts[0]);
@@ -57,7 +55,7 @@ void ShowPulsers() {
   Print("Pulser configurations:\n");
   for (unsigned c = 0; c < kConfigs; ++c) {
     Print("\t%u (#%u-%s): %02Xh (", c, kConfigPulser[c], kConfigStop[c] ? "stop" : "trig", configs[c]);
-    Print("%s)", SourceConfigText(configs[c]).c_str());
+    Print("%s)", model::SourceConfigText(configs[c]).c_str());
     if (c % 2 == 1) Print("\n");
   }
 }
@@ -75,28 +73,16 @@ void PulserMenu() {
       "burst size,\n      'C' to set the configuration: ");
   const int choice = SelectLetter("PDWBC");
   if (choice < 0) return;
-  struct Choice {
-    char letter;
-    const char* name;
-    char highest;
-    const char* prompt;
-    SettingId id;
-  };
-  static const Choice kChoices[] = {
-      {'D', "Delay\n", '3', "Enter the pulse delay: ", SettingId::kPulserDelay},
-      {'W', "Width\n", '3', "Enter the pulse width: ", SettingId::kPulserWidth},
-      {'B', "Burst size\n", '1', "Enter the burst size: ", SettingId::kPulserBurst},
-      {'C', "Configuration\n", '5', "Enter the configuration: ", SettingId::kPulserConfig},
-  };
   if (choice == 'P') {
     Print("\n");
     return ShowPulsers();
   }
-  for (const Choice& c : kChoices) {
+  for (const IndexedSwitchRow& c : kPulserRows) {
     if (c.letter != choice) continue;
-    Print("%s", c.name);
-    Print("Press 0-%c to select the pulser: ", c.highest);
-    const int pulser = SelectDigit(c.highest, false);
+    Print("%s", c.menu_name);
+    const char highest = HighestIndexDigit(c.id);
+    Print("Press 0-%c to select the pulser: ", highest);
+    const int pulser = SelectDigit(highest, false);
     if (pulser < 0) return;
     return PromptSetting(c.prompt, c.id, uint32_t(pulser));
   }

@@ -1,28 +1,33 @@
-// The one routine behind every member of the get/set family.
+// The one routine behind every member of the get/set family, and the switch rows that reach it.
+#include <cctype>
+
 #include "control/common/console.h"
-#include "control/settings/settings.h"
 #include "control/common/state.h"
+#include "control/settings/settings.h"
+#include "model/settings.h"
 #include "platform/terminal.h"
 
 namespace control {
 
 bool ReadSetting(SettingId id, uint32_t index, uint32_t& value, const char* debug_line) {
-  const Setting& s = SettingOf(id);
-  Progress(debug_line ? debug_line : s.get_debug, index);
+  const model::SettingInfo& s = model::SettingOf(id);
+  Progress(debug_line ? debug_line : TextsOf(id).get_debug, index);
   return Succeeded(s.get(State.PortNumber, index, value), s.get_call);
 }
 
 void ShowSetting(SettingId id, uint32_t index) {
   uint32_t value = 0;
-  if (ReadSetting(id, index, value))
-    platform::Print("%s", SettingLine(SettingOf(id), false, index, value).c_str());
+  if (ReadSetting(id, index, value)) platform::Print("%s", SettingLine(id, false, index, value).c_str());
 }
 
 void ChangeSetting(SettingId id, uint32_t index, uint32_t value) {
-  const Setting& s = SettingOf(id);
-  Progress(s.set_debug, index);
+  // The rise and fall delays travel together: their own routine reads the other one first.
+  if (id == SettingId::kSwitchRiseDelay || id == SettingId::kSwitchFallDelay)
+    return SetSwitchTriggerDelay(id == SettingId::kSwitchRiseDelay, index, value);
+  const model::SettingInfo& s = model::SettingOf(id);
+  Progress(TextsOf(id).set_debug, index);
   if (!Succeeded(s.set(State.PortNumber, index, value), s.set_call)) return;
-  platform::Print("%s", SettingLine(s, true, index, value).c_str());
+  platform::Print("%s", SettingLine(id, true, index, value).c_str());
 }
 
 bool FitToWidth(Width width, uint32_t& value) {
@@ -40,7 +45,32 @@ bool FitToWidth(Width width, uint32_t& value) {
 
 void PromptSetting(const char* prompt, SettingId id, uint32_t index) {
   uint32_t value = 0;
-  if (PromptNumber(prompt, value) && FitToWidth(SettingOf(id).width, value)) ChangeSetting(id, index, value);
+  if (PromptNumber(prompt, value) && FitToWidth(TextsOf(id).width, value)) ChangeSetting(id, index, value);
+}
+
+char HighestIndexDigit(SettingId id) { return char('0' + model::SettingOf(id).count - 1); }
+
+int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow* rows, size_t count) {
+  const char sub = a.rest[0] ? a.rest[1] : 0;
+  for (size_t i = 0; i < count; ++i) {
+    const IndexedSwitchRow& row = rows[i];
+    const bool set = sub == row.letter;
+    if (!set && sub != std::tolower(row.letter)) continue;
+    const int x = IndexDigit(a.rest, HighestIndexDigit(row.id));
+    if (x < 0) return a.index;
+    // A field narrower than a word takes no value above its highest; a word takes any 32-bit number.
+    const uint64_t limit =
+        TextsOf(row.id).width == Width::kWord ? 0 : uint64_t(model::SettingOf(row.id).highest) + 1;
+    uint32_t v = 0;
+    if (set ? !SwitchNumber(a.rest + 2, v) || (limit && v >= limit) : a.rest[2] != 0) return a.index;
+    if (!OpenDevicePort()) return kParsed;
+    if (set)
+      ChangeSetting(row.id, uint32_t(x), v);
+    else
+      ShowSetting(row.id, uint32_t(x));
+    return kParsed;
+  }
+  return a.index;
 }
 
 }  // namespace control

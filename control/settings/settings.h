@@ -14,6 +14,23 @@ namespace control {
 bool ReadSetting(SettingId id, uint32_t index, uint32_t& value, const char* debug_line = nullptr);
 void ShowSetting(SettingId id, uint32_t index = 0);
 void ChangeSetting(SettingId id, uint32_t index, uint32_t value);
+// The rows that follow a letter with an index digit and a sub-letter (-P2D1000, -R1t): the
+// capital sub-letter sets the setting to a number that fills the switch (within its field unless
+// it is a word), the small one shows it. The digit runs over the setting's indices.
+struct IndexedSwitchRow {
+  char letter;  // capital
+  SettingId id;
+  const char* menu_name;  // the menus' name and prompt of the same choice
+  const char* prompt;
+};
+int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow* rows, size_t count);
+template <size_t N>
+int RunIndexedSwitch(SwitchArgs& a, const IndexedSwitchRow (&rows)[N]) {
+  return RunIndexedSwitch(a, rows, N);
+}
+// '0' + the setting's highest index.
+char HighestIndexDigit(SettingId id);
+
 // A number prompt for a setting's new value; a value wider than the setting's field ends the
 // command without a call (a 4-bit field above 15), a byte is sent as its low 8 bits.
 void PromptSetting(const char* prompt, SettingId id, uint32_t index);
@@ -35,7 +52,6 @@ void PulserMenu();
 
 // High-voltage switches.
 void ShowSwitches();
-void ShowSwitchTriggerDelay(bool rise, uint32_t sw);
 void SetSwitchTriggerDelay(bool rise, uint32_t sw, uint32_t value);
 int SwitchSettingsSwitch(SwitchArgs& a);
 void SwitchMenu();

@@ -11,8 +11,8 @@
 #include "control/cmdline.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
-#include "tests/support/virtual_clock.h"
 #include "tests/support/console_script.h"
+#include "tests/support/virtual_clock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = false;

@@ -4,25 +4,25 @@
 #include <cstdlib>
 #include <string>
 
-#include "control/config/block_text.h"
-#include "control/config/profile.h"
+#include "model/block_text.h"
+#include "model/profile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  control::ProfileFile profile = control::ProfileFile::FromText(text);
-  uint8_t block[control::kBlockSize];
+  model::ProfileFile profile = model::ProfileFile::FromText(text);
+  uint8_t block[model::kBlockSize];
   std::string failed;
   for (const char* section : {"CurrentConfiguration", "Configuration1", "Configuration12"}) {
-    if (!control::ParseConfigText(profile, section, block, failed) && failed.empty()) std::abort();
+    if (!model::ParseConfigText(profile, section, block, failed) && failed.empty()) std::abort();
     char name[1024];
     if (profile.GetWhole(section, "Name", name, sizeof name)) {
-      uint8_t stored[control::kNameSize];
-      if (control::UnescapeConfigName(name, stored)) {
+      uint8_t stored[model::kNameSize];
+      if (model::UnescapeConfigName(name, stored)) {
         // What is written again reads back as the same name, which ends at its first zero byte.
-        uint8_t again[control::kNameSize];
-        if (!control::UnescapeConfigName(control::EscapeConfigName(stored).c_str(), again)) std::abort();
+        uint8_t again[model::kNameSize];
+        if (!model::UnescapeConfigName(model::EscapeConfigName(stored).c_str(), again)) std::abort();
         bool ended = false;
-        for (int i = 0; i < control::kNameSize; ++i) {
+        for (int i = 0; i < model::kNameSize; ++i) {
           ended = ended || stored[i] == 0;
           if (again[i] != (ended ? 0 : stored[i])) std::abort();
         }

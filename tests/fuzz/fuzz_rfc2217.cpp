@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "ports/port.h"
 #include "ports/kinds.h"
+#include "ports/port.h"
 #include "ports/telnet.h"
 #include "sim/rfc2217_server.h"
 #include "sim/sim.h"

@@ -6,8 +6,8 @@
 
 #include "control/common/state.h"
 #include "platform/terminal.h"
-#include "tests/support/fixture.h"
 #include "tests/support/console_script.h"
+#include "tests/support/fixture.h"
 
 namespace testing_support {
 

@@ -5,11 +5,11 @@
  * With "during", a second thread is inside a call (an opening of a switched-off device) when the
  * process exits 500 ms later: the exit must end the process at once, whatever that thread held.
  * Usage: dll_lifetime.exe unload|exit|during TRACE_FILE */
-#include <windows.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <windows.h>
 
 typedef int32_t (*OpenDebugFile)(uint16_t, const char*);
 typedef int32_t (*Open)(uint16_t, uint8_t);

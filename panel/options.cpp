@@ -1,0 +1,38 @@
+#include "panel/options.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace panel {
+
+void PrintUsage() {
+  std::fprintf(stderr,
+               "Usage: COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--read-only] PORT\n"
+               "  PORT: a COM number, a device path, sim, sim:<file> or rfc2217://host:port\n");
+}
+
+bool ParseOptions(int argc, char** argv, Options& out) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--listen" && i + 1 < argc) {
+      out.address = argv[++i];
+    } else if (a == "--port" && i + 1 < argc) {
+      char* end = nullptr;
+      const long port = std::strtol(argv[++i], &end, 10);
+      if (*end || port < 0 || port > 65535) return false;
+      out.port = uint16_t(port);
+    } else if (a == "--read-only") {
+      out.read_only = true;
+    } else if (a == "--help" || a == "-h") {
+      out.help = true;
+      return true;
+    } else if (!a.empty() && a[0] != '-' && out.device.empty()) {
+      out.device = a;
+    } else {
+      return false;
+    }
+  }
+  return !out.device.empty();
+}
+
+}  // namespace panel

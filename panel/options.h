@@ -1,0 +1,20 @@
+// The panel's command line: COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--read-only] PORT.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace panel {
+
+struct Options {
+  std::string address = "127.0.0.1";  // where to listen
+  uint16_t port = 0;                  // 0: any free port
+  bool read_only = false;
+  bool help = false;
+  std::string device;  // a COM number, a device path, sim, sim:<file> or rfc2217://host:port
+};
+
+// False when the arguments do not read (the usage then goes to standard error).
+bool ParseOptions(int argc, char** argv, Options& out);
+void PrintUsage();
+
+}  // namespace panel
