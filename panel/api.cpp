@@ -138,7 +138,7 @@ Response Get(Panel& panel, const Request& r) {
 // the device's order.
 Result Set(Panel& panel, const Json& body, Json& result) {
   const SlotGate::Hold hold = panel.gate.Change();
-  Result done = ChangeSetting(panel.slot, body, result);
+  Result done = SetFromRequest(panel.slot, body, result);
   if (!done.ok()) return done;
   const std::lock_guard<std::mutex> lock(panel.state_mutex);
   KeepReadBack(panel.snapshot, result);
@@ -150,7 +150,7 @@ Result Set(Panel& panel, const Json& body, Json& result) {
 Result Act(Panel& panel, const Request& r, const Json& body, Json& result) {
   if (r.path == "/api/set") return Set(panel, body, result);
   if (r.path == "/api/config/upload") return UploadConfigFile(panel.slot, panel.gate, body, result);
-  if (r.path == "/api/memory/restore") return RestoreMemory(panel.slot, panel.gate, body, result);
+  if (r.path == "/api/memory/restore") return RestoreMemoryText(panel.slot, panel.gate, body, result);
   if (r.path == "/api/trigger") return SoftwareTrigger(panel.slot, panel.gate, body, result);
   if (r.path.rfind("/api/config/", 0) == 0) {
     const SlotGate::Hold hold = panel.gate.Change();

@@ -41,11 +41,37 @@ const char* StatusText(int status) {
       return "Content Too Large";
     case 431:
       return "Request Header Fields Too Large";
+    case 500:
+      return "Internal Server Error";
     case 503:
       return "Service Unavailable";
     default:
       return "Error";
   }
+}
+
+// Whether text is UTF-8: every sequence whole, none longer than it must be, no surrogate and nothing
+// past U+10FFFF. A target that is not is refused before anything could echo it into JSON.
+bool IsUtf8(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    const uint8_t lead = uint8_t(text[i]);
+    const size_t length = lead < 0x80             ? 1
+                          : (lead & 0xE0) == 0xC0 ? 2
+                          : (lead & 0xF0) == 0xE0 ? 3
+                          : (lead & 0xF8) == 0xF0 ? 4
+                                                  : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+      const uint8_t next = uint8_t(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    static const uint32_t kLowest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if ((length > 1 && c < kLowest[length]) || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
 }
 
 // The request line and the headers, up to the blank line; false when they do not read.
@@ -60,6 +86,7 @@ bool ParseHead(const std::string& head, Request& out) {
   const size_t q = target.find('?');
   out.path = target.substr(0, q);
   out.query = q == std::string::npos ? "" : target.substr(q + 1);
+  if (!IsUtf8(target)) return false;
   out.headers.clear();
   while (eol != std::string::npos && eol + 2 < head.size()) {
     const size_t start = eol + 2;

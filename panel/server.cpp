@@ -1,6 +1,8 @@
 #include "panel/server.h"
 
 #include <condition_variable>
+#include <cstdio>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -55,11 +57,23 @@ Response Refusal(int status, const char* why) {
   return r;
 }
 
+// The answer to a whole request; a request whose handling throws is answered 500 and logged, and
+// the panel goes on.
+Response Answer(Panel& panel, const Request& request) {
+  try {
+    return Handle(panel, request);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "COM-KESTRAVO-Panel: %s %s: %s\n", request.method.c_str(), request.path.c_str(),
+                 e.what());
+    return Refusal(500, "the request could not be handled");
+  }
+}
+
 void Serve(Panel& panel, int fd, Connections& connections) {
   Request request;
   const int status = ReadRequest(fd, request, kRequestTimeoutMs);
   if (status == 200) {
-    platform::TcpSend(fd, ResponseBytes(Handle(panel, request)), kRequestTimeoutMs);
+    platform::TcpSend(fd, ResponseBytes(Answer(panel, request)), kRequestTimeoutMs);
   } else if (status != 0) {
     platform::TcpSend(fd, ResponseBytes(Refusal(status, "the request was refused")), kRequestTimeoutMs);
     Drain(fd);

@@ -78,7 +78,7 @@ Json SettingsTable() {
   return {{"settings", settings}, {"sources", sources}, {"signal_sources", model::kSignalSources}};
 }
 
-bool ReadSettings(uint16_t slot, SlotGate& gate, Json& out, const char*& failed) {
+bool ReadEverySetting(uint16_t slot, SlotGate& gate, Json& out, const char*& failed) {
   Json settings = Json::object();
   for (const SettingInfo& s : model::Settings()) {
     Json list = Json::array();
@@ -97,7 +97,7 @@ bool ReadSettings(uint16_t slot, SlotGate& gate, Json& out, const char*& failed)
   return true;
 }
 
-Result ChangeSetting(uint16_t slot, const Json& request, Json& result) {
+Result SetFromRequest(uint16_t slot, const Json& request, Json& result) {
   if (Result r = CheckedObject(request); !r.ok()) return r;
   auto name = request.find("setting");
   if (name == request.end() || !name->is_string()) return Refused("'setting' must name a setting");

@@ -14,12 +14,12 @@ Json SettingsTable();
 
 // Every setting of the catalogue into out["settings"]; false after a failed call, with the failed
 // operation's name in failed.
-bool ReadSettings(uint16_t slot, SlotGate& gate, Json& out, const char*& failed);
+bool ReadEverySetting(uint16_t slot, SlotGate& gate, Json& out, const char*& failed);
 
 // {"setting": name, "index": n, "raw": value} or {..., "seconds": time} for a time: refused when
 // the setting is unknown, the index or the value out of range or of the wrong type; else the
 // result holds {"setting", "index", "value": the value read back}. The caller holds the slot.
-Result ChangeSetting(uint16_t slot, const Json& request, Json& result);
+Result SetFromRequest(uint16_t slot, const Json& request, Json& result);
 
 // Puts a change's read-back into a snapshot, so that the snapshot shows the setting as it is now
 // without reading everything again.

@@ -124,7 +124,7 @@ Json ReadSnapshot(uint16_t slot, SlotGate& gate) {
   const char* failed = "";
   Json out = {{"connected", true}};
   if (!ReadAll(slot, gate, kIdentityReads, r, failed) || !ReadAll(slot, gate, kHealthReads, r, failed) ||
-      !ReadSettings(slot, gate, out, failed))
+      !ReadEverySetting(slot, gate, out, failed))
     return {{"connected", false}, {"error", DeviceFailed(failed, slot).error}};
   out["identity"] = IdentityJson(r);
   out["health"] = HealthJson(r);

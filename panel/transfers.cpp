@@ -114,7 +114,7 @@ Result MemoryBackupText(uint16_t slot, SlotGate& gate, std::string& text) {
   return Done();
 }
 
-Result RestoreMemory(uint16_t slot, SlotGate& gate, const Json& request, Json& result) {
+Result RestoreMemoryText(uint16_t slot, SlotGate& gate, const Json& request, Json& result) {
   std::string text;
   if (Result r = TextOf(request, text); !r.ok()) return r;
   std::vector<uint8_t> memory(model::kMemorySize);

@@ -20,6 +20,6 @@ Result UploadConfigFile(uint16_t slot, SlotGate& gate, const Json& request, Json
 // The 16384 bytes of memory data as backup lines.
 Result MemoryBackupText(uint16_t slot, SlotGate& gate, std::string& text);
 // {"text": backup}: checked whole (16384 values, nothing more), then written and committed.
-Result RestoreMemory(uint16_t slot, SlotGate& gate, const Json& request, Json& result);
+Result RestoreMemoryText(uint16_t slot, SlotGate& gate, const Json& request, Json& result);
 
 }  // namespace panel

@@ -555,6 +555,9 @@ const Commands::Row Commands::kRows[] = {
 };
 
 std::string Device::Answer(char letter, const std::string& data, uint64_t at_us) {
+  // A device whose identification holds bytes of 80h and above (a Latin-1 letter, line noise).
+  if (letter == 'P' && data.empty() && faults.high_bytes)
+    return "KESTRAVO G\xE9n\xE9rateur \x80\x9D\xFF (simulated)";
   for (const FixedReply& f : kFixed)
     if (f.letter == letter) return data.empty() ? f.text : Commands::kInvalid;
   for (const IndexedSetting& s : kIndexed) {
@@ -619,6 +622,8 @@ bool ParseFaults(const std::string& text, Faults& f) {
       f.steady = num != 0;
     else if (name == "interlock")
       f.interlock_ms = uint32_t(num);
+    else if (name == "highbytes")
+      f.high_bytes = num != 0;
     else
       return false;
   }

@@ -37,6 +37,7 @@ struct Faults {
   bool ignore_baud_change = false;  // answers a data-rate change but keeps its rate
   bool steady = false;              // readings stay the same from one reading to the next
   uint32_t interlock_ms = 0;        // the safety interlock opens this long after the start (0: never)
+  bool high_bytes = false;          // the product identification holds bytes of 80h and above
 };
 bool ParseFaults(const std::string& text, Faults& faults);
 

@@ -38,6 +38,11 @@ TEST(HttpRequestReader, StatusOfEachShape) {
       {"a target that is no path", "GET http://x/ HTTP/1.1\r\n\r\n", 400},
       {"no version", "GET / FTP/1.1\r\n\r\n", 400},
       {"a request line of one word", "GET\r\n\r\n", 400},
+      {"a target in UTF-8", "GET /caf\xC3\xA9?x=\xE2\x82\xAC\xF0\x9F\x98\x80 HTTP/1.1\r\n\r\n", 200},
+      {"a target with a byte that is no UTF-8", "GET /api/config/\xFF HTTP/1.1\r\n\r\n", 400},
+      {"a target with a cut sequence", "GET /\xC3 HTTP/1.1\r\n\r\n", 400},
+      {"a target with an overlong sequence", "GET /\xC0\xAF HTTP/1.1\r\n\r\n", 400},
+      {"a target with a surrogate", "GET /\xED\xA0\x80 HTTP/1.1\r\n\r\n", 400},
   };
   for (const auto& c : cases) {
     panel::Request r;

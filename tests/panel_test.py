@@ -11,6 +11,7 @@ import http.client
 import json
 import os
 import re
+import socket
 import subprocess
 import sys
 import tempfile
@@ -335,6 +336,31 @@ class PanelTest(unittest.TestCase):
         self.assertEqual(lines[0], "Uptime,Sensor1,Sensor2,Sensor3,12V,5V0,3V3,CPU,Fan1,Fan2,Fan3")
         self.assertGreaterEqual(len(lines) - 1, len(first["samples"]))  # the trend may have grown since
         self.assertRegex(lines[1], r"^\d+\.\d\d(,-?\d+\.\d\d){3}(,\d+\.\d{3}){3},-?\d+\.\d\d(,\d+){3}$")
+
+    def test_text_that_is_not_utf8_never_ends_the_panel(self):
+        # A request target with a byte that is no UTF-8 is refused; the panel goes on answering.
+        with socket.create_connection(("127.0.0.1", self.panel.port), timeout=30) as s:
+            s.sendall(b"POST /api/config/\xff HTTP/1.1\r\nHost: " + self.panel.host.encode() +
+                      b"\r\nX-Kestravo-Token: " + self.panel.token.encode() +
+                      b"\r\nContent-Type: application/json\r\nContent-Length: 2\r\n\r\n{}")
+            self.assertTrue(s.makefile("rb").readline().startswith(b"HTTP/1.1 400 "))
+        self.assertEqual(self.panel.get("/api/config/file?number=%FF")[0], 400)
+        self.assertIsNone(self.panel.process.poll())
+        self.assertEqual(self.panel.state()["settings"]["oscillator_period"]["raw"] >= 0, True)
+        # A device whose identification holds bytes of 80h and above: read as Windows-1252.
+        os.environ["KESTRAVO_SIM_FAULTS"] = "steady=1,highbytes=1"
+        try:
+            panel = Panel("sim")
+        finally:
+            os.environ["KESTRAVO_SIM_FAULTS"] = "steady=1"
+        try:
+            s = panel.wait_state(lambda s: True)
+            self.assertEqual(s["identity"]["product_id"], "KESTRAVO G\u00e9n\u00e9rateur \u20ac\u009d\u00ff (simulated)")
+            time.sleep(1.5)  # more snapshots, still up
+            self.assertIsNone(panel.process.poll())
+            self.assertTrue(panel.state()["connected"])
+        finally:
+            panel.close()
 
     def test_many_clients_at_once(self):
         import threading
