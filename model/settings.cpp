@@ -1,6 +1,7 @@
 #include "model/settings.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "COM-KESTRAVO.h"
 #include "model/library_calls.h"
@@ -91,6 +92,18 @@ constexpr bool RowsFollowTheIds() {
 static_assert(RowsFollowTheIds(), "the catalogue must hold one row per SettingId, in its order");
 
 }  // namespace
+
+const char* UnitName(Unit unit) {
+  static const char* const kNames[] = {"s", "count", "source", "code", "on/off"};
+  static_assert(std::size(kNames) == size_t(Unit::kSwitch) + 1, "one name per unit");
+  return kNames[size_t(unit)];
+}
+
+const char* FamilyName(Family family) {
+  static const char* const kNames[] = {"oscillator", "pulser", "switch", "dio", "controller"};
+  static_assert(std::size(kNames) == size_t(Family::kController) + 1, "one name per family");
+  return kNames[size_t(family)];
+}
 
 const SettingInfo (&Settings())[kSettingCount] { return kCatalogue; }
 

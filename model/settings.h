@@ -58,6 +58,11 @@ struct SettingInfo {
   SettingSetter set;
 };
 
+// The names of units and families, as JSON and other languages' copies name them: "s", "count",
+// "source", "code", "on/off"; "oscillator", "pulser", "switch", "dio", "controller".
+const char* UnitName(Unit unit);
+const char* FamilyName(Family family);
+
 // The catalogue, in the order of SettingId.
 const SettingInfo (&Settings())[kSettingCount];
 const SettingInfo& SettingOf(SettingId id);

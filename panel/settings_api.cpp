@@ -15,38 +15,6 @@ Json Value(const SettingInfo& s, uint32_t raw) {
   return v;
 }
 
-const char* UnitName(model::Unit unit) {
-  switch (unit) {
-    case model::Unit::kTime:
-      return "s";
-    case model::Unit::kCount:
-      return "count";
-    case model::Unit::kSource:
-      return "source";
-    case model::Unit::kCode:
-      return "code";
-    case model::Unit::kSwitch:
-      return "on/off";
-  }
-  return "";
-}
-
-const char* FamilyName(model::Family family) {
-  switch (family) {
-    case model::Family::kOscillator:
-      return "oscillator";
-    case model::Family::kPulser:
-      return "pulser";
-    case model::Family::kSwitch:
-      return "switch";
-    case model::Family::kDIO:
-      return "dio";
-    case model::Family::kController:
-      return "controller";
-  }
-  return "";
-}
-
 // A time in seconds as the setting's raw value, to the nearest step.
 Result RawOfSeconds(const Json& seconds, const SettingInfo& s, uint32_t& raw) {
   if (!seconds.is_number()) return Refused("'seconds' must be a number");
@@ -62,10 +30,10 @@ Json SettingsTable() {
   Json settings = Json::array();
   for (const SettingInfo& s : model::Settings()) {
     Json r = {{"name", s.name},
-              {"family", FamilyName(s.family)},
+              {"family", model::FamilyName(s.family)},
               {"count", s.count},
               {"highest", s.highest},
-              {"unit", UnitName(s.unit)}};
+              {"unit", model::UnitName(s.unit)}};
     if (s.unit == model::Unit::kTime) {
       r["offset"] = s.offset;
       r["step"] = s.step;

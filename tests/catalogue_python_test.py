@@ -50,7 +50,7 @@ class CatalogueTest(unittest.TestCase):
 
     def test_times_convert_alike(self):
         for s in self.catalogue["settings"]:
-            if s["unit"] != "time":
+            if s["unit"] != "s":
                 continue
             with self.subTest(s["name"]):
                 if s["name"] in OFFSETS:

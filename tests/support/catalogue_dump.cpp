@@ -6,14 +6,13 @@
 #include "model/settings.h"
 
 int main() {
-  const char* units[] = {"time", "count", "source", "code", "switch"};
   std::printf("{\"settings\": [");
   const char* comma = "";
   for (const model::SettingInfo& s : model::Settings()) {
     std::printf(
         "%s\n {\"name\": \"%s\", \"count\": %u, \"highest\": %u, \"unit\": \"%s\", \"offset\": %u, "
         "\"step\": %.17g}",
-        comma, s.name, s.count, s.highest, units[int(s.unit)], s.offset, s.step);
+        comma, s.name, s.count, s.highest, model::UnitName(s.unit), s.offset, s.step);
     comma = ",";
   }
   std::printf("],\n\"sources\": [");
