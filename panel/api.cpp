@@ -81,22 +81,36 @@ Response Trend(Panel& panel, const Request& r) {
   const std::lock_guard<std::mutex> lock(panel.state_mutex);
   const uint64_t kept = panel.trend_next - panel.trend.size(), from = std::max(n, kept);
   Json samples = Json::array();
-  for (uint64_t k = from; k < panel.trend_next; ++k) samples.push_back(TrendJson(panel.trend[k - kept]));
-  return JsonResponse(
-      200,
-      {{"interval_ms", kTrendIntervalMs}, {"first", from}, {"next", panel.trend_next}, {"samples", samples}});
+  for (uint64_t k = from; k < panel.trend_next; ++k)
+    samples.push_back(TrendJson(panel.trend[k - kept].record));
+  return JsonResponse(200, {{"interval_ms", kTrendIntervalMs},
+                            {"spacing_ms", TrendSpacingMs(panel.trend)},
+                            {"first", from},
+                            {"next", panel.trend_next},
+                            {"samples", samples}});
+}
+
+// While a long operation holds the device, the requests that need it are refused at once.
+Result NotBusy(const Panel& panel) {
+  const char* what = panel.busy.what;
+  return what ? Result{409, std::string("busy: ") + what + " in progress"} : Done();
 }
 
 Response State(Panel& panel) {
-  const std::lock_guard<std::mutex> lock(panel.state_mutex);
-  Json s = panel.snapshot;
-  s["version"] = panel.version;
+  Json s;
+  {
+    const std::lock_guard<std::mutex> lock(panel.state_mutex);
+    s = panel.snapshot;
+    s["version"] = panel.version;
+  }
   s["read_only"] = panel.read_only;
+  if (const char* what = panel.busy.what)
+    s["busy"] = {{"what", what}, {"done", panel.busy.done.load()}, {"total", panel.busy.total.load()}};
   return JsonResponse(200, s);
 }
 
 Response TrendCsvDownload(Panel& panel) {
-  std::deque<model::DataLogRecord> trend;
+  std::deque<TrendSample> trend;
   {
     const std::lock_guard<std::mutex> lock(panel.state_mutex);
     trend = panel.trend;
@@ -119,6 +133,7 @@ Response Get(Panel& panel, const Request& r) {
   if (r.path == "/api/settings") return JsonResponse(200, SettingsTable());
   if (r.path == "/api/trend") return Trend(panel, r);
   if (r.path == "/api/trend.csv") return TrendCsvDownload(panel);
+  if (Result free = NotBusy(panel); !free.ok()) return Error(free);
   if (r.path == "/api/config/file") return ConfigFile(panel, r);
   if (r.path == "/api/memory/backup") {
     std::string text;
@@ -147,10 +162,22 @@ Result Set(Panel& panel, const Json& body, Json& result) {
   return done;
 }
 
+// A long operation, marked as under way for its whole length.
+template <typename F>
+Result Long(Panel& panel, const char* what, F run) {
+  const BusyScope scope(panel.busy, what, 0);
+  return scope.taken() ? run() : NotBusy(panel);
+}
+
 Result Act(Panel& panel, const Request& r, const Json& body, Json& result) {
+  if (r.path == "/api/config/upload")
+    return Long(panel, "configuration upload",
+                [&] { return UploadConfigFile(panel.slot, panel.gate, body, result, panel.busy); });
+  if (r.path == "/api/memory/restore")
+    return Long(panel, "memory restore",
+                [&] { return RestoreMemoryText(panel.slot, panel.gate, body, result, panel.busy); });
+  if (Result free = NotBusy(panel); !free.ok()) return free;
   if (r.path == "/api/set") return Set(panel, body, result);
-  if (r.path == "/api/config/upload") return UploadConfigFile(panel.slot, panel.gate, body, result);
-  if (r.path == "/api/memory/restore") return RestoreMemoryText(panel.slot, panel.gate, body, result);
   if (r.path == "/api/trigger") return SoftwareTrigger(panel.slot, panel.gate, body, result);
   if (r.path.rfind("/api/config/", 0) == 0) {
     const SlotGate::Hold hold = panel.gate.Change();
@@ -165,7 +192,7 @@ Response Post(Panel& panel, const Request& r) {
   Json result;
   const Result done = Act(panel, r, body, result);
   // A refused change and a failed device call are both answered 400, with the reason.
-  if (!done.ok()) return Error(done.status == 404 ? 404 : 400, done.error);
+  if (!done.ok()) return Error(done.status == 404 || done.status == 409 ? done.status : 400, done.error);
   panel.refresh = true;
   return JsonResponse(200, result);
 }
@@ -184,11 +211,16 @@ std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t 
   return hosts;
 }
 
-std::string TrendCsv(const std::deque<model::DataLogRecord>& trend) {
+std::string TrendCsv(const std::deque<TrendSample>& trend) {
   std::string csv = model::kDataLogHeader;
   std::replace(csv.begin(), csv.end(), '\t', ',');
-  for (const model::DataLogRecord& s : trend) csv += model::DataLogLine(s, ',');
+  for (const TrendSample& s : trend) csv += model::DataLogLine(s.record, ',');
   return csv;
+}
+
+double TrendSpacingMs(const std::deque<TrendSample>& trend) {
+  if (trend.size() < 2) return kTrendIntervalMs;
+  return double(trend.back().at_ms - trend.front().at_ms) / double(trend.size() - 1);
 }
 
 }  // namespace panel

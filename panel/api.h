@@ -12,11 +12,18 @@
 #include <vector>
 
 #include "model/datalog.h"
+#include "panel/busy.h"
 #include "panel/http.h"
 #include "panel/result.h"
 #include "panel/slot_gate.h"
 
 namespace panel {
+
+// A trend sample: the data log's record and when the panel read it (its own clock, in ms).
+struct TrendSample {
+  model::DataLogRecord record;
+  uint64_t at_ms = 0;
+};
 
 struct Panel {
   uint16_t slot = 0;
@@ -31,17 +38,19 @@ struct Panel {
   std::mutex state_mutex;
   Json snapshot = {{"connected", false}, {"error", "not read yet"}};
   uint64_t version = 0;  // counts snapshots, so that a page redraws only on news
-  std::deque<model::DataLogRecord> trend;
+  std::deque<TrendSample> trend;
   uint64_t trend_next = 0;  // the number the next trend sample gets
   // The read-backs of the changes since the snapshot under way began: it read some settings
   // before they changed, so they are put into it before it is kept.
   std::vector<Json> changes;
   std::atomic<bool> refresh{false};  // a change asks the poller for a snapshot now
+  Busy busy;                         // a long operation under way
 };
 
-// The trend records what the data log records, as often, for an hour.
+// The trend records what the data log records, as often as the line allows (at most every 250 ms),
+// for the last hour.
 constexpr uint32_t kTrendIntervalMs = model::kDataLogRecordMs;
-constexpr size_t kTrendSamples = 3600 * 1000 / kTrendIntervalMs;
+constexpr uint64_t kTrendSpanMs = 3600 * 1000;
 
 // Answers one request.
 Response Handle(Panel& panel, const Request& request);
@@ -50,6 +59,8 @@ Response Handle(Panel& panel, const Request& request);
 std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t port);
 
 // The trend as CSV: the data log's column names and number formats, separated by commas.
-std::string TrendCsv(const std::deque<model::DataLogRecord>& trend);
+std::string TrendCsv(const std::deque<TrendSample>& trend);
+// The mean time between the samples kept, in ms (the nominal interval while fewer than two are kept).
+double TrendSpacingMs(const std::deque<TrendSample>& trend);
 
 }  // namespace panel

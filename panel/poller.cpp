@@ -1,6 +1,7 @@
 #include "panel/poller.h"
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "COM-KESTRAVO.h"
@@ -18,14 +19,25 @@ void Poll(Panel& panel) {
     panel.changes.clear();
   }
   Json snapshot = ReadSnapshot(panel.slot, panel.gate);
-  if (!snapshot["connected"].get<bool>()) {
+  const bool connected = snapshot["connected"].get<bool>();
+  if (!connected) {
     // The device is gone or the line failed: the slot is opened again for the next poll.
     const SlotGate::Hold hold = panel.gate.Change();
     COM_KESTRAVO_Close(panel.slot);
     COM_KESTRAVO_OpenPort(panel.slot, panel.port.c_str());
   }
   const std::lock_guard<std::mutex> lock(panel.state_mutex);
-  for (const Json& change : panel.changes) KeepReadBack(snapshot, change);
+  if (connected) {
+    for (const Json& change : panel.changes) KeepReadBack(snapshot, change);
+    snapshot["read_at"] = uint64_t(std::time(nullptr));
+  } else if (panel.snapshot.contains("read_at")) {
+    // The last values read stay, marked stale, with the time they were read and the reason.
+    Json stale = panel.snapshot;
+    stale["connected"] = false;
+    stale["stale"] = true;
+    stale["error"] = snapshot["error"];
+    snapshot = stale;
+  }
   panel.snapshot = snapshot;
   ++panel.version;
 }
@@ -38,9 +50,11 @@ void SampleTrend(Panel& panel) {
   model::DataLogRecord sample;
   if (!ReadTrendSample(panel.slot, panel.gate, sample)) return;
   const std::lock_guard<std::mutex> lock(panel.state_mutex);
-  panel.trend.push_back(sample);
+  const uint64_t now = platform::TickMs();
+  panel.trend.push_back({sample, now});
   ++panel.trend_next;
-  if (panel.trend.size() > kTrendSamples) panel.trend.pop_front();
+  // An hour of samples, however far apart a slow line keeps them.
+  while (now - panel.trend.front().at_ms > kTrendSpanMs) panel.trend.pop_front();
 }
 
 void RunPoller(Panel& panel, const std::atomic<bool>& stop) {

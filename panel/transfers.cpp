@@ -80,12 +80,13 @@ Result ConfigFileText(uint16_t slot, SlotGate& gate, long n, std::string& text) 
   return text.empty() ? Result{404, "No valid configurations found"} : Done();
 }
 
-Result UploadConfigFile(uint16_t slot, SlotGate& gate, const Json& request, Json& result) {
+Result UploadConfigFile(uint16_t slot, SlotGate& gate, const Json& request, Json& result, Busy& busy) {
   std::string text;
   if (Result r = TextOf(request, text); !r.ok()) return r;
   if (text.size() > 1024 * 1024) return Refused("the file is larger than 1 MiB");
   std::vector<model::ParsedSection> sections;
   if (Result r = Sections(request, text, sections); !r.ok()) return r;
+  busy.total = uint32_t(sections.size());
   const SlotGate::Hold hold = gate.Change();
   Json stored = Json::array();
   for (const model::ParsedSection& s : sections) {
@@ -97,6 +98,7 @@ Result UploadConfigFile(uint16_t slot, SlotGate& gate, const Json& request, Json
     if (COM_KESTRAVO_SetConfigFlags(slot, s.number, 1, 1) != 0)
       return DeviceFailed("COM_KESTRAVO_SetConfigFlags", slot);
     stored.push_back(s.number);
+    ++busy.done;
   }
   result = {{"stored", stored}};
   return Done();
@@ -114,7 +116,7 @@ Result MemoryBackupText(uint16_t slot, SlotGate& gate, std::string& text) {
   return Done();
 }
 
-Result RestoreMemoryText(uint16_t slot, SlotGate& gate, const Json& request, Json& result) {
+Result RestoreMemoryText(uint16_t slot, SlotGate& gate, const Json& request, Json& result, Busy& busy) {
   std::string text;
   if (Result r = TextOf(request, text); !r.ok()) return r;
   std::vector<uint8_t> memory(model::kMemorySize);
@@ -122,10 +124,13 @@ Result RestoreMemoryText(uint16_t slot, SlotGate& gate, const Json& request, Jso
   if (!model::ParseBackup(text, memory.data(), too_long))
     return Refused("the backup does not read (16384 values of two hexadecimal digits)");
   if (too_long) return Refused("the backup holds more than 16384 values: nothing was written");
+  busy.total = model::kMemorySize;
   const SlotGate::Hold hold = gate.Change();
-  for (uint32_t address = 0; address < model::kMemorySize; address += model::kMemoryBlock)
+  for (uint32_t address = 0; address < model::kMemorySize; address += model::kMemoryBlock) {
     if (COM_KESTRAVO_SetMemoryData(slot, address, model::kMemoryBlock, memory.data() + address) != 0)
       return DeviceFailed("COM_KESTRAVO_SetMemoryData", slot);
+    busy.done = address + model::kMemoryBlock;
+  }
   if (COM_KESTRAVO_UpdateMemoryData(slot) != 0) return DeviceFailed("COM_KESTRAVO_UpdateMemoryData", slot);
   result = {{"restored", model::kMemorySize}};
   return Done();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "panel/busy.h"
 #include "panel/result.h"
 #include "panel/slot_gate.h"
 
@@ -14,12 +15,14 @@ namespace panel {
 // when the place is invalid or deleted, 404 when no place is active.
 Result ConfigFileText(uint16_t slot, SlotGate& gate, long n, std::string& text);
 // {"text": file, "number": n (optional: every section of the file)}: checked whole, then stored
-// (name, data, flags). Refused with the bad section's name and entry.
-Result UploadConfigFile(uint16_t slot, SlotGate& gate, const Json& request, Json& result);
+// (name, data, flags), counted in busy as the sections are stored. Refused with the bad section's
+// name and entry.
+Result UploadConfigFile(uint16_t slot, SlotGate& gate, const Json& request, Json& result, Busy& busy);
 
 // The 16384 bytes of memory data as backup lines.
 Result MemoryBackupText(uint16_t slot, SlotGate& gate, std::string& text);
-// {"text": backup}: checked whole (16384 values, nothing more), then written and committed.
-Result RestoreMemoryText(uint16_t slot, SlotGate& gate, const Json& request, Json& result);
+// {"text": backup}: checked whole (16384 values, nothing more), then written (counted in busy) and
+// committed.
+Result RestoreMemoryText(uint16_t slot, SlotGate& gate, const Json& request, Json& result, Busy& busy);
 
 }  // namespace panel

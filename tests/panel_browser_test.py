@@ -4,7 +4,8 @@
 Usage: panel_browser_test.py PANEL ARTIFACT_DIR
 The page loads without console errors; the timing diagram follows a delay changed in the page and
 one changed behind it by another client; a configuration is saved and loaded by click (accepting
-the confirmations); the trend grows; switch sources are chosen by name and 4-bit values typed. A screenshot of the page is kept in ARTIFACT_DIR.
+the confirmations); the trend grows; switch sources are chosen by name and 4-bit values typed; a read-only panel shows
+it and disables its controls. A screenshot of the page is kept in ARTIFACT_DIR.
 """
 import http.client
 import json
@@ -154,6 +155,26 @@ class BrowserTest(unittest.TestCase):
         self.wait.until(lambda d: Select(d.find_element(
             By.CSS_SELECTOR, 'select[data-setting="source_selector"][data-index="1"]')).first_selected_option.text
             == "pulser 2 output")
+
+    def test_7_read_only_shown_and_every_control_off(self):
+        """A read-only panel says so in the header and no control can be used (downloads and the list stay)."""
+        panel = subprocess.Popen([PANEL, "--read-only", "sim"], stdout=subprocess.PIPE, text=True)
+        try:
+            url = re.search(r"(http://\S+)", panel.stdout.readline()).group(1)
+            self.driver.get(url)
+            self.wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"]'))
+            self.wait.until(lambda d: d.find_element(By.ID, "mode").text == "READ-ONLY")
+
+            def all_off(d):
+                controls = d.find_elements(By.CSS_SELECTOR, "main input, main select, main button")
+                return controls and all(not c.is_enabled() for c in controls if c.get_attribute("id") != "list")
+            self.wait.until(all_off)
+        finally:
+            panel.terminate()
+            panel.wait(timeout=30)
+            panel.stdout.close()
+            self.driver.get(self.url)
+            self.wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"]'))
 
 
 if __name__ == "__main__":

@@ -297,8 +297,29 @@ class PanelTest(unittest.TestCase):
             with self.subTest(name):
                 self.assertEqual(self.panel.post("/api/memory/restore", {"text": text})[0], 400)
         changed = ["A5"] + lines[1:]
-        status, result = self.panel.post("/api/memory/restore", {"text": "\r\n".join(changed) + "\r\n"}, timeout=240)
-        self.assertEqual((status, result), (200, {"restored": 16384}))
+        import threading
+        restored = []
+        restore = threading.Thread(target=lambda: restored.append(self.panel.post(
+            "/api/memory/restore", {"text": "\r\n".join(changed) + "\r\n"}, timeout=240)))
+        restore.start()
+        try:
+            # While it runs, the state shows its progress and what needs the device is refused at once
+            # (a change would otherwise wait for the whole restore and be answered 200).
+            busy = None
+            for _ in range(300):
+                busy = self.panel.state().get("busy")
+                if busy:
+                    break
+                time.sleep(0.1)
+            self.assertEqual((busy["what"], busy["total"]), ("memory restore", 16384))
+            status, result = self.panel.post("/api/set", {"setting": "pulser_delay", "index": 0, "raw": 1})
+            self.assertEqual((status, result["error"]), (409, "busy: memory restore in progress"))
+            self.assertEqual(self.panel.get("/api/configs")[0], 409)
+            self.assertEqual(self.panel.post("/api/memory/restore", {"text": "00"})[0], 409)
+        finally:
+            restore.join()
+        self.assertEqual(restored, [(200, {"restored": 16384})])
+        self.assertNotIn("busy", self.panel.state())
         self.assertEqual(memory_line().split()[2][:2], "A5")  # committed to the device's store
 
     def test_software_trigger(self):
@@ -317,6 +338,8 @@ class PanelTest(unittest.TestCase):
             time.sleep(0.25)
             first = self.panel.get("/api/trend")[1]
         self.assertEqual(len(first["samples"]), first["next"] - first["first"])
+        # The spacing the samples really have (a slow line keeps them further apart than 250 ms).
+        self.assertGreaterEqual(first["spacing_ms"], first["interval_ms"])
         sample = first["samples"][-1]
         health = self.panel.state()["health"]  # the steady device reads the same every time
         self.assertEqual(sample["sensors"], health["sensors"])
@@ -398,10 +421,18 @@ class ReconnectTest(unittest.TestCase):
                 if not panel.state()["connected"]:
                     break
                 time.sleep(0.1)
-            self.assertFalse(panel.state()["connected"])
-            self.assertIn("error", panel.state())
+            stale = panel.state()
+            self.assertFalse(stale["connected"])
+            self.assertIn("error", stale)
+            # The last values read stay, marked stale, with the time they were read.
+            self.assertTrue(stale["stale"])
+            self.assertIn("read_at", stale)
+            self.assertEqual(stale["settings"]["oscillator_period"]["raw"], 998)
             sim = self.start_sim(port)
-            panel.wait_state(lambda s: True)
+            back = panel.wait_state(lambda s: True)
+            # The error goes with the device's answer.
+            self.assertNotIn("error", back)
+            self.assertNotIn("stale", back)
         finally:
             panel.close()
             sim.terminate()

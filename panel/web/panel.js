@@ -15,7 +15,16 @@ async function api(path, body) {
   if (!response.ok) throw new Error(json.error || response.statusText);
   return json;
 }
-function showError(e) { $("error").textContent = e ? String(e.message || e) : ""; }
+function showError(e) {
+  $("error").textContent = e ? String(e.message || e) : "";
+  delete $("error").dataset.fromState;
+}
+// The device's own trouble, shown until it answers again.
+function showStateError(text) {
+  $("error").textContent = text;
+  $("error").dataset.fromState = "1";
+}
+function clearStateError() { if ($("error").dataset.fromState) showError(null); }
 const fmtSeconds = PanelModel.formatSeconds;
 function el(tag, attrs, text) {
   const e = document.createElementNS(tag === "svg" || /^(line|rect|polyline|text|path|g)$/.test(tag)
@@ -165,7 +174,8 @@ async function drawTrend() {
   if (t.next < trendNext) { trend = []; trendNext = 0; return; }  // a panel started anew
   if (t.first > trendNext) trend = [];  // the panel dropped what the page had not fetched yet
   trend.push(...t.samples); trendNext = t.next;
-  if (trend.length > 3600 * 1000 / t.interval_ms) trend.splice(0, trend.length - 3600 * 1000 / t.interval_ms);
+  const hour = Math.ceil(3600 * 1000 / Math.max(t.spacing_ms, t.interval_ms));
+  if (trend.length > hour) trend.splice(0, trend.length - hour);
   const svg = $("trend"); svg.replaceChildren();
   if (trend.length < 2) return;
   const step = Math.ceil(trend.length / 400), xs = trend.filter((s, i) => i % step === 0 || i === trend.length - 1);
@@ -178,8 +188,9 @@ async function drawTrend() {
   const range = (key) => [Math.min(...xs.map((s) => s[key])) - 0.5, Math.max(...xs.map((s) => s[key])) + 0.5];
   plot("volt_12v", "#2e86de", ...range("volt_12v"));
   plot("cpu_temp", "#c0392b", ...range("cpu_temp"));
+  const apart = fmtSeconds(t.spacing_ms / 1000), covered = fmtSeconds(t.spacing_ms * (trend.length - 1) / 1000);
   svg.appendChild(el("text", {x: 2, y: 12},
-                     trend.length + " samples, " + t.interval_ms + " ms apart: 12 V (blue), CPU °C (red)"));
+                     trend.length + " samples " + apart + " apart (" + covered + "): 12 V (blue), CPU °C (red)"));
 }
 async function listConfigs() {
   try {
@@ -203,16 +214,44 @@ async function configAction(action, confirmText, extra) {
 async function refresh(force) {
   try {
     const s = await api("/api/state");
-    $("link").textContent = s.connected ? "connected" : "disconnected";
-    $("link").className = "state " + (s.connected ? "ok" : "bad");
-    if (!s.connected) { $("error").textContent = s.error; return; }
+    showMode(s);
+    if (!s.connected) {
+      // The last values stay, greyed, with the time they were read.
+      const since = s.read_at ? " (values of " + new Date(s.read_at * 1000).toLocaleTimeString() + ")" : "";
+      $("link").textContent = "disconnected" + since;
+      document.body.classList.toggle("stale", Boolean(s.stale));
+      showStateError(s.error);
+      return;
+    }
+    $("link").textContent = "connected";
+    document.body.classList.remove("stale");
+    clearStateError();
     if (!force && s.version === version) return;
     version = s.version;
     drawDiagram(s.settings); drawTiming(s.settings); drawHealth(s);
+    showMode(s);  // the fields just built are disabled too when read-only
     await drawTrend();
   } catch (e) {
-    $("link").textContent = "no answer"; $("link").className = "state bad";
+    $("link").className = "state bad";
+    if (/wrong token/.test(e.message)) {
+      // A panel started anew has a new token: this page's no longer opens anything.
+      $("link").textContent = "token no longer valid";
+      showStateError("This page's access token is no longer valid (the panel was started anew): open the " +
+                     "address the panel printed when it started.");
+    } else {
+      $("link").textContent = "no answer";
+    }
   }
+}
+// The header's badges: the link, a long operation's progress, read-only (every control off).
+function showMode(s) {
+  $("link").className = "state " + (s.connected ? "ok" : "bad");
+  $("busy").textContent = s.busy ? s.busy.what + ": " + Math.floor(100 * s.busy.done / (s.busy.total || 1)) + " %"
+                                 : "";
+  $("mode").textContent = s.read_only ? "READ-ONLY" : "";
+  if (s.read_only)
+    for (const c of document.querySelectorAll("main input, main select, main button"))
+      if (c.id !== "list") c.disabled = true;
 }
 async function start() {
   table = await api("/api/settings");
