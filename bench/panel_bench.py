@@ -9,8 +9,11 @@ Prints:
 - the panel's processor time while 10 clients watch (each reads /api/state and the new trend
   samples once a second, as the page does), as a share of one core, in alternating windows of
   10 s alone and watched, and what the tabs add;
-- the page's size and the time to fetch it on localhost.
+- the page's size and the time to fetch it on localhost;
+- with 200 connections trickling a byte of their head every second (a slow attack without the
+  token), the share of 100 of the user's state requests answered within 1 s, and their median time.
 """
+import socket
 import ctypes
 import http.client
 import json
@@ -105,6 +108,32 @@ def main():
     t0 = time.perf_counter()
     status, page = call("GET", "/?token=" + token)
     print("the page: %.1f KiB, fetched in %.2f ms" % (len(page) / 1024, (time.perf_counter() - t0) * 1e3))
+
+    # 200 slow connections without the token, each sending a byte a second; the user asks meanwhile.
+    tricklers = []
+    for _ in range(200):
+        c = socket.create_connection(("127.0.0.1", port), timeout=10)
+        c.sendall(b"G")
+        tricklers.append(c)
+    times = []
+    for k in range(100):
+        for c in tricklers[(k * 2) % 200:(k * 2) % 200 + 2]:
+            try:
+                c.sendall(b"E")
+            except OSError:
+                pass
+        t0 = time.perf_counter()
+        try:
+            ok = call("GET", "/api/state")[0] == 200
+        except OSError:
+            ok = False
+        times.append(time.perf_counter() - t0 if ok else float("inf"))
+        time.sleep(0.05)
+    for c in tricklers:
+        c.close()
+    within = sum(1 for t in times if t <= 1.0)
+    print("with 200 trickling connections: %d %% of 100 requests answered within 1 s (median %.1f ms)"
+          % (within, sorted(times)[50] * 1e3))
 
     lib.COM_KESTRAVO_Close(1)
     panel.terminate()

@@ -7,6 +7,7 @@
 #include "panel/settings_api.h"
 #include "panel/snapshot.h"
 #include "panel/transfers.h"
+#include "platform/tcp.h"
 
 namespace panel {
 namespace {
@@ -28,7 +29,8 @@ bool SameSecret(const std::string& a, const std::string& b) {
   return diff == 0 && !b.empty();
 }
 
-// The checks every request passes before its route is looked at.
+}  // namespace
+
 Result Admitted(const Panel& panel, const Request& r) {
   if (!panel.hosts.count(r.Header("host"))) return {403, "wrong Host"};
   const std::string header = r.Header("x-kestravo-token");
@@ -44,6 +46,8 @@ Result Admitted(const Panel& panel, const Request& r) {
     return {403, "missing or wrong token"};
   return Done();
 }
+
+namespace {
 
 Response Download(const std::string& text, const std::string& file) {
   Response r;
@@ -204,10 +208,22 @@ Response Handle(Panel& panel, const Request& request) {
   return request.method == "POST" ? Post(panel, request) : Get(panel, request);
 }
 
-std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t port) {
+bool Loopback(const std::string& address) {
+  return address == "127.0.0.1" || address == "::1" || address == "localhost";
+}
+
+std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t port,
+                                    const std::vector<std::string>& allowed) {
   const std::string p = ":" + std::to_string(port);
-  std::set<std::string> hosts = {"127.0.0.1" + p, "localhost" + p, "[::1]" + p};
-  if (listen_address != "0.0.0.0" && listen_address != "::") hosts.insert(listen_address + p);
+  // An IPv6 address stands in brackets before the port.
+  const auto host = [&p](const std::string& name) {
+    return (name.find(':') != std::string::npos ? "[" + name + "]" : name) + p;
+  };
+  std::set<std::string> hosts = {host("127.0.0.1"), host("localhost"), host("::1")};
+  if (Loopback(listen_address)) return hosts;
+  if (listen_address != "0.0.0.0" && listen_address != "::") hosts.insert(host(listen_address));
+  for (const std::string& name : platform::OwnNamesAndAddresses()) hosts.insert(host(name));
+  for (const std::string& name : allowed) hosts.insert(host(name));
   return hosts;
 }
 

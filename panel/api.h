@@ -52,11 +52,19 @@ struct Panel {
 constexpr uint32_t kTrendIntervalMs = model::kDataLogRecordMs;
 constexpr uint64_t kTrendSpanMs = 3600 * 1000;
 
+// The checks every request passes before its route is looked at (Host, token, method, type):
+// they need neither the device nor the slot.
+Result Admitted(const Panel& panel, const Request& request);
 // Answers one request.
 Response Handle(Panel& panel, const Request& request);
 
-// The Host values a server on listen_address:port accepts: the loopback names and the address.
-std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t port);
+// The Host values a server on listen_address:port accepts: the loopback names and addresses; when
+// it listens on another address or on all of them, also that address, this machine's own names and
+// addresses, and the names allowed by the user.
+std::set<std::string> AcceptedHosts(const std::string& listen_address, uint16_t port,
+                                    const std::vector<std::string>& allowed);
+// Whether an address is this machine's loopback (127.0.0.1, ::1, localhost).
+bool Loopback(const std::string& address);
 
 // The trend as CSV: the data log's column names and number formats, separated by commas.
 std::string TrendCsv(const std::deque<TrendSample>& trend);

@@ -38,6 +38,8 @@ class RequestReader {
   // to refuse it with (400 malformed, 411 chunked, 413 body too large, 431 head too large).
   int Add(const char* data, size_t size, Request& out);
   bool empty() const { return text_.empty(); }
+  // Whether the request line and the headers are all in.
+  bool head_read() const { return need_ != 0; }
 
  private:
   std::string text_;

@@ -1,4 +1,4 @@
-// COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--read-only] PORT
+// COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--read-only] PORT
 // Opens the device on PORT (a COM number, a device path, sim, sim:<file>, rfc2217://host:port)
 // and serves its front panel to browsers on ADDRESS:N (127.0.0.1 and a free port unless told),
 // behind a random access token printed with the address.
@@ -29,10 +29,6 @@ std::string RandomToken() {
   return token;
 }
 
-bool Loopback(const std::string& address) {
-  return address == "127.0.0.1" || address == "::1" || address == "localhost";
-}
-
 // The listening socket, with the warning and the address line; -1 after a message.
 int Listen(const panel::Options& o, panel::Panel& p) {
   std::string why;
@@ -43,14 +39,15 @@ int Listen(const panel::Options& o, panel::Panel& p) {
     return -1;
   }
   const uint16_t bound = platform::TcpLocalPort(listener);
-  p.hosts = panel::AcceptedHosts(o.address, bound);
-  if (!Loopback(o.address))
+  p.hosts = panel::AcceptedHosts(o.address, bound, o.allowed_hosts);
+  if (!panel::Loopback(o.address))
     std::fprintf(
         stderr,
         "COM-KESTRAVO-Panel: warning: listening on %s, not only this machine: anyone who can reach it "
         "and has the token controls the device\n",
         o.address.c_str());
-  const std::string shown = o.address == "0.0.0.0" || o.address == "::" ? "127.0.0.1" : o.address;
+  std::string shown = o.address == "0.0.0.0" || o.address == "::" ? "127.0.0.1" : o.address;
+  if (shown.find(':') != std::string::npos) shown = "[" + shown + "]";
   std::printf("COM-KESTRAVO-Panel: %s on http://%s:%u/?token=%s%s\n", o.device.c_str(), shown.c_str(),
               unsigned(bound), p.token.c_str(), o.read_only ? " (read-only)" : "");
   std::fflush(stdout);

@@ -6,9 +6,12 @@
 namespace panel {
 
 void PrintUsage() {
-  std::fprintf(stderr,
-               "Usage: COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--read-only] PORT\n"
-               "  PORT: a COM number, a device path, sim, sim:<file> or rfc2217://host:port\n");
+  std::fprintf(
+      stderr,
+      "Usage: COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--read-only] PORT\n"
+      "  PORT: a COM number, a device path, sim, sim:<file> or rfc2217://host:port\n"
+      "  ADDRESS: 127.0.0.1 (default), localhost, ::1, another address of this machine, or 0.0.0.0 / ::\n"
+      "  --allow-host NAME: a further name browsers use to reach the panel (not on the loopback)\n");
 }
 
 bool ParseOptions(int argc, char** argv, Options& out) {
@@ -21,6 +24,8 @@ bool ParseOptions(int argc, char** argv, Options& out) {
       const long port = std::strtol(argv[++i], &end, 10);
       if (*end || port < 0 || port > 65535) return false;
       out.port = uint16_t(port);
+    } else if (a == "--allow-host" && i + 1 < argc) {
+      out.allowed_hosts.push_back(argv[++i]);
     } else if (a == "--read-only") {
       out.read_only = true;
     } else if (a == "--help" || a == "-h") {

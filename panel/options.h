@@ -1,13 +1,16 @@
-// The panel's command line: COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--read-only] PORT.
+// The panel's command line:
+// COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--read-only] PORT.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace panel {
 
 struct Options {
-  std::string address = "127.0.0.1";  // where to listen
-  uint16_t port = 0;                  // 0: any free port
+  std::string address = "127.0.0.1";       // where to listen
+  uint16_t port = 0;                       // 0: any free port
+  std::vector<std::string> allowed_hosts;  // further names browsers may use to reach it
   bool read_only = false;
   bool help = false;
   std::string device;  // a COM number, a device path, sim, sim:<file> or rfc2217://host:port

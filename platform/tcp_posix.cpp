@@ -54,33 +54,45 @@ int TcpConnect(const std::string& host, uint16_t port, int timeout_ms, std::stri
 }
 
 int TcpListen(const std::string& address, uint16_t port, std::string& why) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    why = std::strerror(errno);
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  const std::string service = std::to_string(port);
+  if (int r = getaddrinfo(address.c_str(), service.c_str(), &hints, &list); r != 0) {
+    why = address + ": " + gai_strerror(r);
     return -1;
   }
-  int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  if (inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1) {
-    why = address + ": not an IPv4 address";
-    close(fd);
-    return -1;
-  }
-  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 4) != 0) {
-    why = address + ":" + std::to_string(port) + ": " + std::strerror(errno);
-    close(fd);
-    return -1;
-  }
+  // IPv4 addresses first, as the loopback names are mostly reached by them.
+  int fd = -1;
+  for (int family : {AF_INET, AF_INET6})
+    for (addrinfo* a = list; a && fd < 0; a = a->ai_next) {
+      if (a->ai_family != family) continue;
+      fd = socket(a->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      if (fd < 0) {
+        why = std::strerror(errno);
+        continue;
+      }
+      int one = 1;
+      setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+      if (family == AF_INET6) setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+      if (bind(fd, a->ai_addr, a->ai_addrlen) != 0 || listen(fd, 64) != 0) {
+        why = address + ":" + service + ": " + std::strerror(errno);
+        close(fd);
+        fd = -1;
+      }
+    }
+  freeaddrinfo(list);
   return fd;
 }
 
 uint16_t TcpLocalPort(int fd) {
-  sockaddr_in a{};
+  sockaddr_storage a{};
   socklen_t len = sizeof a;
-  return getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port) : 0;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return 0;
+  return ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port
+                                       : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
 }
 
 int TcpAccept(int listener, int timeout_ms) {
@@ -96,6 +108,36 @@ int TcpAccept(int listener, int timeout_ms) {
 bool WaitReadable(int fd, int timeout_ms) {
   pollfd pfd{fd, POLLIN, 0};
   return poll(&pfd, 1, timeout_ms) > 0;
+}
+
+bool WaitAnyReadable(const std::vector<int>& fds, std::vector<bool>& ready, int timeout_ms) {
+  std::vector<pollfd> p(fds.size());
+  for (size_t i = 0; i < fds.size(); ++i) p[i] = {fds[i], POLLIN, 0};
+  const int n = poll(p.data(), nfds_t(p.size()), timeout_ms);
+  ready.assign(fds.size(), false);
+  for (size_t i = 0; n > 0 && i < fds.size(); ++i) ready[i] = p[i].revents != 0;
+  return n > 0;
+}
+
+std::vector<std::string> OwnNamesAndAddresses() {
+  std::vector<std::string> out;
+  char name[256] = "";
+  if (gethostname(name, sizeof name - 1) != 0 || !*name) return out;
+  out.push_back(name);
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_CANONNAME;
+  addrinfo* list = nullptr;
+  if (getaddrinfo(name, nullptr, &hints, &list) != 0) return out;
+  if (list && list->ai_canonname && std::strcmp(list->ai_canonname, name) != 0)
+    out.push_back(list->ai_canonname);
+  for (addrinfo* a = list; a; a = a->ai_next) {
+    char text[INET6_ADDRSTRLEN] = "";
+    if (getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
+      out.push_back(text);
+  }
+  freeaddrinfo(list);
+  return out;
 }
 
 long TcpReceive(int fd, uint8_t* buffer, size_t size) {

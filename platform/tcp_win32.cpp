@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/tcp.h"
 
@@ -104,31 +106,42 @@ int TcpListen(const std::string& address, uint16_t port, std::string& why) {
     why = "Winsock could not start";
     return -1;
   }
-  const SOCKET fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd == INVALID_SOCKET) {
-    why = ErrorText(WSAGetLastError());
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  const std::string service = std::to_string(port);
+  if (int r = getaddrinfo(address.c_str(), service.c_str(), &hints, &list); r != 0) {
+    why = address + ": " + ErrorText(r);
     return -1;
   }
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  if (inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1) {
-    why = address + ": not an IPv4 address";
-    closesocket(fd);
-    return -1;
-  }
-  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 4) != 0) {
-    why = address + ":" + std::to_string(port) + ": " + ErrorText(WSAGetLastError());
-    closesocket(fd);
-    return -1;
-  }
-  return int(fd);
+  // IPv4 addresses first, as the loopback names are mostly reached by them.
+  SOCKET fd = INVALID_SOCKET;
+  for (int family : {AF_INET, AF_INET6})
+    for (addrinfo* a = list; a && fd == INVALID_SOCKET; a = a->ai_next) {
+      if (a->ai_family != family) continue;
+      fd = socket(a->ai_family, SOCK_STREAM, 0);
+      if (fd == INVALID_SOCKET) {
+        why = ErrorText(WSAGetLastError());
+        continue;
+      }
+      if (bind(fd, a->ai_addr, int(a->ai_addrlen)) != 0 || listen(fd, 64) != 0) {
+        why = address + ":" + service + ": " + ErrorText(WSAGetLastError());
+        closesocket(fd);
+        fd = INVALID_SOCKET;
+      }
+    }
+  freeaddrinfo(list);
+  return fd == INVALID_SOCKET ? -1 : int(fd);
 }
 
 uint16_t TcpLocalPort(int fd) {
-  sockaddr_in a{};
+  sockaddr_storage a{};
   int len = sizeof a;
-  return getsockname(S(fd), reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port) : 0;
+  if (getsockname(S(fd), reinterpret_cast<sockaddr*>(&a), &len) != 0) return 0;
+  return ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port
+                                       : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
 }
 
 int TcpAccept(int listener, int timeout_ms) {
@@ -141,6 +154,34 @@ int TcpAccept(int listener, int timeout_ms) {
 }
 
 bool WaitReadable(int fd, int timeout_ms) { return WaitFor(S(fd), POLLRDNORM, timeout_ms); }
+
+bool WaitAnyReadable(const std::vector<int>& fds, std::vector<bool>& ready, int timeout_ms) {
+  std::vector<WSAPOLLFD> p(fds.size());
+  for (size_t i = 0; i < fds.size(); ++i) p[i] = {S(fds[i]), POLLRDNORM, 0};
+  const int n = p.empty() ? 0 : WSAPoll(p.data(), ULONG(p.size()), timeout_ms);
+  if (p.empty()) Sleep(DWORD(timeout_ms));
+  ready.assign(fds.size(), false);
+  for (size_t i = 0; n > 0 && i < fds.size(); ++i) ready[i] = p[i].revents != 0;
+  return n > 0;
+}
+
+std::vector<std::string> OwnNamesAndAddresses() {
+  std::vector<std::string> out;
+  char name[256] = "";
+  if (!Started() || gethostname(name, sizeof name - 1) != 0 || !*name) return out;
+  out.push_back(name);
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  if (getaddrinfo(name, nullptr, &hints, &list) != 0) return out;
+  for (addrinfo* a = list; a; a = a->ai_next) {
+    char text[INET6_ADDRSTRLEN] = "";
+    if (getnameinfo(a->ai_addr, int(a->ai_addrlen), text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
+      out.push_back(text);
+  }
+  freeaddrinfo(list);
+  return out;
+}
 
 long TcpReceive(int fd, uint8_t* buffer, size_t size) {
   const int n = recv(S(fd), reinterpret_cast<char*>(buffer), int(size > 1u << 30 ? 1u << 30 : size), 0);

@@ -26,15 +26,16 @@ class Panel:
         self.process = subprocess.Popen([PANEL, *args, port_name], stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, text=True)
         line = self.process.stdout.readline()
-        match = re.search(r"http://127\.0\.0\.1:(\d+)/\?token=([0-9a-f]{32})", line)
+        match = re.search(r"http://(\[[0-9a-f:]+\]|[^/:]+):(\d+)/\?token=([0-9a-f]{32})", line)
         if not match:
             self.process.kill()
             raise RuntimeError("no URL in %r (%s)" % (line, self.process.stderr.read()))
-        self.port, self.token = int(match.group(1)), match.group(2)
-        self.host = "127.0.0.1:%d" % self.port
+        self.port, self.token = int(match.group(2)), match.group(3)
+        self.host = "%s:%d" % (match.group(1), self.port)
+        self.address = match.group(1).strip("[]")
 
     def request(self, method, path, body=None, headers=None, raw=None, timeout=30):
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=timeout)
+        connection = http.client.HTTPConnection(self.address, self.port, timeout=timeout)
         h = {"Host": self.host}
         h.update(headers or {})
         data = raw if raw is not None else (json.dumps(body).encode() if body is not None else None)
@@ -439,6 +440,69 @@ class ReconnectTest(unittest.TestCase):
             sim.wait(timeout=30)
             if sim.stdout:
                 sim.stdout.close()
+
+
+class ListenTest(unittest.TestCase):
+    def test_loopback_names_and_ipv6(self):
+        for address, host in (("localhost", "localhost"), ("::1", "[::1]")):
+            with self.subTest(address):
+                panel = Panel("sim", "--listen", address)
+                try:
+                    self.assertEqual(panel.host, "%s:%d" % (host, panel.port))
+                    self.assertTrue(panel.wait_state(lambda s: True)["connected"])
+                    # Another site's name for the same address is still refused.
+                    status, _, _ = panel.request("GET", "/api/state?token=" + panel.token,
+                                                 headers={"Host": "evil.example:%d" % panel.port})
+                    self.assertEqual(status, 403)
+                finally:
+                    panel.close()
+
+    def test_all_addresses_take_this_machines_names_and_the_allowed_ones(self):
+        panel = Panel("sim", "--listen", "0.0.0.0", "--allow-host", "lab-pc.example")
+        try:
+            def status(host):
+                return panel.request("GET", "/api/state?token=" + panel.token,
+                                     headers={"Host": "%s:%d" % (host, panel.port)})[0]
+            self.assertEqual(status(socket.gethostname()), 200)
+            self.assertEqual(status("lab-pc.example"), 200)
+            self.assertEqual(status("127.0.0.1"), 200)
+            self.assertEqual(status("evil.example"), 403)
+        finally:
+            panel.close()
+
+    def test_an_address_that_does_not_resolve_is_refused_at_start(self):
+        result = subprocess.run([PANEL, "--listen", "no-such-host.invalid", "sim"], capture_output=True, text=True)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("cannot listen on no-such-host.invalid", result.stderr)
+
+
+class LockoutTest(unittest.TestCase):
+    def test_slow_connections_without_the_token_hold_nothing_the_user_needs(self):
+        panel = Panel("sim")
+        tricklers = []
+        try:
+            panel.wait_state(lambda s: True)
+            # 200 connections that send a byte of their head now and then, as a slow attack does.
+            for _ in range(200):
+                c = socket.create_connection(("127.0.0.1", panel.port), timeout=30)
+                c.sendall(b"G")
+                tricklers.append(c)
+            for k in range(20):
+                for c in tricklers[k * 10:(k + 1) * 10]:
+                    try:
+                        c.sendall(b"E")
+                    except OSError:
+                        pass
+                status, _, _ = panel.request("GET", "/api/state?token=" + panel.token)
+                self.assertEqual(status, 200, "request %d" % k)
+            # A connection that has not sent its whole head within 2 s is let go.
+            slow = tricklers[-1]
+            slow.settimeout(10)
+            self.assertIn(slow.recv(4096)[:12], (b"", b"HTTP/1.1 408"))
+        finally:
+            for c in tricklers:
+                c.close()
+            panel.close()
 
 
 class ReadOnlyTest(unittest.TestCase):
