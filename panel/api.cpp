@@ -42,8 +42,10 @@ Result Admitted(const Panel& panel, const Request& r) {
     return Done();
   }
   if (r.method != "GET") return {405, "only GET and POST"};
-  if (!SameSecret(header.empty() ? r.Param("token") : header, panel.token))
-    return {403, "missing or wrong token"};
+  // A view takes the token from the header, the address, or the cookie the page set.
+  const std::string cookie = panel.cookie_name.empty() ? "" : r.Cookie(panel.cookie_name);
+  const std::string given = !header.empty() ? header : !r.Param("token").empty() ? r.Param("token") : cookie;
+  if (!SameSecret(given, panel.token)) return {403, "missing or wrong token"};
   return Done();
 }
 
@@ -94,6 +96,21 @@ Response Trend(Panel& panel, const Request& r) {
                             {"samples", samples}});
 }
 
+// The page, with the token for its POST headers (another site cannot read the page), and a cookie
+// that lets a reload or a bookmark without the token in the address in: HttpOnly, and sent by the
+// browser only with this site's own requests.
+Response Page(const Panel& panel) {
+  Response page;
+  page.type = "text/html; charset=utf-8";
+  page.body.assign(reinterpret_cast<const char*>(kPageBytes), kPageSize);
+  const std::string slot = "name=\"kestravo-token\" content=\"\"";
+  if (const size_t at = page.body.find(slot); at != std::string::npos)
+    page.body.replace(at, slot.size(), "name=\"kestravo-token\" content=\"" + panel.token + "\"");
+  if (!panel.cookie_name.empty())
+    page.cookie = panel.cookie_name + "=" + panel.token + "; HttpOnly; SameSite=Strict; Path=/";
+  return page;
+}
+
 // While a long operation holds the device, the requests that need it are refused at once.
 Result NotBusy(const Panel& panel) {
   const char* what = panel.busy.what;
@@ -127,12 +144,7 @@ Response TrendCsvDownload(Panel& panel) {
 }
 
 Response Get(Panel& panel, const Request& r) {
-  if (r.path == "/" || r.path == "/index.html") {
-    Response page;
-    page.type = "text/html; charset=utf-8";
-    page.body.assign(reinterpret_cast<const char*>(kPageBytes), kPageSize);
-    return page;
-  }
+  if (r.path == "/" || r.path == "/index.html") return Page(panel);
   if (r.path == "/api/state") return State(panel);
   if (r.path == "/api/settings") return JsonResponse(200, SettingsTable());
   if (r.path == "/api/trend") return Trend(panel, r);

@@ -1,7 +1,8 @@
 // The panel's answers: the page, and the JSON interface under /api/ that the page uses and
 // scripts may use too. Every request must carry the access token (the "token" query parameter,
-// or the X-Kestravo-Token header) and a Host header naming this server; a change is a POST with
-// the token in its header (a cross-site form cannot set it) and a JSON body.
+// the X-Kestravo-Token header, or for views the cookie the page sets) and a Host header naming
+// this server; a change is a POST with the token in its header (a cross-site form cannot set it)
+// and a JSON body.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -29,6 +30,7 @@ struct Panel {
   uint16_t slot = 0;
   std::string port;             // as the user named it, for reopening
   std::string token;            // the access token
+  std::string cookie_name;      // the cookie that carries it after the first visit (one per port)
   std::set<std::string> hosts;  // the Host header values accepted
   bool read_only = false;
 

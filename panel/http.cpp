@@ -131,6 +131,21 @@ std::string Request::Param(const std::string& name) const {
   return "";
 }
 
+std::string Request::Cookie(const std::string& name) const {
+  const std::string all = Header("cookie");
+  size_t pos = 0;
+  while (pos < all.size()) {
+    size_t end = all.find(';', pos);
+    if (end == std::string::npos) end = all.size();
+    const std::string pair = Trim(all.substr(pos, end - pos));
+    const size_t eq = pair.find('=');
+    if (eq != std::string::npos && pair.compare(0, eq, name) == 0 && eq == name.size())
+      return pair.substr(eq + 1);
+    pos = end + 1;
+  }
+  return "";
+}
+
 std::string Unescape(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -171,6 +186,7 @@ std::string ResponseBytes(const Response& r) {
   s += "Content-Type: " + r.type + "\r\n";
   s += "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
   if (!r.disposition.empty()) s += "Content-Disposition: " + r.disposition + "\r\n";
+  if (!r.cookie.empty()) s += "Set-Cookie: " + r.cookie + "\r\n";
   s += "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\nX-Frame-Options: DENY\r\n";
   s += "Referrer-Policy: no-referrer\r\nConnection: close\r\n\r\n";
   return s + r.body;

@@ -22,6 +22,8 @@ struct Request {
   std::string Header(const std::string& lower_name) const;
   // A query parameter, percent-decoded; "" when it is missing.
   std::string Param(const std::string& name) const;
+  // A cookie's value from the Cookie header; "" when it is missing.
+  std::string Cookie(const std::string& name) const;
 };
 
 struct Response {
@@ -29,6 +31,7 @@ struct Response {
   std::string type = "application/json";
   std::string body;
   std::string disposition;  // Content-Disposition, for downloads
+  std::string cookie;       // Set-Cookie, when one is given
 };
 
 // Takes a request's bytes as they arrive and tells when it is whole or must be refused.

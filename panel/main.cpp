@@ -1,8 +1,9 @@
-// COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--read-only] PORT
-// Opens the device on PORT (a COM number, a device path, sim, sim:<file>, rfc2217://host:port)
-// and serves its front panel to browsers on ADDRESS:N (127.0.0.1 and a free port unless told),
-// behind a random access token printed with the address.
+// COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--token-file FILE] [--read-only]
+// PORT Opens the device on PORT (a COM number, a device path, sim, sim:<file>, rfc2217://host:port) and
+// serves its front panel to browsers on ADDRESS:N (127.0.0.1 and a free port unless told), behind a random
+// access token printed with the address.
 #include <atomic>
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <random>
@@ -14,6 +15,7 @@
 #include "panel/options.h"
 #include "panel/poller.h"
 #include "panel/server.h"
+#include "platform/files.h"
 #include "platform/tcp.h"
 
 namespace {
@@ -29,6 +31,28 @@ std::string RandomToken() {
   return token;
 }
 
+// The token kept in a file: read when the file is there (32 hexadecimal digits), else a new one
+// written to a new file only its owner may read. False after a message.
+bool TokenOfFile(const std::string& path, std::string& token) {
+  std::string text, why;
+  if (platform::Exists(path)) {
+    if (platform::ReadBounded(path.c_str(), 1024, text) == platform::ReadResult::kRead) {
+      while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+      if (text.size() == 32 && text.find_first_not_of("0123456789abcdef") == std::string::npos) {
+        token = text;
+        return true;
+      }
+    }
+    std::fprintf(stderr, "COM-KESTRAVO-Panel: %s does not hold a token (32 hexadecimal digits)\n",
+                 path.c_str());
+    return false;
+  }
+  token = RandomToken();
+  if (platform::CreatePrivateFile(path, token + "\n", why)) return true;
+  std::fprintf(stderr, "COM-KESTRAVO-Panel: cannot write the token file %s: %s\n", path.c_str(), why.c_str());
+  return false;
+}
+
 // The listening socket, with the warning and the address line; -1 after a message.
 int Listen(const panel::Options& o, panel::Panel& p) {
   std::string why;
@@ -40,6 +64,7 @@ int Listen(const panel::Options& o, panel::Panel& p) {
   }
   const uint16_t bound = platform::TcpLocalPort(listener);
   p.hosts = panel::AcceptedHosts(o.address, bound, o.allowed_hosts);
+  p.cookie_name = "kestravo_token_" + std::to_string(bound);
   if (!panel::Loopback(o.address))
     std::fprintf(
         stderr,
@@ -65,6 +90,7 @@ int main(int argc, char** argv) {
   p.port = options.device;
   p.read_only = options.read_only;
   p.token = RandomToken();
+  if (!options.token_file.empty() && !TokenOfFile(options.token_file, p.token)) return 1;
   if (COM_KESTRAVO_OpenPort(p.slot, options.device.c_str()) != 0) {
     std::fprintf(stderr, "COM-KESTRAVO-Panel: cannot open %s: %s\n", options.device.c_str(),
                  COM_KESTRAVO_GetErrorMessage(p.slot));

@@ -1,5 +1,6 @@
 // The panel's command line:
-// COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--read-only] PORT.
+// COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--token-file FILE]
+//                    [--read-only] PORT
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,6 +12,7 @@ struct Options {
   std::string address = "127.0.0.1";       // where to listen
   uint16_t port = 0;                       // 0: any free port
   std::vector<std::string> allowed_hosts;  // further names browsers may use to reach it
+  std::string token_file;                  // keeps one token across starts
   bool read_only = false;
   bool help = false;
   std::string device;  // a COM number, a device path, sim, sim:<file> or rfc2217://host:port

@@ -65,6 +65,11 @@ ReadResult ReadBounded(const char* path, size_t limit, std::string& text);
 // controlling terminal, and checked again once open.
 ReadResult ReadRegularFile(const char* path, size_t limit, std::string& text);
 
+// Creates a new file that only its owner may read and write (POSIX mode 0600; on Windows the
+// folder's own permissions) holding text; false with the system's reason when it exists already
+// or cannot be written.
+bool CreatePrivateFile(const std::string& path, const std::string& text, std::string& why);
+
 // The names in a directory (without "." and ".."), sorted; empty when it cannot be read.
 std::vector<std::string> DirectoryEntries(const std::string& dir);
 // The target text of a symbolic link ("" when path is none).

@@ -287,4 +287,20 @@ bool Exists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
+bool CreatePrivateFile(const std::string& path, const std::string& text, std::string& why) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  const bool written = write(fd, text.data(), text.size()) == ssize_t(text.size()) && fsync(fd) == 0;
+  if (!written) why = std::strerror(errno);
+  if (close(fd) != 0 && written) {
+    why = std::strerror(errno);
+    return false;
+  }
+  if (!written) unlink(path.c_str());
+  return written;
+}
+
 }  // namespace platform

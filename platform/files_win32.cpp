@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/files.h"
@@ -206,5 +207,21 @@ std::string LinkText(const std::string&) { return ""; }
 bool MayReadWrite(const std::string& path) { return _access(path.c_str(), 6) == 0; }
 
 bool Exists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool CreatePrivateFile(const std::string& path, const std::string& text, std::string& why) {
+  const HANDLE h =
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    why = "error " + std::to_string(GetLastError());
+    return false;
+  }
+  DWORD written = 0;
+  const bool ok = WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr) &&
+                  written == text.size() && FlushFileBuffers(h);
+  if (!ok) why = "error " + std::to_string(GetLastError());
+  CloseHandle(h);
+  if (!ok) DeleteFileA(path.c_str());
+  return ok;
+}
 
 }  // namespace platform

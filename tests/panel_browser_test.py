@@ -92,6 +92,10 @@ class BrowserTest(unittest.TestCase):
 
     def test_1_loads_without_console_errors(self):
         self.assertIn("KESTRAVO", self.driver.title)
+        # The token left the address bar; a reload comes in with the cookie the page set.
+        self.assertNotIn("token=", self.driver.current_url)
+        self.driver.refresh()
+        self.wait.until(lambda d: d.find_element(By.ID, "link").text == "connected")
         self.assertEqual(self.driver.find_element(By.ID, "link").text, "connected")
         errors = [e for e in self.driver.get_log("browser") if e["level"] == "SEVERE"]
         self.assertEqual(errors, [])

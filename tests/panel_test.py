@@ -505,6 +505,44 @@ class LockoutTest(unittest.TestCase):
             panel.close()
 
 
+class TokenTest(unittest.TestCase):
+    def test_a_token_file_keeps_the_token_across_starts(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "token")
+            first = Panel("sim", "--token-file", path)
+            first.close()
+            self.assertEqual(os.stat(path).st_mode & 0o777, 0o600)
+            with open(path) as f:
+                self.assertEqual(f.read(), first.token + "\n")
+            second = Panel("sim", "--token-file", path)
+            second.close()
+            self.assertEqual(second.token, first.token)
+            with open(path, "w") as f:
+                f.write("not a token\n")
+            result = subprocess.run([PANEL, "--token-file", path, "sim"], capture_output=True, text=True)
+            self.assertEqual(result.returncode, 1)
+            self.assertIn("does not hold a token", result.stderr)
+
+    def test_the_page_sets_a_cookie_that_lets_views_in_but_not_changes(self):
+        panel = Panel("sim")
+        try:
+            status, headers, page = panel.request("GET", "/?token=" + panel.token)
+            self.assertEqual(status, 200)
+            cookie = headers["Set-Cookie"]
+            name = "kestravo_token_%d" % panel.port
+            self.assertEqual(cookie, "%s=%s; HttpOnly; SameSite=Strict; Path=/" % (name, panel.token))
+            self.assertIn(('name="kestravo-token" content="%s"' % panel.token).encode(), page)
+            jar = {"Cookie": "other=1; %s=%s" % (name, panel.token)}
+            self.assertEqual(panel.request("GET", "/", headers=jar)[0], 200)  # a reload without ?token=
+            self.assertEqual(panel.request("GET", "/api/state", headers=jar)[0], 200)
+            self.assertEqual(panel.request("GET", "/api/state", headers={"Cookie": name + "=wrong"})[0], 403)
+            # A change still needs the token in its header: a cookie alone is what a forged form has.
+            status, _, _ = panel.request("POST", "/api/trigger", {}, headers=dict(jar, **{"Content-Type": "application/json"}))
+            self.assertEqual(status, 403)
+        finally:
+            panel.close()
+
+
 class ReadOnlyTest(unittest.TestCase):
     def test_views_but_no_changes(self):
         panel = Panel("sim", "--read-only")

@@ -1,5 +1,9 @@
 "use strict";
-const token = new URLSearchParams(location.search).get("token") || "";
+// The token for the POST headers comes with the page; a cookie lets reloads and bookmarks in, so
+// the token leaves the address bar.
+const token = document.querySelector('meta[name="kestravo-token"]').content ||
+              new URLSearchParams(location.search).get("token") || "";
+if (new URLSearchParams(location.search).has("token")) history.replaceState(null, "", location.pathname);
 const $ = (id) => document.getElementById(id);
 let table = null, version = -1;
 
