@@ -26,6 +26,34 @@ int32_t GetFall(uint16_t s, uint32_t i, uint32_t& v) { return GetDelay(s, i, v, 
 int32_t SetRise(uint16_t s, uint32_t i, uint32_t v) { return SetDelay(s, i, v, true); }
 int32_t SetFall(uint16_t s, uint32_t i, uint32_t v) { return SetDelay(s, i, v, false); }
 
+// A DIO's direction from the two masks that hold all seven: 2 output, 1 terminated input, 0 input.
+// A change writes both masks back with only this DIO's bits changed.
+int32_t GetDirection(uint16_t slot, uint32_t d, uint32_t& value) {
+  uint8_t outputs = 0, terminations = 0;
+  const int32_t result = COM_KESTRAVO_GetInputConfig(slot, &outputs, &terminations);
+  if (result == 0) value = (outputs >> d & 1) ? 2 : (terminations >> d & 1) ? 1 : 0;
+  return result;
+}
+int32_t SetDirection(uint16_t slot, uint32_t d, uint32_t value) {
+  uint8_t outputs = 0, terminations = 0;
+  if (const int32_t result = COM_KESTRAVO_GetInputConfig(slot, &outputs, &terminations)) return result;
+  const uint8_t bit = uint8_t(1u << d);
+  outputs = value == 2 ? uint8_t(outputs | bit) : uint8_t(outputs & ~bit);
+  terminations = value == 1 ? uint8_t(terminations | bit) : uint8_t(terminations & ~bit);
+  return COM_KESTRAVO_SetInputConfig(slot, outputs, terminations);
+}
+
+// The controller configuration is the low byte of the controller state.
+int32_t GetControllerConfig(uint16_t slot, uint32_t, uint32_t& value) {
+  uint16_t state = 0;
+  const int32_t result = COM_KESTRAVO_GetControllerState(slot, &state);
+  if (result == 0) value = state & 0xFFu;
+  return result;
+}
+int32_t SetControllerConfig(uint16_t slot, uint32_t, uint32_t value) {
+  return COM_KESTRAVO_SetControllerConfig(slot, value);
+}
+
 constexpr uint32_t kWord = 0xFFFFFFFFu, kSelector = 0x3F, kNibble = 15;
 // Each call's name once, beside its function (directly, or through an adapter of its shape).
 #define KESTRAVO_CALL(f) #f, f
@@ -73,6 +101,10 @@ constexpr SettingInfo kCatalogue[] = {
    KESTRAVO_SET_PLAIN(uint8_t, COM_KESTRAVO_SetSwitchEnableMappingEnable)},
   {SettingId::kDIOOutput, Family::kDIO, "dio_output_source", 7, kSelector, Unit::kSource, 0, 0,
    KESTRAVO_GET_INDEXED(uint8_t, COM_KESTRAVO_GetOutputConfig), KESTRAVO_CALL(COM_KESTRAVO_SetOutputConfig)},
+  {SettingId::kDIODirection, Family::kDIO, "dio_direction", 7, 2, Unit::kCode, 0, 0,
+   "COM_KESTRAVO_GetInputConfig", GetDirection, "COM_KESTRAVO_SetInputConfig", SetDirection},
+  {SettingId::kControllerConfig, Family::kController, "controller_config", 1, 0xFF, Unit::kCode, 0, 0,
+   "COM_KESTRAVO_GetControllerState", GetControllerConfig, "COM_KESTRAVO_SetControllerConfig", SetControllerConfig},
   {SettingId::kDeviceEnable, Family::kController, "device_enable", 1, 1, Unit::kSwitch, 0, 0,
    KESTRAVO_GET_PLAIN(int32_t, COM_KESTRAVO_GetDeviceEnable),
    KESTRAVO_SET_PLAIN(int32_t, COM_KESTRAVO_SetDeviceEnable)},

@@ -25,6 +25,8 @@ enum class SettingId : uint8_t {
   kTriggerMappingEnable,
   kEnableMappingEnable,
   kDIOOutput,
+  kDIODirection,
+  kControllerConfig,
   kDeviceEnable,
 };
 constexpr size_t kSettingCount = size_t(SettingId::kDeviceEnable) + 1;
@@ -36,7 +38,7 @@ enum class Unit : uint8_t {
   kTime,    // seconds: (raw + offset) x step
   kCount,   // a number of pulses
   kSource,  // a source selector: bits 0 to 4 the source, bit 5 negates
-  kCode,    // a mapping entry
+  kCode,    // a mapping entry, a DIO's direction (0 input, 1 terminated input, 2 output), a byte of bits
   kSwitch,  // 0 off, 1 on
 };
 

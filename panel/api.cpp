@@ -149,6 +149,7 @@ Response Get(Panel& panel, const Request& r) {
   if (r.path == "/api/settings") return JsonResponse(200, SettingsTable());
   if (r.path == "/api/trend") return Trend(panel, r);
   if (r.path == "/api/trend.csv") return TrendCsvDownload(panel);
+  if (r.path == "/api/log") return JsonResponse(200, {{"lines", panel.audit.Last()}});
   if (Result free = NotBusy(panel); !free.ok()) return Error(free);
   if (r.path == "/api/config/file") return ConfigFile(panel, r);
   if (r.path == "/api/memory/backup") {
@@ -167,14 +168,19 @@ Response Get(Panel& panel, const Request& r) {
 // A change of one setting, kept in the state while the slot is still held: a script that reads
 // the state after its change finds the value read back, and two changes of one value are kept in
 // the device's order.
-Result Set(Panel& panel, const Json& body, Json& result) {
+Result Set(Panel& panel, const Request& r, const Json& body, Json& result) {
   const SlotGate::Hold hold = panel.gate.Change();
   Result done = SetFromRequest(panel.slot, body, result);
   if (!done.ok()) return done;
-  const std::lock_guard<std::mutex> lock(panel.state_mutex);
-  KeepReadBack(panel.snapshot, result);
-  panel.changes.push_back(result);
-  ++panel.version;
+  std::string change;
+  {
+    const std::lock_guard<std::mutex> lock(panel.state_mutex);
+    change = ChangeText(panel.snapshot, result);
+    KeepReadBack(panel.snapshot, result);
+    panel.changes.push_back(result);
+    ++panel.version;
+  }
+  panel.audit.Add(r.peer, change);
   return done;
 }
 
@@ -185,6 +191,14 @@ Result Long(Panel& panel, const char* what, F run) {
   return scope.taken() ? run() : NotBusy(panel);
 }
 
+// The audit line of an action: its path and its request ("config/save {"number":5}").
+std::string ActionText(const Request& r, const Json& body) {
+  std::string what = r.path.substr(5);
+  if (r.path == "/api/config/upload" || r.path == "/api/memory/restore")
+    return what + (body.contains("number") ? " " + body["number"].dump() : "");
+  return what + " " + body.dump();
+}
+
 Result Act(Panel& panel, const Request& r, const Json& body, Json& result) {
   if (r.path == "/api/config/upload")
     return Long(panel, "configuration upload",
@@ -193,7 +207,7 @@ Result Act(Panel& panel, const Request& r, const Json& body, Json& result) {
     return Long(panel, "memory restore",
                 [&] { return RestoreMemoryText(panel.slot, panel.gate, body, result, panel.busy); });
   if (Result free = NotBusy(panel); !free.ok()) return free;
-  if (r.path == "/api/set") return Set(panel, body, result);
+  if (r.path == "/api/set") return Set(panel, r, body, result);
   if (r.path == "/api/trigger") return SoftwareTrigger(panel.slot, panel.gate, body, result);
   if (r.path.rfind("/api/config/", 0) == 0) {
     const SlotGate::Hold hold = panel.gate.Change();
@@ -207,6 +221,7 @@ Response Post(Panel& panel, const Request& r) {
   if (body.is_discarded()) return Error(400, "the body is not JSON");
   Json result;
   const Result done = Act(panel, r, body, result);
+  if (done.ok() && r.path != "/api/set") panel.audit.Add(r.peer, ActionText(r, body));
   // A refused change and a failed device call are both answered 400, with the reason.
   if (!done.ok()) return Error(done.status == 404 || done.status == 409 ? done.status : 400, done.error);
   panel.refresh = true;

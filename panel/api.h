@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/datalog.h"
+#include "panel/audit.h"
 #include "panel/busy.h"
 #include "panel/http.h"
 #include "panel/result.h"
@@ -47,6 +48,7 @@ struct Panel {
   std::vector<Json> changes;
   std::atomic<bool> refresh{false};  // a change asks the poller for a snapshot now
   Busy busy;                         // a long operation under way
+  AuditLog audit;                    // every change made through the panel
 };
 
 // The trend records what the data log records, as often as the line allows (at most every 250 ms),

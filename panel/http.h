@@ -17,6 +17,7 @@ struct Request {
   std::string query;                           // after '?'
   std::map<std::string, std::string> headers;  // names in lower case
   std::string body;
+  std::string peer;  // the client's address
 
   // A header's value, "" when it is missing.
   std::string Header(const std::string& lower_name) const;

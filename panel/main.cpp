@@ -1,7 +1,8 @@
-// COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--token-file FILE] [--read-only]
-// PORT Opens the device on PORT (a COM number, a device path, sim, sim:<file>, rfc2217://host:port) and
-// serves its front panel to browsers on ADDRESS:N (127.0.0.1 and a free port unless told), behind a random
-// access token printed with the address.
+// COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--token-file FILE]
+//                    [--log FILE] [--read-only] PORT
+// Opens the device on PORT (a COM number, a device path, sim, sim:<file>, rfc2217://host:port)
+// and serves its front panel to browsers on ADDRESS:N (127.0.0.1 and a free port unless told),
+// behind a random access token printed with the address.
 #include <atomic>
 #include <cctype>
 #include <csignal>
@@ -91,6 +92,12 @@ int main(int argc, char** argv) {
   p.read_only = options.read_only;
   p.token = RandomToken();
   if (!options.token_file.empty() && !TokenOfFile(options.token_file, p.token)) return 1;
+  std::string why;
+  if (!options.log_file.empty() && !p.audit.Open(options.log_file, why)) {
+    std::fprintf(stderr, "COM-KESTRAVO-Panel: cannot open the log %s: %s\n", options.log_file.c_str(),
+                 why.c_str());
+    return 1;
+  }
   if (COM_KESTRAVO_OpenPort(p.slot, options.device.c_str()) != 0) {
     std::fprintf(stderr, "COM-KESTRAVO-Panel: cannot open %s: %s\n", options.device.c_str(),
                  COM_KESTRAVO_GetErrorMessage(p.slot));

@@ -28,6 +28,8 @@ bool ParseOptions(int argc, char** argv, Options& out) {
       out.allowed_hosts.push_back(argv[++i]);
     } else if (a == "--token-file" && i + 1 < argc) {
       out.token_file = argv[++i];
+    } else if (a == "--log" && i + 1 < argc) {
+      out.log_file = argv[++i];
     } else if (a == "--read-only") {
       out.read_only = true;
     } else if (a == "--help" || a == "-h") {

@@ -1,6 +1,6 @@
 // The panel's command line:
 // COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--token-file FILE]
-//                    [--read-only] PORT
+//                    [--log FILE] [--read-only] PORT
 #pragma once
 #include <cstdint>
 #include <string>
@@ -13,6 +13,7 @@ struct Options {
   uint16_t port = 0;                       // 0: any free port
   std::vector<std::string> allowed_hosts;  // further names browsers may use to reach it
   std::string token_file;                  // keeps one token across starts
+  std::string log_file;                    // the audit log of changes
   bool read_only = false;
   bool help = false;
   std::string device;  // a COM number, a device path, sim, sim:<file> or rfc2217://host:port

@@ -147,6 +147,7 @@ void AcceptAll(int listener, std::vector<Pending>& pending) {
       pending.erase(pending.begin());
     }
     pending.push_back({fd, platform::TickMs(), {}, {}});
+    pending.back().request.peer = platform::TcpPeer(fd);
   }
 }
 

@@ -85,6 +85,20 @@ Result SetFromRequest(uint16_t slot, const Json& request, Json& result) {
   return Done();
 }
 
+std::string ChangeText(const Json& snapshot, const Json& change) {
+  const std::string name = change["setting"].get<std::string>();
+  const model::SettingInfo* s = model::FindSetting(name);
+  const size_t index = change["index"].get<size_t>();
+  std::string old = "?";
+  if (snapshot.contains("settings") && snapshot["settings"].contains(name)) {
+    const Json& held = snapshot["settings"][name];
+    const Json& value = held.is_array() ? held[index] : held;
+    old = std::to_string(value["raw"].get<uint32_t>());
+  }
+  return name + (s && s->count > 1 ? " #" + std::to_string(index) : "") + ": " + old + " -> " +
+         std::to_string(change["value"]["raw"].get<uint32_t>());
+}
+
 void KeepReadBack(Json& snapshot, const Json& change) {
   if (!snapshot.value("connected", false) || !snapshot.contains("settings")) return;
   Json& setting = snapshot["settings"][change["setting"].get<std::string>()];

@@ -21,6 +21,10 @@ bool ReadEverySetting(uint16_t slot, SlotGate& gate, Json& out, const char*& fai
 // result holds {"setting", "index", "value": the value read back}. The caller holds the slot.
 Result SetFromRequest(uint16_t slot, const Json& request, Json& result);
 
+// A change as the audit log tells it: "pulser_delay #1: 0 -> 500" (the old value as the snapshot
+// held it, "?" when it held none).
+std::string ChangeText(const Json& snapshot, const Json& change);
+
 // Puts a change's read-back into a snapshot, so that the snapshot shows the setting as it is now
 // without reading everything again.
 void KeepReadBack(Json& snapshot, const Json& change);

@@ -18,6 +18,8 @@ int TcpListen(const std::string& address, uint16_t port, std::string& why);
 uint16_t TcpLocalPort(int fd);
 // Accepts a connection within timeout_ms (-1 when none came); the descriptor, or -1.
 int TcpAccept(int listener, int timeout_ms);
+// The numeric address of a connection's far end ("" when it cannot be told).
+std::string TcpPeer(int fd);
 // Waits up to timeout_ms until fd is readable (or hung up); false on a time-out.
 bool WaitReadable(int fd, int timeout_ms);
 // Waits up to timeout_ms until one of fds is readable (or hung up); ready tells which (as many

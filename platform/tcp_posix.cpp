@@ -105,6 +105,16 @@ int TcpAccept(int listener, int timeout_ms) {
   return fd;
 }
 
+std::string TcpPeer(int fd) {
+  sockaddr_storage a{};
+  socklen_t len = sizeof a;
+  char text[INET6_ADDRSTRLEN] = "";
+  if (getpeername(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0 ||
+      getnameinfo(reinterpret_cast<sockaddr*>(&a), len, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
+    return "";
+  return text;
+}
+
 bool WaitReadable(int fd, int timeout_ms) {
   pollfd pfd{fd, POLLIN, 0};
   return poll(&pfd, 1, timeout_ms) > 0;

@@ -153,6 +153,16 @@ int TcpAccept(int listener, int timeout_ms) {
   return int(fd);
 }
 
+std::string TcpPeer(int fd) {
+  sockaddr_storage a{};
+  int len = sizeof a;
+  char text[INET6_ADDRSTRLEN] = "";
+  if (getpeername(S(fd), reinterpret_cast<sockaddr*>(&a), &len) != 0 ||
+      getnameinfo(reinterpret_cast<sockaddr*>(&a), len, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
+    return "";
+  return text;
+}
+
 bool WaitReadable(int fd, int timeout_ms) { return WaitFor(S(fd), POLLRDNORM, timeout_ms); }
 
 bool WaitAnyReadable(const std::vector<int>& fds, std::vector<bool>& ready, int timeout_ms) {

@@ -29,6 +29,8 @@ KINDS = {
     "trigger_mapping_on": (None, None),
     "enable_mapping_on": (None, None),
     "dio_output_source": ("dio", "selector"),
+    "dio_direction": ("dio", (0, 2)),  # input, terminated input, output: two bits of RANGES["dio_mask"]
+    "controller_config": (None, "controller_config"),
     "device_enable": (None, None),
 }
 OFFSETS = {"oscillator_period": units.OSCILLATOR_OFFSET, "pulser_delay": units.PULSER_DELAY_OFFSET,
@@ -46,7 +48,8 @@ class CatalogueTest(unittest.TestCase):
             with self.subTest(s["name"]):
                 index, value = KINDS[s["name"]]
                 self.assertEqual(RANGES[index] if index else (0, 0), (0, s["count"] - 1))
-                self.assertEqual(RANGES[value] if value else (0, 1), (0, s["highest"]))
+                expected = value if isinstance(value, tuple) else RANGES[value] if value else (0, 1)
+                self.assertEqual(expected, (0, s["highest"]))
 
     def test_times_convert_alike(self):
         for s in self.catalogue["settings"]:

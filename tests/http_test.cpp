@@ -71,7 +71,7 @@ TEST(HttpRequestReader, PartsOfAWholeRequest) {
 }
 
 TEST(HttpResponse, HeadersOfEveryAnswer) {
-  const std::string bytes = panel::ResponseBytes({404, "application/json", "{}", ""});
+  const std::string bytes = panel::ResponseBytes({404, "application/json", "{}", "", ""});
   EXPECT_EQ(bytes.rfind("HTTP/1.1 404 Not Found\r\n", 0), 0u);
   for (const char* header :
        {"Content-Length: 2\r\n", "Cache-Control: no-store\r\n", "X-Content-Type-Options: nosniff\r\n",

@@ -5,7 +5,10 @@ Usage: panel_browser_test.py PANEL ARTIFACT_DIR
 The page loads without console errors; the timing diagram follows a delay changed in the page and
 one changed behind it by another client; a configuration is saved and loaded by click (accepting
 the confirmations); the trend grows; switch sources are chosen by name and 4-bit values typed; a read-only panel shows
-it and disables its controls. A screenshot of the page is kept in ARTIFACT_DIR.
+it and disables its controls; DIOs and controller bits are changed on the page and the change is in
+its log; axe-core finds no serious or critical violation; at 390 px nothing scrolls sideways.
+Usage: panel_browser_test.py PANEL ARTIFACT_DIR [AXE_JS]
+A screenshot of the page is kept in ARTIFACT_DIR.
 """
 import http.client
 import json
@@ -25,6 +28,7 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 PANEL, ARTIFACTS = sys.argv[1], sys.argv[2]
+AXE = sys.argv[3] if len(sys.argv) > 3 else ""  # axe-core's axe.min.js (the npm registry's)
 
 
 class BrowserTest(unittest.TestCase):
@@ -179,6 +183,46 @@ class BrowserTest(unittest.TestCase):
             panel.stdout.close()
             self.driver.get(self.url)
             self.wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"]'))
+
+    def test_8_dios_controller_and_the_log(self):
+        from selenium.webdriver.support.ui import Select
+        Select(self.driver.find_element(By.CSS_SELECTOR, 'select[data-setting="dio_direction"][data-index="3"]')
+               ).select_by_visible_text("terminated input")
+        self.wait.until(lambda d: self.state()["settings"]["dio_direction"][3]["raw"] == 1)
+        Select(self.driver.find_element(By.CSS_SELECTOR, 'select[data-setting="dio_output_source"][data-index="0"]')
+               ).select_by_visible_text("timebase 4 MHz")
+        self.wait.until(lambda d: self.state()["settings"]["dio_output_source"][0]["raw"] == 19)
+        # A controller bit changes only after its confirmation; on and off are told in words.
+        self.assertEqual(self.driver.find_element(By.CSS_SELECTOR, '[data-bit-state="6"]').text, "off")
+        self.driver.find_element(By.ID, "bit-6").click()
+        self.driver.switch_to.alert.accept()
+        self.wait.until(lambda d: self.state()["settings"]["controller_config"]["raw"] & 0x40)
+        self.wait.until(lambda d: d.find_element(By.CSS_SELECTOR, '[data-bit-state="6"]').text == "on")
+        self.driver.find_element(By.ID, "bit-6").click()
+        self.driver.switch_to.alert.dismiss()  # refused: nothing is sent
+        self.assertTrue(self.state()["settings"]["controller_config"]["raw"] & 0x40)
+        self.wait.until(lambda d: any("dio_direction #3: 0 -> 1" in li.text
+                                      for li in d.find_elements(By.CSS_SELECTOR, "#log li")))
+
+    def test_9_accessible_and_narrow(self):
+        if not AXE or not os.path.exists(AXE):
+            self.skipTest("no axe-core (run tests/run-all, which installs it)")
+        with open(AXE) as f:
+            self.driver.execute_script(f.read())
+        result = self.driver.execute_async_script(
+            "const done = arguments[arguments.length - 1];"
+            "axe.run(document, {resultTypes: ['violations']}).then((r) => done(r.violations))")
+        bad = [(v["id"], v["impact"], [n["target"] for n in v["nodes"]][:5]) for v in result
+               if v["impact"] in ("serious", "critical")]
+        self.assertEqual(bad, [])
+        # A phone's width: the page fits without sideways scrolling.
+        self.driver.set_window_size(390, 844)
+        try:
+            self.wait.until(lambda d: d.execute_script("return window.innerWidth") <= 400)
+            self.assertLessEqual(self.driver.execute_script("return document.documentElement.scrollWidth"),
+                                 self.driver.execute_script("return window.innerWidth"))
+        finally:
+            self.driver.set_window_size(1400, 1100)
 
 
 if __name__ == "__main__":

@@ -442,6 +442,41 @@ class ReconnectTest(unittest.TestCase):
                 sim.stdout.close()
 
 
+class AuditTest(unittest.TestCase):
+    def test_dios_and_controller_through_the_api_and_every_change_in_the_log(self):
+        with tempfile.TemporaryDirectory() as d:
+            log = os.path.join(d, "changes.log")
+            panel = Panel("sim", "--log", log)
+            try:
+                panel.wait_state(lambda s: True)
+                for body, raw in (({"setting": "dio_direction", "index": 6, "raw": 2}, 2),
+                                  ({"setting": "dio_direction", "index": 5, "raw": 1}, 1),
+                                  ({"setting": "dio_output_source", "index": 6, "raw": 19}, 19),
+                                  ({"setting": "controller_config", "raw": 0x47}, 0x47)):
+                    status, result = panel.post("/api/set", body)
+                    self.assertEqual((status, result["value"]["raw"]), (200, raw), body)
+                for body in ({"setting": "dio_direction", "index": 7, "raw": 0},
+                             {"setting": "dio_direction", "index": 0, "raw": 3},
+                             {"setting": "dio_output_source", "index": 0, "raw": 64},
+                             {"setting": "controller_config", "raw": 256}):
+                    self.assertEqual(panel.post("/api/set", body)[0], 400, body)
+                self.assertEqual(panel.post("/api/trigger", {})[0], 200)
+                # The console program sees what the panel set (the DIOs' masks hold both).
+                state = panel.state()
+                self.assertEqual(state["settings"]["dio_direction"][6]["raw"], 2)
+                self.assertEqual(state["settings"]["controller_config"]["raw"], 0x47)
+                status, shown = panel.get("/api/log")
+                self.assertEqual(status, 200)
+            finally:
+                panel.close()
+            lines = open(log).read().splitlines()
+            self.assertEqual(lines, shown["lines"])
+            self.assertEqual(len(lines), 5)
+            self.assertRegex(lines[0], r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d 127\.0\.0\.1 dio_direction #6: 0 -> 2$")
+            self.assertTrue(lines[3].endswith("controller_config: 7 -> 71"), lines[3])
+            self.assertTrue(lines[4].endswith("trigger {}"), lines[4])
+
+
 class ListenTest(unittest.TestCase):
     def test_loopback_names_and_ipv6(self):
         for address, host in (("localhost", "localhost"), ("::1", "[::1]")):

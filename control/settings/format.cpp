@@ -58,6 +58,10 @@ constexpr SettingTexts kTexts[] = {
     {SettingId::kDIOOutput, "Getting output DIO%u configuration:\n", "Output DIO%u configuration: %u=%02Xh (",
      "Setting output DIO%u configuration:\n", "Output DIO%u configuration set to %u=%02Xh (", Shown::kSource,
      Width::kByte},
+    // The DIOs' directions and the controller configuration have routines and texts of their own
+    // in their families.
+    {SettingId::kDIODirection, nullptr, nullptr, nullptr, nullptr, Shown::kNone, Width::kNibble},
+    {SettingId::kControllerConfig, nullptr, nullptr, nullptr, nullptr, Shown::kNone, Width::kByte},
     {SettingId::kDeviceEnable, "Getting the enable state of the device:\n",
      "Enable state of the device: %s\n", "Setting the enable state of the device:\n",
      "Enable state of the device set to: %s\n", Shown::kOnOff, Width::kWord},
@@ -111,6 +115,8 @@ std::string SettingLine(SettingId id, bool set, uint32_t index, uint32_t value) 
       return FormatRow(line, value ? "enabled" : "disabled");
     case Shown::kOnOff:
       return FormatRow(line, value ? "on" : "off");
+    case Shown::kNone:
+      return "";
   }
   return "";
 }

@@ -19,6 +19,7 @@ enum class Shown : uint8_t {
   kNanoseconds,  // index, raw and half nanoseconds
   kEnabled,      // "enabled" / "disabled"
   kOnOff,        // "on" / "off"
+  kNone,         // shown by its family's own routine
 };
 // What a key prompt may send: any 32-bit number, the low 8 bits, or a 4-bit field.
 enum class Width : uint8_t { kWord, kByte, kNibble };

@@ -45,14 +45,24 @@ async function change(setting, index, text, input) {
     if (text.trim() === "") { input.value = input.dataset.raw; return; }
     const body = Object.assign({setting, index}, PanelModel.parseTyped(text));
     const result = await api("/api/set", body);
+    markField(input, setting, index, null);
     input.dataset.raw = result.value.raw;
-    if (input !== document.activeElement) input.value = result.value.raw;
+    if (input !== document.activeElement && input.type !== "checkbox") input.value = result.value.raw;
     showError(null);
     await refresh(true);
   } catch (e) {
     const indexed = table.settings.find((r) => r.name === setting).count > 1;
     showError(new Error(setting.replace(/_/g, " ") + (indexed ? " #" + (index + 1) : "") + ": " + e.message));
+    markField(input, setting, index, e.message);
   }
+}
+// A refused entry stays in its field, marked, with the reason beside it until it is typed again.
+function markField(input, setting, index, why) {
+  input.classList.toggle("invalid", Boolean(why));
+  if (why) input.setAttribute("aria-invalid", "true"); else input.removeAttribute("aria-invalid");
+  const beside = document.querySelector('[data-meaning="' + setting + "-" + index + '"]');
+  if (beside && why) beside.textContent = why;
+  if (beside) beside.classList.toggle("error-text", Boolean(why));
 }
 function editor(setting, index, value) {
   const input = el("input", {class: "raw", type: "text", inputmode: "decimal", "data-setting": setting,
@@ -61,6 +71,7 @@ function editor(setting, index, value) {
   input.value = value.raw;
   input.dataset.raw = value.raw;
   input.addEventListener("change", () => change(setting, index, input.value, input));
+  input.addEventListener("input", () => markField(input, setting, index, null));
   return input;
 }
 // The value of a setting's index in the snapshot (settings without an index have one value).
@@ -92,18 +103,31 @@ function drawDiagram(s) {
 // as the device holds it.
 function sourcePicker(setting, index) {
   const select = el("select", {"data-setting": setting, "data-index": index});
+  // A DIO output takes every source; pulsers, bursts and switches the signal sources.
+  const count = /^dio_/.test(setting) ? table.sources.length : table.signal_sources;
   for (const negated of [0, 0x20])
-    for (let i = 0; i < table.signal_sources; i++)
+    for (let i = 0; i < count; i++)
       select.appendChild(el("option", {value: i | negated}, sourceName(i | negated)));
   select.addEventListener("change", () => change(setting, index, select.value, select));
   return select;
 }
 const meaning = PanelModel.meaning;
+// A DIO's direction, by name.
+function directionPicker(setting, index) {
+  const select = el("select", {"data-setting": setting, "data-index": index});
+  ["input", "terminated input", "output"].forEach((name, i) => select.appendChild(el("option", {value: i}, name)));
+  select.addEventListener("change", () => change(setting, index, select.value, select));
+  return select;
+}
 function field(setting, index, s, small) {
   const cell = el("span");
   const input = /source/.test(setting) ? sourcePicker(setting, index)
-                                       : editor(setting, index, valueAt(s, setting, index));
+              : setting === "dio_direction" ? directionPicker(setting, index)
+              : editor(setting, index, valueAt(s, setting, index));
   if (small) input.className = "small";
+  // Screen readers name every control: the setting and its index as the tables show them.
+  const count = table.settings.find((r) => r.name === setting).count;
+  input.setAttribute("aria-label", setting.replace(/_/g, " ") + (count > 1 ? " " + (index + 1) : ""));
   cell.append(input, " ", el("span", {"data-meaning": setting + "-" + index}));
   return cell;
 }
@@ -130,14 +154,56 @@ function buildTables(s) {
     sw.appendChild(row([m + " mapping", field(m + "_mapping_on", 0, s, true), entries]));
     sw.lastChild.lastChild.colSpan = 4;
   }
+  const dios = $("dios");
+  dios.appendChild(row(["", "direction", "output source"]));
+  for (let d = 0; d < 7; d++)
+    dios.appendChild(row(["DIO" + d, field("dio_direction", d, s), field("dio_output_source", d, s)]));
+  buildController();
+}
+// The controller's configuration bits and the device enable, each changed only after a
+// confirmation, as the software trigger is; on and off told in words.
+const controllerBits = [[0, "device enable"], [1, "oscillator enable"], [2, "pulser enable"],
+                        [5, "prevent device disable"], [6, "dithering disable"]];
+function buildController() {
+  const box = $("controller");
+  for (const [bit, name] of controllerBits) {
+    const input = el("input", {type: "checkbox", id: "bit-" + bit, "data-bit": bit});
+    const label = el("label", {for: "bit-" + bit}, name);
+    const state = el("span", {class: "onoff", "data-bit-state": bit});
+    input.addEventListener("change", async () => {
+      const config = Number(input.dataset.config) ^ (1 << bit);
+      const word = config.toString(16).toUpperCase().padStart(2, "0") + "h";
+      if (!confirm("Set the controller configuration to " + word + " (" + name + " " +
+                   (input.checked ? "on" : "off") + ")?")) {
+        input.checked = !input.checked;
+        return;
+      }
+      await change("controller_config", 0, String(config), input);
+    });
+    const line = el("div");
+    line.append(input, " ", label, " ", state);
+    box.append(line);
+  }
+}
+function drawController(s) {
+  const config = s.controller_config.raw;
+  for (const input of document.querySelectorAll("#controller [data-bit]")) {
+    const on = (config >> Number(input.dataset.bit) & 1) === 1;
+    input.dataset.config = config;
+    if (input !== document.activeElement) input.checked = on;
+    document.querySelector('[data-bit-state="' + input.dataset.bit + '"]').textContent = on ? "on" : "off";
+  }
 }
 function drawTiming(s) {
   if (!$("timing").dataset.built) { buildTables(s); $("timing").dataset.built = "1"; }
-  for (const input of document.querySelectorAll("#timing [data-setting], #switches [data-setting]")) {
+  drawController(s);
+  for (const input of document.querySelectorAll("#timing [data-setting], #switches [data-setting], " +
+                                                 "#dios [data-setting]")) {
     const setting = input.dataset.setting, v = valueAt(s, setting, Number(input.dataset.index));
     input.dataset.raw = v.raw;
     if (input.tagName === "SELECT" && !input.querySelector('option[value="' + v.raw + '"]'))
       input.appendChild(el("option", {value: v.raw}, sourceName(v.raw) + " (" + v.raw + ")"));
+    if (input.classList.contains("invalid")) continue;  // the refused entry and its reason stay
     if (input !== document.activeElement && input.value !== String(v.raw)) input.value = v.raw;
     const beside = document.querySelector('[data-meaning="' + setting + "-" + input.dataset.index + '"]');
     if (beside) beside.textContent = meaning(setting, v);
@@ -196,6 +262,12 @@ async function drawTrend() {
   svg.appendChild(el("text", {x: 2, y: 12},
                      trend.length + " samples " + apart + " apart (" + covered + "): 12 V (blue), CPU °C (red)"));
 }
+// The changes made through the panel, newest last.
+async function drawLog() {
+  const log = await api("/api/log");
+  const list = $("log");
+  list.replaceChildren(...log.lines.map((line) => el("li", {}, line)));
+}
 async function listConfigs() {
   try {
     const c = await api("/api/configs");
@@ -233,6 +305,7 @@ async function refresh(force) {
     if (!force && s.version === version) return;
     version = s.version;
     drawDiagram(s.settings); drawTiming(s.settings); drawHealth(s);
+    await drawLog();
     showMode(s);  // the fields just built are disabled too when read-only
     await drawTrend();
   } catch (e) {

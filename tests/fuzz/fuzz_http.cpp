@@ -46,6 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (char c : name)
       if (c >= 'A' && c <= 'Z') std::abort();
   (void)whole.Param("token");
-  (void)panel::ResponseBytes({200, "application/json", whole.body, ""});
+  (void)panel::ResponseBytes({200, "application/json", whole.body, "", ""});
   return 0;
 }
