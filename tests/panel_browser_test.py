@@ -118,9 +118,14 @@ class BrowserTest(unittest.TestCase):
         self.assertEqual(self.state()["settings"]["pulser_width"][0]["raw"], 198)
 
     def test_3_diagram_follows_a_delay_changed_behind_it(self):
+        # Pulser 2 fires from logic 0 on a fresh device: never, so its lane stays low; chained to
+        # pulser 1's output it follows it, and then its delay moves it.
+        self.post("/api/set", {"setting": "source_selector", "index": 2, "raw": 10})
+        self.wait.until(lambda d: len(self.lane("pulser 2").split()) > 2)
         before = self.lane("pulser 2")
         self.post("/api/set", {"setting": "pulser_delay", "index": 1, "raw": 450})
         self.wait.until(lambda d: self.lane("pulser 2") != before)
+        self.post("/api/set", {"setting": "source_selector", "index": 2, "raw": 0})
 
     def test_4_configuration_saved_and_loaded_by_click(self):
         place = self.driver.find_element(By.ID, "place")
@@ -223,6 +228,32 @@ class BrowserTest(unittest.TestCase):
                                  self.driver.execute_script("return window.innerWidth"))
         finally:
             self.driver.set_window_size(1400, 1100)
+
+    def test_8b_a_tab_open_across_a_restart_says_its_token_is_gone(self):
+        import socket
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
+
+        def start():
+            p = subprocess.Popen([PANEL, "--port", str(port), "sim"], stdout=subprocess.PIPE, text=True)
+            return p, re.search(r"(http://\S+)", p.stdout.readline()).group(1)
+        panel, url = start()
+        try:
+            self.driver.get(url)
+            self.wait.until(lambda d: d.find_element(By.ID, "link").text == "connected")
+            panel.terminate()
+            panel.wait(timeout=30)
+            panel.stdout.close()
+            panel, _ = start()  # a new token
+            self.wait.until(lambda d: d.find_element(By.ID, "link").text == "token no longer valid")
+            self.assertIn("open the address the panel printed", self.driver.find_element(By.ID, "error").text)
+        finally:
+            panel.terminate()
+            panel.wait(timeout=30)
+            panel.stdout.close()
+            self.driver.get(self.url)
+            self.wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"]'))
 
 
 if __name__ == "__main__":

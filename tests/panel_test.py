@@ -212,10 +212,11 @@ class PanelTest(unittest.TestCase):
                 # A script reading the state right after its change finds the value read back.
                 shown = self.panel.state()["settings"][setting]
                 self.assertEqual((shown if index is None else shown[index])["raw"], raw)
-        # A time in seconds, to the nearest step of 10 ns after the setting's offset.
+        # A time in seconds, to the nearest step after the setting's offset (10 ns; a switch's 0.5 ns).
         for body, expected in (({"setting": "pulser_delay", "index": 0, "seconds": 3.03e-6}, 300),
                                ({"setting": "pulser_width", "index": 0, "seconds": 1.004e-6}, 98),
-                               ({"setting": "oscillator_period", "seconds": 2e-8}, 0)):
+                               ({"setting": "oscillator_period", "seconds": 2e-8}, 0),
+                               ({"setting": "switch_rise_delay", "index": 0, "seconds": 3.5e-9}, 7)):
             with self.subTest(body=body):
                 status, result = self.panel.post("/api/set", body)
                 self.assertEqual((status, result["value"]["raw"]), (200, expected))

@@ -42,17 +42,111 @@ const PanelModel = (() => {
     return (raw + row.offset) * row.step;
   }
 
-  // The lanes of the pulse diagram over two oscillator periods: [name, [[start, end], ...]] in
-  // seconds. The oscillator's own pulse is its shortest period.
+  // The pulse diagram over two oscillator periods, as the device's settings make it: each lane
+  // {name, pulses: [[start, end], ...], clipped: [index, ...], label} in seconds.
+  // - A pulser fires from its trigger source: the oscillator (each period), another pulser's output
+  //   or run (chained: when that one's pulse begins), or an event from outside (software trigger,
+  //   a digital input, a timebase: drawn as one event at 0, named in the label); logic 0 never.
+  //   A negated source fires on its falling edge instead (the end of the pulse it follows).
+  // - Its first pulse begins its delay after the event; with a burst size n (pulsers 1 and 2)
+  //   n pulses follow one another, each a delay after the end of the one before; its stop source,
+  //   when it fires, ends the burst.
+  // - A pulse that would run into the next one is cut where the next begins, and marked.
+  // - A switch follows its trigger source (inverted when negated); its label names the enable
+  //   source and the mapping.
+  const kTrigger = [0, 2, 4, 5];  // the source selector of each pulser's trigger
+  const kStop = [1, 3];           // of pulsers 1 and 2's stop
+
+  function pulserOf(index) {
+    if (index >= 10 && index <= 13) return {pulser: index - 10, run: false};
+    if (index >= 14 && index <= 17) return {pulser: index - 14, run: true};
+    return null;
+  }
+
   function diagramLanes(settings, table) {
-    const period = settings.oscillator_period.seconds;
+    const period = settings.oscillator_period.seconds, span = 2 * period;
     const tick = secondsOf(table, "oscillator_period", 0);
-    const lanes = [["oscillator", [[0, tick], [period, period + tick]]]];
-    for (let p = 0; p < 4; p++) {
+    const sel = (i) => settings.source_selector[i].raw;
+    const done = [], busy = [];
+
+    // The times at which a source fires within the span, with a label for what the page cannot see.
+    function events(selector) {
+      const index = selector & 0x1f, negated = (selector & 0x20) !== 0;
+      if (index === 2) return {times: negated ? [tick, period + tick] : [0, period], label: ""};
+      const chained = pulserOf(index);
+      if (chained) {
+        const lane = pulser(chained.pulser);
+        if (!lane.pulses.length) return {times: [], label: lane.label};
+        const firsts = chained.run ? lane.bursts : lane.pulses;
+        return {times: firsts.map((pulse) => (negated ? pulse[1] : pulse[0])), label: ""};
+      }
+      if (index === 0) return negated ? {times: [0], label: "always (negated logic 0)"} : {times: [], label: "never"};
+      const name = (negated ? "negated " : "") + (table.sources[index] || "undefined");
+      return {times: [0], label: "on " + name};
+    }
+
+    function pulser(p) {
+      if (done[p]) return done[p];
+      if (busy[p]) return {pulses: [], bursts: [], clipped: [], label: "loop"};
+      busy[p] = true;
       const d = settings.pulser_delay[p].seconds, w = settings.pulser_width[p].seconds;
-      lanes.push(["pulser " + (p + 1), [[d, d + w], [period + d, period + d + w]]]);
+      const n = p < 2 ? Math.max(1, settings.burst_size[p].raw) : 1;
+      const trigger = events(sel(kTrigger[p]));
+      const stop = p < 2 && (sel(kStop[p]) & 0x1f) !== 0 ? events(sel(kStop[p])).times : [];
+      const pulses = [], bursts = [];
+      for (const t of trigger.times) {
+        const stopAt = stop.filter((x) => x > t).concat([Infinity])[0];
+        let start = t + d;
+        const first = pulses.length;
+        for (let k = 0; k < n && start < span && start < stopAt; k++, start += w + d) pulses.push([start, start + w]);
+        if (pulses.length > first) bursts.push([pulses[first][0], pulses[pulses.length - 1][1]]);
+      }
+      pulses.sort((a, b) => a[0] - b[0]);
+      const clipped = [];
+      for (let i = 0; i + 1 < pulses.length; i++)
+        if (pulses[i][1] > pulses[i + 1][0]) { pulses[i][1] = pulses[i + 1][0]; clipped.push(i); }
+      busy[p] = false;
+      done[p] = {pulses, bursts, clipped, label: trigger.label};
+      return done[p];
+    }
+
+    const lanes = [{name: "oscillator", pulses: [[0, tick], [period, period + tick]], clipped: [], label: ""}];
+    for (let p = 0; p < 4; p++) {
+      const lane = pulser(p);
+      lanes.push({name: "pulser " + (p + 1), pulses: lane.pulses, clipped: lane.clipped, label: lane.label});
+    }
+    const on = (name) => settings[name + "_mapping_on"].raw ? "on" : "off";
+    for (let k = 0; k < 4; k++) {
+      const trigger = settings.switch_trigger_source[k].raw, enable = settings.switch_enable_source[k].raw;
+      const source = pulserOf(trigger & 0x1f);
+      let pulses = [], label = "";
+      if (source) {
+        const followed = pulser(source.pulser);
+        pulses = (source.run ? followed.bursts : followed.pulses).map((x) => x.slice());
+        if (trigger & 0x20) pulses = invert(pulses, span);
+      } else if ((trigger & 0x1f) === 2) {
+        pulses = lanes[0].pulses.map((x) => x.slice());
+        if (trigger & 0x20) pulses = invert(pulses, span);
+      } else if (trigger !== 0) {
+        label = "on " + sourceName(trigger, table.sources);
+      }
+      label = [label, "enable: " + sourceName(enable, table.sources),
+               "mappings " + on("trigger") + "/" + on("enable")].filter(Boolean).join(", ");
+      lanes.push({name: "switch " + (k + 1), pulses, clipped: [], label});
     }
     return lanes;
+  }
+
+  // The low stretches of a signal made of pulses, as pulses.
+  function invert(pulses, span) {
+    const out = [];
+    let from = 0;
+    for (const [a, b] of pulses) {
+      if (a > from) out.push([from, a]);
+      from = Math.max(from, b);
+    }
+    if (from < span) out.push([from, span]);
+    return out;
   }
 
   // The polyline of a lane: low from x0, a high step for each pulse that starts within the span,
@@ -68,7 +162,7 @@ const PanelModel = (() => {
     return points + " " + (x0 + width) + "," + (y + 28);
   }
 
-  return {formatSeconds, parseTyped, sourceName, meaning, secondsOf, diagramLanes, lanePoints};
+  return {formatSeconds, parseTyped, sourceName, meaning, secondsOf, diagramLanes, invert, lanePoints};
 })();
 
 if (typeof module !== "undefined") module.exports = PanelModel;

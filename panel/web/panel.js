@@ -88,16 +88,25 @@ function row(cells) {
 function drawDiagram(s) {
   const svg = $("diagram"); svg.replaceChildren();
   const period = s.oscillator_period.seconds, span = 2 * period, x0 = 90, w = 650;
-  PanelModel.diagramLanes(s, table).forEach(([name, pulses], i) => {
+  const x = (t) => x0 + Math.min(Math.max(t / span, 0), 1) * w;
+  const lanes = PanelModel.diagramLanes(s, table);
+  const height = 40 + lanes.length * 40;
+  svg.setAttribute("viewBox", "0 0 760 " + height);
+  svg.setAttribute("height", height);
+  lanes.forEach((lane, i) => {
     const y = 20 + i * 40;
-    svg.appendChild(el("text", {x: 4, y: y + 22}, name));
-    const points = PanelModel.lanePoints(pulses, span, x0, w, y);
-    svg.appendChild(el("polyline", {points, fill: "none", stroke: i ? "#2e86de" : "#555", "stroke-width": 2,
-                                    "data-lane": name}));
+    svg.appendChild(el("text", {x: 4, y: y + 22}, lane.name));
+    const points = PanelModel.lanePoints(lane.pulses, span, x0, w, y);
+    svg.appendChild(el("polyline", {points, fill: "none", stroke: i ? "#1f6fb5" : "#555", "stroke-width": 2,
+                                    "data-lane": lane.name}));
+    // A pulse cut where the next one begins carries a mark.
+    for (const k of lane.clipped)
+      svg.appendChild(el("text", {x: x(lane.pulses[k][1]) - 8, y: y + 4, "data-clipped": lane.name}, "✂"));
+    if (lane.label) svg.appendChild(el("text", {x: x0 + 4, y: y + 2, class: "lane-label"}, lane.label));
   });
-  svg.appendChild(el("text", {x: x0, y: 228}, "0"));
-  svg.appendChild(el("text", {x: x0 + w / 2 - 20, y: 228}, fmtSeconds(period)));
-  svg.appendChild(el("text", {x: x0 + w - 50, y: 228}, fmtSeconds(span)));
+  svg.appendChild(el("text", {x: x0, y: height - 2}, "0"));
+  svg.appendChild(el("text", {x: x0 + w / 2 - 20, y: height - 2}, fmtSeconds(period)));
+  svg.appendChild(el("text", {x: x0 + w - 50, y: height - 2}, fmtSeconds(span)));
 }
 // A source selector chosen from the source names (bit 5 negates); a byte outside them is shown
 // as the device holds it.
@@ -211,8 +220,11 @@ function drawTiming(s) {
 }
 function bits(word) {
   const span = el("span");
+  // Each bit told in words as well as by colour.
   for (const k in word)
-    if (k !== "value") span.appendChild(el("span", {class: "bit" + (word[k] ? " on" : "")}, k.replace(/_/g, " ")));
+    if (k !== "value")
+      span.appendChild(el("span", {class: "bit" + (word[k] ? " on" : "")},
+                          k.replace(/_/g, " ") + (word[k] ? ": on" : ": off")));
   return span;
 }
 function drawHealth(s) {
