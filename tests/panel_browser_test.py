@@ -77,6 +77,14 @@ class BrowserTest(unittest.TestCase):
             return True
         self.wait.until(typed)
 
+    def back_to_the_panel(self, other):
+        """Ends another panel a test started and shows the class's own page again."""
+        other.terminate()
+        other.wait(timeout=30)
+        other.stdout.close()
+        self.driver.get(self.url)
+        self.wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"]'))
+
     def lane(self, name):
         return self.driver.find_element(By.CSS_SELECTOR, 'polyline[data-lane="%s"]' % name).get_attribute("points")
 
@@ -183,11 +191,7 @@ class BrowserTest(unittest.TestCase):
                 return controls and all(not c.is_enabled() for c in controls if c.get_attribute("id") != "list")
             self.wait.until(all_off)
         finally:
-            panel.terminate()
-            panel.wait(timeout=30)
-            panel.stdout.close()
-            self.driver.get(self.url)
-            self.wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"]'))
+            self.back_to_the_panel(panel)
 
     def test_8_dios_controller_and_the_log(self):
         from selenium.webdriver.support.ui import Select
@@ -245,15 +249,11 @@ class BrowserTest(unittest.TestCase):
             panel.terminate()
             panel.wait(timeout=30)
             panel.stdout.close()
-            panel, _ = start()  # a new token
+            panel, _ = start()  # a new token on the same port
             self.wait.until(lambda d: d.find_element(By.ID, "link").text == "token no longer valid")
             self.assertIn("open the address the panel printed", self.driver.find_element(By.ID, "error").text)
         finally:
-            panel.terminate()
-            panel.wait(timeout=30)
-            panel.stdout.close()
-            self.driver.get(self.url)
-            self.wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, 'input[data-setting="pulser_delay"]'))
+            self.back_to_the_panel(panel)
 
 
 if __name__ == "__main__":
