@@ -59,7 +59,7 @@ Response Download(const std::string& text, const std::string& file) {
   return r;
 }
 
-// A query parameter of at most digits decimal digits, up to highest; missing gives fallback.
+// A query parameter of at most digits decimal digits, up to highest; a missing one leaves value as it is.
 bool QueryNumber(const Request& r, const char* name, size_t digits, uint64_t highest, uint64_t& value) {
   const std::string text = r.Param(name);
   if (text.empty()) return true;
