@@ -12,11 +12,11 @@
 #include "control/common/console.h"
 #include "control/monitor/commands.h"
 #include "control/texts.h"
+#include "model/numbers.h"
 #include "platform/terminal.h"
 #ifdef _WIN32
 #include "tests/support/console_script.h"
 #else
-#include "model/numbers.h"
 #include "tests/support/child.h"
 #endif
 
