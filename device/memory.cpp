@@ -99,6 +99,9 @@ int32_t COM_KESTRAVO_Test(uint16_t p, const char* Data) {
   COMPort& port = Ports[p];
   const uint32_t size = uint32_t(std::strlen(Data));
   const auto* bytes = reinterpret_cast<const uint8_t*>(Data);
+  // A carriage return ends the device's frame: it would answer two frames, and every later reply
+  // would be read one frame late. Refused before anything is sent.
+  if (std::memchr(Data, '\r', size)) return Store(p, kBadArgument);
   if (port.DebugFile) {
     port.Message("COM_KESTRAVO_Test: Testing started,    Size: %u bytes\nData: '", size);
     port.WriteEscaped(bytes, size);

@@ -55,7 +55,9 @@ enum COM_KESTRAVO_Result {
   COM_KESTRAVO_RECEIVE_COMMAND_FAILED = -10,     /* "Error receiving command" */
   COM_KESTRAVO_RECEIVE_DATA_FAILED = -11,        /* "Error receiving data" */
   COM_KESTRAVO_RECEIVE_TERMINATION_FAILED = -12, /* "Error receiving termination character" */
-  COM_KESTRAVO_WRONG_COMMAND = -13,              /* "Wrong command received" (the echo, or '?') */
+  COM_KESTRAVO_WRONG_COMMAND = -13,              /* "Wrong command received" (the echo, or '?'; on every
+                                                  * call: replies read out of step, which
+                                                  * COM_KESTRAVO_Purge mends) */
   COM_KESTRAVO_WRONG_ARGUMENT = -14,             /* "Wrong argument received" (the echoed fields) */
   COM_KESTRAVO_BAD_ARGUMENT = -15,               /* "Wrong argument passed to the function" (no traffic) */
   COM_KESTRAVO_BAUD_RATE_FAILED = -16,           /* "Error setting the baud rate" */
@@ -407,6 +409,10 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetMemoryData(uint16_t PortNumber, uint32_
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetMemoryData(uint16_t PortNumber, uint32_t Address, uint32_t Size,
                                                     const uint8_t* Data);
 COM_KESTRAVO_API int32_t COM_KESTRAVO_UpdateMemoryData(uint16_t PortNumber);
+/* The device echoes Data (a zero-terminated text of at most 8191 characters) back; a differing echo
+ * gives COM_KESTRAVO_WRONG_ARGUMENT. Data holding a carriage return gives COM_KESTRAVO_BAD_ARGUMENT
+ * before any traffic: the carriage return would end the device's frame and its echo could never be
+ * read back. */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_Test(uint16_t PortNumber, const char* Data);
 
 /* Additions of this library. */

@@ -112,6 +112,9 @@ TEST_F(DeviceTest, RangeChecksSendNothingAndWriteNoMessage) {
       [&] { return COM_KESTRAVO_SetMemoryData(0, 0x3FFF, 2, block); },
       [&] { return COM_KESTRAVO_GetMemoryData(0, 0x3F80, 129, block); },
       [&] { return COM_KESTRAVO_GetMemoryData(0, 0xFFFFFFFF, 2, block); },
+      // A carriage return would end the frame early: the echo could never be read back.
+      [&] { return COM_KESTRAVO_Test(0, "\x01\x02\r\x0E"); },
+      [&] { return COM_KESTRAVO_Test(0, "\r"); },
   };
   std::string before = Trace();
   for (const auto& op : ops) {
