@@ -12,14 +12,23 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # pip builds in the tree it is given: a copy keeps the source tree clean.
 cp -r "$source/python" "$work/python"
+mkdir -p "$work/dist1" "$work/dist2"
 mkdir -p "$work/include" "$work/examples"
 cp "$source/include/COM-KESTRAVO.h" "$work/include/"
+cp "$source/LICENSE" "$source/CHANGELOG.md" "$work/"
 cp -r "$source/examples/python" "$work/examples/"
+# The wheel and the sdist, each built twice (the tests check that the two builds are the same bytes).
+for n in 1 2; do
+  (cd "$work/python" && "$python" -c 'import sys; sys.path.insert(0, "_build"); import kestravo_build as b
+b.build_wheel(sys.argv[1]); b.build_sdist(sys.argv[1])' "$work/dist$n")
+done
+export KESTRAVO_DIST="$work/dist1" KESTRAVO_DIST_AGAIN="$work/dist2"
 # The install as the README gives it, offline into an environment without the system's packages:
-# the package's own build backend needs nothing from the network.
+# the package's own build backend needs nothing from the network. This one installs from the sdist,
+# which must hold all it needs; its console script runs.
 "$python" -m venv "$work/bare"
-(cd "$work" && "$work/bare/bin/pip" install --quiet --no-index "$work/python")
-(cd "$work" && "$work/bare/bin/python" -m kestravo --version)
+(cd "$work" && "$work/bare/bin/pip" install --quiet --no-index "$work"/dist1/kestravo-*.tar.gz)
+(cd "$work" && "$work/bare/bin/kestravo" --version)
 # The suite runs where pytest is: an environment that sees the system's packages.
 "$python" -m venv --system-site-packages "$work/venv"
 "$work/venv/bin/pip" install --quiet --no-index "$work/python"

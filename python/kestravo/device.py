@@ -1,10 +1,12 @@
 """One KESTRAVO device on a port slot of the library.
 
 Every method of Device checks its arguments in Python before the library is called: an integer
-outside its documented range (RANGES, the header's) raises ValueError, a bool or another type where
-a number is meant raises TypeError, and a text or path with a NUL character raises ValueError. A
-failed library call raises a KestravoError (a subclass for the families a script handles
-differently). A closed Device raises ValueError for every method.
+(anything with __index__) outside its documented range (RANGES, the header's) raises ValueError, a
+bool or another type where a number is meant raises TypeError, an int or a str where bytes are meant
+raises TypeError, and a text or path with a NUL character raises ValueError. A failed library call
+raises a KestravoError (a subclass for the families a script handles differently) and is logged at
+WARNING on the logger "kestravo"; every call is logged at DEBUG. A closed Device raises ValueError
+for every method.
 
 Threads: a Device may be shared between threads; its calls are serialised by a lock of its own.
 Devices on different slots work side by side.
@@ -12,17 +14,29 @@ Devices on different slots work side by side.
 from __future__ import annotations
 
 import ctypes
+import logging
+import math
+import operator
 import os
 import re
 import sys
 import threading
 import warnings
 from dataclasses import dataclass
-from typing import Any, Dict, Optional, Set, Tuple, Union
+from typing import Any, Dict, Iterator, List, Optional, Set, Tuple, Union
 
-from . import units
-from ._library import f64, i32, library, u8, u16, u32
-from .errors import KestravoError, error_class
+from . import ports, units
+from ._library import encode_path, f64, i32, library, u8, u16, u32
+from .errors import IOState, KestravoError, PortOpenError, Result, error_class
+
+log = logging.getLogger("kestravo")
+log.addHandler(logging.NullHandler())  # the application decides where the records go
+
+# What the methods take where bytes are meant: anything with the buffer protocol holding bytes.
+Buffer = Union[bytes, bytearray, memoryview]
+# What the setters of a source take: the raw selector (0 to 63), the console program's name for it
+# ("oscillator 0", "negated digital input 3"), or a Source read from any device.
+SourceLike = Union[int, str, "Source"]
 
 SLOTS = 16
 CONFIG_SIZE = 75
@@ -62,14 +76,50 @@ RANGES: Dict[str, Tuple[int, int]] = {
 
 
 def checked(kind: str, value: object, name: Optional[str] = None) -> int:
-    """value when it is an int (not a bool) within the range RANGES[kind]; else TypeError or
-    ValueError, naming the argument as name (or kind)."""
+    """value as an int when it is an integer (an int, a NumPy integer: whatever operator.index
+    takes, but not a bool) within the range RANGES[kind]; else TypeError or ValueError, naming the
+    argument as name (or kind) and showing the value with repr."""
     low, high = RANGES[kind]
-    if isinstance(value, bool) or not isinstance(value, int):
-        raise TypeError("%s must be an int, not %r" % (name or kind, value))
-    if not low <= value <= high:
-        raise ValueError("%s %d is out of range (%d to %d)" % (name or kind, value, low, high))
-    return value
+    try:
+        if isinstance(value, bool):
+            raise TypeError
+        number = operator.index(value)  # type: ignore[arg-type]  # refused below if it is no integer
+    except TypeError:
+        raise TypeError("%s must be an int, not %r" % (name or kind, value)) from None
+    if not low <= number <= high:
+        raise ValueError("%s %r is out of range (%d to %d)" % (name or kind, value, low, high))
+    return number
+
+
+def seconds_value(value: object, name: str = "seconds") -> float:
+    """value as a finite float: an int or a float (NumPy's too), not a bool; TypeError for another
+    type, ValueError for an infinity or NaN."""
+    if isinstance(value, bool) or isinstance(value, (str, bytes)):
+        raise TypeError("%s must be a number of seconds, not %r" % (name, value))
+    try:
+        number = float(value)  # type: ignore[arg-type]  # refused below if it is no number
+    except (TypeError, ValueError):
+        raise TypeError("%s must be a number of seconds, not %r" % (name, value)) from None
+    if not math.isfinite(number):
+        raise ValueError("%s must be a finite number of seconds, not %r" % (name, value))
+    return number
+
+
+def bytes_like(value: object, name: str) -> bytes:
+    """The bytes of a bytes-like value (bytes, bytearray, memoryview, an array of bytes); an int
+    (which bytes() would take as a count of zeros) and a str raise TypeError, as does an array whose
+    items are not single bytes."""
+    if isinstance(value, (str, int)):
+        raise TypeError("%s must be bytes-like, not %s %r" % (name, type(value).__name__, value))
+    try:
+        view = memoryview(value)  # type: ignore[arg-type]  # refused below if it is not bytes-like
+    except TypeError:
+        raise TypeError("%s must be bytes-like, not %s" % (name, type(value).__name__)) from None
+    with view:
+        if view.itemsize != 1:
+            raise TypeError("%s must hold bytes, not items of %d bytes (format %r)"
+                            % (name, view.itemsize, view.format))
+        return view.tobytes()
 
 
 def _no_nul_bytes(data: bytes, name: str) -> bytes:
@@ -85,7 +135,10 @@ def _no_nul_text(text: str, name: str) -> str:
 
 
 def _path_bytes(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], name: str) -> bytes:
-    return _no_nul_bytes(os.fsencode(path), name)
+    path = os.fspath(path)
+    if isinstance(path, bytes):
+        return _no_nul_bytes(path, name)
+    return encode_path(path, name)
 
 
 class UnmappedComNumberWarning(UserWarning):
@@ -140,6 +193,21 @@ class Source:
     def of(cls, raw: int) -> "Source":
         """The selector in a raw byte."""
         return cls(raw, raw & 0x1F, bool(raw & 0x20), units.source_name(raw))
+
+    @classmethod
+    def named(cls, name: str) -> "Source":
+        """The selector the console program names name ("pulser 2 output", "negated oscillator 0";
+        letter case aside); ValueError for another name."""
+        return cls.of(units.source_selector(name))
+
+
+def selector(value: object, name: str = "selector") -> int:
+    """The raw selector (0 to 63) of a source given as a raw int, a name or a Source."""
+    if isinstance(value, Source):
+        return value.raw
+    if isinstance(value, str):
+        return units.source_selector(value)
+    return checked("selector", value, name)
 
 
 @dataclass(frozen=True)
@@ -294,6 +362,15 @@ def _text(value: Optional[bytes]) -> str:
     return (value or b"").decode("latin-1")
 
 
+def _shown(value: Any) -> str:
+    """An argument of a library call as the debug log shows it."""
+    if isinstance(value, (int, bytes)):
+        return repr(value)
+    if isinstance(value, ctypes.Array):
+        return "<%d bytes>" % ctypes.sizeof(value)
+    return "<out>"
+
+
 class Device:
     """A KESTRAVO device, opened on a port slot of the library.
 
@@ -302,17 +379,25 @@ class Device:
     (1 to 255: what KESTRAVO_COM<n> names, else /dev/ttyS<n-1> with an UnmappedComNumberWarning, on
     Windows COMn). slot: the library's port slot (0 to 15; None: the lowest one this process does
     not use; one another Device uses is refused). debug_file: the library's debug trace of the slot.
-    The device opens at once; use it in a with block or call close().
+    allow_system_console: open the port even when the kernel's console is on it (list_ports() flags
+    it SYSTEM_CONSOLE); otherwise PortOpenError before anything is opened, since the opening would
+    raise DTR and RTS and send the purge handshake to the console.
+    The device opens at once; use it in a with block or call close(). A KeyboardInterrupt during the
+    opening (which it receives only when the library returns: up to about 8.5 s where no device
+    answers) closes what was opened, so the port can be opened again at once.
 
     Raises ValueError or TypeError for a bad port, slot or debug file, RuntimeError when no slot is
     free, and a KestravoError (PortOpenError, NotConnectedError, ...) when the opening fails.
     """
 
     def __init__(self, port: Union[int, str], slot: Optional[int] = None,
-                 debug_file: Optional[Union[str, "os.PathLike[str]"]] = None) -> None:
+                 debug_file: Optional[Union[str, "os.PathLike[str]"]] = None, *,
+                 allow_system_console: bool = False) -> None:
         self._library = library()
         self._open = False
+        self._closed = False  # close() or shutdown() was called: the Device is done
         self._calls = threading.RLock()  # one call at a time on this Device, whatever the thread
+        self._baud = 9600  # the line's rate as this Device set it; the memory blocks are sized by it
         self.com: Optional[int]
         self.port_name: str
         if isinstance(port, str) and port.isdigit():
@@ -325,32 +410,56 @@ class Device:
             # Opened by its name (COM_KESTRAVO_OpenPort): the environment is left alone.
             self.com = None
             self.port_name = port
+            device_path = port
         else:
-            if isinstance(port, bool) or not isinstance(port, int):
-                raise TypeError("port must be a COM number or a name, not %r" % (port,))
-            if not 1 <= port <= 255:
-                raise ValueError("COM number %d: COM numbers run from 1 to 255" % port)
-            self.com = port
-            mapped = os.environ.get("KESTRAVO_COM%d" % port)
-            self.port_name = mapped or "COM%d" % port
+            try:
+                if isinstance(port, bool):
+                    raise TypeError
+                number = operator.index(port)
+            except TypeError:
+                raise TypeError("port must be a COM number or a name, not %r" % (port,)) from None
+            if not 1 <= number <= 255:
+                raise ValueError("COM number %r: COM numbers run from 1 to 255" % (port,))
+            self.com = number
+            mapped = os.environ.get("KESTRAVO_COM%d" % number)
+            self.port_name = mapped or "COM%d" % number
+            device_path = mapped or "/dev/ttyS%d" % (number - 1)
             if mapped is None and sys.platform != "win32":
-                warnings.warn("COM%d: KESTRAVO_COM%d is not set: opening /dev/ttyS%d" % (port, port, port - 1),
+                warnings.warn("COM%d: KESTRAVO_COM%d is not set: opening /dev/ttyS%d" % (number, number, number - 1),
                               UnmappedComNumberWarning, stacklevel=2)
-        trace = None if debug_file is None else _path_bytes(debug_file, "debug_file")
-        self.slot = _take_slot(slot)
+        self._trace = None if debug_file is None else _path_bytes(debug_file, "debug_file")
+        self._name_bytes = encode_path(self.port_name, "port")
+        if not allow_system_console and sys.platform != "win32" and ports.is_system_console(device_path):
+            # Opening it would raise DTR and RTS and send the purge handshake to the console.
+            raise PortOpenError("COM_KESTRAVO_Open" if self.com else "COM_KESTRAVO_OpenPort", Result.OPEN_FAILED,
+                                "Error opening the port", IOState.IO_NOT_OPEN, "Port has not been opened yet",
+                                "%s is the kernel's console (list_ports() flags it %r); pass "
+                                "allow_system_console=True to open it all the same"
+                                % (device_path, ports.SYSTEM_CONSOLE))
+        self.slot = -1
+        self._open_slot(slot)
+
+    def _open_slot(self, slot: Optional[int]) -> None:
+        # Every way out of an opening that did not finish, Ctrl-C's KeyboardInterrupt included,
+        # closes what was opened: a port left open would be "in use" until the process ends.
+        taken = False
         try:
-            if trace is not None:
-                self._raw_call("OpenDebugFile", trace)
+            self.slot = _take_slot(slot)
+            taken = True
+            if self._trace is not None:
+                self._raw_call("OpenDebugFile", self._trace)
             if self.com is None:
-                self._raw_call("OpenPort", self.port_name.encode("utf-8"))
+                self._raw_call("OpenPort", self._name_bytes)
             else:
                 self._raw_call("Open", self.com)
+            self._baud = 9600
             self._open = True
-        except Exception:
-            # A device that opened but did not answer keeps its port open until Close.
-            self._library.COM_KESTRAVO_Close(self.slot)
-            self._library.COM_KESTRAVO_CloseDebugFile(self.slot)
-            self._release()
+        except BaseException:
+            if taken:
+                # A device that opened but did not answer keeps its port open until Close.
+                self._library.COM_KESTRAVO_Close(self.slot)
+                self._library.COM_KESTRAVO_CloseDebugFile(self.slot)
+                self._release()
             raise
 
     # Plumbing. Every method reaches the library through _call, which refuses a closed Device: its
@@ -363,14 +472,21 @@ class Device:
         reason = b""
         if name in ("Open", "OpenPort"):
             reason = lib.COM_KESTRAVO_GetOpenFailureReason(slot) or b""
-        return error_class(code)("COM_KESTRAVO_" + name, code, message, io_state, io_message,
-                                 reason.decode("utf-8", "replace"))
+        return error_class(code, io_state)("COM_KESTRAVO_" + name, code, message, io_state, io_message,
+                                           reason.decode("utf-8", "replace"))
 
     def _raw_call(self, name: str, *args: Any) -> None:
         with self._calls:
             code = int(getattr(self._library, "COM_KESTRAVO_" + name)(self.slot, *args))
             if code != 0:
-                raise self._failure(name, code)
+                error = self._failure(name, code)
+                # A failed call may leave the line at 9600 baud (purges and recoveries start there).
+                self._baud = 9600
+                log.warning("%s: %s", self.port_name, error)
+                raise error
+            if log.isEnabledFor(logging.DEBUG):
+                log.debug("COM_KESTRAVO_%s(%s) on %s: ok", name,
+                          ", ".join(_shown(a) for a in (self.slot,) + args), self.port_name)
 
     def _check_open(self) -> None:
         if not self._open:
@@ -400,6 +516,7 @@ class Device:
         """Closes the port (its lines dropped) and the debug file. Closing twice does nothing.
         Raises a KestravoError when the port could not be closed (the slot is free all the same)."""
         with self._calls:
+            self._closed = True
             if not self._open:
                 return
             self._open = False
@@ -408,6 +525,31 @@ class Device:
             finally:
                 self._library.COM_KESTRAVO_CloseDebugFile(self.slot)
                 self._release()
+
+    def reopen(self) -> None:
+        """Closes the port, whatever state it is in (a failure to close a port that is gone is
+        ignored), and opens it again on the same slot with the same debug file: after a
+        DeviceGoneError, once the device is back. Raises as the opening does; the Device is not open
+        then, and reopen() may be called again. ValueError after close() or shutdown()."""
+        with self._calls:
+            if self._closed:
+                self._check_open()
+            slot = self.slot
+            try:
+                self.close()
+            except KestravoError:
+                pass
+            self._closed = False
+            self._open_slot(slot)
+
+    def shutdown(self) -> None:
+        """Disables the device (its high voltage off) and closes it: the end for a control system.
+        The port is closed even when disabling fails, and that failure is raised then."""
+        with self._calls:
+            try:
+                self.set_device_enabled(False)
+            finally:
+                self.close()
 
     def __enter__(self) -> "Device":
         return self
@@ -453,14 +595,20 @@ class Device:
 
     # The link.
     def purge(self) -> None:
-        """Purges the PC side of the line and the device's buffers (both ends back at 9600 baud)."""
-        self._call("Purge")
+        """Purges the PC side of the line and the device's buffers (both ends back at 9600 baud).
+        This is also what brings the link back in step when every call fails with -13 (Wrong command
+        received): a reply left on the line by an interrupted exchange."""
+        with self._calls:
+            self._call("Purge")
+            self._baud = 9600
 
     def set_baud_rate(self, baud: int) -> int:
         """Changes both ends to baud (300 to 1000000) and returns the rate set. After a failure both
         ends are back at 9600 baud."""
         value = u32(checked("baud", baud))
-        self._call("SetBaudRate", ctypes.byref(value))
+        with self._calls:
+            self._call("SetBaudRate", ctypes.byref(value))
+            self._baud = int(value.value)
         return int(value.value)
 
     def device_purge(self) -> bool:
@@ -474,7 +622,9 @@ class Device:
     def restart(self) -> None:
         """The device restarts and comes back at 9600 baud with its settings reset (its stored
         configurations and memory kept)."""
-        self._call("Restart")
+        with self._calls:
+            self._call("Restart")
+            self._baud = 9600
 
     def open_debug_file(self, path: Union[str, "os.PathLike[str]"]) -> None:
         """Starts the slot's debug trace in the file path (created or replaced)."""
@@ -608,27 +758,27 @@ class Device:
         pulser 3."""
         return Source.of(self._get("GetPulserConfig", u8, checked("config_no", config_no)))
 
-    def set_pulser_config(self, config_no: int, selector: int) -> None:
-        """Sets source selector config_no (0 to 5) to selector (0 to 63: bits 0 to 4 the source,
-        bit 5 negation)."""
-        self._call("SetPulserConfig", checked("config_no", config_no), checked("selector", selector))
+    def set_pulser_config(self, config_no: int, source: SourceLike) -> None:
+        """Sets source selector config_no (0 to 5) to source: a raw selector (0 to 63: bits 0 to 4
+        the source, bit 5 negation), the console program's name for it, or a Source."""
+        self._call("SetPulserConfig", checked("config_no", config_no), selector(source, "source"))
 
     # Switches.
     def switch_trigger_config(self, switch: int) -> Source:
         """The trigger source of switch 0 to 3."""
         return Source.of(self._get("GetSwitchTriggerConfig", u8, checked("switch", switch)))
 
-    def set_switch_trigger_config(self, switch: int, selector: int) -> None:
-        """Sets the trigger source of switch 0 to 3 (selector 0 to 63)."""
-        self._call("SetSwitchTriggerConfig", checked("switch", switch), checked("selector", selector))
+    def set_switch_trigger_config(self, switch: int, source: SourceLike) -> None:
+        """Sets the trigger source of switch 0 to 3 (a selector 0 to 63, a name or a Source)."""
+        self._call("SetSwitchTriggerConfig", checked("switch", switch), selector(source, "source"))
 
     def switch_enable_config(self, switch: int) -> Source:
         """The enable source of switch 0 to 3."""
         return Source.of(self._get("GetSwitchEnableConfig", u8, checked("switch", switch)))
 
-    def set_switch_enable_config(self, switch: int, selector: int) -> None:
-        """Sets the enable source of switch 0 to 3 (selector 0 to 63)."""
-        self._call("SetSwitchEnableConfig", checked("switch", switch), checked("selector", selector))
+    def set_switch_enable_config(self, switch: int, source: SourceLike) -> None:
+        """Sets the enable source of switch 0 to 3 (a selector 0 to 63, a name or a Source)."""
+        self._call("SetSwitchEnableConfig", checked("switch", switch), selector(source, "source"))
 
     def switch_trigger_delay(self, switch: int) -> TriggerDelay:
         """The rise and fall delays of switch 0 to 3's trigger (counts of 0.5 ns)."""
@@ -636,18 +786,22 @@ class Device:
         self._call("GetSwitchTriggerDelay", checked("switch", switch), ctypes.byref(rise), ctypes.byref(fall))
         return TriggerDelay(_half_ns(rise.value), _half_ns(fall.value))
 
-    def set_switch_trigger_delay(self, switch: int, rise: int, fall: int) -> None:
-        """Sets the trigger delays of switch 0 to 3: rise and fall in counts of 0.5 ns (0 to 15)."""
-        self._call("SetSwitchTriggerDelay", checked("switch", switch), checked("half_ns", rise, "rise"),
-                   checked("half_ns", fall, "fall"))
+    def set_switch_trigger_delay(self, switch: int, rise: Optional[int] = None, fall: Optional[int] = None, *,
+                                 rise_seconds: Optional[float] = None, fall_seconds: Optional[float] = None) -> None:
+        """Sets the trigger delays of switch 0 to 3: rise and fall each in counts of 0.5 ns (0 to 15),
+        or as rise_seconds and fall_seconds (0 to 7.5e-9, rounded to the nearest 0.5 ns)."""
+        self._call("SetSwitchTriggerDelay", checked("switch", switch), _half_ns_count(rise, rise_seconds, "rise"),
+                   _half_ns_count(fall, fall_seconds, "fall"))
 
     def switch_enable_delay(self, switch: int) -> Time:
         """The enable delay of switch 0 to 3 (counts of 0.5 ns)."""
         return _half_ns(self._get("GetSwitchEnableDelay", u8, checked("switch", switch)))
 
-    def set_switch_enable_delay(self, switch: int, delay: int) -> None:
-        """Sets the enable delay of switch 0 to 3 in counts of 0.5 ns (0 to 15)."""
-        self._call("SetSwitchEnableDelay", checked("switch", switch), checked("half_ns", delay, "delay"))
+    def set_switch_enable_delay(self, switch: int, delay: Optional[int] = None, *,
+                                seconds: Optional[float] = None) -> None:
+        """Sets the enable delay of switch 0 to 3 in counts of 0.5 ns (0 to 15), or in seconds (0 to
+        7.5e-9, rounded to the nearest 0.5 ns)."""
+        self._call("SetSwitchEnableDelay", checked("switch", switch), _half_ns_count(delay, seconds, "delay"))
 
     def switch_trigger_mapping(self, mapping: int) -> int:
         """Trigger mapping 0 to 4 (4 bits)."""
@@ -698,9 +852,9 @@ class Device:
         """The source of output DIO 0 to 6."""
         return Source.of(self._get("GetOutputConfig", u8, checked("dio", dio)))
 
-    def set_output_config(self, dio: int, selector: int) -> None:
-        """Sets the source of output DIO 0 to 6 (selector 0 to 63)."""
-        self._call("SetOutputConfig", checked("dio", dio), checked("selector", selector))
+    def set_output_config(self, dio: int, source: SourceLike) -> None:
+        """Sets the source of output DIO 0 to 6 (a selector 0 to 63, a name or a Source)."""
+        self._call("SetOutputConfig", checked("dio", dio), selector(source, "source"))
 
     def device_enabled(self) -> bool:
         """True when the device is enabled."""
@@ -731,7 +885,7 @@ class Device:
         self._call("GetCurrentConfig", block)
         return bytes(block)
 
-    def set_current_config(self, block: bytes) -> None:
+    def set_current_config(self, block: "Buffer") -> None:
         """Makes a 75-byte block the current configuration."""
         self._call("SetCurrentConfig", _block(block))
 
@@ -741,7 +895,7 @@ class Device:
         self._call("GetConfigData", checked("number", number), block)
         return bytes(block)
 
-    def set_config_data(self, number: int, block: bytes) -> None:
+    def set_config_data(self, number: int, block: "Buffer") -> None:
         """Writes a 75-byte block into stored configuration 0 to 125."""
         self._call("SetConfigData", checked("number", number), _block(block))
 
@@ -766,10 +920,12 @@ class Device:
         self._call("GetConfigName", checked("number", number), name)
         return bytes(name).split(b"\0", 1)[0].decode(NAME_ENCODING, "replace")
 
-    def set_config_name(self, number: int, name: Union[str, bytes]) -> None:
-        """Names stored configuration 0 to 125: at most 52 bytes of Windows-1252, no NUL."""
-        checked("number", number)
-        encoded = _no_nul_bytes(name.encode(NAME_ENCODING) if isinstance(name, str) else bytes(name), "name")
+    def set_config_name(self, number: int, name: Union[str, "Buffer"]) -> None:
+        """Names stored configuration 0 to 125: at most 52 bytes of Windows-1252 (a str, or
+        bytes-like), no NUL."""
+        number = checked("number", number)
+        encoded = _no_nul_bytes(name.encode(NAME_ENCODING) if isinstance(name, str) else bytes_like(name, "name"),
+                                "name")
         if len(encoded) > NAME_SIZE:
             raise ValueError("a configuration name has at most %d bytes: %r" % (NAME_SIZE, name))
         self._call("SetConfigName", number, (u8 * NAME_SIZE)(*encoded))
@@ -785,44 +941,121 @@ class Device:
         self._call("SetConfigFlags", checked("number", number), 1 if active else 0, 1 if valid else 0)
 
     # Memory data (16384 bytes) and link test.
+    def memory_block_sizes(self) -> Tuple[int, int]:
+        """The block sizes (bytes) memory_data() and set_memory_data() use at the line's present
+        rate: blocks that take about a second on the wire, so that Ctrl-C (which Python handles only
+        between library calls) arrives within about 1.5 s even at 9600 baud; 4092 bytes at 115200
+        baud and above for reading, 1 Mbaud for writing."""
+        self._check_open()
+        return memory_block_sizes(self._baud)
+
     def memory_data(self, address: int, size: int) -> bytes:
-        """size bytes from address, all inside the 16 KiB area, read in blocks of at most 4092
-        bytes."""
+        """size bytes from address, all inside the 16 KiB area, read in blocks (memory_block_sizes).
+        A KeyboardInterrupt leaves the device usable: it arrives between two blocks."""
         _area(address, size)
         out = bytearray()
         while len(out) < size:
-            count = min(MEMORY_BLOCK_MAX, size - len(out))
+            count = min(self.memory_block_sizes()[0], size - len(out))
             block = (u8 * count)()
             self._call("GetMemoryData", address + len(out), count, block)
             out += bytes(block)
         return bytes(out)
 
-    def set_memory_data(self, address: int, data: bytes) -> None:
-        """Writes data from address (all inside the 16 KiB area) into the device's working copy, in
-        blocks of at most 4092 bytes; update_memory_data() makes it the device's own."""
-        data = bytes(data)
+    def set_memory_data(self, address: int, data: "Buffer") -> None:
+        """Writes data (bytes-like: bytes, bytearray, memoryview) from address (all inside the 16 KiB
+        area) into the device's working copy, in blocks (memory_block_sizes);
+        update_memory_data() makes it the device's own. A KeyboardInterrupt arrives between two
+        blocks: the blocks before it are written."""
+        data = bytes_like(data, "data")
         _area(address, len(data))
-        for at in range(0, len(data), MEMORY_BLOCK_MAX):
-            chunk = data[at:at + MEMORY_BLOCK_MAX]
+        at = 0
+        while at < len(data):
+            chunk = data[at:at + self.memory_block_sizes()[1]]
             self._call("SetMemoryData", address + at, len(chunk), (u8 * len(chunk)).from_buffer_copy(chunk))
+            at += len(chunk)
 
     def update_memory_data(self) -> None:
         """Makes the memory written so far the device's own (kept across a restart)."""
         self._call("UpdateMemoryData")
 
-    def test(self, data: Union[str, bytes]) -> None:
-        """The device echoes data (text of Latin-1, no NUL) back; DeviceRefusedError when the echo
-        differs."""
-        encoded = data.encode("latin-1") if isinstance(data, str) else bytes(data)
-        self._call("Test", _no_nul_bytes(encoded, "data"))
+    def test(self, data: Union[str, "Buffer"]) -> None:
+        """The device echoes data (a text of Latin-1, or bytes-like) back; DeviceRefusedError when
+        the echo differs. The data may not hold a NUL (it ends the text) or a carriage return (it
+        ends the device's frame: the echo could never be read back), and is at most 8191 bytes (the
+        echo must fit the library's buffer): ValueError before anything is sent."""
+        if isinstance(data, str):
+            try:
+                encoded = data.encode("latin-1")
+            except UnicodeEncodeError as error:
+                raise ValueError("test data must be Latin-1 text: %r is not" % data[error.start:error.end]) from None
+        else:
+            encoded = bytes_like(data, "data")
+        _no_nul_bytes(encoded, "data")
+        if b"\r" in encoded:
+            raise ValueError("test data may not hold a carriage return (at %d): it ends the device's frame"
+                             % encoded.index(b"\r"))
+        if len(encoded) > TEST_SIZE_MAX:
+            raise ValueError("test data has at most %d bytes, not %d" % (TEST_SIZE_MAX, len(encoded)))
+        self._call("Test", encoded)
+
+    # What a script does often, in one call.
+    def software_trigger(self, start: int = 0x10, stop: int = 0x00) -> Tuple[int, int, int]:
+        """Issues a software trigger as the console program's 'a' key and -a switch do: reads the
+        controller state s, then writes the configuration twice, keeping every bit of s but bits 3
+        (software trigger) and 4 (software pulse), which are taken from start and then from stop
+        (masks 0 to 255: only 0x18 counts). The defaults pulse once and leave both bits 0;
+        start=0x18, stop=0x08 is the -A switch, which leaves the trigger bit set. Returns the three
+        state words (s, then the two written), as the console program prints them."""
+        start, stop = checked("controller_config", start, "start"), checked("controller_config", stop, "stop")
+        with self._calls:
+            state = self.controller_state()
+            first, second = (state & 0xFFE7) | (start & 0x18), (state & 0xFFE7) | (stop & 0x18)
+            self.set_controller_config(first & 0xFF)
+            self.set_controller_config(second & 0xFF)
+        return state, first, second
+
+    def find_config(self, name: str) -> Optional[int]:
+        """The number of the first stored configuration in use (valid and active) named name
+        exactly, or None: the configuration to load_current_config() by its name."""
+        _no_nul_text(name, "name")
+        with self._calls:
+            listed = self.config_list()
+            for number in range(CONFIG_COUNT):
+                if listed.valid[number] and listed.active[number] and self.config_name(number) == name:
+                    return number
+        return None
+
+
+TEST_SIZE_MAX = 8191  # the longest echo that fits the library's 8192-character buffer
+# The wire time of one memory block (s) that sets the blocks' size; a character takes 11 bits (start,
+# 8 data, parity, stop), a byte two characters each way it travels.
+MEMORY_BLOCK_SECONDS = 1.0
+
+
+def memory_block_sizes(baud: int) -> Tuple[int, int]:
+    """The sizes of the blocks for reading and for writing memory at baud: as many bytes as take
+    MEMORY_BLOCK_SECONDS on the wire (a read carries each byte once as two characters, a write twice),
+    between 16 and 4092, in whole multiples of 4."""
+    characters = baud / 11.0 * MEMORY_BLOCK_SECONDS
+    def fitted(count: float) -> int:
+        return max(16, min(MEMORY_BLOCK_MAX, int(count) // 4 * 4))
+    return fitted((characters - 20) / 2), fitted((characters - 20) / 4)
 
 
 def _raw(raw: Optional[int], seconds: Optional[float], offset: int) -> int:
     if (raw is None) == (seconds is None):
         raise TypeError("give either the raw count or seconds=")
     if seconds is not None:
-        return units.seconds_steps(seconds, offset)
+        return units.seconds_steps(seconds_value(seconds), offset)
     return checked("raw", raw, "the count")
+
+
+def _half_ns_count(count: Optional[int], seconds: Optional[float], name: str) -> int:
+    if (count is None) == (seconds is None):
+        raise TypeError("give %s either as a count of 0.5 ns or in seconds" % name)
+    if seconds is not None:
+        return units.switch_delay_steps(seconds_value(seconds, name + " seconds"))
+    return checked("half_ns", count, name)
 
 
 def _area(address: int, size: int) -> None:
@@ -836,8 +1069,8 @@ def _half_ns(raw: int) -> Time:
     return Time(raw, units.switch_delay_seconds(raw))
 
 
-def _block(block: bytes) -> "ctypes.Array[ctypes.c_uint8]":
-    block = bytes(block)
+def _block(block: "Buffer") -> "ctypes.Array[ctypes.c_uint8]":
+    block = bytes_like(block, "block")
     if len(block) != CONFIG_SIZE:
         raise ValueError("a configuration block has %d bytes, not %d" % (CONFIG_SIZE, len(block)))
     return (u8 * CONFIG_SIZE).from_buffer_copy(block)

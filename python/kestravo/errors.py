@@ -1,6 +1,6 @@
 """The library's result and port error codes, and the exception that carries them."""
 import enum
-from typing import Dict, Type, TypeVar, Union
+from typing import Any, Dict, Tuple, Type, TypeVar, Union
 
 
 class Result(enum.IntEnum):
@@ -85,6 +85,12 @@ class KestravoError(Exception):
             text += "; " + reason
         super().__init__(text)
 
+    def __reduce__(self) -> Tuple[Any, Tuple[str, int, str, int, str, str]]:
+        # Pickled with its fields, so that it crosses into another process (a process pool's
+        # result) as itself.
+        return (type(self), (self.function, int(self.code), self.message, int(self.io_state), self.io_message,
+                             self.reason))
+
 
 class PortOpenError(KestravoError):
     """The port did not open (-2, OPEN_FAILED); reason says why in plain words."""
@@ -106,7 +112,23 @@ class CommunicationError(KestravoError):
 
 class DeviceRefusedError(KestravoError):
     """The device answered with another command or other values than were sent (-13
-    WRONG_COMMAND, -14 WRONG_ARGUMENT): it refused the command."""
+    WRONG_COMMAND, -14 WRONG_ARGUMENT): it refused the command.
+
+    A -13 that repeats on every call means the replies are read out of step (a reply of an
+    earlier call is still on the line): Device.purge() brings the link back in step."""
+
+
+class DeviceGoneError(NotConnectedError, CommunicationError):
+    """The port itself failed under a call (it cannot be read, written or its lines read): the
+    device was unplugged, its server ended or the connection was lost. Both a NotConnectedError
+    and a CommunicationError; Device.reopen() opens the port again once it is back."""
+
+
+# Port error codes that say the operating system refused the port itself, not that the device was
+# slow: a vanished USB adapter, an ended pseudo-terminal's server, a closed connection. (A read
+# that times out is IO_READ_FAILED too, so a read failure alone says nothing.)
+PORT_GONE = frozenset((IOState.IO_WRITE_FAILED, IOState.IO_CONTROL_FAILED, IOState.IO_STATUS_FAILED,
+                       IOState.IO_GET_STATE_FAILED))
 
 
 _CLASSES: Dict[int, Type[KestravoError]] = {
@@ -126,6 +148,10 @@ _CLASSES: Dict[int, Type[KestravoError]] = {
 }
 
 
-def error_class(code: int) -> Type[KestravoError]:
-    """The exception class for a library result code (KestravoError for the others)."""
-    return _CLASSES.get(code, KestravoError)
+def error_class(code: int, io_state: int = IOState.IO_OK) -> Type[KestravoError]:
+    """The exception class for a library result code (KestravoError for the others), and with
+    the slot's port error code: DeviceGoneError for a failed link whose port itself failed."""
+    family = _CLASSES.get(code, KestravoError)
+    if io_state in PORT_GONE and family in (CommunicationError, NotConnectedError, NotReadyError):
+        return DeviceGoneError
+    return family

@@ -113,6 +113,20 @@ def _windows_ports() -> List[PortInfo]:
     return [port for _, port in sorted(found)]
 
 
+def _console_names(root: str) -> str:
+    """The kernel's console devices, as " tty0 ttyS0 " (the names between spaces)."""
+    return " %s " % _small_text(root + "/sys/class/tty/console/active")
+
+
+def is_system_console(path: str, root: str = "") -> bool:
+    """True when path (a device path, or a link to one such as a /dev/serial/by-id name) is a
+    device the kernel writes its console to: what list_ports() flags SYSTEM_CONSOLE."""
+    if not path.startswith("/") or sys.platform == "win32":
+        return False
+    device = os.path.realpath(root + path)[len(root):] if root else os.path.realpath(path)
+    return device.startswith("/dev/") and " %s " % device[len("/dev/"):] in _console_names(root)
+
+
 def list_ports(root: str = "") -> List[PortInfo]:
     """The serial ports of this machine, or of a machine image below root: the /dev/serial/by-id
     names with the devices they point to, then /dev/ttyUSB*, /dev/ttyACM* and the /dev/ttyS* with a
@@ -120,7 +134,7 @@ def list_ports(root: str = "") -> List[PortInfo]:
     Opens no device."""
     if sys.platform == "win32":
         return _windows_ports()
-    console = " %s " % _small_text(root + "/sys/class/tty/console/active")
+    console = _console_names(root)
 
     def flags(device: str) -> Tuple[str, ...]:
         out = []

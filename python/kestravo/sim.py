@@ -46,17 +46,17 @@ def program() -> str:
 
 class Server:
     """COM-KESTRAVO-Sim as a child process: on a pseudo-terminal of its own, or with rfc2217=True
-    on a free TCP port of this machine. address is the port name to open ("/dev/pts/N" or
-    "rfc2217://127.0.0.1:PORT"). The device lives until stop(); its settings stay between
-    openings."""
+    on a TCP port of this machine (tcp_port, 0: a free one). address is the port name to open
+    ("/dev/pts/N" or "rfc2217://127.0.0.1:PORT"). The device lives until stop(); its settings stay
+    between openings."""
 
     def __init__(self, rfc2217: bool = False, state_file: Optional[Path] = None,
-                 fault_text: Optional[str] = None) -> None:
+                 fault_text: Optional[str] = None, tcp_port: int = 0) -> None:
         command: List[str] = [program()]
         if state_file is not None:
             command += ["--state", os.fspath(state_file)]
         if rfc2217:
-            command += ["--rfc2217", "0", "--listen", "127.0.0.1"]
+            command += ["--rfc2217", str(int(tcp_port)), "--listen", "127.0.0.1"]
         env = dict(os.environ)
         env.pop("KESTRAVO_SIM_FAULTS", None)
         if fault_text is not None:

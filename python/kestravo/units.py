@@ -6,6 +6,7 @@ delays count half nanoseconds. The raw values are 32-bit (switch delays 4-bit); 
 round to the nearest step and raise ValueError outside the range.
 """
 
+import math
 from typing import Tuple
 
 STEP = 1e-8  # seconds per count
@@ -30,7 +31,9 @@ def steps_seconds(raw: int, offset: int) -> float:
 
 
 def seconds_steps(seconds: float, offset: int) -> int:
-    """The raw count whose time is nearest to seconds (ValueError when no 32-bit count is)."""
+    """The raw count whose time is nearest to seconds (ValueError when no 32-bit count is, or for
+    an infinity or NaN)."""
+    _finite(seconds)
     raw = int(round(seconds / STEP)) - offset
     if not 0 <= raw <= 0xFFFFFFFF:
         raise ValueError("%g s is outside the range of the device (%g s to %g s)"
@@ -65,6 +68,7 @@ def switch_delay_seconds(raw: int) -> float:
 
 def switch_delay_steps(seconds: float) -> int:
     """The count of 0.5 ns nearest to seconds (ValueError outside 0 to 7.5 ns)."""
+    _finite(seconds)
     raw = int(round(seconds / SWITCH_DELAY_STEP))
     if not 0 <= raw <= SWITCH_DELAY_MAX:
         raise ValueError("%g s is outside the range of a switch delay (0 to 7.5 ns)" % seconds)
@@ -77,3 +81,22 @@ def source_name(selector: int) -> str:
     index = selector & 0x1F
     name = SOURCE_NAMES[index] if index < len(SOURCE_NAMES) else "undefined"
     return ("negated " if selector & 0x20 else "") + name
+
+
+def source_selector(name: str) -> int:
+    """The selector the console program names name (source_name's text, letter case aside):
+    "negated " and a source's name; ValueError for another text."""
+    text = " ".join(name.lower().split())
+    negated = text.startswith("negated ")
+    if negated:
+        text = text[len("negated "):]
+    for index, known in enumerate(SOURCE_NAMES):
+        if text == known:
+            return index | (0x20 if negated else 0)
+    raise ValueError("no source is named %r (the names: %s, each may start with \"negated \")"
+                     % (name, ", ".join(SOURCE_NAMES)))
+
+
+def _finite(seconds: float) -> None:
+    if not math.isfinite(seconds):
+        raise ValueError("%r is not a finite number of seconds" % (seconds,))

@@ -131,7 +131,8 @@ def test_a_closed_device_never_reaches_the_library():
                     getattr(a, name)
             else:
                 parameters = [p for p in inspect.signature(member).parameters.values()
-                              if p.name != "self" and (p.default is inspect.Parameter.empty or p.name == "raw")]
+                              if p.name != "self" and (p.default is inspect.Parameter.empty
+                                                         or p.name in ("raw", "rise", "fall", "delay"))]
                 with pytest.raises(ValueError, match="closed"):
                     getattr(a, name)(*[values.get(p.name, 1) for p in parameters])
             called += 1

@@ -1,10 +1,15 @@
 """The package as lab users meet it: exception families, the ports of the machine, the command
 line, documentation on every public method, and Devices shared between threads."""
+import glob
+import importlib.metadata
 import inspect
 import os
+import re
 import subprocess
 import sys
+import tarfile
 import threading
+import zipfile
 
 import pytest
 
@@ -81,7 +86,8 @@ def _module(*args):
 
 def test_the_command_line(tmp_path):
     version = _module("--version")
-    assert (version.returncode, version.stdout) == (0, "kestravo %s\n" % kestravo.__version__)
+    assert version.returncode == 0 and version.stdout.startswith("kestravo %s\n" % kestravo.__version__)
+    assert version.stdout.splitlines()[1].startswith("COM-KESTRAVO library ")
     root = str(tmp_path / "image")
     _image(root)
     listed = _module("--list", root)
@@ -144,3 +150,84 @@ def test_one_device_shared_by_threads_keeps_each_call_whole():
         for t in threads:
             t.join()
     assert failures == []
+
+
+def test_one_version_everywhere(header):
+    """The header's release is the package's, its metadata's (pyproject's) and --version's."""
+    release = re.search(r'#define COM_KESTRAVO_VERSION_STRING "([^"]+)"', header).group(1)
+    assert kestravo.__version__ == release == importlib.metadata.version("kestravo")
+    assert _module("--version").stdout.splitlines()[0] == "kestravo " + release
+
+
+def _built(variable):
+    folder = os.environ.get(variable)
+    if not folder:
+        pytest.skip("no built archives (%s is set by python_test.sh)" % variable)
+    return sorted(glob.glob(os.path.join(folder, "*.whl"))) + sorted(glob.glob(os.path.join(folder, "*.tar.gz")))
+
+
+def test_the_archives_carry_what_python_users_expect():
+    wheel, sdist = _built("KESTRAVO_DIST")
+    version = kestravo.__version__
+    with zipfile.ZipFile(wheel) as z:
+        names = set(z.namelist())
+        info = "kestravo-%s.dist-info/" % version
+        metadata = z.read(info + "METADATA").decode()
+        assert {info + "LICENSE", info + "CHANGELOG.md", info + "entry_points.txt", "kestravo/py.typed"} <= names
+        assert z.read(info + "entry_points.txt").decode() == "[console_scripts]\nkestravo = kestravo.__main__:run\n\n"
+        assert {i.date_time for i in z.infolist()} == {(2020, 1, 1, 0, 0, 0)}
+    for line in ("Version: " + version, "License: MIT", "License-File: LICENSE",
+                 "Classifier: License :: OSI Approved :: MIT License", "Classifier: Typing :: Typed",
+                 "Requires-Python: >=3.9", "Keywords: pulse generator,serial"):
+        assert "\n" + line in metadata, line
+    assert metadata.count("\nClassifier: ") >= 8
+    with tarfile.open(sdist) as t:
+        members = {m.name: m for m in t.getmembers()}
+        base = "kestravo-%s/" % version
+        for name in ("LICENSE", "CHANGELOG.md", "PKG-INFO", "pyproject.toml", "_build/kestravo_build.py",
+                     "kestravo/__init__.py", "tests/conftest.py", "tests/test_lab_use.py"):
+            assert base + name in members, name
+        assert {(m.mtime, m.uid, m.gid, m.uname) for m in members.values()} == {(1577836800, 0, 0, "")}
+        assert t.extractfile(base + "PKG-INFO").read().decode() == metadata
+
+
+def test_the_archives_are_reproducible():
+    first, again = _built("KESTRAVO_DIST"), _built("KESTRAVO_DIST_AGAIN")
+    assert [os.path.basename(p) for p in first] == [os.path.basename(p) for p in again]
+    for a, b in zip(first, again):
+        with open(a, "rb") as f, open(b, "rb") as g:
+            assert f.read() == g.read(), a
+
+
+def test_the_backend_reads_every_field_of_pyproject(tmp_path):
+    """The backend's own reader of pyproject.toml agrees with tomllib, and every field it is given
+    reaches the metadata."""
+    backend = _backend()
+    text = (backend.__file__ and open(os.path.join(os.path.dirname(os.path.dirname(backend.__file__)),
+                                                   "pyproject.toml"), encoding="utf-8").read())
+    extra = ('\n[project.urls]\nDocumentation = "https://example.org/kestravo"\n'
+             '"Bug Tracker" = "https://example.org/issues"\n[project.entry-points."kestravo.ports"]\nx = "a.b:c"\n')
+    try:
+        import tomllib
+    except ImportError:
+        tomllib = None
+    if tomllib is not None:
+        assert backend.read_toml(text + extra) == tomllib.loads(text + extra)
+    project = backend.read_toml(text + extra)["project"]
+    project["version"] = "9.9"
+    meta = backend.metadata_text(project, "# readme\n")
+    assert "\nProject-URL: Bug Tracker, https://example.org/issues\n" in meta and meta.endswith("\n\n# readme\n")
+    assert backend.entry_points_text(project).endswith("[kestravo.ports]\nx = a.b:c\n\n")
+
+
+def _backend():
+    here = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    path = os.path.join(here, "_build")
+    if not os.path.isfile(os.path.join(path, "kestravo_build.py")):
+        pytest.skip("the build backend is not beside the tests")
+    sys.path.insert(0, path)
+    try:
+        import kestravo_build
+    finally:
+        sys.path.remove(path)
+    return kestravo_build
