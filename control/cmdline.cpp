@@ -120,8 +120,9 @@ int RunProgram(int argc, char** argv) {
   }
   if (std::strcmp(argv[port], "--version") == 0) {
     char name[260];
-    Print("%s %s, built %s\n", ProgramName(argv[0] ? argv[0] : "", name, sizeof name), KESTRAVO_VERSION,
-          KESTRAVO_BUILD_DATE);
+    // The loaded library's release beside the program's own: they differ when another library was found.
+    Print("%s %s, built %s, library %s\n", ProgramName(argv[0] ? argv[0] : "", name, sizeof name),
+          KESTRAVO_VERSION, KESTRAVO_BUILD_DATE, COM_KESTRAVO_GetLibraryVersion());
     return 0;
   }
   if (std::strcmp(argv[port], "--list") == 0) {

@@ -91,6 +91,8 @@ extern "C" {
 
 uint16_t COM_KESTRAVO_GetSWVersion(void) { return 0x0100; }
 
+const char* COM_KESTRAVO_GetLibraryVersion(void) { return COM_KESTRAVO_VERSION_STRING; }
+
 int32_t COM_KESTRAVO_GetInterfaceState(uint16_t PortNumber) {
   const SlotLock slot_lock(PortNumber);
   return BadPort(PortNumber) ? kPortNumberRange : InterfaceState[PortNumber];

@@ -29,8 +29,8 @@ done
 # The soname, and every exported function on the version node.
 readelf -d "$libdir/libCOM-KESTRAVO.so.1" | grep 'Library soname: \[libCOM-KESTRAVO.so.1\]' >/dev/null || fail soname
 exported=$(objdump -T "$libdir/libCOM-KESTRAVO.so.1" | grep -c ' COM_KESTRAVO_[A-Z]' || true)
-versioned=$(objdump -T "$libdir/libCOM-KESTRAVO.so.1" | grep -c 'COM_KESTRAVO_1\(\.1\)\? *COM_KESTRAVO_[A-Z]' || true)
-[ "$exported" -gt 70 ] && [ "$exported" = "$versioned" ] || fail "symbol versions: $versioned of $exported"
+versioned=$(objdump -T "$libdir/libCOM-KESTRAVO.so.1" | grep -c 'COM_KESTRAVO_1\(\.[12]\)\? *COM_KESTRAVO_[A-Z]' || true)
+[ "$exported" = 82 ] && [ "$exported" = "$versioned" ] || fail "symbol versions: $versioned of $exported"
 
 # The installed program finds the installed library by itself.
 readelf -d "$prefix/bin/COM-KESTRAVO-Control" | grep 'RUNPATH.*\$ORIGIN/../' >/dev/null || fail "program RUNPATH"
@@ -40,10 +40,15 @@ loaded=$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/COM-KESTRAVO-Control" | awk '/l
 out=$(cd "$work" && KESTRAVO_COM1=sim "$prefix/bin/COM-KESTRAVO-Control" 1 -v -T)
 [ "$out" = "$(printf 'COM1 opened for the communication port 0\nHardware type: 4B53h, hardware version: 1.02\nProgram finished')" ] ||
   fail "installed program: $out"
-"$prefix/bin/COM-KESTRAVO-Control" --version | grep '^COM-KESTRAVO-Control [0-9]*\.[0-9]*\.[0-9]*, built ' >/dev/null ||
+# The program's release and the loaded library's, both the header's; and the man pages name it.
+release=$(sed -n 's/^#define COM_KESTRAVO_VERSION_STRING "\([^"]*\)".*/\1/p' "$source/include/COM-KESTRAVO.h")
+"$prefix/bin/COM-KESTRAVO-Control" --version | grep -x "COM-KESTRAVO-Control $release, built .*, library $release" >/dev/null ||
   fail "--version"
+for page in "$source"/docs/*.[13]; do
+  head -1 "$page" | grep -q "\"COM-KESTRAVO $release\"" || fail "$(basename "$page") does not name release $release"
+done
 
-expected_c=$'Library 1.1.0, protocol version 0100\nFirmware 1-03: KESTRAVO PG4-HV pulse generator (simulated)\nPulser 2 delay: 1000'
+expected_c=$'Library 1.2.0, protocol version 0100\nFirmware 1-03: KESTRAVO PG4-HV pulse generator (simulated)\nPulser 2 delay: 1000'
 
 # A C program through find_package.
 cmake -S "$source/examples/c" -B "$work/find_package" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
@@ -53,7 +58,7 @@ out=$(KESTRAVO_COM1=sim "$work/find_package/kestravo_example" 1)
 
 # A C program through pkg-config.
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-[ "$(pkg-config --modversion COM-KESTRAVO)" = 1.1.0 ] || fail "pkg-config version"
+[ "$(pkg-config --modversion COM-KESTRAVO)" = 1.2.0 ] || fail "pkg-config version"
 cc -o "$work/pkg_config_example" "$source/examples/c/kestravo_example.c" $(pkg-config --cflags --libs COM-KESTRAVO) \
   -Wl,-rpath,"$(pkg-config --variable=libdir COM-KESTRAVO)"
 out=$(KESTRAVO_COM1=sim "$work/pkg_config_example" 1)

@@ -168,7 +168,7 @@ Ports:
 
   Outcome version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out.rfind("COM-KESTRAVO-Control 1.1.0, built ", 0), 0u) << version.out;
+  EXPECT_EQ(version.out.rfind("COM-KESTRAVO-Control 1.2.0, built ", 0), 0u) << version.out;
 
   // Only in the place of the COM number; elsewhere they are switches that do not parse.
   Outcome late = Run({"1", "--help"});

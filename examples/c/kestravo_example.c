@@ -15,7 +15,8 @@ static int Check(int32_t result, const char* what) {
 
 int main(int argc, char** argv) {
   uint8_t com = (uint8_t)(argc > 1 ? atoi(argv[1]) : 1);
-  printf("Library %s, protocol version %04X\n", COM_KESTRAVO_VERSION_STRING, COM_KESTRAVO_GetSWVersion());
+  printf("Library %s, protocol version %04X\n", COM_KESTRAVO_GetLibraryVersion(),
+         COM_KESTRAVO_GetSWVersion());
   if (!Check(COM_KESTRAVO_Open(0, com), "Open")) return 1;
 
   uint16_t firmware = 0;

@@ -32,7 +32,7 @@ from .errors import (CommunicationError, DeviceGoneError, DeviceRefusedError, IO
                      NotConnectedError, NotReadyError, PortOpenError, Result, error_class)
 from .ports import NO_PERMISSION, SYSTEM_CONSOLE, PortInfo, list_ports
 
-__version__ = "1.1.0"  # the header's COM_KESTRAVO_VERSION_STRING
+__version__ = "1.2.0"  # the header's COM_KESTRAVO_VERSION_STRING
 
 __all__ = [
     "CONFIG_COUNT", "CONFIG_SIZE", "MEMORY_BLOCK_MAX", "MEMORY_SIZE", "NAME_SIZE", "RANGES", "TEST_SIZE_MAX",

@@ -95,6 +95,7 @@ SIGNATURES: Dict[str, Tuple[Any, List[Any]]] = {
     "Test": (i32, [u16, text]),
     "GetOpenFailureReason": (text, [u16]),
     "OpenPort": (i32, [u16, text]),
+    "GetLibraryVersion": (text, []),
 }
 
 
@@ -217,12 +218,6 @@ class LibraryNotFoundError(OSError):
 
 
 def library_release() -> str:
-    """The release of the loaded library ("1.2.0"), where the library reports it, and the file it
-    was loaded from."""
-    lib = library()
-    version = getattr(lib, "COM_KESTRAVO_GetLibraryVersion", None)
-    release = "unknown"
-    if version is not None:
-        version.restype, version.argtypes = text, []
-        release = (version() or b"").decode("ascii", "replace")
+    """The release of the loaded library ("1.2.0") and the file it was loaded from."""
+    release = (library().COM_KESTRAVO_GetLibraryVersion() or b"").decode("ascii", "replace")
     return "%s (%s)" % (release, _library_path)
