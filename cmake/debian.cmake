@@ -59,7 +59,9 @@ install(DIRECTORY python/kestravo DESTINATION lib/python3/dist-packages COMPONEN
 set(CPACK_PACKAGE_NAME com-kestravo)
 set(CPACK_PACKAGE_VENDOR "COM-KESTRAVO")
 set(CPACK_PACKAGE_CONTACT "${KESTRAVO_DEB_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control of the KESTRAVO laboratory pulse generator over a serial line")
+# Each package's description: its own synopsis on the first line, then the long text, whose lines
+# CPack starts with one space (wrapped text; a line that began with a space would be shown verbatim).
+# No package-wide summary: CPack would put it above every package's own.
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -76,9 +78,9 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libcom-kestravo1)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "KESTRAVO pulse generator control library
- The shared library libCOM-KESTRAVO.so.1: the serial line and the command
- protocol of the KESTRAVO laboratory pulse generator for up to sixteen
- devices at once, with a plain C interface.")
+The shared library libCOM-KESTRAVO.so.1: the serial line and the command
+protocol of the KESTRAVO laboratory pulse generator for up to sixteen
+devices at once, with a plain C interface.")
 # shlibs and symbols, the ldconfig trigger (no maintainer scripts of its own).
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
@@ -88,18 +90,18 @@ set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libcom-kestravo-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libcom-kestravo1 (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "KESTRAVO pulse generator control library (development files)
- The C header, the CMake package, the pkg-config file and the manual page
- of libCOM-KESTRAVO, the library that controls the KESTRAVO laboratory
- pulse generator over a serial line.")
+The C header, the CMake package, the pkg-config file and the manual page
+of libCOM-KESTRAVO, the library that controls the KESTRAVO laboratory
+pulse generator over a serial line.")
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME com-kestravo-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libcom-kestravo1 (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SUGGESTS "gnuplot-nox")
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "KESTRAVO pulse generator console program, panel and simulator
- COM-KESTRAVO-Control drives the KESTRAVO laboratory pulse generator from a
- terminal or a script; COM-KESTRAVO-Panel serves its front panel to a web
- browser; COM-KESTRAVO-Sim serves a simulated device on a pseudo-terminal or
- over RFC 2217, and COM-KESTRAVO-Plot draws the program's data logs.")
+COM-KESTRAVO-Control drives the KESTRAVO laboratory pulse generator from a
+terminal or a script; COM-KESTRAVO-Panel serves its front panel to a web
+browser; COM-KESTRAVO-Sim serves a simulated device on a pseudo-terminal or
+over RFC 2217, and COM-KESTRAVO-Plot draws the program's data logs.")
 
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-kestravo)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
@@ -107,7 +109,7 @@ set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3, libcom-kestravo1 (>= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_PYTHON_DESCRIPTION "KESTRAVO pulse generator control from Python
- The Python package kestravo: the KESTRAVO laboratory pulse generator
- through the libCOM-KESTRAVO library, with checked arguments, typed results
- and the simulated device for tests.")
+The Python package kestravo: the KESTRAVO laboratory pulse generator
+through the libCOM-KESTRAVO library, with checked arguments, typed results
+and the simulated device for tests.")
 include(CPack)

@@ -29,6 +29,15 @@ foreach(page IN LISTS kestravo_pages)
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/${page} VERBATIM)
   list(APPEND kestravo_man_pages ${KESTRAVO_MAN_DIR}/${page}.gz)
 endforeach()
+if(KESTRAVO_PANEL)
+  # The panel's JSON interface, which its man page points to, beside the package's other documents.
+  add_custom_command(OUTPUT ${KESTRAVO_MAN_DIR}/panel.md.gz
+    COMMAND ${KESTRAVO_GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/docs/panel.md > ${KESTRAVO_MAN_DIR}/panel.md.gz
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/panel.md VERBATIM)
+  list(APPEND kestravo_man_pages ${KESTRAVO_MAN_DIR}/panel.md.gz)
+  install(FILES ${KESTRAVO_MAN_DIR}/panel.md.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/com-kestravo-tools
+    COMPONENT Tools)
+endif()
 add_custom_target(man_pages ALL DEPENDS ${kestravo_man_pages})
 install(FILES ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Control.1.gz ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Sim.1.gz
   ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Plot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Tools)

@@ -22,6 +22,15 @@ cmake --build "$work/build" -j2 >/dev/null
 (cd "$work/build" && cpack -G DEB >/dev/null)
 debs=("$work"/build/*.deb)
 [ ${#debs[@]} = 4 ] || fail "expected four packages: ${debs[*]}"
+# Each package its own synopsis (at most 80 characters, as apt shows it), the long text wrapped.
+synopses=$(for deb in "${debs[@]}"; do dpkg-deb -f "$deb" Description | head -1; done)
+echo "$synopses"
+[ "$(echo "$synopses" | sort -u | wc -l)" = 4 ] || fail "the packages share a synopsis"
+! echo "$synopses" | grep -q '^.\{81\}' || fail "a synopsis is longer than 80 characters"
+for deb in "${debs[@]}"; do
+  dpkg-deb -f "$deb" Description | tail -n +2 | grep -q '^ [^ ]' || fail "$(basename "$deb"): no wrapped long description"
+  ! dpkg-deb -f "$deb" Description | tail -n +2 | grep -q '^  ' || fail "$(basename "$deb"): verbatim lines"
+done
 # Debian's policy, as lintian checks it (where it is installed: CI installs it).
 if command -v lintian >/dev/null; then
   lintian --fail-on error,warning --tag-display-limit 0 "${debs[@]}" 2>&1 | grep -v "running with root privileges" ||
@@ -55,6 +64,8 @@ man -w COM-KESTRAVO-Control >/dev/null 2>&1 || ! command -v man >/dev/null || fa
 (cd "$work" && env -u KESTRAVO_LIBRARY /usr/bin/python3 -m kestravo info sim) | grep "Hardware type: 4B53h" >/dev/null ||
   fail "python3-kestravo"
 [ -f /usr/share/bash-completion/completions/COM-KESTRAVO-Control ] || fail "completion"
+[ ! -e /usr/bin/COM-KESTRAVO-Panel ] || zcat /usr/share/doc/com-kestravo-tools/panel.md.gz | grep -q "/api/" ||
+  fail "the panel's interface document, which its man page names"
 # The Python package, installed with pip, over the installed library and programs.
 env -u KESTRAVO_LIBRARY -u KESTRAVO_CONTROL -u KESTRAVO_SIM bash "$source/tests/python_test.sh" /usr/bin/python3 "$source" ||
   fail "the Python package over the installed library"
