@@ -38,6 +38,21 @@ if(KESTRAVO_PANEL)
   install(FILES ${KESTRAVO_MAN_DIR}/panel.md.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/com-kestravo-tools
     COMPONENT Tools)
 endif()
+# The library's reference as man pages, a page per family and each function's name linked to it,
+# where doxygen is found (Debian's doxygen; the test command installs it).
+find_program(KESTRAVO_DOXYGEN doxygen)
+if(KESTRAVO_DOXYGEN AND NOT CMAKE_CROSSCOMPILING)
+  set(KESTRAVO_API_MAN ${CMAKE_CURRENT_BINARY_DIR}/api_man)
+  add_custom_command(OUTPUT ${KESTRAVO_API_MAN}/install_links.cmake
+    COMMAND ${CMAKE_COMMAND} -DDOXYGEN=${KESTRAVO_DOXYGEN} -DGZIP=${KESTRAVO_GZIP} -DSOURCE=${CMAKE_CURRENT_SOURCE_DIR}
+            -DOUT=${KESTRAVO_API_MAN} -DMANDIR=${CMAKE_INSTALL_MANDIR} -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/api_man.cmake
+    DEPENDS include/COM-KESTRAVO.h docs/Doxyfile cmake/api_man.cmake VERBATIM)
+  list(APPEND kestravo_man_pages ${KESTRAVO_API_MAN}/install_links.cmake)
+  install(DIRECTORY ${KESTRAVO_API_MAN}/pages/ DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT Development)
+  install(SCRIPT ${KESTRAVO_API_MAN}/install_links.cmake COMPONENT Development)
+else()
+  message(STATUS "No doxygen: the library's man pages per family are left out")
+endif()
 add_custom_target(man_pages ALL DEPENDS ${kestravo_man_pages})
 install(FILES ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Control.1.gz ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Sim.1.gz
   ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Plot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Tools)

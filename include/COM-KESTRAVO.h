@@ -102,7 +102,11 @@ enum COM_KESTRAVO_IOState {
  * one are written. Hexadecimal values on the device are converted by the library; where a unit is
  * not given the value is the device's raw count. */
 
-/* Slots, results and messages. */
+/**
+ * @defgroup COM-KESTRAVO-slots Slots, results and messages
+ * The slot's state and the texts of its results; the library's versions.
+ * @{
+ */
 /**
  * @brief The device protocol version of this library.
  *
@@ -160,18 +164,24 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetIOState(uint16_t PortNumber);
  */
 COM_KESTRAVO_API const char* COM_KESTRAVO_GetIOErrorMessage(uint16_t PortNumber);
 
-/* Opening, closing and supervision of the link.
- * ComNumber n (1 to 255) names a device: what the environment variable KESTRAVO_COM<n> says (a
- * device path: /dev/ttyUSB0 on Linux, \\.\COM7 or COM7 on Windows; "sim" or "sim:<file>" for the
+/** @} */
+
+/**
+ * @defgroup COM-KESTRAVO-link Opening, closing and supervision of the link
+ *
+ * ComNumber n (1 to 255) names a device: what the environment variable `KESTRAVO_COM<n>` says (a
+ * device path: /dev/ttyUSB0 on Linux, `\\.\COM7` or COM7 on Windows; "sim" or `sim:<file>` for the
  * simulated device; "rfc2217://host:port" for a remote port), else the system's device: on Linux
- * /dev/ttyS<n-1>, on Windows \\.\COM<n>.
+ * `/dev/ttyS<n-1>`, on Windows `\\.\COM<n>`.
  * Open opens the device at 9600 baud, 8 data bits, even parity, 1 stop bit, raises DTR and RTS and
  * runs up to five link repairs (about 8.5 s against a device that does not answer).
- * SetBaudRate: *BaudRate in baud (the device takes 300 to 1000000), written back on success; after a
+ * SetBaudRate: `*BaudRate` in baud (the device takes 300 to 1000000), written back on success; after a
  * failure both ends are back at 9600 baud.
- * DevicePurge: *Purged 1 when the device emptied its buffers. GetBufferState: *Empty 1 when the
+ * DevicePurge: `*Purged` 1 when the device emptied its buffers. GetBufferState: `*Empty` 1 when the
  * device's buffers are empty. Restart: the device restarts and comes back at 9600 baud with its
- * settings reset and its stored configurations and memory kept. */
+ * settings reset and its stored configurations and memory kept.
+ * @{
+ */
 
 /**
  * @brief Opens the slot on COM number ComNumber and brings the link up.
@@ -311,7 +321,11 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_OpenDebugFile(uint16_t PortNumber, const c
  */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_CloseDebugFile(uint16_t PortNumber);
 
-/* Identity and monitoring.
+/** @} */
+
+/**
+ * @defgroup COM-KESTRAVO-identity Identity and monitoring
+ *
  * GetHWType: a 16-bit type code (0x4B53 for this device). GetHWVersion, GetFWVersion: major in the
  * high byte, minor in the low. GetFWDate: "Mmm dd yyyy" into COM_KESTRAVO_FW_DATE_SIZE bytes.
  * GetProductID: text into COM_KESTRAVO_PRODUCT_ID_SIZE bytes. GetProductNo: a number.
@@ -328,7 +342,9 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_CloseDebugFile(uint16_t PortNumber);
  * in order.
  * GetFanData: for each of three fans Enabled and Failed (1 or 0), SetRPM and MeasuredRPM in
  * revolutions per minute, PWM in tenths of a per cent; fields in order, fan by fan.
- * GetLEDData: 1 for a lit LED, 0 for a dark one; fields in order. */
+ * GetLEDData: 1 for a lit LED, 0 for a dark one; fields in order.
+ * @{
+ */
 /** Bytes of COM_KESTRAVO_GetFWDate's text: 11 characters and NUL. */
 #define COM_KESTRAVO_FW_DATE_SIZE 12
 /** Bytes of COM_KESTRAVO_GetProductID's text: at most 83 characters and NUL; a longer text is cut. */
@@ -551,11 +567,18 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetFanData(uint16_t PortNumber, int32_t* E
 COM_KESTRAVO_API int32_t COM_KESTRAVO_GetLEDData(uint16_t PortNumber, int32_t* Red, int32_t* Green,
                                                  int32_t* Blue);
 
-/* Pulse generator. Times are counts of 10 ns steps from an offset of the device's: the oscillator's
+/** @} */
+
+/**
+ * @defgroup COM-KESTRAVO-pulser Pulse generator: oscillator and pulsers
+ *
+ * Pulse generator. Times are counts of 10 ns steps from an offset of the device's: the oscillator's
  * period is (Period + 2) x 10 ns, a pulser's delay (Delay + 3) x 10 ns, its width (Width + 2) x 10 ns.
  * PulserNo: 0 to 3 (bursts: 0 and 1; a burst size is at most 16777215). PulserCfgNo: 0 to 5, the
  * source selectors of pulser 0, burst 0, pulser 1, burst 1, pulser 2 and pulser 3; a source
- * selector (Config) is 6 bits: bits 0 to 4 the signal source, bit 5 negation. */
+ * selector (Config) is 6 bits: bits 0 to 4 the signal source, bit 5 negation.
+ * @{
+ */
 
 /**
  * @brief Reads the oscillator's period.
@@ -702,9 +725,16 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetPulserConfig(uint16_t PortNumber, uint3
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetPulserConfig(uint16_t PortNumber, uint32_t PulserCfgNo,
                                                       uint32_t Config);
 
-/* Switches. SwitchNo 0 to 3; MappingNo 0 to 4. Config is a source selector (bits 0 to 4 the source,
+/** @} */
+
+/**
+ * @defgroup COM-KESTRAVO-switch High-voltage switches: sources, delays and mappings
+ *
+ * Switches. SwitchNo 0 to 3; MappingNo 0 to 4. Config is a source selector (bits 0 to 4 the source,
  * bit 5 negation). RiseDelay, FallDelay and Delay are 4-bit counts of 0.5 ns (0 to 15); a mapping is
- * 4 bits (0 to 15). The mapping enables are 1 (on) or 0 (off). */
+ * 4 bits (0 to 15). The mapping enables are 1 (on) or 0 (off).
+ * @{
+ */
 
 /**
  * @brief Reads a switch's trigger source.
@@ -938,12 +968,19 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetSwitchEnableMappingEnable(uint16_t Port
  */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetSwitchEnableMappingEnable(uint16_t PortNumber, uint8_t Enable);
 
-/* DIO and controller. OutputEnable and TerminationEnable: bit j for DIO j (0 to 6): an output, a
+/** @} */
+
+/**
+ * @defgroup COM-KESTRAVO-dio DIOs, device enable and controller
+ *
+ * DIO and controller. OutputEnable and TerminationEnable: bit j for DIO j (0 to 6): an output, a
  * terminated input. OutputNo 0 to 6; an output's Config is a source selector (bits 0 to 4 the
  * source, bit 5 negation). DeviceEnable: 1 or 0. GetControllerState: bit 0 device enable, 1
  * oscillator enable, 2 pulser enable, 3 software trigger, 4 software pulse, 5 prevent device
  * disable, 6 dithering disable, 8 master enable, 9 software trigger output, 10 device enabled.
- * SetControllerConfig: the low byte as bits 0 to 6 of the state. */
+ * SetControllerConfig: the low byte as bits 0 to 6 of the state.
+ * @{
+ */
 
 /**
  * @brief Reads the DIOs' directions.
@@ -1058,11 +1095,18 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetControllerState(uint16_t PortNumber, ui
  */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetControllerConfig(uint16_t PortNumber, uint32_t Config);
 
-/* Configuration storage: blocks of 75 bytes, names of 52 bytes, 126 stored configurations
+/** @} */
+
+/**
+ * @defgroup COM-KESTRAVO-config Configurations: the current one, the stored ones and the block layout
+ *
+ * Configuration storage: blocks of 75 bytes, names of 52 bytes, 126 stored configurations
  * (ConfigNumber 0 to 125). GetConfigFlags: Active and Valid, 1 or 0; a configuration is deleted when
  * it is valid and not active. GetConfigList: two arrays of 126 bytes, the active and the valid flags;
  * fields in order. Save stores the current configuration as ConfigNumber (valid and active); Load
- * makes a valid stored one current. */
+ * makes a valid stored one current.
+ * @{
+ */
 #define COM_KESTRAVO_CONFIG_SIZE 75   /**< Bytes of a configuration block. */
 #define COM_KESTRAVO_NAME_SIZE 52     /**< Bytes of a stored configuration's name (NUL-padded). */
 #define COM_KESTRAVO_CONFIG_COUNT 126 /**< Stored configurations, numbered 0 to 125. */
@@ -1396,7 +1440,13 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_GetConfigFlags(uint16_t PortNumber, uint32
 COM_KESTRAVO_API int32_t COM_KESTRAVO_SetConfigFlags(uint16_t PortNumber, uint32_t ConfigNumber,
                                                      uint8_t Active, uint8_t Valid);
 
-/* Memory data (blocks of at most 4092 bytes, inside the 16 KiB area) and link test. */
+/** @} */
+
+/**
+ * @defgroup COM-KESTRAVO-memory Memory data and link test
+ * Memory data (blocks of at most 4092 bytes, inside the 16 KiB area) and the link test.
+ * @{
+ */
 #define COM_KESTRAVO_MEMORY_SIZE 16384     /**< Bytes of the device's memory data, addresses 0 to 16383. */
 #define COM_KESTRAVO_MEMORY_BLOCK_MAX 4092 /**< The largest block of one memory transfer, in bytes. */
 
@@ -1471,6 +1521,8 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_UpdateMemoryData(uint16_t PortNumber);
  */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_Test(uint16_t PortNumber, const char* Data);
 
+/** @} */
+
 /* Additions of this library. */
 
 /**
@@ -1485,6 +1537,7 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_Test(uint16_t PortNumber, const char* Data
  * @param PortNumber the port slot, 0 to 15.
  * @return the text; null for a PortNumber above 15.
  * @since 1.1
+ * @ingroup COM-KESTRAVO-slots
  */
 COM_KESTRAVO_API const char* COM_KESTRAVO_GetOpenFailureReason(uint16_t PortNumber);
 
@@ -1506,6 +1559,7 @@ COM_KESTRAVO_API const char* COM_KESTRAVO_GetOpenFailureReason(uint16_t PortNumb
  *         already open), the results of the link repairs; COM_KESTRAVO_BAD_ARGUMENT (-15) for a
  *         null Port.
  * @since 1.1
+ * @ingroup COM-KESTRAVO-link
  */
 COM_KESTRAVO_API int32_t COM_KESTRAVO_OpenPort(uint16_t PortNumber, const char* Port);
 
@@ -1518,6 +1572,7 @@ COM_KESTRAVO_API int32_t COM_KESTRAVO_OpenPort(uint16_t PortNumber, const char* 
  * Does not talk to the device.
  * @return the release text, never null.
  * @since 1.2
+ * @ingroup COM-KESTRAVO-slots
  */
 COM_KESTRAVO_API const char* COM_KESTRAVO_GetLibraryVersion(void);
 

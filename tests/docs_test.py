@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The documents say what works: every relative link of the README and the docs resolves, the README
-stays short, and every console program command in their code blocks runs as written against the
-simulated device (a device path or a remote port taken as the simulated device).
+stays short, every console program command in their code blocks runs as written against the
+simulated device (a device path or a remote port taken as the simulated device), and the presets,
+legs and scripts their commands name exist.
 
 Usage: docs_test.py SOURCE_DIR CONTROL_PROGRAM
 """
@@ -47,6 +48,32 @@ def commands(path):
     return found
 
 
+def code_lines(path):
+    return [line[4:].split(" #", 1)[0].strip() for line in open(path, encoding="utf-8") if line.startswith("    ")]
+
+
+def tree_failures(source, path):
+    """The code lines that name what the tree must have: presets, legs of tests/run-all, scripts."""
+    import json
+    presets = json.load(open(os.path.join(source, "CMakePresets.json")))
+    names = {p["name"] for kind in ("configurePresets", "buildPresets", "testPresets") for p in presets.get(kind, [])}
+    run_all = open(os.path.join(source, "tests", "run-all"), encoding="utf-8").read()
+    legs = re.search(r"legs_all=\(([^)]*)\)", run_all).group(1).split()
+    failures = []
+    for line in code_lines(path):
+        for part in re.split(r"&&|;", line):
+            words = part.split()
+            if not words:
+                continue
+            if words[0] == "cmake" and "--preset" in words and words[words.index("--preset") + 1] not in names:
+                failures.append("no preset %s: %s" % (words[words.index("--preset") + 1], line))
+            if words[0] == "tests/run-all" and any(w not in legs for w in words[1:]):
+                failures.append("no such leg: %s" % line)
+            if re.match(r"(tools|tests)/", words[0]) and not os.access(os.path.join(source, words[0]), os.X_OK):
+                failures.append("no program %s: %s" % (words[0], line))
+    return failures
+
+
 def as_simulated(args):
     # A device or a remote port of the document is the simulated device here.
     return ["sim" if re.match(r"(/dev/|rfc2217://|COM\d)", a) else a for a in args]
@@ -58,6 +85,9 @@ def main():
     for path in documents(source):
         for target in broken_links(path):
             failures.append("%s: the link %s leads nowhere" % (os.path.relpath(path, source), target))
+    for path in documents(source):
+        for failure in tree_failures(source, path):
+            failures.append("%s: %s" % (os.path.relpath(path, source), failure))
     readme = open(os.path.join(source, "README.md"), encoding="utf-8").read().count("\n")
     if readme > README_MAX_LINES:
         failures.append("README.md has %d lines (at most %d)" % (readme, README_MAX_LINES))

@@ -25,6 +25,14 @@ for f in libCOM-KESTRAVO.so libCOM-KESTRAVO.so.1 pkgconfig/COM-KESTRAVO.pc cmake
   [ -e "$libdir/$f" ] || fail "$libdir/$f not installed"
 done
 [ "$(readlink "$libdir/libCOM-KESTRAVO.so")" = libCOM-KESTRAVO.so.1 ] || fail "development link"
+# Where doxygen made them, a man page per family, and each function's name leads to its family's.
+if [ -e "$prefix/share/man/man3/COM-KESTRAVO-link.3.gz" ]; then
+  for name in $(sed -n 's/^COM_KESTRAVO_API .*COM_KESTRAVO_\([A-Za-z]*\)(.*/\1/p' "$source/include/COM-KESTRAVO.h"); do
+    target=$(readlink "$prefix/share/man/man3/COM_KESTRAVO_$name.3.gz") || fail "no man page for COM_KESTRAVO_$name"
+    [ -f "$prefix/share/man/man3/$target" ] || fail "COM_KESTRAVO_$name.3.gz leads to $target, which is missing"
+  done
+  zcat "$prefix/share/man/man3/COM-KESTRAVO-link.3.gz" | grep -q "COM_KESTRAVO_OpenPort" || fail "the link family's page"
+fi
 
 # The soname, and every exported function on the version node.
 readelf -d "$libdir/libCOM-KESTRAVO.so.1" | grep 'Library soname: \[libCOM-KESTRAVO.so.1\]' >/dev/null || fail soname
