@@ -60,6 +60,13 @@ cc -o "$work/example" "$source/examples/c/kestravo_example.c" $(pkg-config --cfl
 KESTRAVO_COM1=sim "$work/example" 1 | grep "Firmware" >/dev/null || fail "a program built against the packages"
 [ -f /usr/share/man/man3/COM-KESTRAVO.3.gz ] && [ -f /usr/share/man/man1/COM-KESTRAVO-Control.1.gz ] || fail "man pages"
 man -w COM-KESTRAVO-Control >/dev/null 2>&1 || ! command -v man >/dev/null || fail "man finds no page"
+# Built where doxygen is (CI installs it): a page per family, each function's name leading to its own.
+if command -v doxygen >/dev/null; then
+  [ -f /usr/share/man/man3/COM-KESTRAVO-link.3.gz ] && [ -L /usr/share/man/man3/COM_KESTRAVO_Open.3.gz ] ||
+    fail "the library's man pages per family"
+  ! command -v man >/dev/null || [ "$(man -w COM_KESTRAVO_Open)" = /usr/share/man/man3/COM-KESTRAVO-link.3.gz ] ||
+    fail "man COM_KESTRAVO_Open finds $(man -w COM_KESTRAVO_Open)"
+fi
 # The Python package of python3-kestravo, with the system's Python, over the installed library.
 (cd "$work" && env -u KESTRAVO_LIBRARY /usr/bin/python3 -m kestravo info sim) | grep "Hardware type: 4B53h" >/dev/null ||
   fail "python3-kestravo"
