@@ -23,7 +23,7 @@ import sys
 import threading
 import warnings
 from dataclasses import dataclass
-from typing import Any, Dict, Iterator, List, Optional, Set, Tuple, Union
+from typing import Any, Dict, Optional, Set, Tuple, Union
 
 from . import ports, units
 from ._library import encode_path, f64, i32, library, u8, u16, u32

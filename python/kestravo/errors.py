@@ -119,7 +119,7 @@ class DeviceRefusedError(KestravoError):
 
 
 class DeviceGoneError(NotConnectedError, CommunicationError):
-    """The port itself failed under a call (it cannot be read, written or its lines read): the
+    """The port itself failed under a call (it cannot be written, or its lines set or read): the
     device was unplugged, its server ended or the connection was lost. Both a NotConnectedError
     and a CommunicationError; Device.reopen() opens the port again once it is back."""
 
