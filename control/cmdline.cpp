@@ -6,6 +6,7 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/command.h"
+#include "control/common/console.h"
 #include "control/common/port_names.h"
 #include "control/common/state.h"
 #include "control/keyloop.h"
@@ -126,8 +127,15 @@ int RunProgram(int argc, char** argv) {
     return 0;
   }
   if (std::strcmp(argv[port], "--list") == 0) {
-    // --list [ROOT]: the ports of the machine, or of a machine image below ROOT.
-    ListPorts(port + 1 < argc ? argv[port + 1] : "");
+    // --list [ROOT]: the ports of the machine, or of a machine image below ROOT. A ROOT that is not
+    // there is an argument error (status 4, as --strict numbers them), said on standard error.
+    const std::string root = port + 1 < argc ? argv[port + 1] : "";
+    if (!ListPorts(root)) {
+      char name[260];
+      ErrorLine("%s: --list: %s: no such file or directory\n",
+                ProgramName(argv[0] ? argv[0] : "", name, sizeof name), Printable(root).c_str());
+      return 4;
+    }
     return 0;
   }
   if (IsPortName(argv[port]))

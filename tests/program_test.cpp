@@ -584,6 +584,17 @@ TEST_F(ProgramTest, TheListOfPortsComesFromTheFileSystemAndOpensNothing) {
     at += ssize_t(sizeof(inotify_event) + e->len);
   }
   close(watch);
+  // An image that is not there is an error, not a machine without ports; an empty one has none.
+  o = Run({"--list", root + "/missing"});
+  EXPECT_EQ(o.status, 4);
+  EXPECT_NE(o.out.find("COM-KESTRAVO-Control: --list: " + root + "/missing: no such file or directory\n"),
+            std::string::npos)
+      << o.out;
+  EXPECT_EQ(o.out.find("No serial ports found"), std::string::npos) << o.out;
+  ASSERT_EQ(mkdir((root + "/empty").c_str(), 0700), 0);
+  o = Run({"--list", root + "/empty"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "No serial ports found\n");
   // A user who may not open a port is told so (root may open anything).
   if (geteuid() != 0) {
     chmod((root + "/dev/ttyACM3").c_str(), 0);

@@ -63,13 +63,15 @@ std::string ComTarget(uint32_t com, bool& fallback) {
   return mapped ? mapped : platform::SystemSerialDevice(com);
 }
 
-void ListPorts(const std::string& root) {
+bool ListPorts(const std::string& root) {
   if (platform::SystemSerialDeviceIsComN()) {  // Windows: the system's COM ports
     const std::vector<std::string> ports = platform::SystemComPorts();
     for (const std::string& port : ports) Print("%s\n", Printable(port).c_str());
     if (ports.empty()) Print("No serial ports found\n");
-    return;
+    return true;
   }
+  // A machine image that is not there lists nothing, which would read as a machine without ports.
+  if (!root.empty() && !platform::Exists(root)) return false;
   // The console's names, each between blanks (built by appending: GCC 12 warns wrongly at -O3 on
   // " " + text).
   std::string console(" ");
@@ -105,6 +107,7 @@ void ListPorts(const std::string& root) {
     }
   }
   if (count == 0) Print("No serial ports found\n");
+  return true;
 }
 
 }  // namespace control

@@ -17,7 +17,8 @@ std::string ComTarget(uint32_t com, bool& fallback);
 // Prints the serial ports present below root ("" for the machine's own /dev and /sys): the
 // /dev/serial/by-id names with the devices they point to, then /dev/ttyUSB*, /dev/ttyACM* and the
 // /dev/ttyS* whose UART type in sysfs is not 0, marking those the user may not open and the
-// kernel's console. It only reads directories, links and sysfs; it opens no device.
-void ListPorts(const std::string& root);
+// kernel's console. It only reads directories, links and sysfs; it opens no device. False, with
+// nothing printed, for a ROOT that does not exist.
+bool ListPorts(const std::string& root);
 
 }  // namespace control

@@ -59,6 +59,10 @@ def _run(argv: Optional[List[str]]) -> int:
         print(_version())
         return 0
     if args.list is not None:
+        if args.list and not os.path.exists(args.list):
+            # A machine image that is not there would read as a machine without ports.
+            print("kestravo: --list: %s: no such file or directory" % args.list, file=sys.stderr)
+            return 4
         ports = list_ports(args.list)
         for port in ports:
             print(port.line)

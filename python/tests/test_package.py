@@ -92,7 +92,11 @@ def test_the_command_line(tmp_path):
     _image(root)
     listed = _module("--list", root)
     assert listed.returncode == 0 and listed.stdout.splitlines()[1] == "/dev/ttyUSB0"
+    os.mkdir(str(tmp_path / "empty"))
     assert _module("--list", str(tmp_path / "empty")).stdout == "No serial ports found\n"
+    missing = _module("--list", str(tmp_path / "missing"))
+    assert (missing.returncode, missing.stdout) == (4, "")
+    assert missing.stderr == "kestravo: --list: %s: no such file or directory\n" % (tmp_path / "missing")
     info = _module("info", "sim")
     assert info.returncode == 0, info.stderr
     assert "Hardware type: 4B53h, hardware version: 1.02\n" in info.stdout
