@@ -11,6 +11,7 @@
 #include "control/common/state.h"
 #include "control/keyloop.h"
 #include "control/texts.h"
+#include "model/version.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -19,13 +20,6 @@ namespace control {
 namespace {
 
 constexpr int kHighestChannel = 15;
-
-#ifndef KESTRAVO_VERSION
-#define KESTRAVO_VERSION "0.0.0"
-#endif
-#ifndef KESTRAVO_BUILD_DATE
-#define KESTRAVO_BUILD_DATE __DATE__
-#endif
 
 // The usage output; with failed_index 0 and more than one argument no error line is printed.
 int Usage(int argc, char** argv, int failed_index) {
@@ -121,9 +115,7 @@ int RunProgram(int argc, char** argv) {
   }
   if (std::strcmp(argv[port], "--version") == 0) {
     char name[260];
-    // The loaded library's release beside the program's own: they differ when another library was found.
-    Print("%s %s, built %s, library %s\n", ProgramName(argv[0] ? argv[0] : "", name, sizeof name),
-          KESTRAVO_VERSION, KESTRAVO_BUILD_DATE, COM_KESTRAVO_GetLibraryVersion());
+    Print("%s\n", model::VersionLine(ProgramName(argv[0] ? argv[0] : "", name, sizeof name)).c_str());
     return 0;
   }
   if (std::strcmp(argv[port], "--list") == 0) {

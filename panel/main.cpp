@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "COM-KESTRAVO.h"
+#include "model/version.h"
 #include "panel/api.h"
 #include "panel/options.h"
 #include "panel/poller.h"
@@ -84,8 +85,9 @@ int Listen(const panel::Options& o, panel::Panel& p) {
 
 int main(int argc, char** argv) {
   panel::Options options;
-  if (!panel::ParseOptions(argc, argv, options)) return panel::PrintUsage(), 2;
-  if (options.help) return panel::PrintUsage(), 0;
+  if (!panel::ParseOptions(argc, argv, options)) return panel::PrintUsage(stderr), 2;
+  if (options.help) return panel::PrintUsage(stdout), 0;
+  if (options.version) return std::printf("%s\n", model::VersionLine("COM-KESTRAVO-Panel").c_str()), 0;
 
   panel::Panel p;
   p.port = options.device;

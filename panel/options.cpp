@@ -5,10 +5,11 @@
 
 namespace panel {
 
-void PrintUsage() {
+void PrintUsage(std::FILE* out) {
   std::fprintf(
-      stderr,
+      out,
       "Usage: COM-KESTRAVO-Panel [--listen ADDRESS] [--port N] [--allow-host NAME]... [--read-only] PORT\n"
+      "       COM-KESTRAVO-Panel --help | --version\n"
       "  PORT: a COM number, a device path, sim, sim:<file> or rfc2217://host:port\n"
       "  ADDRESS: 127.0.0.1 (default), localhost, ::1, another address of this machine, or 0.0.0.0 / ::\n"
       "  --allow-host NAME: a further name browsers use to reach the panel (not on the loopback)\n");
@@ -34,6 +35,9 @@ bool ParseOptions(int argc, char** argv, Options& out) {
       out.read_only = true;
     } else if (a == "--help" || a == "-h") {
       out.help = true;
+      return true;
+    } else if (a == "--version") {
+      out.version = true;
       return true;
     } else if (!a.empty() && a[0] != '-' && out.device.empty()) {
       out.device = a;

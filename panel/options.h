@@ -3,6 +3,7 @@
 //                    [--log FILE] [--read-only] PORT
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,13 @@ struct Options {
   std::string log_file;                    // the audit log of changes
   bool read_only = false;
   bool help = false;
+  bool version = false;
   std::string device;  // a COM number, a device path, sim, sim:<file> or rfc2217://host:port
 };
 
 // False when the arguments do not read (the usage then goes to standard error).
 bool ParseOptions(int argc, char** argv, Options& out);
-void PrintUsage();
+// The usage text, on out: standard output for --help, standard error after a wrong argument.
+void PrintUsage(std::FILE* out);
 
 }  // namespace panel

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "model/version.h"
 #include "sim/pty_server.h"
 #include "sim/rfc2217_server.h"
 #include "sim/sim.h"
@@ -24,7 +25,8 @@ volatile std::sig_atomic_t g_stop = 0;
 void OnSignal(int) { g_stop = 1; }
 
 const char kUsage[] =
-    "Usage: COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]\n";
+    "Usage: COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]\n"
+    "       COM-KESTRAVO-Sim --help | --version\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -54,7 +56,11 @@ int main(int argc, char** argv) {
   std::string state, listen = "127.0.0.1";
   long tcp_port = -1;  // -1: a pseudo-terminal
   long idle = sim::kDefaultIdleSeconds;
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s\n", model::VersionLine("COM-KESTRAVO-Sim").c_str());
+    return 0;
+  }
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kUsage, stdout);
     std::puts(
         "Serves the simulated KESTRAVO device on a pseudo-terminal (its path is printed) or, with\n"
