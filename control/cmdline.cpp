@@ -107,8 +107,8 @@ int RunProgram(int argc, char** argv) {
       break;
   }
   if (port >= argc) return State.strict ? StrictArgumentError(argc, argv, port) : Usage(argc, argv, 0);
-  // The long options of a packaged program, in the place of the COM number.
-  if (std::strcmp(argv[port], "--help") == 0) {
+  // The long options of a packaged program, in the place of the COM number (-h too: it cannot be a port).
+  if (std::strcmp(argv[port], "--help") == 0 || std::strcmp(argv[port], "-h") == 0) {
     Usage(argc, argv, 0);
     Print("%s", kPortsHelpText);
     return 0;

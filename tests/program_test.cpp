@@ -166,6 +166,11 @@ Ports:
   --yes, before the port:     answer the y/n questions of restore and configurations with yes
 )");
 
+  // -h in the place of the port is --help (elsewhere -h is the housekeeping switch).
+  Outcome short_help = Run({"-h"});
+  EXPECT_EQ(short_help.status, 0);
+  EXPECT_EQ(short_help.out, Run({"--help"}).out);
+
   Outcome version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("COM-KESTRAVO-Control 1.2.0, built ", 0), 0u) << version.out;
