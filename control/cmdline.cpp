@@ -65,6 +65,17 @@ int ArgumentError(int argc, char** argv, int failed_index) {
   return Usage(argc, argv, failed_index);
 }
 
+// The options for scripts, before or after the port; false for another argument.
+bool TakeOption(const char* arg) {
+  if (std::strcmp(arg, "--strict") == 0)
+    State.strict = true;
+  else if (std::strcmp(arg, "--yes") == 0)
+    State.yes = true;
+  else
+    return false;
+  return true;
+}
+
 }  // namespace
 
 bool ScanComNumber(const char* text, uint32_t& out) {
@@ -96,16 +107,11 @@ const char* ProgramName(const char* path, char* buffer, unsigned size) {
 
 int RunProgram(int argc, char** argv) {
   State = ProgramState{};
-  // Options for scripts come before the port.
+  // Options for scripts come before the port or anywhere among the switches; either way they hold
+  // for the whole run. (A file whose name is an option's is named with ./ before it.)
   int port = 1;
-  for (; port < argc; ++port) {
-    if (std::strcmp(argv[port], "--strict") == 0)
-      State.strict = true;
-    else if (std::strcmp(argv[port], "--yes") == 0)
-      State.yes = true;
-    else
-      break;
-  }
+  while (port < argc && TakeOption(argv[port])) ++port;
+  for (int i = port + 1; i < argc; ++i) TakeOption(argv[i]);
   if (port >= argc) return State.strict ? StrictArgumentError(argc, argv, port) : Usage(argc, argv, 0);
   // The long options of a packaged program, in the place of the COM number (-h too: it cannot be a port).
   if (std::strcmp(argv[port], "--help") == 0 || std::strcmp(argv[port], "-h") == 0) {
@@ -135,6 +141,7 @@ int RunProgram(int argc, char** argv) {
   else if (!ScanComNumber(argv[port], State.ComNumber))
     return ArgumentError(argc, argv, port);
   for (int i = port + 1; i < argc && State.run && !platform::TerminalInterrupted(); ++i) {
+    if (TakeOption(argv[i])) continue;
     int failed = RunSwitch(argc, argv, i);
     if (failed) return ArgumentError(argc, argv, failed);
   }

@@ -10,10 +10,10 @@ Ports:
   sim:<file> or rfc2217://host:port. COM n is the device KESTRAVO_COM<n> names, else
   /dev/ttyS<n-1> (on many machines /dev/ttyS0 is the system console).
   --list                      the serial ports of this machine
-  --strict, before the port:  the first failure ends the program with status 2 (opening),
+  --strict, anywhere:         the first failure ends the program with status 2 (opening),
                               3 (a device call failed or the device's state refused the
                               command), 4 (argument) or 5 (file); errors also on stderr
-  --yes, before the port:     answer the y/n questions of restore and configurations with yes
+  --yes, anywhere:            answer the y/n questions of restore and configurations with yes
 )";
 
 const char kUsageText[] = R"( COM-Number [Switches]

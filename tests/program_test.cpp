@@ -160,10 +160,10 @@ Ports:
   sim:<file> or rfc2217://host:port. COM n is the device KESTRAVO_COM<n> names, else
   /dev/ttyS<n-1> (on many machines /dev/ttyS0 is the system console).
   --list                      the serial ports of this machine
-  --strict, before the port:  the first failure ends the program with status 2 (opening),
+  --strict, anywhere:         the first failure ends the program with status 2 (opening),
                               3 (a device call failed or the device's state refused the
                               command), 4 (argument) or 5 (file); errors also on stderr
-  --yes, before the port:     answer the y/n questions of restore and configurations with yes
+  --yes, anywhere:            answer the y/n questions of restore and configurations with yes
 )");
 
   // -h in the place of the port is --help (elsewhere -h is the housekeeping switch).
@@ -889,6 +889,8 @@ TEST_F(ProgramTest, AStrictArgumentErrorIsOneLineOnStandardError) {
       {{"--strict", "1", "-P9D1000", "-T"}, "Error parsing argument #3: -P9D1000\n"},
       {{"--strict", "x"}, "Error parsing argument #2: x\n"},
       {{"--strict"}, "Error parsing argument #2: argument not available\n"},
+      // After the port the option holds all the same, for the switches before it too.
+      {{"1", "-P9D1000", "--strict", "-T"}, "Error parsing argument #2: -P9D1000\n"},
   };
   for (const Case& c : cases) {
     testing_support::Child child = Start(c.args, false);
@@ -901,6 +903,14 @@ TEST_F(ProgramTest, AStrictArgumentErrorIsOneLineOnStandardError) {
     EXPECT_EQ(merged.out,
               std::string(c.line) + c.line + "Try 'COM-KESTRAVO-Control --help' for more information.\n");
   }
+  // --yes after the port answers as before it; --strict among the switches is no switch.
+  const Outcome first = Run({"--yes", "sim:" + dir_ + "/a.txt", "-KS1", "-KX1", "-T"});
+  const Outcome second = Run({"sim:" + dir_ + "/b.txt", "-KS1", "--strict", "-KX1", "-T", "--yes"});
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(second.status, 0);
+  std::string expected = first.out;
+  expected.replace(expected.find("/a.txt"), 6, "/b.txt");
+  EXPECT_EQ(second.out, expected);
   // Without --strict the usage output stays.
   EXPECT_NE(Run({"1", "-P9D1000", "-T"}).out.find("\nUsage: COM-KESTRAVO-Control"), std::string::npos);
 }
