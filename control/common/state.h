@@ -13,8 +13,8 @@ struct ProgramState {
   bool quiet = false;
   bool debug = false;
   bool opened = false;
-  // Options for scripts, given before the port or among the switches: the first failure ends the program with a status
-  // that says what failed (strict); the y/n questions of restore and the configuration commands are
+  // Options for scripts, given before the port or among the switches: the first failure ends the program with
+  // a status that says what failed (strict); the y/n questions of restore and the configuration commands are
   // answered yes (yes).
   bool strict = false;
   bool yes = false;
