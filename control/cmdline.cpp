@@ -1,5 +1,6 @@
 #include "control/cmdline.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -65,15 +66,20 @@ int ArgumentError(int argc, char** argv, int failed_index) {
   return Usage(argc, argv, failed_index);
 }
 
-// The options for scripts, before or after the port; false for another argument.
-bool TakeOption(const char* arg) {
-  if (std::strcmp(arg, "--strict") == 0)
+// The options for scripts at argv[i], before or after the port: how many arguments they take (0:
+// none, argv[i] is no option). --trace FILE is -G writing its trace to FILE.
+int TakeOption(int argc, char** argv, int i) {
+  if (std::strcmp(argv[i], "--strict") == 0)
     State.strict = true;
-  else if (std::strcmp(arg, "--yes") == 0)
+  else if (std::strcmp(argv[i], "--yes") == 0)
     State.yes = true;
-  else
-    return false;
-  return true;
+  else if (std::strcmp(argv[i], "--trace") == 0 && i + 1 < argc) {
+    State.debug = State.trace_named = true;
+    State.trace_file = argv[i + 1];
+    return 2;
+  } else
+    return 0;
+  return 1;
 }
 
 }  // namespace
@@ -110,8 +116,12 @@ int RunProgram(int argc, char** argv) {
   // Options for scripts come before the port or anywhere among the switches; either way they hold
   // for the whole run. (A file whose name is an option's is named with ./ before it.)
   int port = 1;
-  while (port < argc && TakeOption(argv[port])) ++port;
-  for (int i = port + 1; i < argc; ++i) TakeOption(argv[i]);
+  while (port < argc)
+    if (int taken = TakeOption(argc, argv, port))
+      port += taken;
+    else
+      break;
+  for (int i = port + 1; i < argc; ++i) i += std::max(TakeOption(argc, argv, i) - 1, 0);
   if (port >= argc) return State.strict ? StrictArgumentError(argc, argv, port) : Usage(argc, argv, 0);
   // The long options of a packaged program, in the place of the COM number (-h too: it cannot be a port).
   if (std::strcmp(argv[port], "--help") == 0 || std::strcmp(argv[port], "-h") == 0) {
@@ -140,8 +150,12 @@ int RunProgram(int argc, char** argv) {
     State.PortName = argv[port];
   else if (!ScanComNumber(argv[port], State.ComNumber))
     return ArgumentError(argc, argv, port);
+  if (State.trace_named) OpenTraceFile();  // --trace FILE: the trace from the first switch on
   for (int i = port + 1; i < argc && State.run && !platform::TerminalInterrupted(); ++i) {
-    if (TakeOption(argv[i])) continue;
+    if (int taken = TakeOption(argc, argv, i)) {
+      i += taken - 1;
+      continue;
+    }
     int failed = RunSwitch(argc, argv, i);
     if (failed) return ArgumentError(argc, argv, failed);
   }

@@ -25,10 +25,18 @@ int Channel(SwitchArgs& a) {
   return ScanUnsignedShort(text, State.PortNumber) ? kParsed : a.index;
 }
 
+// -G [FILE]: a following argument that is no switch (it starts with neither '-' nor '/') names the
+// trace file; --trace FILE names any.
 int Debug(SwitchArgs& a) {
   State.debug = true;
-  if (!a.small() && COM_KESTRAVO_OpenDebugFile(State.PortNumber, "Debug.txt") != 0) DebugFileError();
-  return *a.rest ? a.index : kParsed;
+  if (*a.rest) return a.index;
+  if (a.small()) return kParsed;
+  if (a.index + 1 < a.argc && a.argv[a.index + 1][0] != '-' && a.argv[a.index + 1][0] != '/') {
+    State.trace_file = a.Next();
+    State.trace_named = true;
+  }
+  OpenTraceFile();
+  return kParsed;
 }
 
 int Quiet(SwitchArgs& a) {

@@ -14,6 +14,8 @@ Ports:
                               3 (a device call failed or the device's state refused the
                               command), 4 (argument) or 5 (file); errors also on stderr
   --yes, anywhere:            answer the y/n questions of restore and configurations with yes
+  --trace FILE, anywhere:     debug mode (-G) with the trace in FILE, kept when it exists
+                              unless --yes (-G FILE too, FILE not starting with - or /)
 )";
 
 const char kUsageText[] = R"( COM-Number [Switches]

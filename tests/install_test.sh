@@ -89,6 +89,10 @@ words=$(bash -c "source '$completion'; COMP_WORDS=('$prefix/bin/COM-KESTRAVO-Con
 words=$(bash -c "source '$completion'; COMP_WORDS=('$prefix/bin/COM-KESTRAVO-Control' 'rfc'); COMP_CWORD=1; \
   _com_kestravo_control; echo \"\${COMPREPLY[*]}\"")
 [ "$words" = "rfc2217://" ] || fail "completion of rfc: $words"
+# Among the switches it offers the options that may stand there too.
+words=$(bash -c "source '$completion'; COMP_WORDS=('$prefix/bin/COM-KESTRAVO-Control' 'sim' '--tr'); COMP_CWORD=2; \
+  _com_kestravo_control; echo \"\${COMPREPLY[*]}\"")
+[ "$words" = "--trace" ] || fail "completion of --tr after the port: $words"
 # It offers the ports the program lists, less the kernel's console and ports the user may not open.
 stub=$(mktemp)
 printf '#!/bin/sh\nprintf "/dev/ttyS0 (the kernel'"'"'s console)\\n/dev/ttyUSB0\\n/dev/ttyACM0 (not for this user: it may need to be in the '"'"'dialout'"'"' group)\\n"\n' >"$stub"

@@ -164,6 +164,8 @@ Ports:
                               3 (a device call failed or the device's state refused the
                               command), 4 (argument) or 5 (file); errors also on stderr
   --yes, anywhere:            answer the y/n questions of restore and configurations with yes
+  --trace FILE, anywhere:     debug mode (-G) with the trace in FILE, kept when it exists
+                              unless --yes (-G FILE too, FILE not starting with - or /)
 )");
 
   // -h in the place of the port is --help (elsewhere -h is the housekeeping switch).
@@ -386,6 +388,36 @@ TEST_F(ProgramTest, ADebugFileThatCannotBeOpenedIsReported) {
   EXPECT_EQ(o.status, 0);
   EXPECT_NE(o.out.find("Debug.txt: Error opening the file for debugging output\n"), std::string::npos)
       << o.out;
+}
+
+TEST_F(ProgramTest, ATraceFileCanBeNamedAndANamedOneIsKept) {
+  // -G FILE (a following argument that is no switch) and --trace FILE anywhere; no Debug.txt then.
+  ASSERT_EQ(Run({"1", "-G", "mine.txt", "-v", "-T"}).status, 0);
+  const std::string first = testing_support::ReadFile(dir_ + "/mine.txt");
+  EXPECT_NE(first.find("COM_KESTRAVO_Open: PortNumber=0"), std::string::npos) << first;
+  struct stat st {};
+  EXPECT_NE(stat((dir_ + "/Debug.txt").c_str(), &st), 0);
+  // A named file that exists is kept; under --strict that is a file failure and nothing is sent.
+  Outcome o = Run({"1", "-v", "-T", "--trace", "mine.txt", "--strict"});
+  EXPECT_EQ(o.status, 5);
+  EXPECT_NE(o.out.find("mine.txt: the file exists and is kept (--yes replaces it)\n"), std::string::npos)
+      << o.out;
+  EXPECT_EQ(o.out.find("Hardware type"), std::string::npos) << o.out;
+  EXPECT_EQ(testing_support::ReadFile(dir_ + "/mine.txt"), first);
+  // --yes replaces it.
+  FILE* old = std::fopen((dir_ + "/mine.txt").c_str(), "w");
+  ASSERT_NE(old, nullptr);
+  std::fputs("an older trace\n", old);
+  std::fclose(old);
+  o = Run({"--trace", "mine.txt", "1", "-v", "-T", "--yes"});
+  EXPECT_EQ(o.status, 0);
+  const std::string replaced = testing_support::ReadFile(dir_ + "/mine.txt");
+  EXPECT_EQ(replaced.find("an older trace"), std::string::npos) << replaced;
+  EXPECT_NE(replaced.find("COM_KESTRAVO_Open: PortNumber=0"), std::string::npos) << replaced;
+  // -G followed by a switch is the plain -G: Debug.txt, replaced as it always was.
+  ASSERT_EQ(Run({"1", "-G", "-v", "-T"}).status, 0);
+  ASSERT_EQ(Run({"1", "-G", "-v", "-T"}).status, 0);
+  EXPECT_EQ(stat((dir_ + "/Debug.txt").c_str(), &st), 0);
 }
 
 }  // namespace

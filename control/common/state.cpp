@@ -7,6 +7,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
 #include "control/common/port_names.h"
+#include "platform/files.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -63,11 +64,25 @@ void NoteFailure(Failure what, const std::string& line) {
 }
 
 void DebugFileError() {
-  const std::string line = std::string("Debug.txt: ") + COM_KESTRAVO_GetErrorMessage(State.PortNumber) + "\n";
+  const std::string line =
+      Printable(State.trace_file) + ": " + COM_KESTRAVO_GetErrorMessage(State.PortNumber) + "\n";
   if (State.strict)
     NoteFailure(kFailedFile, line);
   else
     ErrorLine("%s", line.c_str());
+}
+
+void OpenTraceFile() {
+  if (State.trace_named && !State.yes && platform::Exists(State.trace_file)) {
+    const std::string line =
+        Printable(State.trace_file) + ": the file exists and is kept (--yes replaces it)\n";
+    if (State.strict)
+      NoteFailure(kFailedFile, line);
+    else
+      ErrorLine("%s", line.c_str());
+    return;
+  }
+  if (COM_KESTRAVO_OpenDebugFile(State.PortNumber, State.trace_file.c_str()) != 0) DebugFileError();
 }
 
 std::string PortLabel() {

@@ -11,6 +11,10 @@ struct ProgramState {
   uint16_t PortNumber = 0;
   bool run = true;
   bool quiet = false;
+  // Where -G writes the library's trace: "Debug.txt" in the current folder (replaced, as it always
+  // was), or a file named by -G FILE or --trace FILE (kept when it exists, unless --yes).
+  std::string trace_file = "Debug.txt";
+  bool trace_named = false;
   bool debug = false;
   bool opened = false;
   // Options for scripts, given before the port or among the switches: the first failure ends the program with
@@ -41,6 +45,9 @@ std::string PortLabel();
 // The debug file "Debug.txt" could not be opened or closed: a line on standard error (a failure of
 // a strict run).
 void DebugFileError();
+// Starts the library's trace of the slot in State.trace_file. A file the user named that exists is
+// kept, unless --yes: a line on standard error (a failure of the file under --strict).
+void OpenTraceFile();
 
 extern ProgramState State;
 
