@@ -6,6 +6,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "platform/terminal_system.h"
 
 namespace platform {
@@ -28,7 +31,10 @@ void OnSignal(int sig) {
 Modes Start() {
   Modes modes;
   modes.input_is_terminal = isatty(STDIN_FILENO);
-  modes.output_is_terminal = isatty(STDOUT_FILENO);
+  // A terminal that cannot move its cursor (TERM unset or "dumb": an editor's shell buffer, a
+  // serial console) gets the output a pipe gets: lines, no cursor sequences.
+  const char* term = std::getenv("TERM");
+  modes.output_is_terminal = isatty(STDOUT_FILENO) && term && *term && std::strcmp(term, "dumb") != 0;
   winsize ws{};
   if (modes.output_is_terminal && ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0)
     modes.width = ws.ws_col;
