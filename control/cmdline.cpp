@@ -8,6 +8,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/command.h"
 #include "control/common/console.h"
+#include "control/common/json_out.h"
 #include "control/common/port_names.h"
 #include "control/common/state.h"
 #include "control/keyloop.h"
@@ -61,22 +62,51 @@ int StrictArgumentError(int argc, char** argv, int failed_index) {
 }
 
 // The command line did not parse: the usage output and -1, or in a strict run the error alone.
+// Under --json the error is an object on standard output too.
 int ArgumentError(int argc, char** argv, int failed_index) {
+  State.switch_text = failed_index < argc ? argv[failed_index] : "";
   if (State.strict) return StrictArgumentError(argc, argv, failed_index);
+  char line[1024];
+  std::snprintf(line, sizeof line, "Error parsing argument #%d: %s", failed_index,
+                failed_index < argc ? argv[failed_index] : "argument not available");
+  JsonError(kFailedArgument, line);
   return Usage(argc, argv, failed_index);
 }
 
+// --interval SECONDS: a decimal number of seconds from 0 to a day, to the millisecond.
+bool ScanInterval(const char* text, int64_t& ms) {
+  uint64_t whole = 0, fraction = 0, scale = 1000;
+  const char* p = text;
+  if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+  for (; std::isdigit(static_cast<unsigned char>(*p)); ++p)
+    if ((whole = whole * 10 + uint64_t(*p - '0')) > 86400) return false;
+  if (*p == '.')
+    for (++p; std::isdigit(static_cast<unsigned char>(*p)); ++p)
+      if (scale > 1) fraction += uint64_t(*p - '0') * (scale /= 10);
+  if (*p != 0 || whole * 1000 + fraction > 86400000) return false;
+  ms = int64_t(whole * 1000 + fraction);
+  return true;
+}
+
 // The options for scripts at argv[i], before or after the port: how many arguments they take (0:
-// none, argv[i] is no option). --trace FILE is -G writing its trace to FILE.
+// none, argv[i] is no option; -1: an option whose value is missing or wrong). --trace FILE is -G
+// writing its trace to FILE.
 int TakeOption(int argc, char** argv, int i) {
+  const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
   if (std::strcmp(argv[i], "--strict") == 0)
     State.strict = true;
   else if (std::strcmp(argv[i], "--yes") == 0)
     State.yes = true;
-  else if (std::strcmp(argv[i], "--trace") == 0 && i + 1 < argc) {
+  else if (std::strcmp(argv[i], "--json") == 0)
+    State.json = true;
+  else if (std::strcmp(argv[i], "--trace") == 0 && next) {
     State.debug = State.trace_named = true;
-    State.trace_file = argv[i + 1];
+    State.trace_file = next;
     return 2;
+  } else if (std::strcmp(argv[i], "--interval") == 0) {
+    return next && ScanInterval(next, State.interval_ms) ? 2 : -1;
+  } else if (std::strcmp(argv[i], "--count") == 0) {
+    return next && ScanComNumber(next, State.count) && State.count > 0 ? 2 : -1;
   } else
     return 0;
   return 1;
@@ -113,15 +143,24 @@ const char* ProgramName(const char* path, char* buffer, unsigned size) {
 
 int RunProgram(int argc, char** argv) {
   State = ProgramState{};
+  platform::SendTextToStandardError(false);
   // Options for scripts come before the port or anywhere among the switches; either way they hold
-  // for the whole run. (A file whose name is an option's is named with ./ before it.)
-  int port = 1;
-  while (port < argc)
-    if (int taken = TakeOption(argc, argv, port))
-      port += taken;
-    else
-      break;
-  for (int i = port + 1; i < argc; ++i) i += std::max(TakeOption(argc, argv, i) - 1, 0);
+  // for the whole run. (A file whose name is an option's is named with ./ before it.) One whose
+  // value is wrong fails the command line before anything is sent.
+  int port = 1, wrong = 0;
+  while (port < argc) {
+    const int taken = TakeOption(argc, argv, port);
+    if (taken < 0) wrong = port;
+    if (taken <= 0) break;
+    port += taken;
+  }
+  for (int i = port + 1; i < argc && !wrong; ++i) {
+    const int taken = TakeOption(argc, argv, i);
+    if (taken < 0) wrong = i;
+    i += std::max(taken - 1, 0);
+  }
+  platform::SendTextToStandardError(State.json);
+  if (wrong) return ArgumentError(argc, argv, wrong);
   if (port >= argc) return State.strict ? StrictArgumentError(argc, argv, port) : Usage(argc, argv, 0);
   // The long options of a packaged program, in the place of the COM number (-h too: it cannot be a port).
   if (std::strcmp(argv[port], "--help") == 0 || std::strcmp(argv[port], "-h") == 0) {
@@ -152,7 +191,7 @@ int RunProgram(int argc, char** argv) {
     return ArgumentError(argc, argv, port);
   if (State.trace_named) OpenTraceFile();  // --trace FILE: the trace from the first switch on
   for (int i = port + 1; i < argc && State.run && !platform::TerminalInterrupted(); ++i) {
-    if (int taken = TakeOption(argc, argv, i)) {
+    if (int taken = TakeOption(argc, argv, i); taken > 0) {
       i += taken - 1;
       continue;
     }

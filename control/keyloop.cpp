@@ -4,6 +4,7 @@
 
 #include "control/command.h"
 #include "control/common/console.h"
+#include "control/common/json_out.h"
 #include "control/common/state.h"
 #include "control/monitor/commands.h"
 #include "platform/terminal.h"
@@ -23,7 +24,9 @@ void KeyLoop() {
     WaitKey();
     int key = ReadKey();
     if (key == platform::kEsc) return;
+    JsonSwitchBegin("");
     RunKey(key);
+    JsonSwitchEnd();
     std::fflush(stdout);
     DrainKeys();
   }

@@ -5,6 +5,7 @@
 #include "COM-KESTRAVO.h"
 #include "control/command.h"
 #include "control/common/console.h"
+#include "control/common/json_out.h"
 #include "control/common/state.h"
 #include "control/config/config.h"
 #include "control/diagnostics/diagnostics.h"
@@ -104,7 +105,9 @@ int RunSwitch(int argc, char** argv, int& i) {
   a.rest = arg[1] ? arg + 2 : arg + 1;
   const SwitchHandler handler = FindSwitch(a.typed);
   if (!handler) return i;
+  JsonSwitchBegin(arg);
   int status = handler(a);
+  JsonSwitchEnd();
   i = a.index;
   return status;
 }

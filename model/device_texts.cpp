@@ -35,10 +35,12 @@ std::string SourceConfigText(uint32_t byte) {
   return std::string((byte & 0x20) ? "negated " : "") + SourceName(byte & 0x1F);
 }
 
+const char* DIODirectionName(uint32_t code) {
+  return code == 2 ? "output" : code == 1 ? "terminated input" : "input";
+}
+
 const char* DIODirection(uint8_t outputs, uint8_t terminations, unsigned d) {
-  if (outputs >> d & 1) return "output";
-  if (terminations >> d & 1) return "terminated input";
-  return "input";
+  return DIODirectionName((outputs >> d & 1) ? 2 : (terminations >> d & 1) ? 1 : 0);
 }
 
 const NamedBit kControllerBits[10] = {

@@ -23,6 +23,8 @@ std::string SourceConfigText(uint32_t byte);
 
 // The direction of DIO d from the two masks: "output", "terminated input" or "input".
 const char* DIODirection(uint8_t outputs, uint8_t terminations, unsigned d);
+// The same by the direction's code (2 output, 1 terminated input, 0 input).
+const char* DIODirectionName(uint32_t code);
 
 // A state word's bit by its name (as JSON and scripts name it).
 struct NamedBit {

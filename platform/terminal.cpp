@@ -32,13 +32,20 @@ int g_column = 0;
 // A console that stands in for standard input or output.
 ConsoleInput* g_input = nullptr;
 ConsoleOutput* g_output = nullptr;
+// Standard output carries data lines for scripts: the text for people goes to standard error.
+bool g_text_to_stderr = false;
 
-void Emit(const char* text, size_t n) {
+void WriteOut(const char* text, size_t n) {
   if (g_output) return g_output->Write(text, n);
   std::fwrite(text, 1, n, stdout);
   // Output nobody reads any more (a closed pipe, "| head"): the program ends as after Ctrl-C,
   // through its closing, so that the port is closed and the debug file complete.
   if (std::ferror(stdout)) NoteInterrupt(system_console::kOutputClosed);
+}
+
+void Emit(const char* text, size_t n) {
+  if (!g_text_to_stderr) return WriteOut(text, n);
+  std::fwrite(text, 1, n, stderr);
 }
 
 // Reads what standard input holds into g_pending, waiting up to wait_ms (-1: no limit).
@@ -380,13 +387,25 @@ void PrintV(const char* format, va_list args) {
   std::free(heap);
 }
 
-bool OutputIsTerminal() { return g_output_tty; }
+bool OutputIsTerminal() { return g_output_tty && !g_text_to_stderr; }
+
+void SendTextToStandardError(bool on) {
+  std::fflush(stdout);
+  g_text_to_stderr = on;
+}
+
+void WriteDataLine(const std::string& line) {
+  std::fflush(stderr);
+  WriteOut(line.data(), line.size());
+  WriteOut("\n", 1);
+  if (!g_output) std::fflush(stdout);
+}
 void MarkRow() { g_row = 0; }
 int CursorRow() { return g_row; }
 int CursorColumn() { return g_column; }
 
 void MoveCursor(int row, int column) {
-  if (!g_output_tty) return;
+  if (!OutputIsTerminal()) return;
   // A console that stands in gets the VT sequences, as a terminal does.
   if (g_output || !system_console::MoveCursor(row - g_row, column)) {
     char sequence[48];

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -54,6 +55,11 @@ int DecodeKey(ByteSource next, ByteUnread unread, void* context);
 void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void PrintV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 bool OutputIsTerminal();
+// Data lines for scripts (JSON Lines): while SendTextToStandardError(true) holds, standard output
+// carries only the lines WriteDataLine writes, each flushed at once, and what Print shows goes to
+// standard error (and is no terminal's: no cursor sequences).
+void SendTextToStandardError(bool on);
+void WriteDataLine(const std::string& line);
 // The position of the cursor: row counted from an anchor set with MarkRow, column from 0.
 void MarkRow();
 int CursorRow();

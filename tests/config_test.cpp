@@ -396,12 +396,16 @@ TEST_F(ConfigCommandTest, SaveAndLoadAllRoundTripAndABadSectionChangesNothing) {
   std::fclose(f);
   for (uint32_t n = 0; n < 126; ++n) ASSERT_EQ(COM_KESTRAVO_SetConfigFlags(0, n, 0, 0), 0);
   const Store wiped = ReadStore();
+  // The progress lines (on standard error, the output being no terminal) up to the bad section's,
+  // as if the ones before had been written.
+  control::State.quiet = false;
+  testing::internal::CaptureStderr();
   control::LoadAllConfigsFromFile(path_.c_str());
-  // The progress lines up to the bad section's, as if the ones before had been written.
   std::string progress;
   for (int n = 1; n <= 90; ++n) progress += "Processing configuration #" + std::to_string(n) + "\n";
-  EXPECT_EQ(Out(), progress + "Error reading the data file '" + path_ +
-                       "', Section 'Configuration90', Entry 'MappingTrigger'\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), progress);
+  control::State.quiet = true;
+  EXPECT_EQ(Out(), "Error reading the data file '" + path_ + "', Section 'Configuration90', Entry 'MappingTrigger'\n");
   EXPECT_TRUE(ReadStore() == wiped);
 
   // The good file loads back every saved set.
@@ -487,10 +491,12 @@ TEST_F(ConfigCommandTest, ConfirmationsYesNoAndEndOfInput) {
   control::WipeOutAllConfigs();
   EXPECT_EQ(ReadStore().valid[0], 1);
   Type({"y\n", "y\n"});
+  testing::internal::CaptureStderr();
   control::WipeOutAllConfigs();
+  const std::string progress = testing::internal::GetCapturedStderr();
   const std::string out = Out();
-  EXPECT_NE(out.find("Wiping out configuration #126\nAll configurations were wiped out\n"),
-            std::string::npos);
+  EXPECT_NE(out.find("continue [y/n]? \nAll configurations were wiped out\n"), std::string::npos) << out;
+  EXPECT_NE(progress.find("Wiping out configuration #125\nWiping out configuration #126\n"), std::string::npos);
   const Store s = ReadStore();
   EXPECT_EQ(s.valid[0] + s.valid[125] + s.active[60], 0);
   // A wiped-out place asks nothing.

@@ -137,9 +137,12 @@ TEST(BackupFormat, LinesAndParsing) {
 TEST_F(DiagnosticsTest, BackupAndRestoreRoundTripAndBadFilesChangeNothing) {
   FillMemory(3);
   const std::vector<uint8_t> saved = Memory();
+  // Quiet: no progress lines at all.
   control::State.quiet = true;
+  testing::internal::CaptureStderr();
   control::BackupMemory(backup_.c_str());
-  EXPECT_EQ(Out().rfind("Getting memory data, address: 0000h\nGetting memory data, address: 0080h\n", 0), 0u);
+  EXPECT_EQ(Out(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   const std::string file = ReadFile(backup_);
   EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 16384);
   FillMemory(99);
@@ -179,15 +182,20 @@ TEST_F(DiagnosticsTest, BackupAndRestoreRoundTripAndBadFilesChangeNothing) {
     EXPECT_EQ(Memory(), other);
   }
   Out();
+  // Not quiet, the output no terminal: the progress lines on standard error, the results alone on
+  // standard output.
   control::State.quiet = false;
   Type({"", "y\n", "Y\n"});
+  testing::internal::CaptureStderr();
   control::RestoreMemory(backup_.c_str());
+  const std::string progress = testing::internal::GetCapturedStderr();
   EXPECT_EQ(Memory(), saved);
   const std::string out = Out();
-  EXPECT_NE(out.find("Loading memory data (size=4000h):\nSetting memory data, address: 0000h\n"),
+  EXPECT_NE(out.find("Loading memory data (size=4000h):\nMemory data loaded from file '" + backup_ + "'\n"),
             std::string::npos);
-  EXPECT_NE(out.find("Setting memory data, address: 3F80h\nMemory data loaded from file '" + backup_ + "'\n"),
-            std::string::npos);
+  EXPECT_EQ(out.find("Setting memory data"), std::string::npos);
+  EXPECT_EQ(progress.rfind("Setting memory data, address: 0000h\nSetting memory data, address: 0080h\n", 0), 0u);
+  EXPECT_EQ(std::count(progress.begin(), progress.end(), '\n'), 128);
 }
 
 TEST_F(DiagnosticsTest, ABackupWhoseLinkFailsLeavesTheOldBackup) {
@@ -195,25 +203,27 @@ TEST_F(DiagnosticsTest, ABackupWhoseLinkFailsLeavesTheOldBackup) {
   Write(backup_, "the old backup\n");
   int reads = 0;
   peer->drop = [&](char letter) { return letter == 'Y' && ++reads > 40; };  // block 40 is not answered
+  testing::internal::CaptureStderr();
   control::BackupMemory(backup_.c_str());
+  const std::string progress = testing::internal::GetCapturedStderr();
   EXPECT_EQ(ReadFile(backup_), "the old backup\n");
   const std::string out = Out();
-  EXPECT_NE(
-      out.find("Getting memory data, address: 1400h\nError at COM_KESTRAVO_GetMemoryData: Error receiving "
-               "command"),
-      std::string::npos)
-      << out;
+  EXPECT_NE(out.find("Error at COM_KESTRAVO_GetMemoryData: Error receiving command"), std::string::npos) << out;
+  EXPECT_NE(progress.find("Getting memory data, address: 1400h\n"), std::string::npos) << progress;
+  EXPECT_EQ(progress.find("address: 1480h"), std::string::npos) << progress;
   EXPECT_EQ(out.find("saved"), std::string::npos);
 }
 
 TEST_F(DiagnosticsTest, CommunicationTestStopsOnEscAndOnALineFault) {
   std::srand(1);
-  control::State.quiet = true;
   Type({"", "x", "\x1b"});  // a key other than Esc goes on
+  testing::internal::CaptureStderr();
   control::CommunicationTest();
+  const std::string runs = testing::internal::GetCapturedStderr();
+  control::State.quiet = true;
   std::string out = Out();
-  EXPECT_NE(out.find("  run #3 ("), std::string::npos) << out;
-  EXPECT_EQ(out.find("  run #4 ("), std::string::npos) << out;
+  EXPECT_NE(runs.find("  run #3 ("), std::string::npos) << runs;
+  EXPECT_EQ(runs.find("  run #4 ("), std::string::npos) << runs;
   EXPECT_NE(out.find("Test finished after 3 cycles, "), std::string::npos) << out;
 
   device_->faults.garble = 1;

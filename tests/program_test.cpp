@@ -502,8 +502,9 @@ TEST_F(ProgramTest, ASignalDuringALongCommandGoesStraightToTheClosing) {
     FILE* f = std::fopen(backup.c_str(), "w");
     std::fputs("the old backup\n", f);
     std::fclose(f);
-    // At 9600 baud over a pseudo-terminal-free simulated line the commands take seconds.
-    testing_support::Child child = Start(args, false);
+    // At 9600 baud over a pseudo-terminal-free simulated line the commands take seconds. The progress
+    // lines come on standard error, the output being no terminal.
+    testing_support::Child child = Start(args, true);
     std::string text;
     char buf[4096];
     const char* started = args[1] == "-y"    ? "Getting memory data, address: 0080h"

@@ -128,7 +128,7 @@ wait_for "done-72" || fail "the program did not end on Esc"
 # overwritten in place (at 115200 baud, so that the 128 blocks take a few seconds). The panel's
 # housekeeping line is 88 columns wide.
 tm resize-window -t e2e -x 100 -y 30
-tm send-keys -t e2e "clear; KESTRAVO_COM1=sim '$program' 1 -q '-\$115200'" Enter
+tm send-keys -t e2e "clear; KESTRAVO_COM1=sim '$program' 1 '-\$115200'" Enter
 sleep 0.3
 tm send-keys -t e2e x
 wait_for "Enter the filename for the log data: " || fail "no data log prompt"
@@ -150,14 +150,16 @@ tm send-keys -t e2e y
 wait_for "Enter the data file name: " || fail "no backup prompt"
 tm send-keys -t e2e mem.txt Enter
 wait_for "Getting memory data, address: " || fail "no backup progress"
-for ((i = 0; i < 600; i++)); do  # quiet mode: no final message; the file appears when complete
-  [ -f "$work/mem.txt" ] && break
-  sleep 0.05
-done
+wait_for "Memory data saved" 30 || fail "the backup did not end"
 wait_gone "Getting memory data" 5 || fail "the backup's progress lines were not overwritten"
 [ "$(wc -l < "$work/mem.txt")" = 16384 ] || fail "the backup has not 16384 lines"
 tm send-keys -t e2e Escape
 sleep 0.3
+# Quiet mode drops the progress lines on a terminal too.
+tm send-keys -t e2e "clear; KESTRAVO_COM1=sim '$program' 1 -q '-\$115200' -y mem2.txt -T 2>&1 | cat -v > quiet.txt; echo done-\$((6*7))" Enter
+wait_for "done-42" 30 || fail "the quiet backup did not end"
+grep -q "Getting memory data" "$work/quiet.txt" && fail "quiet mode printed progress lines"
+[ "$(wc -l < "$work/mem2.txt")" = 16384 ] || fail "the quiet backup has not 16384 lines"
 tm resize-window -t e2e -x 80 -y 30
 
 # Ctrl-C during a continuous display ends the program through its closing sequence.

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "COM-KESTRAVO.h"
+#include "control/common/json_out.h"
 #include "control/common/state.h"
 #include "model/format.h"
 #include "model/numbers.h"
@@ -193,16 +194,23 @@ void Progress(const char* format, ...) {
 }
 
 void ProgressLine(const char* format, ...) {
+  if (State.quiet) return;
   va_list args;
   va_start(args, format);
-  platform::PrintV(format, args);
+  if (platform::OutputIsTerminal()) {
+    platform::PrintV(format, args);
+    Print("\r");
+    std::fflush(stdout);
+  } else {
+    std::fflush(stdout);
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+  }
   va_end(args);
-  Print("%s", platform::OutputIsTerminal() ? "\r" : "\n");
-  std::fflush(stdout);
 }
 
 void EndProgressLine() {
-  if (platform::OutputIsTerminal()) Print("\n");
+  if (!State.quiet && platform::OutputIsTerminal()) Print("\n");
 }
 
 void ClearLine() {
@@ -239,7 +247,8 @@ std::string FormatText(const char* format, va_list args) {
 
 }  // namespace
 
-DisplayFrame::DisplayFrame(bool announce) : in_place_(platform::OutputIsTerminal()) {
+DisplayFrame::DisplayFrame(bool announce)
+    : in_place_(platform::OutputIsTerminal()), deadline_(platform::TickMs()) {
   if (announce && !State.quiet) Print("Press 'Esc' to quit\n");
   platform::MarkRow();
 }
@@ -266,21 +275,21 @@ void DisplayFrame::Put(std::vector<std::string>& rows, int& row, int& column, co
 int DisplayFrame::Label(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  int row = 0, column = 0;
-  if (in_place_) {
-    platform::PrintV(format, args);
-    row = platform::CursorRow();
-    column = platform::CursorColumn();
-  } else {
-    Put(frame_rows_, next_row_, next_column_, FormatText(format, args));
-    row = next_row_;
-    column = next_column_;
-  }
+  const std::string text = FormatText(format, args);
   va_end(args);
   if (fields_ >= kMaxFields) return kMaxFields - 1;
-  row_[fields_] = row;
-  column_[fields_] = column;
-  if (row > last_row_) last_row_ = row;
+  if (in_place_ && !drawn_) {
+    held_.emplace_back(text, true);  // drawn with the first pass's values
+  } else if (in_place_) {
+    Print("%s", text.c_str());
+    row_[fields_] = platform::CursorRow();
+    column_[fields_] = platform::CursorColumn();
+  } else {
+    Put(frame_rows_, next_row_, next_column_, text);
+    row_[fields_] = next_row_;
+    column_[fields_] = next_column_;
+  }
+  if (row_[fields_] > last_row_) last_row_ = row_[fields_];
   return fields_++;
 }
 
@@ -288,8 +297,17 @@ void DisplayFrame::TerminalText(const char* format, ...) {
   if (!in_place_) return;
   va_list args;
   va_start(args, format);
-  platform::PrintV(format, args);
+  const std::string text = FormatText(format, args);
   va_end(args);
+  if (drawn_)
+    Print("%s", text.c_str());
+  else
+    held_.emplace_back(text, false);
+}
+
+void DisplayFrame::Record(const char* kind, const model::JsonObject& values) {
+  kind_ = kind;
+  record_ = values;
 }
 
 void DisplayFrame::BeginPass() { pass_rows_ = frame_rows_; }
@@ -297,19 +315,50 @@ void DisplayFrame::BeginPass() { pass_rows_ = frame_rows_; }
 void DisplayFrame::Value(int field, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  if (in_place_) {
+  const std::string text = FormatText(format, args);
+  va_end(args);
+  if (in_place_ && !drawn_) {
+    first_values_[field] = text;
+  } else if (in_place_) {
     platform::MoveCursor(row_[field], column_[field]);
-    platform::PrintV(format, args);
+    Print("%s", text.c_str());
     std::fflush(stdout);
   } else {
     int row = row_[field], column = column_[field];
-    Put(pass_rows_, row, column, FormatText(format, args));
+    Put(pass_rows_, row, column, text);
   }
-  va_end(args);
+}
+
+void DisplayFrame::Draw() {
+  int field = 0;
+  for (const auto& [text, label] : held_) {
+    Print("%s", text.c_str());
+    if (!label) continue;
+    row_[field] = platform::CursorRow();
+    column_[field] = platform::CursorColumn();
+    if (row_[field] > last_row_) last_row_ = row_[field];
+    ++field;
+  }
+  for (int f = 0; f < field; ++f) {
+    if (first_values_[f].empty()) continue;
+    platform::MoveCursor(row_[f], column_[f]);
+    Print("%s", first_values_[f].c_str());
+  }
+  held_.clear();
+  drawn_ = true;
 }
 
 void DisplayFrame::EndPass() {
-  if (in_place_) return;
+  ++passes_;
+  if (State.json) {
+    if (kind_) JsonRecord(kind_, model::JsonObject().Integer("pass", passes_).Members(record_));
+    return;
+  }
+  if (in_place_) {
+    if (!drawn_) Draw();
+    std::fflush(stdout);
+    return;
+  }
   std::string line;
   for (const std::string& row : pass_rows_) {
     const size_t first = row.find_first_not_of(' '), last = row.find_last_not_of(' ');
@@ -324,21 +373,39 @@ void DisplayFrame::EndPass() {
   std::fflush(stdout);
 }
 
-bool DisplayFrame::EscPressed() {
-  if (!platform::KeyPending()) return false;
-  if (ReadKey() != platform::kEsc) return false;
-  if (in_place_) Print("\n");
-  return true;
+bool DisplayFrame::NextPass(uint32_t own_ms) {
+  if (State.count && passes_ >= State.count) return false;
+  deadline_ += State.interval_ms >= 0 ? uint64_t(State.interval_ms) : own_ms;
+  bool looked = false;
+  for (uint64_t now = platform::TickMs(); now < deadline_ || !looked; now = platform::TickMs()) {
+    looked = true;
+    const uint32_t wait = now < deadline_ ? uint32_t(deadline_ - now) : 0;
+    if (platform::WaitForKey(wait)) {
+      // With --count the end of input does not end the display (a script's input is often
+      // empty): the count does, or a signal.
+      if (State.count && platform::InputEnded() && !platform::TerminalInterrupted()) {
+        if (wait) platform::Sleep(wait);
+        continue;
+      }
+      if (ReadKey() == platform::kEsc) return false;
+    }
+    if (wait == 0) break;
+  }
+  return !StopRequested();
+}
+
+void DisplayFrame::Leave() {
+  if (in_place_ && drawn_) Print("\n");
 }
 
 void DisplayFrame::End() {
-  if (!in_place_) return;
+  if (!in_place_ || !drawn_) return;
   platform::MoveCursor(last_row_, 0);
   Print("\n");
 }
 
 void DisplayFrame::Failed(const char* operation, bool newline) {
-  if (newline && in_place_) Print("\n");
+  if (newline && in_place_ && drawn_) Print("\n");
   ReportError(operation);
 }
 

@@ -4,7 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "model/json_text.h"
 
 namespace control {
 
@@ -65,8 +68,9 @@ bool StopRequested();
 // nothing was read: the caller goes on as after a failed opening.
 bool ReadInputFile(const char* path, std::string& text);
 
-// A progress line that the next output overwrites: on a terminal the cursor goes back to its start;
-// when the output is no terminal it stands on a line of its own.
+// A progress line of a long operation: on a terminal one that the next output overwrites (the
+// cursor goes back to its start); when the output is no terminal, a line of its own on standard
+// error, so that standard output holds the results alone. Quiet mode (-Q) drops it.
 void ProgressLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Ends a progress line that stands on a terminal, so that a message does not overwrite it.
 void EndProgressLine();
@@ -81,15 +85,17 @@ bool Succeeded(int32_t result, const char* operation);
 std::string FormatSeconds(uint32_t seconds);
 std::string FormatSecondsFraction(uint32_t seconds, uint16_t milliseconds);
 
-// The frame of a continuous display. On a terminal: labels printed once, each value redrawn at
-// the position remembered after its label. When the output is no terminal, nothing of the frame is
-// printed as it is drawn: each pass that read all its values becomes one line, the labels with the
-// values of that pass (the frame's rows joined by "; "), and a pass whose reading failed prints
-// only its error line.
+// The frame of a continuous display. On a terminal: the labels are printed with the values of the
+// first pass that read them all (never with the placeholders of a frame without values), then each
+// value is redrawn at the position remembered after its label. When the output is no terminal,
+// nothing of the frame is printed as it is drawn: each pass that read all its values becomes one
+// line, the labels with the values of that pass (the frame's rows joined by "; "), and a pass whose
+// reading failed prints only its error line. Under --json each pass is the object Record gave it.
 class DisplayFrame {
  public:
   static constexpr int kMaxFields = 48;
-  // Prints "Press 'Esc' to quit" unless quiet or told not to, and anchors the rows.
+  // Prints "Press 'Esc' to quit" unless quiet or told not to, and anchors the rows. The passes'
+  // schedule starts here.
   explicit DisplayFrame(bool announce = true);
   // Prints a label and remembers the position after it; returns the field's number.
   int Label(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -97,16 +103,22 @@ class DisplayFrame {
   void TerminalText(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // Writes a value at the remembered position of a field.
   void Value(int field, const char* format, ...) __attribute__((format(printf, 3, 4)));
+  // The pass's values for scripts: the JSON object of its kind that EndPass prints under --json.
+  void Record(const char* kind, const model::JsonObject& values);
   // Starts a pass; EndPass ends one whose values were all read (its line, without a terminal).
   void BeginPass();
   void EndPass();
   // True when the output is a terminal and the values are drawn in place.
   bool InPlace() const { return in_place_; }
-  // Reads a pending key: true when it was Esc (after ending the display's line); other keys are
-  // dropped.
-  bool EscPressed();
+  // Waits for the next pass: own_ms after the last (--interval overrides it), on a fixed schedule
+  // from the frame's start, so that a slow pass shortens the next wait; a pass that is late still
+  // looks for a key once. False when the display ends: Esc came (other keys are dropped) or --count
+  // passes were shown.
+  bool NextPass(uint32_t own_ms);
   // A device read failed: "\n" on a terminal (unless told not to), and the error line.
   void Failed(const char* operation, bool newline = true);
+  // Leaves the display's last line: "\n" on a terminal once the frame stands there.
+  void Leave();
   // Leaves the display: the cursor to the start of its last line, then "\n".
   void End();
 
@@ -115,7 +127,19 @@ class DisplayFrame {
   // it, as a terminal would move its cursor.
   static void Put(std::vector<std::string>& rows, int& row, int& column, const std::string& text);
 
+  // On a terminal: prints the labels held back, then the first pass's values.
+  void Draw();
+
   bool in_place_;
+  bool drawn_ = false;
+  // Before the first pass is drawn: the texts of the frame in their order (labels marked), and the
+  // first pass's values.
+  std::vector<std::pair<std::string, bool>> held_;
+  std::string first_values_[kMaxFields];
+  const char* kind_ = nullptr;
+  model::JsonObject record_;
+  uint32_t passes_ = 0;
+  uint64_t deadline_ = 0;
   int row_[kMaxFields] = {};
   int column_[kMaxFields] = {};
   int fields_ = 0;

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "control/common/console.h"
+#include "control/common/json_out.h"
+#include "control/common/state.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
@@ -63,37 +65,36 @@ std::string ComTarget(uint32_t com, bool& fallback) {
   return mapped ? mapped : platform::SystemSerialDevice(com);
 }
 
-bool ListPorts(const std::string& root) {
+namespace {
+
+// A port of the list: its name (a by-id link's too) and what the list says of it.
+struct ListedPort {
+  std::string name, device;  // device: where a by-id link leads, else ""
+  bool console = false, usable = true;
+};
+
+std::vector<ListedPort> FindPorts(const std::string& root) {
+  std::vector<ListedPort> ports;
   if (platform::SystemSerialDeviceIsComN()) {  // Windows: the system's COM ports
-    const std::vector<std::string> ports = platform::SystemComPorts();
-    for (const std::string& port : ports) Print("%s\n", Printable(port).c_str());
-    if (ports.empty()) Print("No serial ports found\n");
-    return true;
+    for (const std::string& port : platform::SystemComPorts()) ports.push_back({port, "", false, true});
+    return ports;
   }
-  // A machine image that is not there lists nothing, which would read as a machine without ports.
-  if (!root.empty() && !platform::Exists(root)) return false;
   // The console's names, each between blanks (built by appending: GCC 12 warns wrongly at -O3 on
   // " " + text).
   std::string console(" ");
   console.append(SysText(root + "/sys/class/tty/console/active")).append(" ");
-  auto marks = [&](const std::string& device) {
-    std::string m;
-    const std::string base = device.substr(device.rfind('/') + 1);
-    if (console.find(" " + base + " ") != std::string::npos) m += " (the kernel's console)";
-    if (!platform::MayReadWrite(root + device))
-      m += " (not for this user: it may need to be in the 'dialout' group)";
-    return m;
+  auto add = [&](const std::string& name, const std::string& device) {
+    const std::string& path = device.empty() ? name : device;
+    const std::string base = path.substr(path.rfind('/') + 1);
+    ports.push_back({name, device, console.find(" " + base + " ") != std::string::npos,
+                     platform::MayReadWrite(root + path)});
   };
-  int count = 0;
   const std::string by_id = "/dev/serial/by-id";
   for (const std::string& name : platform::DirectoryEntries(root + by_id)) {
     const std::string link = platform::LinkText(root + by_id + "/" + name);
-    const std::string device = link.empty()     ? by_id + "/" + name
-                               : link[0] == '/' ? Normalised(link)
-                                                : Normalised(by_id + "/" + link);
-    Print("%s/%s -> %s%s\n", by_id.c_str(), Printable(name).c_str(), Printable(device).c_str(),
-          marks(device).c_str());
-    ++count;
+    add(by_id + "/" + name, link.empty()     ? by_id + "/" + name
+                            : link[0] == '/' ? Normalised(link)
+                                             : Normalised(by_id + "/" + link));
   }
   const std::vector<std::string> devices = platform::DirectoryEntries(root + "/dev");
   for (const char* prefix : {"ttyUSB", "ttyACM", "ttyS"}) {
@@ -102,11 +103,37 @@ bool ListPorts(const std::string& root) {
       // A ttyS without a UART behind it (type 0, or none) is a name only.
       const std::string type = SysText(root + "/sys/class/tty/" + name + "/type");
       if (std::strcmp(prefix, "ttyS") == 0 && (type.empty() || type == "0")) continue;
-      Print("/dev/%s%s\n", Printable(name).c_str(), marks("/dev/" + name).c_str());
-      ++count;
+      add("/dev/" + name, "");
     }
   }
-  if (count == 0) Print("No serial ports found\n");
+  return ports;
+}
+
+}  // namespace
+
+bool ListPorts(const std::string& root) {
+  // A machine image that is not there lists nothing, which would read as a machine without ports.
+  if (!platform::SystemSerialDeviceIsComN() && !root.empty() && !platform::Exists(root)) return false;
+  const std::vector<ListedPort> ports = FindPorts(root);
+  if (State.json) {
+    model::JsonArray list;
+    for (const ListedPort& p : ports) {
+      model::JsonObject port;
+      port.Text("name", p.name);
+      if (!p.device.empty()) port.Text("device", p.device);
+      list.Object(port.Bool("console", p.console).Bool("usable", p.usable));
+    }
+    JsonRecord("ports", model::JsonObject().Array("ports", list));
+    return true;
+  }
+  for (const ListedPort& p : ports) {
+    std::string line = Printable(p.name);
+    if (!p.device.empty()) line += " -> " + Printable(p.device);
+    if (p.console) line += " (the kernel's console)";
+    if (!p.usable) line += " (not for this user: it may need to be in the 'dialout' group)";
+    Print("%s\n", line.c_str());
+  }
+  if (ports.empty()) Print("No serial ports found\n");
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
+#include "control/common/json_out.h"
 #include "control/common/port_names.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
@@ -57,8 +58,10 @@ void ErrorLine(const char* format, ...) {
 }
 
 void NoteFailure(Failure what, const std::string& line) {
+  JsonError(what, line);
   if (!State.strict) return;
-  ErrorLine("%s", line.c_str());
+  // Under --json the line went to standard error already.
+  if (!State.json) ErrorLine("%s", line.c_str());
   if (State.failure == 0) State.failure = what;
   State.run = false;
 }

@@ -22,6 +22,13 @@ struct ProgramState {
   // answered yes (yes).
   bool strict = false;
   bool yes = false;
+  // --json: the readings as JSON Lines on standard output, the text for people on standard error.
+  bool json = false;
+  // --interval SECONDS and --count N: the pace and the number of passes of the continuous displays
+  // and the data log (interval_ms < 0: each display's own pace; count 0: until Esc).
+  int64_t interval_ms = -1;
+  uint32_t count = 0;
+  std::string switch_text;  // the switch being run, as typed ("" for keys)
   int failure = 0;  // the Failure of a strict run, or 0
 };
 

@@ -7,10 +7,12 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
+#include "control/common/json_out.h"
 #include "control/common/state.h"
 #include "control/config/config.h"
 #include "control/config/stored_calls.h"
 #include "model/block_text.h"
+#include "model/cp1252.h"
 #include "model/profile.h"
 #include "model/stored_text.h"
 #include "platform/files.h"
@@ -140,17 +142,20 @@ void LoadAllConfigsFromFile(const char* path) {
     return ReportReadError(path, model::SectionOf(bad).c_str(), failed.c_str());
   }
   size_t next = 0;
+  model::JsonArray loaded;
   for (uint32_t n = 0; n < model::kStoredConfigs; ++n) {
     if (StopRequested()) return EndProgressLine();
     ProgressLine("Processing configuration #%u", n + 1);
     if (next >= sections.size() || sections[next].number != n) continue;
     const model::ParsedSection& s = sections[next++];
     if (!StoreConfig(s.number, s.name, s.block, true)) return;
+    loaded.Object(model::JsonObject().Integer("number", s.number + 1).Text("name", model::Utf8FromCp1252(s.name, sizeof s.name)));
     if (Verbose())
       Print("Configuration #%u loaded from data file '%s'\n", s.number + 1, Printable(path).c_str());
   }
   if (sections.empty()) return FileError("No configurations found\n");
   ClearLine();
+  JsonRecord("configurations_loaded", model::JsonObject().Text("file", path).Array("configurations", loaded));
 }
 
 }  // namespace control

@@ -4,10 +4,12 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
+#include "control/common/json_out.h"
 #include "control/common/state.h"
 #include "control/config/config.h"
 #include "control/config/stored_calls.h"
 #include "model/block_text.h"
+#include "model/cp1252.h"
 #include "platform/terminal.h"
 
 using platform::Print;
@@ -26,23 +28,38 @@ bool GetStoreFlags(uint32_t number, uint8_t& active, uint8_t& valid) {
   return false;
 }
 
+// A stored configuration's number and name, for scripts.
+model::JsonObject ConfigJson(uint32_t number, const ConfigName& name) {
+  return model::JsonObject().Integer("number", number + 1).Text(
+      "name", model::Utf8FromCp1252(reinterpret_cast<const uint8_t*>(name), sizeof name));
+}
+
 // The configurations whose flags match, listed with their names; `change` then sets their flags.
+// A list alone is one object under --json.
 void ForEachListed(bool deleted, const char* heading, const char* none, bool change) {
   uint8_t active[model::kStoredConfigs] = {}, valid[model::kStoredConfigs] = {};
   if (!Succeeded(COM_KESTRAVO_GetConfigList(State.PortNumber, active, valid), "COM_KESTRAVO_GetConfigList"))
     return;
+  const bool json = State.json && !change;
+  model::JsonArray listed;
   bool any = false;
   for (uint32_t n = 0; n < model::kStoredConfigs && !StopRequested(); ++n) {
     // The list of active ones looks at the active flag alone; a change needs a valid place too.
     const bool selected = deleted ? (valid[n] && !active[n]) : (active[n] && (!change || valid[n]));
     if (!selected) continue;
-    if (!any) Print("%s", heading);
+    if (!any && !json) Print("%s", heading);
     any = true;
     ConfigName name;
     if (!GetConfigName(n, name)) return;
-    Print("%3u: '%s'\n", n + 1, name);
+    if (json)
+      listed.Object(ConfigJson(n, name));
+    else
+      Print("%3u: '%s'\n", n + 1, name);
     if (change && !SetConfigFlags(n, deleted, true)) return;
   }
+  if (json && !StopRequested())
+    return JsonRecord("configurations",
+                      model::JsonObject().Bool("deleted", deleted).Array("configurations", listed));
   if (!any) Print("%s", none);
 }
 
@@ -86,6 +103,7 @@ void LoadCurrentConfigFromStore(uint32_t number) {
   if (!active) return Refused("Configuration #%u '%s' is deleted!\n", number + 1, name);
   if (!Succeeded(COM_KESTRAVO_LoadCurrentConfig(State.PortNumber, number), "COM_KESTRAVO_LoadCurrentConfig"))
     return;
+  JsonRecord("configuration_loaded", ConfigJson(number, name));
   Print("Current configuration loaded from NVM set #%u '%s'\n", number + 1, name);
 }
 
@@ -96,7 +114,9 @@ void ShowConfigName(uint32_t number) {
   if (!valid)
     return Refused("Cannot get the name of the configuration #%u since it is invalid!\n", number + 1);
   ConfigName name;
-  if (GetConfigName(number, name)) Print("Name of configuration #%u: '%s'\n", number + 1, name);
+  if (!GetConfigName(number, name)) return;
+  if (State.json) return JsonRecord("configuration_name", ConfigJson(number, name));
+  Print("Name of configuration #%u: '%s'\n", number + 1, name);
 }
 
 void SetConfigName(uint32_t number, const char* text) {
@@ -192,7 +212,7 @@ void UndeleteAllConfigs() {
 void WipeOutAllConfigs() {
   if (!Confirm("Wipe out all configurations [y/n]? ")) return;
   if (!Confirm("All configuration data will be deleted and cannot be restored, continue [y/n]? ")) return;
-  const bool terminal = platform::OutputIsTerminal();
+  const bool terminal = platform::OutputIsTerminal() && !State.quiet;
   if (terminal) Print("Wiping out configuration #");
   const int row = platform::CursorRow(), column = platform::CursorColumn();
   for (uint32_t n = 0; n < model::kStoredConfigs; ++n) {
@@ -201,7 +221,7 @@ void WipeOutAllConfigs() {
       platform::MoveCursor(row, column);
       Print("%u", n + 1);
     } else {
-      Print("Wiping out configuration #%u\n", n + 1);
+      ProgressLine("Wiping out configuration #%u", n + 1);
     }
     std::fflush(stdout);
     if (!ClearStored(n, true)) return;

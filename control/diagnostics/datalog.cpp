@@ -78,20 +78,18 @@ const char* Record(FILE* f, DisplayFrame& frame, const Panel& panel) {
     std::fprintf(f, "\t%s", model::FanField(measured[k]).c_str());
   }
   std::fputs("\n", f);
+  frame.Record("data_log", model::JsonObject()
+                               .Number("uptime_s", s + ms / 1000.0)
+                               .Array("degc", model::JsonArray().Number(t[0]).Number(t[1]).Number(t[2]))
+                               .Number("volts_12v", v12)
+                               .Number("volts_5v0", v5)
+                               .Number("volts_3v3", v3)
+                               .Number("cpu_degc", cpu)
+                               .Array("fans_rpm", model::JsonArray()
+                                                      .Integer(measured[0])
+                                                      .Integer(measured[1])
+                                                      .Integer(measured[2])));
   return nullptr;
-}
-
-// Waits for the deadline, looking for Esc; true when Esc came. A late record still looks once, so
-// that a slow line can be stopped.
-bool EscBefore(uint64_t deadline) {
-  bool looked = false;
-  for (uint64_t now = platform::TickMs(); now < deadline || !looked; now = platform::TickMs()) {
-    looked = true;
-    const uint32_t wait = now < deadline ? uint32_t(deadline - now) : 0;
-    if (platform::WaitForKey(wait) && ReadKey() == platform::kEsc) return true;
-    if (wait == 0) break;
-  }
-  return false;
 }
 
 }  // namespace
@@ -105,7 +103,6 @@ void DataLog(const char* path) {
   DisplayFrame frame(false);
   const Panel panel(frame);
   std::fputs(model::kDataLogHeader, f);
-  uint64_t deadline = platform::TickMs();
   bool ok = true;
   for (;;) {
     frame.BeginPass();
@@ -119,13 +116,13 @@ void DataLog(const char* path) {
     // with what was written kept.
     if (std::fflush(f) != 0 || std::ferror(f)) {
       const int error = errno;
-      if (frame.InPlace()) Print("\n");
+      frame.Leave();
       FileError("Error writing the data file '%s': %s\n", Printable(path).c_str(), std::strerror(error));
       break;
     }
-    deadline += kRecordMs;  // a fixed grid from the start: a slow record shortens the next wait
-    if (EscBefore(deadline)) {
-      if (frame.InPlace()) Print("\n");
+    // A fixed grid from the start: a slow record shortens the next wait.
+    if (!frame.NextPass(kRecordMs)) {
+      frame.Leave();
       break;
     }
   }

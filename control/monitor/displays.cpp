@@ -1,12 +1,16 @@
 #include "control/monitor/displays.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
+#include "control/common/json_out.h"
 #include "control/common/state.h"
+#include "model/cp1252.h"
 #include "model/device_texts.h"
+#include "model/format.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 
@@ -37,8 +41,8 @@ std::string Binary(uint32_t word) {
   return s;
 }
 
-// A continuous display: labels once, then passes until Esc or a failed read. pass() reads and
-// redraws and returns the name of the failed operation, or nullptr.
+// A continuous display: labels once, then passes until Esc, --count passes or a failed read.
+// pass() reads and redraws and returns the name of the failed operation, or nullptr.
 template <typename Pass>
 void RunContinuous(DisplayFrame& frame, Pass pass) {
   for (;;) {
@@ -48,8 +52,22 @@ void RunContinuous(DisplayFrame& frame, Pass pass) {
       return;
     }
     frame.EndPass();
-    if (frame.EscPressed()) return;
+    if (!frame.NextPass(0)) return frame.Leave();
   }
+}
+
+// A text of the device (Windows-1252, ended by NUL or its field's size) as UTF-8.
+std::string DeviceText(const char* bytes, size_t size) {
+  return model::Utf8FromCp1252(reinterpret_cast<const uint8_t*>(bytes), strnlen(bytes, size));
+}
+
+// Seconds and milliseconds as seconds.
+double Seconds(uint32_t s, uint16_t ms) { return s + ms / 1000.0; }
+
+model::JsonObject YesNoJson(const char* const (&names)[3], const int32_t (&values)[3]) {
+  model::JsonObject o;
+  for (int i = 0; i < 3; ++i) o.Bool(names[i], values[i] != 0);
+  return o;
 }
 
 }  // namespace
@@ -59,6 +77,7 @@ void ShowBufferState() {
   int32_t empty = 0;
   if (!Succeeded(COM_KESTRAVO_GetBufferState(State.PortNumber, &empty), "COM_KESTRAVO_GetBufferState"))
     return;
+  JsonRecord("buffer", model::JsonObject().Bool("empty", empty != 0));
   if (State.debug)
     Print("Buffer of the device is %sempty\n", empty ? "" : "not ");
   else if (!State.quiet)
@@ -91,9 +110,11 @@ void RestartDevice() {
 void ShowCPUData(bool continuous) {
   Progress("Getting the CPU data:\n");
   double load = 0, freq = 0;
+  auto json = [&] { return model::JsonObject().Number("load_percent", load * 100).Number("frequency_hz", freq); };
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq), "COM_KESTRAVO_GetCPUData"))
       return;
+    if (State.json) return JsonRecord("cpu", json());
     Print("CPU load: %.1lf%%\tCPU frequency: %.2lfMHz\n", load * 100, freq * 0.000001);
     return;
   }
@@ -103,36 +124,31 @@ void ShowCPUData(bool continuous) {
   auto show = [&] {
     frame.Value(f_load, "%4.1lf%%", load * 100);
     frame.Value(f_freq, "%5.2lfMHz", freq * 0.000001);
+    frame.Record("cpu", json());
     frame.EndPass();
   };
-  uint64_t deadline = platform::TickMs();
   if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0)
     return frame.Failed("COM_KESTRAVO_GetCPUData");
-  // A terminal shows the frame at once and the first values a second later; a line of its own
-  // needs values, so without a terminal the first reading is the first pass.
+  // A terminal shows the frame with the values of the second reading, a second later; a line of
+  // its own needs values, so without a terminal the first reading is the first pass.
   if (!frame.InPlace()) {
     frame.BeginPass();
     show();
   }
-  for (;;) {
-    // One pass a second, on a fixed schedule.
-    deadline += 1000;
-    for (uint64_t now = platform::TickMs(); now < deadline; now = platform::TickMs()) {
-      if (platform::WaitForKey(uint32_t(deadline - now)) && ReadKey() == platform::kEsc) {
-        if (frame.InPlace()) Print("\n");
-        return;
-      }
-    }
+  // One pass a second, on a fixed schedule.
+  while (frame.NextPass(1000)) {
     frame.BeginPass();
     if (COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq) != 0)
       return frame.Failed("COM_KESTRAVO_GetCPUdata", false);
     show();
   }
+  frame.Leave();
 }
 
 void ShowUptime(bool continuous) {
   Progress("Getting the device uptime:\n");
   std::string up, total, op, total_op;
+  model::JsonObject json;
   auto read = [&]() -> const char* {
     uint32_t seconds = 0, optime = 0, total_s = 0, total_op_s = 0;
     uint16_t ms = 0;
@@ -144,10 +160,16 @@ void ShowUptime(bool continuous) {
     total = FormatSeconds(total_s);
     op = FormatSeconds(optime);
     total_op = FormatSeconds(total_op_s);
+    json = model::JsonObject()
+               .Number("uptime_s", Seconds(seconds, ms))
+               .Integer("total_s", total_s)
+               .Integer("operation_s", optime)
+               .Integer("total_operation_s", total_op_s);
     return nullptr;
   };
   if (!continuous) {
     if (const char* failed = read()) return ReportError(failed);
+    if (State.json) return JsonRecord("uptime", json);
     Print("Device uptime: %s, ", up.c_str());
     Print("  total: %s, ", total.c_str());
     Print("Operation time: %s, ", op.c_str());
@@ -160,6 +182,7 @@ void ShowUptime(bool continuous) {
     if (const char* failed = read()) return failed;
     frame.Value(field, "%s, total: %s, Operation time: %s, total: %s", up.c_str(), total.c_str(), op.c_str(),
                 total_op.c_str());
+    frame.Record("uptime", json);
     return nullptr;
   });
 }
@@ -170,6 +193,9 @@ void ShowHWVersion() {
   if (!Succeeded(COM_KESTRAVO_GetHWType(State.PortNumber, &type), "COM_KESTRAVO_GetHWType")) return;
   Progress("Getting hardware version:\n");
   if (!Succeeded(COM_KESTRAVO_GetHWVersion(State.PortNumber, &version), "COM_KESTRAVO_GetHWVersion")) return;
+  if (State.json)
+    return JsonRecord("hardware", model::JsonObject().Integer("hw_type", type).Text(
+                                      "hw_version", model::Format("%d.%02d", version >> 8, version & 0xFF)));
   Print("Hardware type: %04Xh, hardware version: %d.%02d\n", type, version >> 8, version & 0xFF);
 }
 
@@ -177,6 +203,9 @@ void ShowFWDate() {
   Progress("Getting the firmware date:\n");
   char date[16] = {};
   if (!Succeeded(COM_KESTRAVO_GetFWDate(State.PortNumber, date), "COM_KESTRAVO_GetFWDate")) return;
+  if (State.json)
+    return JsonRecord("firmware_date",
+                      model::JsonObject().Text("fw_date", DeviceText(date, sizeof date)));
   Print("Firmware date: %s\n", date);
 }
 
@@ -184,6 +213,9 @@ void ShowFWVersion() {
   Progress("Getting the firmware version:\n");
   uint16_t version = 0;
   if (!Succeeded(COM_KESTRAVO_GetFWVersion(State.PortNumber, &version), "COM_KESTRAVO_GetFWVersion")) return;
+  if (State.json)
+    return JsonRecord("firmware_version",
+                      model::JsonObject().Text("fw_version", model::Format("%d-%02d", version >> 8, version & 0xFF)));
   Print("Firmware version: %d-%02d\n", version >> 8, version & 0xFF);
 }
 
@@ -191,6 +223,9 @@ void ShowProductID() {
   Progress("Getting the product identification:\n");
   char id[COM_KESTRAVO_PRODUCT_ID_SIZE] = {};
   if (!Succeeded(COM_KESTRAVO_GetProductID(State.PortNumber, id), "COM_KESTRAVO_GetProductID")) return;
+  if (State.json)
+    return JsonRecord("product_id",
+                      model::JsonObject().Text("product_id", DeviceText(id, sizeof id)));
   Print("Product identification: %s\n", id);
 }
 
@@ -198,14 +233,21 @@ void ShowProductNo() {
   Progress("Getting the product number:\n");
   uint32_t number = 0;
   if (!Succeeded(COM_KESTRAVO_GetProductNo(State.PortNumber, &number), "COM_KESTRAVO_GetProductNo")) return;
+  if (State.json) return JsonRecord("product_no", model::JsonObject().Integer("product_no", int(number)));
   Print("Product number: %d\n", int(number));
 }
 
 void ShowMainState(bool continuous) {
   Progress("Getting main device status:\n");
   uint16_t state = 0;
+  auto json = [&] {
+    std::string text = model::MainStateLine(state, model::MainStateForm::kOnce);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return model::JsonObject().Integer("value", state).Text("text", text);
+  };
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetMainState(State.PortNumber, &state), "COM_KESTRAVO_GetMainState")) return;
+    if (State.json) return JsonRecord("main_state", json());
     Print("State:\t%s", model::MainStateLine(state, model::MainStateForm::kOnce).c_str());
     return;
   }
@@ -214,6 +256,7 @@ void ShowMainState(bool continuous) {
   RunContinuous(frame, [&]() -> const char* {
     if (COM_KESTRAVO_GetMainState(State.PortNumber, &state) != 0) return "COM_KESTRAVO_GetMainState";
     frame.Value(field, "%s", model::MainStateLine(state, model::MainStateForm::kContinuous).c_str());
+    frame.Record("main_state", json());
     return nullptr;
   });
 }
@@ -224,6 +267,7 @@ void ShowDeviceState(bool continuous) {
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetDeviceState(State.PortNumber, &word), "COM_KESTRAVO_GetDeviceState"))
       return;
+    if (State.json) return JsonRecord("device_state", WordJson(word, model::kDeviceStateBits));
     Print("Device status: %08Xh = %sb\n", word, Binary(word).c_str());
     Print("\tController disabled: %s\n", YesNo(word >> 15 & 1));
     for (const StateGroup& g : kStateGroups) {
@@ -254,6 +298,7 @@ void ShowDeviceState(bool continuous) {
     for (int g = 0; g < 3; ++g)
       for (int i = 0; i < 3; ++i)
         frame.Value(fields[g][i], "%s", YesNo(word >> kStateGroups[g + 1].bits[i] & 1));
+    frame.Record("device_state", WordJson(word, model::kDeviceStateBits));
     return nullptr;
   });
 }
@@ -261,10 +306,15 @@ void ShowDeviceState(bool continuous) {
 void ShowHousekeeping(bool continuous) {
   Progress("Getting the device housekeeping:\n");
   double v12 = 0, v5 = 0, v3 = 0, cpu = 0;
+  auto json = [&] {
+    return model::JsonObject().Number("volts_12v", v12).Number("volts_5v0", v5).Number("volts_3v3", v3).Number(
+        "cpu_degc", cpu);
+  };
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetHousekeeping(State.PortNumber, &v12, &v5, &v3, &cpu),
                    "COM_KESTRAVO_GetHousekeeping"))
       return;
+    if (State.json) return JsonRecord("housekeeping", json());
     Print("Device housekeeping:\t12V: %.3lfV,\t5V0: %.3lfV,\t3V3: %.3lfV,\tCPU: %.2lfdegC\n", v12, v5, v3,
           cpu);
     return;
@@ -282,6 +332,7 @@ void ShowHousekeeping(bool continuous) {
     frame.Value(f[1], "%5.3lfV", v5);
     frame.Value(f[2], "%5.3lfV", v3);
     frame.Value(f[3], "%5.2lfdegC", cpu);
+    frame.Record("housekeeping", json());
     return nullptr;
   });
 }
@@ -289,8 +340,10 @@ void ShowHousekeeping(bool continuous) {
 void ShowSensorData(bool continuous) {
   Progress("Getting the sensor data:\n");
   double t[3] = {};
+  auto json = [&] { return model::JsonObject().Array("degc", model::JsonArray().Number(t[0]).Number(t[1]).Number(t[2])); };
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetSensorData(State.PortNumber, t), "COM_KESTRAVO_GetSensorData")) return;
+    if (State.json) return JsonRecord("sensors", json());
     Print("Sensor data:");
     for (int i = 0; i < 3; ++i) {
       Print("\t#%d: ", i + 1);
@@ -307,6 +360,7 @@ void ShowSensorData(bool continuous) {
   RunContinuous(frame, [&]() -> const char* {
     if (COM_KESTRAVO_GetSensorData(State.PortNumber, t) != 0) return "COM_KESTRAVO_GetSensorData";
     for (int i = 0; i < 3; ++i) frame.Value(f[i], "%5.2lfdegC", t[i]);
+    frame.Record("sensors", json());
     return nullptr;
   });
 }
@@ -318,8 +372,21 @@ void ShowFanData(bool continuous) {
   auto read = [&]() {
     return COM_KESTRAVO_GetFanData(State.PortNumber, enabled, failed, set, measured, pwm) == 0;
   };
+  auto json = [&] {
+    model::JsonArray fans;
+    for (int i = 0; i < 3; ++i)
+      fans.Object(model::JsonObject()
+                      .Integer("fan", i + 1)
+                      .Bool("enabled", enabled[i] != 0)
+                      .Bool("failed", failed[i] != 0)
+                      .Integer("set_rpm", set[i])
+                      .Integer("measured_rpm", measured[i])
+                      .Number("pwm_percent", pwm[i] / 10.0));
+    return model::JsonObject().Array("fans", fans);
+  };
   if (!continuous) {
     if (!read()) return ReportError("COM_KESTRAVO_GetFanData");
+    if (State.json) return JsonRecord("fans", json());
     Print("Fan data:\n");
     for (int i = 0; i < 3; ++i)
       Print("\tfan #%d:\tenabled: %s,\tfailed: %s,\tset: %4urpm,\tmeasured: %4urpm,\tPWM: %6.2f%%\n", i + 1,
@@ -345,6 +412,7 @@ void ShowFanData(bool continuous) {
       frame.Value(f[i][3], "%5urpm", unsigned(measured[i]));
       frame.Value(f[i][4], "%6.2f%%", pwm[i] / 10.0);
     }
+    frame.Record("fans", json());
     return nullptr;
   });
 }
@@ -352,9 +420,12 @@ void ShowFanData(bool continuous) {
 void ShowLEDData(bool continuous) {
   Progress("Getting LED data:\n");
   int32_t red = 0, green = 0, blue = 0;
+  static const char* const kNames[3] = {"red", "green", "blue"};
+  auto json = [&] { return YesNoJson(kNames, {red, green, blue}); };
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetLEDData(State.PortNumber, &red, &green, &blue), "COM_KESTRAVO_GetLEDData"))
       return;
+    if (State.json) return JsonRecord("leds", json());
     Print("LED data:\tRed: %s,\tGreen: %s,\tBlue: %s\n", YesNo(red), YesNo(green), YesNo(blue));
     return;
   }
@@ -368,6 +439,7 @@ void ShowLEDData(bool continuous) {
     frame.Value(f[0], "%s", YesNo(red));
     frame.Value(f[1], "%s", YesNo(green));
     frame.Value(f[2], "%s", YesNo(blue));
+    frame.Record("leds", json());
     return nullptr;
   });
 }

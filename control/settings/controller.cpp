@@ -4,6 +4,7 @@
 
 #include "COM-KESTRAVO.h"
 #include "control/common/console.h"
+#include "control/common/json_out.h"
 #include "control/common/state.h"
 #include "control/settings/settings.h"
 #include "platform/clock.h"
@@ -52,11 +53,9 @@ void WatchControllerState() {
       const bool on = (s >> kFields[i].bit & 1) != 0;
       frame.Value(fields[i], "%c", kFields[i].yes_no ? (on ? 'Y' : 'N') : (on ? '1' : '0'));
     }
+    frame.Record("controller_state", WordJson(s, model::kControllerBits));
     frame.EndPass();
-    if (!platform::KeyPending())
-      platform::Sleep(1);
-    else if (ReadKey() == platform::kEsc)
-      return frame.End();
+    if (!frame.NextPass(1)) return frame.End();
   }
 }
 
@@ -75,7 +74,9 @@ bool TriggerMasks(const char* text, uint32_t& start, uint32_t& stop) {
 void ShowControllerState(bool continuous) {
   if (continuous) return WatchControllerState();
   uint16_t s = 0;
-  if (ReadState(s)) Print("%s", ControllerStateText(s).c_str());
+  if (!ReadState(s)) return;
+  if (State.json) return JsonRecord("controller_state", WordJson(s, model::kControllerBits));
+  Print("%s", ControllerStateText(s).c_str());
 }
 
 void SetControllerState(uint32_t config) {

@@ -39,6 +39,7 @@ const Direction* DirectionOf(char letter) {
 }  // namespace
 
 void ShowDIOInput(uint32_t d) {
+  if (State.json) return ShowSetting(SettingId::kDIODirection, d);
   Progress("Getting DIO%u configuration:\n", d);
   uint8_t outputs = 0, terminations = 0;
   if (ReadMasks(outputs, terminations))
@@ -62,6 +63,7 @@ void SetDIOInput(uint32_t d, bool output, bool termination) {
 void SetDIOOutput(uint32_t d, uint32_t value) { ChangeSetting(SettingId::kDIOOutput, d, value & 0x3F); }
 
 void ShowDIOs() {
+  if (ShowSettingsJson({SettingId::kDIODirection, SettingId::kDIOOutput})) return;
   Progress("Getting DIO configuration:\n");
   uint8_t outputs = 0, terminations = 0;
   if (!ReadMasks(outputs, terminations)) return;

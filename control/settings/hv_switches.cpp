@@ -59,6 +59,11 @@ void SetSwitchTriggerDelay(bool rise, uint32_t sw, uint32_t value) {
 }
 
 void ShowSwitches() {
+  if (ShowSettingsJson({SettingId::kSwitchTriggerConfig, SettingId::kSwitchEnableConfig, SettingId::kSwitchRiseDelay,
+                        SettingId::kSwitchFallDelay, SettingId::kSwitchEnableDelay, SettingId::kSwitchTriggerMapping,
+                        SettingId::kSwitchEnableMapping, SettingId::kTriggerMappingEnable,
+                        SettingId::kEnableMappingEnable}))
+    return;
   uint32_t trigger[kSwitches], enable[kSwitches];
   for (uint32_t s = 0; s < kSwitches; ++s)
     if (!ReadSetting(SettingId::kSwitchTriggerConfig, s, trigger[s]) ||

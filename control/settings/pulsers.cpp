@@ -42,6 +42,9 @@ constexpr IndexedSwitchRow kPulserRows[] = {
 }  // namespace
 
 void ShowPulsers() {
+  if (ShowSettingsJson({SettingId::kPulserDelay, SettingId::kPulserWidth, SettingId::kPulserBurst,
+                        SettingId::kPulserConfig}))
+    return;
   uint32_t delays[kPulsers], widths[kPulsers], bursts[kBursts], configs[kConfigs];
   if (!ReadGroup(SettingId::kPulserDelay, delays)) return;
   PrintTimes("Pulser delays:", delays, model::PulserDelaySeconds);

@@ -2,8 +2,10 @@
 #include <cctype>
 
 #include "control/common/console.h"
+#include "control/common/json_out.h"
 #include "control/common/state.h"
 #include "control/settings/settings.h"
+#include "model/device_texts.h"
 #include "model/settings.h"
 #include "platform/terminal.h"
 
@@ -11,13 +13,45 @@ namespace control {
 
 bool ReadSetting(SettingId id, uint32_t index, uint32_t& value, const char* debug_line) {
   const model::SettingInfo& s = model::SettingOf(id);
-  Progress(debug_line ? debug_line : TextsOf(id).get_debug, index);
+  // The DIOs' directions and the controller configuration have no line of their own.
+  if (const char* line = debug_line ? debug_line : TextsOf(id).get_debug) Progress(line, index);
   return Succeeded(s.get(State.PortNumber, index, value), s.get_call);
 }
 
+namespace {
+
+// A setting as scripts read it: its catalogue name, index and raw value, its unit, and what the
+// value stands for (seconds for times, the hertz of the oscillator, the source, the direction).
+model::JsonObject SettingJson(SettingId id, uint32_t index, uint32_t value) {
+  const model::SettingInfo& s = model::SettingOf(id);
+  model::JsonObject o;
+  o.Text("name", s.name).Integer("index", index).Integer("raw", value).Text("unit", model::UnitName(s.unit));
+  if (s.unit == model::Unit::kTime) o.Number("seconds", model::SecondsOf(s, value));
+  if (id == SettingId::kOscillatorPeriod) o.Number("hertz", 1.0 / model::SecondsOf(s, value));
+  if (s.unit == model::Unit::kSource) o.Text("source", model::SourceConfigText(value));
+  if (id == SettingId::kDIODirection) o.Text("direction", model::DIODirectionName(value));
+  if (s.unit == model::Unit::kSwitch) o.Bool("on", value != 0);
+  return o;
+}
+
+}  // namespace
+
 void ShowSetting(SettingId id, uint32_t index) {
   uint32_t value = 0;
-  if (ReadSetting(id, index, value)) platform::Print("%s", SettingLine(id, false, index, value).c_str());
+  if (!ReadSetting(id, index, value)) return;
+  if (State.json) return JsonSetting(SettingJson(id, index, value));
+  platform::Print("%s", SettingLine(id, false, index, value).c_str());
+}
+
+bool ShowSettingsJson(std::initializer_list<SettingId> ids) {
+  if (!State.json) return false;
+  for (SettingId id : ids)
+    for (uint32_t i = 0; i < model::SettingOf(id).count && !StopRequested(); ++i) {
+      uint32_t value = 0;
+      if (!ReadSetting(id, i, value)) return true;
+      JsonSetting(SettingJson(id, i, value));
+    }
+  return true;
 }
 
 void ChangeSetting(SettingId id, uint32_t index, uint32_t value) {

@@ -3,6 +3,7 @@
 // Each family lives in a file of its own beside this header.
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 
 #include "control/common/switch_args.h"
 #include "control/settings/format.h"
@@ -13,6 +14,9 @@ namespace control {
 // ReadSetting only reads (with another progress line where given); false after a reported failure.
 bool ReadSetting(SettingId id, uint32_t index, uint32_t& value, const char* debug_line = nullptr);
 void ShowSetting(SettingId id, uint32_t index = 0);
+// Under --json: reads every index of the settings and gives them to the running switch's object
+// (a failure ends it with its error object); true. False without --json: the caller shows them.
+bool ShowSettingsJson(std::initializer_list<SettingId> ids);
 void ChangeSetting(SettingId id, uint32_t index, uint32_t value);
 // The rows that follow a letter with an index digit and a sub-letter (-P2D1000, -R1t): the
 // capital sub-letter sets the setting to a number that fills the switch (within its field unless
