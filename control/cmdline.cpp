@@ -144,6 +144,10 @@ const char* ProgramName(const char* path, char* buffer, unsigned size) {
 int RunProgram(int argc, char** argv) {
   State = ProgramState{};
   platform::SendTextToStandardError(false);
+  if (argc > 0 && argv[0] && *argv[0]) {
+    char name[260];
+    State.program = ProgramName(argv[0], name, sizeof name);
+  }
   // Options for scripts come before the port or anywhere among the switches; either way they hold
   // for the whole run. (A file whose name is an option's is named with ./ before it.) One whose
   // value is wrong fails the command line before anything is sent.
@@ -164,11 +168,13 @@ int RunProgram(int argc, char** argv) {
   if (port >= argc) return State.strict ? StrictArgumentError(argc, argv, port) : Usage(argc, argv, 0);
   // The long options of a packaged program, in the place of the COM number (-h too: it cannot be a port).
   if (std::strcmp(argv[port], "--help") == 0 || std::strcmp(argv[port], "-h") == 0) {
+    platform::SendTextToStandardError(false);  // the help is for reading, also after --json
     Usage(argc, argv, 0);
     Print("%s", kPortsHelpText);
     return 0;
   }
   if (std::strcmp(argv[port], "--version") == 0) {
+    platform::SendTextToStandardError(false);
     char name[260];
     Print("%s\n", model::VersionLine(ProgramName(argv[0] ? argv[0] : "", name, sizeof name)).c_str());
     return 0;

@@ -85,7 +85,10 @@ int Listen(const panel::Options& o, panel::Panel& p) {
 
 int main(int argc, char** argv) {
   panel::Options options;
-  if (!panel::ParseOptions(argc, argv, options)) return panel::PrintUsage(stderr), 2;
+  if (!panel::ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr, "COM-KESTRAVO-Panel: %s\n", options.error.c_str());
+    return panel::PrintUsage(stderr), 2;
+  }
   if (options.help) return panel::PrintUsage(stdout), 0;
   if (options.version) return std::printf("%s\n", model::VersionLine("COM-KESTRAVO-Panel").c_str()), 0;
 

@@ -19,9 +19,11 @@ struct Options {
   bool help = false;
   bool version = false;
   std::string device;  // a COM number, a device path, sim, sim:<file> or rfc2217://host:port
+  std::string error;   // what did not read: "ARGUMENT: why"
 };
 
-// False when the arguments do not read (the usage then goes to standard error).
+// False when the arguments do not read, with what in out.error (the usage then goes to standard
+// error).
 bool ParseOptions(int argc, char** argv, Options& out);
 // The usage text, on out: standard output for --help, standard error after a wrong argument.
 void PrintUsage(std::FILE* out);

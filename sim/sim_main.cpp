@@ -28,7 +28,9 @@ const char kUsage[] =
     "Usage: COM-KESTRAVO-Sim [--state FILE] [--rfc2217 PORT [--listen ADDRESS] [--idle SECONDS]]\n"
     "       COM-KESTRAVO-Sim --help | --version\n";
 
-int Usage() {
+// An argument that does not parse: "COM-KESTRAVO-Sim: ARG: why", then the usage, status 2.
+int Usage(const char* argument, const char* why) {
+  std::fprintf(stderr, "COM-KESTRAVO-Sim: %s: %s\n", argument, why);
   std::fputs(kUsage, stderr);
   return 2;
 }
@@ -72,13 +74,15 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc)
       state = argv[++i];
     else if (std::strcmp(argv[i], "--rfc2217") == 0 && i + 1 < argc) {
-      if (!Number(argv[++i], 65535, tcp_port)) return Usage();  // 0: any free port, printed
+      if (!Number(argv[++i], 65535, tcp_port)) return Usage(argv[i], "not a TCP port (0 to 65535)");  // 0: any
     } else if (std::strcmp(argv[i], "--listen") == 0 && i + 1 < argc) {
       listen = argv[++i];
     } else if (std::strcmp(argv[i], "--idle") == 0 && i + 1 < argc) {
-      if (!Number(argv[++i], 86400 * 365, idle)) return Usage();
+      if (!Number(argv[++i], 86400 * 365, idle)) return Usage(argv[i], "not a number of seconds");
     } else {
-      return Usage();
+      const bool known = std::strcmp(argv[i], "--state") == 0 || std::strcmp(argv[i], "--rfc2217") == 0 ||
+                         std::strcmp(argv[i], "--listen") == 0 || std::strcmp(argv[i], "--idle") == 0;
+      return Usage(argv[i], known ? "its value is missing" : "unknown option");
     }
   }
   if (tcp_port >= 0 && !Loopback(listen))

@@ -403,7 +403,9 @@ TEST_F(ConfigCommandTest, SaveAndLoadAllRoundTripAndABadSectionChangesNothing) {
   control::LoadAllConfigsFromFile(path_.c_str());
   std::string progress;
   for (int n = 1; n <= 90; ++n) progress += "Processing configuration #" + std::to_string(n) + "\n";
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), progress);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            progress + "COM-KESTRAVO-Control: " + path_ +
+                ": section 'Configuration90', entry 'MappingTrigger' is missing or wrong\n");
   control::State.quiet = true;
   EXPECT_EQ(Out(), "Error reading the data file '" + path_ + "', Section 'Configuration90', Entry 'MappingTrigger'\n");
   EXPECT_TRUE(ReadStore() == wiped);

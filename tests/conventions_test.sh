@@ -2,7 +2,8 @@
 # The programs keep the same conventions: --help prints the usage (the console program's begins with
 # its banner, as it always did) on standard output with status 0,
 # --version prints "PROGRAM RELEASE, built DATE, library RELEASE" with status 0, both with nothing
-# on standard error.
+# on standard error; an error names the program, what failed and why on standard error
+# ("PROGRAM: WHAT: REASON") and ends with a status other than 0.
 # Usage: conventions_test.sh <header> <program>...
 set -uo pipefail
 header=$1
@@ -25,6 +26,19 @@ for program in "$@"; do
         fail "$name --version: $out" ;;
     esac
   done
+  # A file that is not there, or an option that does not exist.
+  case $name in
+    COM-KESTRAVO-Control*) args=(sim -q -KR /nonexistent/all.cfg -T) want="/nonexistent/all.cfg: No such file or directory" ;;
+    COM-KESTRAVO-Plot*) args=(/nonexistent/log.tsv) want="/nonexistent/log.tsv: No such file or directory" ;;
+    *) args=(--bogus) want="--bogus: unknown option" ;;
+  esac
+  err=$("$program" "${args[@]}" 2>&1 >/dev/null)
+  status=$?
+  [[ $err == "$name: $want"* ]] || fail "$name ${args[*]}: standard error: $err"
+  case $name in
+    COM-KESTRAVO-Control*) ;;  # without --strict a failed command does not change the status
+    *) [ $status != 0 ] || fail "$name ${args[*]}: status 0" ;;
+  esac
 done
-[ $failed = 0 ] && echo "conventions: --help and --version of $# programs"
+[ $failed = 0 ] && echo "conventions: --help, --version and errors of $# programs"
 exit $failed

@@ -2,7 +2,7 @@
 """On a terminal that cannot move its cursor (TERM=dumb, or no TERM) the console program writes what
 it writes to a pipe: no escape sequence, each pass of a continuous display a line of its own. With
 TERM=xterm on the same pseudo-terminal the display draws in place (the check that the test sees a
-terminal at all).
+terminal at all), and its frame comes with the first values read, never with placeholders of zeros.
 
 Usage: dumb_terminal_test.py COM-KESTRAVO-Control
 """
@@ -64,8 +64,12 @@ def main():
             failures.append("TERM=%s: escape sequences: %r" % (term, out[:200]))
         if out.count(b"\n") < 3:
             failures.append("TERM=%s: not a line per pass: %r" % (term, out[:200]))
-    if b"\x1b[" not in run(program, "xterm"):
+    xterm = run(program, "xterm")
+    if b"\x1b[" not in xterm:
         failures.append("TERM=xterm: no cursor sequence, so the test does not see a terminal")
+    # The simulated supplies are near 12 V, 5 V and 3.3 V: a zero is a placeholder that was shown.
+    if b"0.000V" in xterm or b"12V: 12." not in xterm:
+        failures.append("TERM=xterm: the frame was not drawn with its first values: %r" % xterm[:300])
     for failure in failures:
         print(failure)
     print("dumb terminal: %d failures" % len(failures))

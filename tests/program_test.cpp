@@ -348,6 +348,31 @@ TEST_F(ProgramTest, SaveAllThenLoadAllIntoAFreshDevice) {
   EXPECT_EQ(a, b);
 }
 
+TEST_F(ProgramTest, QuietDropsProgressAndProgressGoesToStandardErrorOfAPipe) {
+  const std::vector<std::pair<std::string, std::string>> env = {{"KESTRAVO_VIRTUAL_CLOCK", "1"},
+                                                                {"KESTRAVO_COM1", "sim:store.txt"}};
+  // Quiet: the save's one result line and nothing else on either stream.
+  Outcome o = Run({"1", "-Q", "-KS1", "-KW", "all.ini", "-T"}, "", env, KESTRAVO_TEST_PROGRAM_PATH);
+  EXPECT_EQ(o.out, "Current configuration saved to NVM set #1\n");
+  EXPECT_NE(testing_support::ReadFile(dir_ + "/all.ini").find("[Configuration1]"), std::string::npos);
+  // Not quiet: 126 progress lines, all on standard error; standard output holds the results.
+  o = Run({"1", "-KW", "all.ini", "-T"}, "", env, KESTRAVO_TEST_PROGRAM_PATH);
+  size_t lines = 0;
+  for (size_t at = o.out.find("Processing configuration #"); at != std::string::npos;
+       at = o.out.find("Processing configuration #", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 126u) << o.out;
+  env_ = env;
+  testing_support::Child child = Start({"1", "-KW", "all.ini", "-T"}, false, KESTRAVO_TEST_PROGRAM_PATH);
+  testing_support::SendAndClose(child, "");
+  std::string out;
+  testing_support::ReadToEnd(child, out);
+  EXPECT_EQ(testing_support::Finish(child), 0);
+  EXPECT_EQ(out,
+            "COM1 opened for the communication port 0\nConfiguration #1 saved to data file 'all.ini'\n"
+            "Program finished");
+}
+
 }  // namespace
 
 namespace {
@@ -716,7 +741,7 @@ TEST_F(ProgramTest, StrictRunsEndAtTheFirstFailureWithAStatusThatSaysWhat) {
       {{"2", "-v", "-T"}, {}, 2, 0, "Error opening the port\n"},
       {{"1", "-$1", "-v", "-T"}, {}, 3, 0, "Error at COM_KESTRAVO_SetBaudRate"},
       {{"1", "-P9D1", "-T"}, {}, 4, 255, nullptr},
-      {{"1", "-Kl", "missing.ini", "-v", "-T"}, {}, 5, 0, "Error opening the data file 'missing.ini'\n"},
+      {{"1", "-Kl", "missing.ini", "-v", "-T"}, {}, 5, 0, "COM-KESTRAVO-Control: missing.ini: No such file or directory\n"},
       {{"1", "-v", "-T"}, {}, 0, 0, nullptr},
   };
   for (const Case& c : cases) {
@@ -736,9 +761,13 @@ TEST_F(ProgramTest, StrictRunsEndAtTheFirstFailureWithAStatusThatSaysWhat) {
     Outcome merged = Run(strict, "", c.env);
     if (c.stderr_line) {
       const std::string line = c.stderr_line;
-      // The line stands on standard output as always, and once more on standard error.
+      // The line stands on standard output as always, and once more on standard error; a file's
+      // failure there as "program: file: reason".
       size_t first = merged.out.find(line), second = merged.out.find(line, first + 1);
-      EXPECT_NE(second, std::string::npos) << merged.out;
+      if (c.strict == 5)
+        EXPECT_NE(first, std::string::npos) << merged.out;
+      else
+        EXPECT_NE(second, std::string::npos) << merged.out;
     }
     EXPECT_EQ(Run(c.args, "", c.env).status, c.plain) << c.args[1];  // without --strict: as always
   }
@@ -907,6 +936,9 @@ TEST_F(ProgramTest, AStrictRunFailsWhenACommandDidNotHappen) {
       // Nothing reaches the device: not even the opening that ends a run without one.
       EXPECT_EQ(merged.out.find("Opening COM"), std::string::npos) << merged.out;
       EXPECT_EQ(merged.out.find("Error closing"), std::string::npos) << merged.out;
+    } else if (c.status == 5) {
+      // A file's failure stands on standard error as "program: file: reason".
+      EXPECT_NE(merged.out.find("\nCOM-KESTRAVO-Control: " + c.args[1] + ": "), std::string::npos) << merged.out;
     } else {
       EXPECT_NE(merged.out.find(c.line, first + 1), std::string::npos) << c.args[0] << ": " << merged.out;
     }

@@ -1,5 +1,6 @@
 #include "control/common/console.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -168,6 +169,21 @@ void FileError(const char* format, ...) {
   va_end(args);
 }
 
+void FileFailure(const char* path, const std::string& reason, const char* format, ...) {
+  char line[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  Print("%s", line);
+  NoteFailure(kFailedFile, line, State.program + ": " + Printable(path) + ": " + reason + "\n");
+}
+
+std::string SystemReason() {
+  const int error = errno;
+  return error ? std::strerror(error) : "failed";
+}
+
 void Refused(const char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -278,13 +294,12 @@ int DisplayFrame::Label(const char* format, ...) {
   const std::string text = FormatText(format, args);
   va_end(args);
   if (fields_ >= kMaxFields) return kMaxFields - 1;
-  if (in_place_ && !drawn_) {
-    held_.emplace_back(text, true);  // drawn with the first pass's values
-  } else if (in_place_) {
+  if (in_place_ && drawn_) {
     Print("%s", text.c_str());
     row_[fields_] = platform::CursorRow();
     column_[fields_] = platform::CursorColumn();
   } else {
+    // Drawn with the first pass's values (on a terminal), or a line per pass.
     Put(frame_rows_, next_row_, next_column_, text);
     row_[fields_] = next_row_;
     column_[fields_] = next_column_;
@@ -302,7 +317,7 @@ void DisplayFrame::TerminalText(const char* format, ...) {
   if (drawn_)
     Print("%s", text.c_str());
   else
-    held_.emplace_back(text, false);
+    Put(frame_rows_, next_row_, next_column_, text);
 }
 
 void DisplayFrame::Record(const char* kind, const model::JsonObject& values) {
@@ -317,9 +332,7 @@ void DisplayFrame::Value(int field, const char* format, ...) {
   va_start(args, format);
   const std::string text = FormatText(format, args);
   va_end(args);
-  if (in_place_ && !drawn_) {
-    first_values_[field] = text;
-  } else if (in_place_) {
+  if (in_place_ && drawn_) {
     platform::MoveCursor(row_[field], column_[field]);
     Print("%s", text.c_str());
     std::fflush(stdout);
@@ -330,21 +343,29 @@ void DisplayFrame::Value(int field, const char* format, ...) {
 }
 
 void DisplayFrame::Draw() {
-  int field = 0;
-  for (const auto& [text, label] : held_) {
-    Print("%s", text.c_str());
-    if (!label) continue;
-    row_[field] = platform::CursorRow();
-    column_[field] = platform::CursorColumn();
-    if (row_[field] > last_row_) last_row_ = row_[field];
-    ++field;
+  // The rows of the first pass, printed piece by piece so that each field's position is where the
+  // terminal's cursor stood (a row wider than the terminal wraps).
+  for (size_t r = 0; r < pass_rows_.size(); ++r) {
+    if (r) Print("\r\n");
+    const std::string& row = pass_rows_[r];
+    size_t printed = 0;
+    for (int column = 0; column <= int(row.size()); ++column) {
+      for (int f = 0; f < fields_; ++f) {
+        if (row_[f] != int(r) || column_[f] != column || row_[f] < 0) continue;
+        if (size_t(column) > printed) Print("%s", row.substr(printed, size_t(column) - printed).c_str());
+        printed = std::max(printed, size_t(column));
+        row_[f] = -1 - platform::CursorRow();  // marked as placed
+        column_[f] = platform::CursorColumn();
+      }
+    }
+    if (printed < row.size()) Print("%s", row.substr(printed).c_str());
   }
-  for (int f = 0; f < field; ++f) {
-    if (first_values_[f].empty()) continue;
-    platform::MoveCursor(row_[f], column_[f]);
-    Print("%s", first_values_[f].c_str());
+  last_row_ = 0;
+  for (int f = 0; f < fields_; ++f) {
+    row_[f] = -1 - row_[f];
+    last_row_ = std::max(last_row_, row_[f]);
   }
-  held_.clear();
+  last_row_ = std::max(last_row_, platform::CursorRow());
   drawn_ = true;
 }
 

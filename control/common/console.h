@@ -53,6 +53,12 @@ std::string Printable(const std::string& name);
 void ReportError(const char* operation);
 // The line of a file that could not be opened, read, written or closed (a failure of a strict run).
 void FileError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same for a named file: the line on standard output as the program has always written it, and
+// "program: FILE: reason" on standard error (the system's reason, or what is wrong in the file).
+void FileFailure(const char* path, const std::string& reason, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+// The system's reason for the last failed file call (errno), or "failed" when it gave none.
+std::string SystemReason();
 // The line of a command that did not do what it was asked because of what the device holds (an
 // invalid or deleted place, nothing to save, buffers not purged): a failure of a strict run, with
 // the status of a failed device call.
@@ -127,15 +133,12 @@ class DisplayFrame {
   // it, as a terminal would move its cursor.
   static void Put(std::vector<std::string>& rows, int& row, int& column, const std::string& text);
 
-  // On a terminal: prints the labels held back, then the first pass's values.
+  // On a terminal: prints the first pass, the labels with their values, and remembers where each
+  // field stands.
   void Draw();
 
   bool in_place_;
   bool drawn_ = false;
-  // Before the first pass is drawn: the texts of the frame in their order (labels marked), and the
-  // first pass's values.
-  std::vector<std::pair<std::string, bool>> held_;
-  std::string first_values_[kMaxFields];
   const char* kind_ = nullptr;
   model::JsonObject record_;
   uint32_t passes_ = 0;
@@ -144,8 +147,8 @@ class DisplayFrame {
   int column_[kMaxFields] = {};
   int fields_ = 0;
   int last_row_ = 0;
-  // Without a terminal: the frame's rows as its labels drew them, the rows of the pass under way,
-  // and where the next label goes.
+  // Until a terminal shows the frame, and always without one: the frame's rows as its labels drew
+  // them, the rows of the pass under way, and where the next label goes.
   std::vector<std::string> frame_rows_, pass_rows_;
   int next_row_ = 0, next_column_ = 0;
 };

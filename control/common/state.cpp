@@ -66,6 +66,14 @@ void NoteFailure(Failure what, const std::string& line) {
   State.run = false;
 }
 
+void NoteFailure(Failure what, const std::string& line, const std::string& error_line) {
+  JsonError(what, line);
+  ErrorLine("%s", error_line.c_str());
+  if (!State.strict) return;
+  if (State.failure == 0) State.failure = what;
+  State.run = false;
+}
+
 void DebugFileError() {
   const std::string line =
       Printable(State.trace_file) + ": " + COM_KESTRAVO_GetErrorMessage(State.PortNumber) + "\n";

@@ -29,6 +29,7 @@ struct ProgramState {
   int64_t interval_ms = -1;
   uint32_t count = 0;
   std::string switch_text;  // the switch being run, as typed ("" for keys)
+  std::string program = "COM-KESTRAVO-Control";  // as the error lines on standard error name it
   int failure = 0;  // the Failure of a strict run, or 0
 };
 
@@ -45,6 +46,9 @@ void ErrorLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // In a strict run: the first failure ends the run (no further switch, no key loop) and sets the
 // exit status; the failure's line goes to standard error too. Nothing otherwise.
 void NoteFailure(Failure what, const std::string& line);
+// The same, with a line of its own for standard error ("program: what: reason"), written in every
+// run in place of the copy of the line.
+void NoteFailure(Failure what, const std::string& line, const std::string& error_line);
 
 // The port as the program's lines name it: "COM<n>", or the name given in place of the number.
 std::string PortLabel();

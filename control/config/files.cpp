@@ -153,7 +153,7 @@ void LoadAllConfigsFromFile(const char* path) {
     if (Verbose())
       Print("Configuration #%u loaded from data file '%s'\n", s.number + 1, Printable(path).c_str());
   }
-  if (sections.empty()) return FileError("No configurations found\n");
+  if (sections.empty()) return FileFailure(path, "no configuration section", "No configurations found\n");
   ClearLine();
   JsonRecord("configurations_loaded", model::JsonObject().Text("file", path).Array("configurations", loaded));
 }

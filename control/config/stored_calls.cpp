@@ -9,6 +9,7 @@
 #include "control/common/console.h"
 #include "control/common/state.h"
 #include "model/block_text.h"
+#include "model/format.h"
 #include "model/profile.h"
 #include "platform/terminal.h"
 
@@ -36,13 +37,13 @@ model::ProfileFile ReadProfile(const char* path) {
 bool WriteConfigText(const char* path, FILE* file, const uint8_t* block) {
   const std::string text = model::ConfigText(block);
   if (std::fwrite(text.data(), 1, text.size(), file) == text.size()) return true;
-  FileError("Error writing the data file '%s'\n", Printable(path).c_str());
+  FileFailure(path, SystemReason(), "Error writing the data file '%s'\n", Printable(path).c_str());
   return false;
 }
 
 void ReportReadError(const char* path, const char* section, const char* key) {
-  FileError("Error reading the data file '%s', Section '%s', Entry '%s'\n", Printable(path).c_str(), section,
-            key);
+  FileFailure(path, model::Format("section '%s', entry '%s' is missing or wrong", section, key),
+              "Error reading the data file '%s', Section '%s', Entry '%s'\n", Printable(path).c_str(), section, key);
 }
 
 bool ReadConfigText(const char* path, model::ProfileFile& profile, const char* section, uint8_t* block) {
@@ -91,14 +92,15 @@ bool StoreConfig(uint32_t number, const uint8_t* name, const uint8_t* block, boo
 }
 
 void ReportOpenError(const char* path) {
-  FileError("Error opening the data file '%s'\n", Printable(path).c_str());
+  FileFailure(path, SystemReason(), "Error opening the data file '%s'\n", Printable(path).c_str());
 }
 void ReportWriteError(const char* path) {
-  FileError("Error writing the data file '%s'\n", Printable(path).c_str());
+  FileFailure(path, SystemReason(), "Error writing the data file '%s'\n", Printable(path).c_str());
 }
 void ReportCloseError(const char* path) {
+  const std::string reason = SystemReason();
   ClearLine();
-  FileError("Error closing the data file %s\n", Printable(path).c_str());
+  FileFailure(path, reason, "Error closing the data file %s\n", Printable(path).c_str());
 }
 
 }  // namespace control

@@ -97,7 +97,7 @@ const char* Record(FILE* f, DisplayFrame& frame, const Panel& panel) {
 void DataLog(const char* path) {
   Progress("Creating log data:\n");
   FILE* f = std::fopen(path, "w");
-  if (!f) return FileError("Cannot open the data file %s\n", Printable(path).c_str());
+  if (!f) return FileFailure(path, SystemReason(), "Cannot open the data file %s\n", Printable(path).c_str());
   Progress("Getting the sensor data:\n");
   if (!State.quiet) Print("Press 'Esc' to quit\n");
   DisplayFrame frame(false);
@@ -117,7 +117,8 @@ void DataLog(const char* path) {
     if (std::fflush(f) != 0 || std::ferror(f)) {
       const int error = errno;
       frame.Leave();
-      FileError("Error writing the data file '%s': %s\n", Printable(path).c_str(), std::strerror(error));
+      FileFailure(path, std::strerror(error), "Error writing the data file '%s': %s\n", Printable(path).c_str(),
+                  std::strerror(error));
       break;
     }
     // A fixed grid from the start: a slow record shortens the next wait.
@@ -127,7 +128,8 @@ void DataLog(const char* path) {
     }
   }
   if (ok) Print("Data logging finished\n");
-  if (std::fclose(f) != 0) FileError("Cannot close the data file %s\n", Printable(path).c_str());
+  if (std::fclose(f) != 0)
+    FileFailure(path, SystemReason(), "Cannot close the data file %s\n", Printable(path).c_str());
 }
 
 int DataLogSwitch(SwitchArgs& a) { return FileSwitch(a, DataLog); }

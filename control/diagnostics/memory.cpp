@@ -19,7 +19,7 @@ namespace control {
 void BackupMemory(const char* path) {
   if (!State.quiet) Print("Saving memory data (size=%04Xh):\n", model::kMemorySize);
   platform::SafeFile out;
-  if (!out.Open(path)) return FileError("Error opening the data file '%s'\n", Printable(path).c_str());
+  if (!out.Open(path)) return FileFailure(path, SystemReason(), "Error opening the data file '%s'\n", Printable(path).c_str());
   for (uint32_t address = 0; address < model::kMemorySize; address += model::kMemoryBlock) {
     ClearLine();
     if (StopRequested()) return EndProgressLine();
@@ -31,14 +31,16 @@ void BackupMemory(const char* path) {
     }
     const std::string lines = model::BackupLines(block, model::kMemoryBlock);
     if (std::fwrite(lines.data(), 1, lines.size(), out.file()) != lines.size()) {
+      const std::string reason = SystemReason();
       ClearLine();
-      return FileError("Error writing the data file '%s'\n", Printable(path).c_str());
+      return FileFailure(path, reason, "Error writing the data file '%s'\n", Printable(path).c_str());
     }
   }
   ClearLine();
   if (!out.Commit()) {
+    const std::string reason = SystemReason();
     ClearLine();
-    return FileError("Error closing the data file '%s'\n", Printable(path).c_str());
+    return FileFailure(path, reason, "Error closing the data file '%s'\n", Printable(path).c_str());
   }
   if (!State.quiet) Print("Memory data saved to file '%s'\n", Printable(path).c_str());
 }
@@ -51,16 +53,18 @@ void RestoreMemory(const char* path) {
   if (!State.quiet) Print("Loading memory data (size=%04Xh):\n", model::kMemorySize);
   std::string text;
   if (!ReadInputFile(path, text))
-    return FileError("Error opening the data file '%s'\n", Printable(path).c_str());
+    return FileFailure(path, SystemReason(), "Error opening the data file '%s'\n", Printable(path).c_str());
   static uint8_t memory[model::kMemorySize];
   bool too_long = false;
   if (!model::ParseBackup(text, memory, too_long))
-    return FileError("Error reading the data file '%s'\n", Printable(path).c_str());
+    return FileFailure(path, "not a memory backup (a line of two hexadecimal digits per byte)",
+                       "Error reading the data file '%s'\n", Printable(path).c_str());
   // A file with more than 16384 values is not the backup of this memory (a line of three digits
   // shifts every value after it): nothing is written.
   if (too_long) {
     Print("Warning: Data file '%s' too long\n", Printable(path).c_str());
-    return FileError("Restore cancelled: nothing was written to the device\n");
+    return FileFailure(path, "more than 16384 values: nothing was written to the device",
+                       "Restore cancelled: nothing was written to the device\n");
   }
   for (uint32_t address = 0; address < model::kMemorySize; address += model::kMemoryBlock) {
     ClearLine();

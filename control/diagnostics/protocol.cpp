@@ -421,13 +421,14 @@ double ReadingStats::Sigma() const {
 void TestProtocol(const char* path) {
   Progress("Creating test protocol:\n");
   FILE* f = std::fopen(path, "w");
-  if (!f) return FileError("Cannot open the data file %s\n", Printable(path).c_str());
+  if (!f) return FileFailure(path, SystemReason(), "Cannot open the data file %s\n", Printable(path).c_str());
   Grid grid;
   const bool ok = Header(f) && CpuSection(f, grid) && HousekeepingSection(f, grid) &&
                   SensorSection(f, grid) && FanSection(f, grid) && StateSections(f) && Closing(f);
   Print(ok ? "Test protocol finished\n" : "!!!Test protocol aborted due to failure!!!\n");
   std::fputs(ok ? "\nTest protocol finished\n" : "\n!!!Test protocol aborted due to failure!!!\n", f);
-  if (std::fclose(f) != 0) FileError("Cannot close the data file %s\n", Printable(path).c_str());
+  if (std::fclose(f) != 0)
+    FileFailure(path, SystemReason(), "Cannot close the data file %s\n", Printable(path).c_str());
 }
 
 int ProtocolSwitch(SwitchArgs& a) { return FileSwitch(a, TestProtocol); }
