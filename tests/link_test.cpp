@@ -1,6 +1,7 @@
 // Port slots, the command frame and link supervision, against scripted peers on the virtual clock.
 #include <cstring>
 
+#include "platform/tcp.h"
 #include "tests/support/fixture.h"
 
 using namespace kestravo;
@@ -357,3 +358,15 @@ TEST_F(LinkTest, TwoSlotsWorkSideBySide) {
 }
 
 }  // namespace
+
+// A server that is down is said at once, in the same words on both systems: a connection that is
+// refused is never taken for one that timed out.
+TEST(TcpConnect, AClosedPortIsRefusedNotTimedOut) {
+  std::string why;
+  const int listener = platform::TcpListen("127.0.0.1", 0, why);
+  ASSERT_GE(listener, 0) << why;
+  const uint16_t port = platform::TcpLocalPort(listener);
+  platform::TcpClose(listener);
+  EXPECT_EQ(platform::TcpConnect("127.0.0.1", port, 20000, why), -1);
+  EXPECT_NE(why.find("Connection refused"), std::string::npos) << why;
+}
