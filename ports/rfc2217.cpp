@@ -110,9 +110,9 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     return Send(tn::Subnegotiation(tn::kPurgeData, std::string(1, char(tn::kPurgeBoth))));
   }
 
+  // The line's errors as the server's notifications told them, from what was read.
   bool ClearError(uint32_t& errors) override {
     if (dead_) return false;
-    Pump(0);
     errors = errors_;
     errors_ = 0;
     return true;
@@ -141,6 +141,8 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     return ok;
   }
 
+  // The lines as the server last told them: asked anew every kModemQueryMs, and its answer (or a
+  // notification) taken in when the socket has something to read.
   bool ModemStatus(uint32_t& bits) override {
     if (dead_) return false;
     if (RealMs() - last_query_ms_ >= kModemQueryMs) QueryModem();
@@ -155,7 +157,8 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     auto* out = static_cast<uint8_t*>(buffer);
     ReadTimer timer(timeouts_, wanted, int64_t(std::max(RealMs(), line_free_ms_)));
     for (;;) {
-      Pump(0);
+      // What has been read already answers first: the socket is looked at only for more.
+      if (rx_.size() < wanted - got) Pump(0);
       while (got < wanted && !rx_.empty()) {
         out[got++] = rx_.front();
         rx_.pop_front();
@@ -222,10 +225,11 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     Send(tn::Subnegotiation(tn::kSetModemStateMask, std::string(1, char(0xFF))));
   }
 
-  // Takes in what the server sent, waiting up to wait_ms for the first of it.
+  // Takes in what the server sent: waits up to wait_ms (0: only looks) until the socket can be
+  // read, then receives once; only a full buffer is followed by another receive. A receive is never
+  // made to learn that nothing is there (each costs a system call, on Windows more than one).
   void Pump(int wait_ms) {
-    if (dead_) return;
-    if (wait_ms > 0 && !WaitReadable(fd_, wait_ms)) return;
+    if (dead_ || !WaitReadable(fd_, wait_ms)) return;
     uint8_t buffer[4096];
     for (size_t taken = 0; taken < kPumpBytes; taken += sizeof buffer) {
       const long n = TcpReceive(fd_, buffer, sizeof buffer);
@@ -233,8 +237,8 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
         dead_ = true;
         return;
       }
-      if (n == 0) return;
-      parser_.Feed(buffer, size_t(n), *this);
+      if (n > 0) parser_.Feed(buffer, size_t(n), *this);
+      if (size_t(n) < sizeof buffer) return;
     }
   }
 

@@ -166,6 +166,12 @@ Ports:
   --yes, anywhere:            answer the y/n questions of restore and configurations with yes
   --trace FILE, anywhere:     debug mode (-G) with the trace in FILE, kept when it exists
                               unless --yes (-G FILE too, FILE not starting with - or /)
+  --json, anywhere:           each reading as one JSON object per line on standard output
+                              (schema: docs/json-schema), the other text on standard error
+  --interval SECONDS:         the pace of the continuous displays and the data log
+  --count N:                  end them after N passes (the end of input does not end them)
+  Quiet (-Q) drops the progress lines; without it they go to standard error when the output
+  is no terminal.
 )");
 
   // -h in the place of the port is --help (elsewhere -h is the housekeeping switch).
