@@ -141,12 +141,12 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     return ok;
   }
 
-  // The lines as the server last told them: asked anew every kModemQueryMs, and its answer (or a
-  // notification) taken in when the socket has something to read.
+  // The lines as the server last told them: asked anew every kModemQueryMs, and the socket looked
+  // at only while that answer is awaited (a notification of its own comes in with the next read).
   bool ModemStatus(uint32_t& bits) override {
     if (dead_) return false;
     if (RealMs() - last_query_ms_ >= kModemQueryMs) QueryModem();
-    Pump(0);
+    if (modem_awaited_) Pump(0);
     if (dead_) return false;
     bits = modem_ & (kMsCtsOn | kMsDsrOn | kMsRingOn | kMsRlsdOn);
     return true;
@@ -156,9 +156,14 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     got = 0;
     auto* out = static_cast<uint8_t*>(buffer);
     ReadTimer timer(timeouts_, wanted, int64_t(std::max(RealMs(), line_free_ms_)));
+    // What has been read already answers first. The socket is looked at without waiting only by a
+    // read that may not wait, or before a read ends empty-handed; otherwise the wait for it does.
+    bool looked = false;
     for (;;) {
-      // What has been read already answers first: the socket is looked at only for more.
-      if (rx_.size() < wanted - got) Pump(0);
+      if (timer.Immediate() && !looked && rx_.size() < wanted - got) {
+        Pump(0);
+        looked = true;
+      }
       while (got < wanted && !rx_.empty()) {
         out[got++] = rx_.front();
         rx_.pop_front();
@@ -167,8 +172,9 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
       if (got >= wanted || timer.Immediate()) return !dead_ || got > 0;
       if (dead_) return got > 0;
       const int64_t wait = timer.Left(got, int64_t(RealMs()));
-      if (wait == 0) return true;
+      if (wait == 0 && looked) return true;
       Pump(wait < 0 ? 1000 : int(wait));
+      looked = true;
     }
   }
 
@@ -222,6 +228,7 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
 
   void QueryModem() {
     last_query_ms_ = RealMs();
+    modem_awaited_ = true;
     Send(tn::Subnegotiation(tn::kSetModemStateMask, std::string(1, char(0xFF))));
   }
 
@@ -281,7 +288,10 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
     using namespace tn;
     if (code < kServer) return;
     const uint8_t request = uint8_t(code - kServer);
-    if (request == kNotifyModemState && !value.empty()) modem_ = uint8_t(value[0]);
+    if (request == kNotifyModemState && !value.empty()) {
+      modem_ = uint8_t(value[0]);
+      modem_awaited_ = false;
+    }
     if (request == kNotifyLineState && !value.empty()) {
       const uint8_t line = uint8_t(value[0]);
       if (line & 0x02) errors_ |= kCeOverrun;
@@ -307,6 +317,7 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
   bool acked_[16] = {};
   bool unanswered_ = false;
   uint64_t last_query_ms_ = 0;
+  bool modem_awaited_ = false;  // a query was sent and its answer has not come yet
   uint64_t line_free_ms_ = 0;  // when the characters written so far are through the far end's line
   PortConfig config_{};
   CommTimeouts timeouts_{};
