@@ -10,13 +10,13 @@ const IndexedOp kSetOutput = {"COM_KESTRAVO_SetOutputConfig", 'o', "OutputNo", 7
 
 // The reply of 'i': termination mask, then output mask, two digits each.
 bool ParseMasks(uint16_t p, const char* name, uint32_t& termination, uint32_t& output) {
-  Scanned t = ScanUnsigned(ReplyBuffer, 16, 2);
-  Scanned o = t.ok ? ScanUnsigned(ReplyBuffer + t.used, 16, 2) : Scanned{};
+  Scanned t = ScanUnsigned(Replies[p].text, 16, 2);
+  Scanned o = t.ok ? ScanUnsigned(Replies[p].text + t.used, 16, 2) : Scanned{};
   if (!o.ok) {
     WrongArgument(p,
                   "%s: Wrong argument received: data='%s' - Cannot obtain parameters OutputEnable and "
                   "TerminationEnable\n",
-                  name, ReplyBuffer);
+                  name, Replies[p].text);
     return false;
   }
   termination = uint32_t(t.value);
@@ -48,7 +48,7 @@ int32_t COM_KESTRAVO_SetInputConfig(uint16_t p, uint32_t OutputEnable, uint32_t 
   static const char kName[] = "COM_KESTRAVO_SetInputConfig";
   if (BadPort(p)) return kPortNumberRange;
   const uint32_t out = OutputEnable & 0xFF, term = TerminationEnable & 0xFF;
-  FormatRequest("%02X%02X", term, out);
+  FormatRequest(p, "%02X%02X", term, out);
   int32_t r = Exchange(p, 'i', true, 4);
   if (r != kOk) return r;
   uint32_t term_read = 0, out_read = 0;
@@ -56,11 +56,11 @@ int32_t COM_KESTRAVO_SetInputConfig(uint16_t p, uint32_t OutputEnable, uint32_t 
   if (term_read != term)
     return WrongArgument(p,
                          "%s: Wrong argument received: data='%s' - TerminationEnable=%u expected, %u read\n",
-                         kName, ReplyBuffer, term, term_read);
+                         kName, Replies[p].text, term, term_read);
   if (out_read != out)
     return WrongArgument(p,
                          "%s: Wrong argument received: data='%s' - OutputEnable=%02Xh expected, %02Xh read\n",
-                         kName, ReplyBuffer, out, out_read);
+                         kName, Replies[p].text, out, out_read);
   return Store(p, kOk);
 }
 
@@ -105,20 +105,20 @@ int32_t COM_KESTRAVO_SetControllerConfig(uint16_t p, uint32_t Config) {
   const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
   const uint32_t sent = Config & 0xFF;
-  FormatRequest("%02X", sent);
+  FormatRequest(p, "%02X", sent);
   int32_t r = Exchange(p, 'c', true, 2);
   if (r != kOk) return r;
   uint32_t read = 0;
-  if (!ScanHex32(ReplyBuffer, 2, read))
+  if (!ScanHex32(Replies[p].text, 2, read))
     return WrongArgument(p,
                          "COM_KESTRAVO_SetControllerConfig: Wrong argument received: Config='%s' - Cannot "
                          "obtain parameter Data\n",
-                         ReplyBuffer);
+                         Replies[p].text);
   if (read != sent)
     return WrongArgument(p,
                          "COM_KESTRAVO_SetControllerConfig: Wrong argument received: data='%s' - "
                          "Config=%02Xh expected, %02Xh read\n",
-                         ReplyBuffer, sent, read);
+                         Replies[p].text, sent, read);
   return Store(p, kOk);
 }
 

@@ -21,9 +21,9 @@ int32_t GetWord(uint16_t port, char letter, int32_t n, T* out) {
 }
 
 // A "%hX" field at pos of the reply, after which a NUL ends the field before it.
-bool Field16(uint32_t pos, uint16_t& v) {
-  bool ok = ScanHex16(ReplyBuffer + pos, 0, v);
-  ReplyBuffer[pos] = 0;
+bool Field16(uint16_t port, uint32_t pos, uint16_t& v) {
+  bool ok = ScanHex16(Replies[port].text + pos, 0, v);
+  Replies[port].text[pos] = 0;
   return ok;
 }
 
@@ -34,9 +34,9 @@ int32_t GetText(uint16_t port, char letter, int32_t n, char* out, size_t size) {
   if (BadPort(port)) return kPortNumberRange;
   int32_t r = Exchange(port, letter, false, n);
   if (r == kOk && out) {
-    size_t len = std::strlen(ReplyBuffer);
+    size_t len = std::strlen(Replies[port].text);
     if (len >= size) len = size - 1;  // never past the caller's buffer
-    std::memcpy(out, ReplyBuffer, len);
+    std::memcpy(out, Replies[port].text, len);
     out[len] = 0;
   }
   return r;
@@ -91,7 +91,7 @@ int32_t COM_KESTRAVO_GetCPUData(uint16_t p, double* Load, double* Frequency) {
   if (r != kOk) return r;
   uint16_t freq = 0;
   int16_t load = 0;
-  if (!Field16(3, freq) || !ScanShort(ReplyBuffer, load)) return Store(p, kWrongArgument);
+  if (!Field16(p, 3, freq) || !ScanShort(Replies[p].text, load)) return Store(p, kWrongArgument);
   if (Frequency) *Frequency = freq * 1024.0;
   if (Load) *Load = load * 0.001;
   return Store(p, kOk);
@@ -108,13 +108,13 @@ int32_t COM_KESTRAVO_GetUptime(uint16_t p, uint32_t* Seconds, uint16_t* Millisec
     return Store(p, kWrongArgument);
   };
   uint32_t v32 = 0;
-  if (!ScanHex32(ReplyBuffer + 10, 8, v32)) return fail("Optime");
+  if (!ScanHex32(Replies[p].text + 10, 8, v32)) return fail("Optime");
   if (Optime) *Optime = v32;
-  ReplyBuffer[10] = 0;
+  Replies[p].text[10] = 0;
   uint16_t fraction = 0;
-  if (!Field16(8, fraction)) return fail("Milliseconds");
+  if (!Field16(p, 8, fraction)) return fail("Milliseconds");
   if (Milliseconds) *Milliseconds = fraction;
-  if (!ScanHex32(ReplyBuffer, 0, v32)) return fail("Seconds");
+  if (!ScanHex32(Replies[p].text, 0, v32)) return fail("Seconds");
   if (Seconds) *Seconds = v32;
   if (Milliseconds) *Milliseconds = uint16_t((uint32_t(fraction) * 1000u) / 256u);
   return Store(p, kOk);
@@ -131,10 +131,10 @@ int32_t COM_KESTRAVO_GetTotalTime(uint16_t p, uint32_t* Uptime, uint32_t* Optime
     return Store(p, kWrongArgument);
   };
   uint32_t v = 0;
-  if (!ScanHex32(ReplyBuffer + 8, 8, v)) return fail("Optime");
+  if (!ScanHex32(Replies[p].text + 8, 8, v)) return fail("Optime");
   if (Optime) *Optime = v;
-  ReplyBuffer[8] = 0;
-  if (!ScanHex32(ReplyBuffer, 8, v)) return fail("Uptime");
+  Replies[p].text[8] = 0;
+  if (!ScanHex32(Replies[p].text, 8, v)) return fail("Uptime");
   if (Uptime) *Uptime = v;
   return Store(p, kOk);
 }
@@ -146,11 +146,11 @@ int32_t COM_KESTRAVO_GetHousekeeping(uint16_t p, double* Volt12V, double* Volt5V
   int32_t r = Exchange(p, 'H', false, 16);
   if (r != kOk) return r;
   uint16_t v = 0;
-  if (!Field16(12, v)) return Store(p, kWrongArgument);
+  if (!Field16(p, 12, v)) return Store(p, kWrongArgument);
   if (TempCPU) *TempCPU = Celsius(v);
   double* volts[3] = {Volt12V, Volt5V0, Volt3V3};
   for (int i = 2; i >= 0; --i) {
-    if (!Field16(uint32_t(4 * i), v)) return Store(p, kWrongArgument);
+    if (!Field16(p, uint32_t(4 * i), v)) return Store(p, kWrongArgument);
     if (volts[i]) *volts[i] = v * 0.001;
   }
   return Store(p, kOk);
@@ -163,7 +163,7 @@ int32_t COM_KESTRAVO_GetSensorData(uint16_t p, double* Temperature) {
   if (r != kOk) return r;
   for (int i = 2; i >= 0; --i) {
     uint16_t v = 0;
-    if (!Field16(uint32_t(4 * i), v)) return Store(p, kWrongArgument);
+    if (!Field16(p, uint32_t(4 * i), v)) return Store(p, kWrongArgument);
     if (Temperature) Temperature[i] = v == 0xFFFF ? 65535.0 : Celsius(v);
   }
   return Store(p, kOk);
@@ -180,15 +180,15 @@ int32_t COM_KESTRAVO_GetFanData(uint16_t p, int32_t* Enabled, int32_t* Failed, u
     uint16_t* numbers[3] = {SetRPM, MeasuredRPM, PWM};
     for (int k = 2; k >= 0; --k) {
       uint16_t v = 0;
-      if (!Field16(g + 2 + 4 * uint32_t(k), v)) return Store(p, kWrongArgument);
+      if (!Field16(p, g + 2 + 4 * uint32_t(k), v)) return Store(p, kWrongArgument);
       if (numbers[k]) numbers[k][i] = v;
     }
     int32_t* flags[2] = {Enabled, Failed};
     for (int k = 1; k >= 0; --k) {
       int32_t flag = 0;
-      if (ParseYesNo(ReplyBuffer[g + uint32_t(k)], flag) != kOk) return Store(p, kWrongArgument);
+      if (ParseYesNo(Replies[p].text[g + uint32_t(k)], flag) != kOk) return Store(p, kWrongArgument);
       if (flags[k]) flags[k][i] = flag;
-      ReplyBuffer[g + uint32_t(k)] = 0;
+      Replies[p].text[g + uint32_t(k)] = 0;
     }
   }
   return Store(p, kOk);
@@ -202,7 +202,7 @@ int32_t COM_KESTRAVO_GetLEDData(uint16_t p, int32_t* Red, int32_t* Green, int32_
   int32_t* leds[3] = {Red, Green, Blue};
   for (int i = 2; i >= 0; --i) {
     int32_t flag = 0;
-    if (ParseYesNo(ReplyBuffer[i], flag) != kOk) return Store(p, kWrongArgument);
+    if (ParseYesNo(Replies[p].text[i], flag) != kOk) return Store(p, kWrongArgument);
     if (leds[i]) *leds[i] = flag;
   }
   return Store(p, kOk);

@@ -9,25 +9,25 @@ namespace {
 // first character and the index read from it. A failure gives its message: a value that cannot be
 // read, a value too high, or an index that cannot be read.
 int32_t ParseIndexedReply(uint16_t port, const IndexedOp& op, uint32_t index, uint32_t& value) {
-  Scanned v = ScanUnsigned(ReplyBuffer + 1, 16, op.width);
+  Scanned v = ScanUnsigned(Replies[port].text + 1, 16, op.width);
   if (!v.ok)
     return WrongArgument(port, "%s: Wrong argument received: data='%s' - Cannot obtain parameter %s\n",
-                         op.name, ReplyBuffer, op.value_name);
+                         op.name, Replies[port].text, op.value_name);
   value = uint32_t(v.value);
   if (op.value_limit && value >= op.value_limit) {
     Ports[port].Text(
         "%s: Wrong argument received: data='%s' - Obtained parameter %s to high: %u read, %u allowed\n",
-        op.name, ReplyBuffer, op.value_name, value, op.value_limit - 1);
+        op.name, Replies[port].text, op.value_name, value, op.value_limit - 1);
     return Store(port, kBadArgument);
   }
-  ReplyBuffer[1] = 0;
-  Scanned i = ScanUnsigned(ReplyBuffer, 16, 1);
+  Replies[port].text[1] = 0;
+  Scanned i = ScanUnsigned(Replies[port].text, 16, 1);
   if (!i.ok)
     return WrongArgument(port, "%s: Wrong argument received: data='%s' - Cannot obtain parameter %s\n",
-                         op.name, ReplyBuffer, op.index_name);
+                         op.name, Replies[port].text, op.index_name);
   if (uint32_t(i.value) != index)
     return WrongArgument(port, "%s: Wrong argument received: data='%s' - %s=%u expected, %u read\n", op.name,
-                         ReplyBuffer, op.index_name, index, uint32_t(i.value));
+                         Replies[port].text, op.index_name, index, uint32_t(i.value));
   return kOk;
 }
 
@@ -36,7 +36,7 @@ int32_t ParseIndexedReply(uint16_t port, const IndexedOp& op, uint32_t index, ui
 int32_t IndexedRead(uint16_t port, const IndexedOp& op, uint32_t index, uint32_t& value) {
   if (BadPort(port)) return kPortNumberRange;
   if (index >= op.limit) return Store(port, kBadArgument);
-  FormatRequest("%01X", index);
+  FormatRequest(port, "%01X", index);
   int32_t r = Exchange(port, op.letter, true, 1 + op.width);
   if (r != kOk) return r;
   uint32_t v = 0;
@@ -50,7 +50,7 @@ int32_t IndexedWrite(uint16_t port, const IndexedOp& op, uint32_t index, uint32_
   if (BadPort(port)) return kPortNumberRange;
   if (index >= op.limit || (op.value_limit && value >= op.value_limit)) return Store(port, kBadArgument);
   if (op.width <= 2) value &= 0xFF;  // byte values: the low 8 bits are sent and compared
-  FormatRequest("%01X%0*X", index, op.width, value);
+  FormatRequest(port, "%01X%0*X", index, op.width, value);
   int32_t r = Exchange(port, op.letter, true, 1 + op.width);
   if (r != kOk) return r;
   uint32_t read = 0;
@@ -63,7 +63,7 @@ int32_t IndexedWrite(uint16_t port, const IndexedOp& op, uint32_t index, uint32_
                   op.mismatch_format);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    Ports[port].Text(format, op.name, ReplyBuffer, op.value_name, value, read);
+    Ports[port].Text(format, op.name, Replies[port].text, op.value_name, value, read);
 #pragma GCC diagnostic pop
     return Store(port, kWrongArgument);
   }

@@ -16,17 +16,17 @@ bool OutsideArea(uint32_t address, uint32_t size) {
 
 // The echoed address and size at the start of a memory reply.
 int32_t CheckHeader(uint16_t p, const char* name, uint32_t address, uint16_t size) {
-  Scanned a = ScanUnsigned(ReplyBuffer, 16, 4);
-  Scanned s = a.ok ? ScanUnsigned(ReplyBuffer + a.used, 16, 3) : Scanned{};
+  Scanned a = ScanUnsigned(Replies[p].text, 16, 4);
+  Scanned s = a.ok ? ScanUnsigned(Replies[p].text + a.used, 16, 3) : Scanned{};
   if (!s.ok)
     return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", name,
-                         ReplyBuffer);
+                         Replies[p].text);
   if (uint32_t(a.value) != address)
     return WrongArgument(p, "%s: Wrong argument received: data='%s' - Address=%u expected, %u read\n", name,
-                         ReplyBuffer, address, uint32_t(a.value));
+                         Replies[p].text, address, uint32_t(a.value));
   if (uint16_t(s.value) != size)
     return WrongArgument(p, "%s: Wrong argument received: data='%s' - Size=%hu expected, %hu read\n", name,
-                         ReplyBuffer, size, uint16_t(s.value));
+                         Replies[p].text, size, uint16_t(s.value));
   return kOk;
 }
 
@@ -44,17 +44,17 @@ int32_t COM_KESTRAVO_GetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, 
   if (Size > kMaxBlock || OutsideArea(Address, Size)) return Store(p, kBadArgument);
   const uint32_t address = Address;
   const uint16_t size = uint16_t(Size);
-  FormatRequest("%04X%03hX", address, size);
+  FormatRequest(p, "%04X%03hX", address, size);
   const uint32_t n = 2u * size + 7u;
   int32_t r = Exchange(p, 'Y', true, int32_t(n));
-  if (!ReplyUsable(r, n)) return r;
+  if (!ReplyUsable(p, r, n)) return r;
   if ((r = CheckHeader(p, kName, address, size)) != kOk) return r;
   uint16_t last = size;  // the number converted last
   for (uint32_t i = 0; i < size; ++i) {
-    Scanned v = ScanUnsigned(ReplyBuffer + 7 + 2 * i, 16, 2);
+    Scanned v = ScanUnsigned(Replies[p].text + 7 + 2 * i, 16, 2);
     if (!v.ok)
       return WrongArgument(p, "%s: Wrong argument passed to the function: Data[%d]=%hu => '%s'\n", kName,
-                           int(i), last, ReplyBuffer);
+                           int(i), last, Replies[p].text);
     last = uint16_t(v.value);
     if (Data) Data[i] = uint8_t(last);
   }
@@ -68,17 +68,17 @@ int32_t COM_KESTRAVO_SetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, 
   if (Size > kMaxBlock || (Size > 0 && !Data) || OutsideArea(Address, Size)) return Store(p, kBadArgument);
   const uint32_t address = Address;
   const uint16_t size = uint16_t(Size);
-  FormatRequest("%04X%03hX,", address, size);
-  for (uint32_t i = 0; i < size; ++i) std::snprintf(ReplyBuffer + 7 + 2 * i, 3, "%02hX", uint16_t(Data[i]));
+  FormatRequest(p, "%04X%03hX,", address, size);
+  for (uint32_t i = 0; i < size; ++i) std::snprintf(Replies[p].text + 7 + 2 * i, 3, "%02hX", uint16_t(Data[i]));
   const uint32_t n = 2u * size + 7u;
   int32_t r = Exchange(p, 'Y', true, int32_t(n));
-  if (!ReplyUsable(r, n)) return r;
+  if (!ReplyUsable(p, r, n)) return r;
   if ((r = CheckHeader(p, kName, address, size)) != kOk) return r;
   for (uint32_t j = 0; j < size; ++j) {
-    Scanned v = ScanUnsigned(ReplyBuffer + 7 + 2 * j, 16, 2);
+    Scanned v = ScanUnsigned(Replies[p].text + 7 + 2 * j, 16, 2);
     if (!v.ok)
       return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters\n", kName,
-                           ReplyBuffer);
+                           Replies[p].text);
     if (uint16_t(v.value) != Data[j])
       return WrongArgument(p, "%s: Wrong argument received: Data[%d]=%hu expected, %hu read\n", kName, int(j),
                            uint16_t(Data[j]), uint16_t(v.value));
@@ -113,7 +113,7 @@ int32_t COM_KESTRAVO_Test(uint16_t p, const char* Data) {
   if (r != kOk) return r;
   bool differed = false;
   for (uint32_t i = 0; i < size; ++i) {
-    uint8_t got = uint8_t(ReplyBuffer[i]);
+    uint8_t got = uint8_t(Replies[p].text[i]);
     if (got == bytes[i]) continue;
     if (!differed) port.WriteTimeStamp();
     differed = true;

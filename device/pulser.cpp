@@ -36,20 +36,20 @@ int32_t COM_KESTRAVO_GetOscillatorPeriod(uint16_t p, uint32_t* Period) {
 int32_t COM_KESTRAVO_SetOscillatorPeriod(uint16_t p, uint32_t Period) {
   const SlotLock slot_lock(p);
   if (BadPort(p)) return kPortNumberRange;
-  FormatRequest("%08X", Period);
+  FormatRequest(p, "%08X", Period);
   int32_t r = Exchange(p, 's', true, 8);
   if (r != kOk) return r;
   uint32_t read = 0;
-  if (!ScanHex32(ReplyBuffer, 8, read))
+  if (!ScanHex32(Replies[p].text, 8, read))
     return WrongArgument(p,
                          "COM_KESTRAVO_SetOscillatorPeriod: Wrong argument received: Period='%s' - Cannot "
                          "obtain parameter Data\n",
-                         ReplyBuffer);
+                         Replies[p].text);
   if (read != Period)
     return WrongArgument(p,
                          "COM_KESTRAVO_SetOscillatorPeriod: Wrong argument received: data='%s' - Period=%u "
                          "expected, %u read\n",
-                         ReplyBuffer, Period, read);
+                         Replies[p].text, Period, read);
   return Store(p, kOk);
 }
 

@@ -32,27 +32,27 @@ int32_t TriggerDelayExchange(uint16_t p, const char* name, uint32_t SwitchNo, bo
   if (BadPort(p)) return kPortNumberRange;
   if (SwitchNo >= 4) return Store(p, kBadArgument);
   if (write)
-    FormatRequest("%01X%01X%01X", SwitchNo, fall & 0xFF, rise & 0xFF);
+    FormatRequest(p, "%01X%01X%01X", SwitchNo, fall & 0xFF, rise & 0xFF);
   else
-    FormatRequest("%01X", SwitchNo);
+    FormatRequest(p, "%01X", SwitchNo);
   int32_t r = Exchange(p, 'g', true, 3);
   if (r != kOk) return r;
-  Scanned f = ScanUnsigned(ReplyBuffer + 1, 16, 1);
-  Scanned s = f.ok ? ScanUnsigned(ReplyBuffer + 1 + f.used, 16, 1) : Scanned{};
+  Scanned f = ScanUnsigned(Replies[p].text + 1, 16, 1);
+  Scanned s = f.ok ? ScanUnsigned(Replies[p].text + 1 + f.used, 16, 1) : Scanned{};
   if (!s.ok)
     return WrongArgument(
         p, "%s: Wrong argument received: data='%s' - Cannot obtain parameters RiseDelay & Falldelay\n", name,
-        ReplyBuffer);
+        Replies[p].text);
   fall_read = uint32_t(f.value);
   rise_read = uint32_t(s.value);
-  ReplyBuffer[1] = 0;
-  Scanned i = ScanUnsigned(ReplyBuffer, 16, 1);
+  Replies[p].text[1] = 0;
+  Scanned i = ScanUnsigned(Replies[p].text, 16, 1);
   if (!i.ok)
     return WrongArgument(p, "%s: Wrong argument received: data='%s' - Cannot obtain parameter SwitchNo\n",
-                         name, ReplyBuffer);
+                         name, Replies[p].text);
   if (uint32_t(i.value) != SwitchNo)
     return WrongArgument(p, "%s: Wrong argument received: data='%s' - SwitchNo=%u expected, %u read\n", name,
-                         ReplyBuffer, SwitchNo, uint32_t(i.value));
+                         Replies[p].text, SwitchNo, uint32_t(i.value));
   return kOk;
 }
 
@@ -142,10 +142,10 @@ int32_t COM_KESTRAVO_SetSwitchTriggerDelay(uint16_t p, uint32_t SwitchNo, uint32
   if (r != kOk) return r;
   if (rise != (RiseDelay & 0xFF))
     return WrongArgument(p, "%s: Wrong argument received: data='%s' - RiseDelay=%01Xh expected, %01Xh read\n",
-                         kName, ReplyBuffer, RiseDelay & 0xFF, rise);
+                         kName, Replies[p].text, RiseDelay & 0xFF, rise);
   if (fall != (FallDelay & 0xFF))
     return WrongArgument(p, "%s: Wrong argument received: data='%s' - FallDelay=%01Xh expected, %01Xh read\n",
-                         kName, ReplyBuffer, FallDelay & 0xFF, fall);
+                         kName, Replies[p].text, FallDelay & 0xFF, fall);
   return Store(p, kOk);
 }
 

@@ -44,9 +44,9 @@ void DumpReply(uint16_t port) {
   COMPort& p = Ports[port];
   if (!p.DebugFile) return;
   p.Text("Data read: '");
-  uint32_t n = ReplyLength < kReplyBufferSize ? ReplyLength : kReplyBufferSize;
+  uint32_t n = Replies[port].length < kReplyBufferSize ? Replies[port].length : kReplyBufferSize;
   for (uint32_t i = 0; i < n; ++i) {
-    uint8_t b = uint8_t(ReplyBuffer[i]);
+    uint8_t b = uint8_t(Replies[port].text[i]);
     if (b >= 0x20 && b <= 0x7F)
       p.Text("%c", b);
     else
@@ -57,15 +57,15 @@ void DumpReply(uint16_t port) {
 
 int32_t ReadCommand(uint16_t port, char letter, int32_t n) {
   COMPort& p = Ports[port];
-  ReplyLength = (n >= 1 && n <= int32_t(kReplyBufferSize) - 1) ? uint32_t(n) + 1 : kReplyBufferSize;
+  Replies[port].length = (n >= 1 && n <= int32_t(kReplyBufferSize) - 1) ? uint32_t(n) + 1 : kReplyBufferSize;
   uint8_t echo = 0;
   if (!p.Read(echo, false)) {
     p.Message("ReadCommand: Error receiving command '%c'\n", letter);
     return Store(port, kReceiveCommand);
   }
-  uint32_t count = ReplyLength;
-  bool ok = p.Read(reinterpret_cast<uint8_t*>(ReplyBuffer), count, false, true);
-  ReplyLength = count;
+  uint32_t count = Replies[port].length;
+  bool ok = p.Read(reinterpret_cast<uint8_t*>(Replies[port].text), count, false, true);
+  Replies[port].length = count;
   if (!ok) {
     p.Message("ReadCommand: Error receiving data of the command '%c'\n", echo);
     DumpReply(port);
@@ -76,18 +76,18 @@ int32_t ReadCommand(uint16_t port, char letter, int32_t n) {
     DumpReply(port);
     return Store(port, kWrongCommand);
   }
-  if (n >= 1 && ReplyLength != uint32_t(n) + 1) {
+  if (n >= 1 && Replies[port].length != uint32_t(n) + 1) {
     p.Message("ReadCommand: Error receiving data: '%d' byte(s) expected, '%lu' byte(s) read\n", n + 1,
-              static_cast<unsigned long>(ReplyLength));
+              static_cast<unsigned long>(Replies[port].length));
     DumpReply(port);
     return Store(port, kReceiveData);
   }
-  if (ReplyLength == 0 || uint8_t(ReplyBuffer[ReplyLength - 1]) != kCR) {
+  if (Replies[port].length == 0 || uint8_t(Replies[port].text[Replies[port].length - 1]) != kCR) {
     p.Message("ReadCommand: Error receiving the termination character of the command '%c'\n", letter);
     DumpReply(port);
     return Store(port, kReceiveTermination);
   }
-  ReplyBuffer[ReplyLength - 1] = 0;
+  Replies[port].text[Replies[port].length - 1] = 0;
   return Store(port, kOk);
 }
 
@@ -95,7 +95,7 @@ int32_t ReadCommandInt(uint16_t port, char letter, uint32_t& value, int32_t n) {
   int32_t r = ReadCommand(port, letter, n);
   if (r != kOk) return r;
   uint32_t v = 0;
-  if (!ScanHex32(ReplyBuffer, 0, v)) {
+  if (!ScanHex32(Replies[port].text, 0, v)) {
     Ports[port].Message("ReadCommand-int: Wrong argument received: command='%c', ", letter);
     DumpReply(port);
     return Store(port, kWrongArgument);
@@ -117,7 +117,7 @@ int32_t ParseYesNo(char c, int32_t& flag) {
 int32_t ReadCommandBool(uint16_t port, char letter, int32_t& flag) {
   int32_t r = ReadCommand(port, letter, 1);
   if (r != kOk) return r;
-  if (ParseYesNo(ReplyBuffer[0], flag) != kOk) {
+  if (ParseYesNo(Replies[port].text[0], flag) != kOk) {
     Ports[port].Message("PortNumber: %hu, ReadCommand-bool: Wrong argument received: command='%c', ", port,
                         letter);
     DumpReply(port);

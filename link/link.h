@@ -47,11 +47,15 @@ struct SlotArray {
 inline constexpr SlotArray Ports{};
 extern int32_t InterfaceState[kSlots];
 
-// The exchange buffer of the calling thread: calls on one slot are serialised by its lock, calls on
-// different slots run in different threads, so no two exchanges ever share a buffer.
+// The exchange buffer of each slot: calls on one slot are serialised by its lock, so no two
+// exchanges ever share a buffer. (Not one per thread: a thread-local variable costs the Windows
+// DLL a TLS index that unloading never gives back.)
 constexpr uint32_t kReplyBufferSize = 8192;
-extern thread_local char ReplyBuffer[kReplyBufferSize + 1];
-extern thread_local uint32_t ReplyLength;
+struct Reply {
+  char text[kReplyBufferSize + 1];
+  uint32_t length;
+};
+extern Reply Replies[kSlots];
 
 // Held for the whole of every exported call on a slot: calls on one slot never overlap, calls on
 // different slots may. Recursive, since exported calls call each other (the unload notification,

@@ -1,24 +1,39 @@
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "link/link.h"
 
 namespace kestravo {
 
+namespace {
+
+// Objects made in the library's own static storage on first use and never destroyed: the unload
+// notification still uses them after the runtime has destroyed its static objects, and unloading
+// the library unmaps the storage with the library, so that a host that loads and unloads it again
+// and again is left with nothing (objects made with new would stay behind, 130 KiB a load).
+template <typename T>
+T* MadeOnce() {
+  alignas(T) static unsigned char storage[sizeof(T) * kSlots];
+  for (uint16_t i = 0; i < kSlots; ++i) new (storage + sizeof(T) * i) T();
+  return reinterpret_cast<T*>(storage);
+}
+
+}  // namespace
+
 COMPort& SlotArray::operator[](uint16_t slot) const {
-  static COMPort* const ports = new COMPort[kSlots];
+  static COMPort* const ports = MadeOnce<COMPort>();
   return ports[slot];
 }
 
 int32_t InterfaceState[kSlots] = {};
-thread_local char ReplyBuffer[kReplyBufferSize + 1] = {};
-thread_local uint32_t ReplyLength = 0;
+Reply Replies[kSlots] = {};
 
 namespace {
 
 // Made on first use and never destroyed, like the slots.
 std::recursive_mutex& SlotMutex(uint16_t slot) {
-  static auto* const mutexes = new std::recursive_mutex[kSlots];
+  static std::recursive_mutex* const mutexes = MadeOnce<std::recursive_mutex>();
   return mutexes[slot];
 }
 

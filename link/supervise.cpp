@@ -66,14 +66,14 @@ int32_t BaudRateExchange(uint16_t port, const char* data, const char* step, uint
   }
   r = ReadCommand(port, '$', 5);
   if (r != kOk) {
-    p.Message("COM_KESTRAVO_SetBaudRate::%s: ReadCommand failed, data='%s'\n", step, ReplyBuffer);
+    p.Message("COM_KESTRAVO_SetBaudRate::%s: ReadCommand failed, data='%s'\n", step, Replies[port].text);
     return r;
   }
-  if (!ScanHex32(ReplyBuffer, 5, rate)) {
+  if (!ScanHex32(Replies[port].text, 5, rate)) {
     p.Message(
         "COM_KESTRAVO_SetBaudRate::%s: Wrong argument received: BaudRate='%s' - Cannot obtain parameter "
         "BaudRate\n",
-        step, ReplyBuffer);
+        step, Replies[port].text);
     return kWrongArgument;
   }
   return kOk;
@@ -82,9 +82,9 @@ int32_t BaudRateExchange(uint16_t port, const char* data, const char* step, uint
 int32_t ChangeBaudRate(uint16_t port, uint32_t& BaudRate) {
   COMPort& p = Ports[port];
   p.Message("COM_KESTRAVO_SetBaudRate: Setting device baud rate=%u\n", BaudRate);
-  std::snprintf(ReplyBuffer, sizeof ReplyBuffer, "%05X", BaudRate);
+  std::snprintf(Replies[port].text, sizeof Replies[port].text, "%05X", BaudRate);
   uint32_t echoed = 0;
-  int32_t r = BaudRateExchange(port, ReplyBuffer, "Setting", echoed);
+  int32_t r = BaudRateExchange(port, Replies[port].text, "Setting", echoed);
   if (r != kOk) return r;
 
   p.Message("COM_KESTRAVO_SetBaudRate: Waiting for DSR & DCD\n");

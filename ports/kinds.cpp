@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/environment.h"
+#include "platform/thread.h"
 
 namespace ports {
 namespace {
@@ -21,9 +22,29 @@ constexpr Kind kKinds[] = {
     {"rfc2217", OpenRfc2217Device},
 };
 
-// Per thread, since opens on different slots may run side by side; a plain array, since a
-// thread-local object with a destructor would keep the library from being unloaded.
-thread_local char g_open_failure[512];
+// Per thread, since opens on different slots may run side by side: a table of the threads that
+// opened last, in static storage (no thread-local variable, which would cost the Windows DLL a TLS
+// index that unloading never gives back; nothing to free at unload). More threads opening at once
+// than the table holds would only share the oldest entry's text.
+struct OpenFailure {
+  uint64_t thread;  // 0: a free entry
+  char text[512];
+};
+constexpr size_t kOpenFailures = 32;
+OpenFailure g_open_failures[kOpenFailures];
+size_t g_next_failure = 0;
+std::mutex g_open_failures_lock;
+
+// This thread's entry (a new one, the oldest, when it has none). Called with the lock held.
+OpenFailure& ThreadEntry() {
+  const uint64_t self = platform::CurrentThreadId();
+  for (OpenFailure& f : g_open_failures)
+    if (f.thread == self) return f;
+  OpenFailure& f = g_open_failures[g_next_failure++ % kOpenFailures];
+  f.thread = self;
+  f.text[0] = 0;
+  return f;
+}
 
 // Made on first use and never destroyed: the library's unload notification still opens and
 // closes ports after the runtime has destroyed its static objects.
@@ -39,9 +60,14 @@ std::mutex& RegisteredLock() {
 }  // namespace
 
 void SetOpenFailure(const std::string& why) {
-  std::snprintf(g_open_failure, sizeof g_open_failure, "%s", why.c_str());
+  const std::lock_guard<std::mutex> lock(g_open_failures_lock);
+  OpenFailure& f = ThreadEntry();
+  std::snprintf(f.text, sizeof f.text, "%s", why.c_str());
 }
-const char* LastOpenFailure() { return g_open_failure; }
+const char* LastOpenFailure() {
+  const std::lock_guard<std::mutex> lock(g_open_failures_lock);
+  return ThreadEntry().text;
+}
 
 void RegisterKind(const std::string& scheme, KindOpener opener) {
   const std::lock_guard<std::mutex> lock(RegisteredLock());

@@ -221,7 +221,7 @@ TEST_F(LinkTest, OneCharacterTooManyPoisonsTheNextExchangeUntilAPurge) {
   };
   ASSERT_EQ(WriteCommand(0, 'V'), 0);
   EXPECT_EQ(ReadCommand(0, 'V', 4), 0);
-  EXPECT_STREQ(ReplyBuffer, "0123");
+  EXPECT_STREQ(Replies[0].text, "0123");
 }
 
 TEST_F(LinkTest, IntegerAndBooleanForms) {
