@@ -69,7 +69,8 @@ int32_t COM_KESTRAVO_SetMemoryData(uint16_t p, uint32_t Address, uint32_t Size, 
   const uint32_t address = Address;
   const uint16_t size = uint16_t(Size);
   FormatRequest(p, "%04X%03hX,", address, size);
-  for (uint32_t i = 0; i < size; ++i) std::snprintf(Replies[p].text + 7 + 2 * i, 3, "%02hX", uint16_t(Data[i]));
+  for (uint32_t i = 0; i < size; ++i)
+    std::snprintf(Replies[p].text + 7 + 2 * i, 3, "%02hX", uint16_t(Data[i]));
   const uint32_t n = 2u * size + 7u;
   int32_t r = Exchange(p, 'Y', true, int32_t(n));
   if (!ReplyUsable(p, r, n)) return r;

@@ -23,7 +23,8 @@ bool ParseOptions(int argc, char** argv, Options& out) {
     } else if (a == "--port" && i + 1 < argc) {
       char* end = nullptr;
       const long port = std::strtol(argv[++i], &end, 10);
-      if (*end || port < 0 || port > 65535) return out.error = std::string(argv[i]) + ": not a TCP port (0 to 65535)", false;
+      if (*end || port < 0 || port > 65535)
+        return out.error = std::string(argv[i]) + ": not a TCP port (0 to 65535)", false;
       out.port = uint16_t(port);
     } else if (a == "--allow-host" && i + 1 < argc) {
       out.allowed_hosts.push_back(argv[++i]);
@@ -42,10 +43,11 @@ bool ParseOptions(int argc, char** argv, Options& out) {
     } else if (!a.empty() && a[0] != '-' && out.device.empty()) {
       out.device = a;
     } else {
-      const bool known = a == "--listen" || a == "--port" || a == "--allow-host" || a == "--token-file" || a == "--log";
+      const bool known =
+          a == "--listen" || a == "--port" || a == "--allow-host" || a == "--token-file" || a == "--log";
       out.error = a + (a.empty() || a[0] != '-' ? ": a second port"
-                       : known                ? ": its value is missing"
-                                              : ": unknown option");
+                       : known                  ? ": its value is missing"
+                                                : ": unknown option");
       return false;
     }
   }

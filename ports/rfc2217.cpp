@@ -318,7 +318,7 @@ class Rfc2217Device final : public SerialDevice, private tn::Parser::Events {
   bool unanswered_ = false;
   uint64_t last_query_ms_ = 0;
   bool modem_awaited_ = false;  // a query was sent and its answer has not come yet
-  uint64_t line_free_ms_ = 0;  // when the characters written so far are through the far end's line
+  uint64_t line_free_ms_ = 0;   // when the characters written so far are through the far end's line
   PortConfig config_{};
   CommTimeouts timeouts_{};
 };

@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc)
       state = argv[++i];
     else if (std::strcmp(argv[i], "--rfc2217") == 0 && i + 1 < argc) {
-      if (!Number(argv[++i], 65535, tcp_port)) return Usage(argv[i], "not a TCP port (0 to 65535)");  // 0: any
+      if (!Number(argv[++i], 65535, tcp_port))
+        return Usage(argv[i], "not a TCP port (0 to 65535)");  // 0: any
     } else if (std::strcmp(argv[i], "--listen") == 0 && i + 1 < argc) {
       listen = argv[++i];
     } else if (std::strcmp(argv[i], "--idle") == 0 && i + 1 < argc) {

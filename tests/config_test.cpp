@@ -407,7 +407,8 @@ TEST_F(ConfigCommandTest, SaveAndLoadAllRoundTripAndABadSectionChangesNothing) {
             progress + "COM-KESTRAVO-Control: " + path_ +
                 ": section 'Configuration90', entry 'MappingTrigger' is missing or wrong\n");
   control::State.quiet = true;
-  EXPECT_EQ(Out(), "Error reading the data file '" + path_ + "', Section 'Configuration90', Entry 'MappingTrigger'\n");
+  EXPECT_EQ(Out(), "Error reading the data file '" + path_ +
+                       "', Section 'Configuration90', Entry 'MappingTrigger'\n");
   EXPECT_TRUE(ReadStore() == wiped);
 
   // The good file loads back every saved set.
@@ -498,7 +499,8 @@ TEST_F(ConfigCommandTest, ConfirmationsYesNoAndEndOfInput) {
   const std::string progress = testing::internal::GetCapturedStderr();
   const std::string out = Out();
   EXPECT_NE(out.find("continue [y/n]? \nAll configurations were wiped out\n"), std::string::npos) << out;
-  EXPECT_NE(progress.find("Wiping out configuration #125\nWiping out configuration #126\n"), std::string::npos);
+  EXPECT_NE(progress.find("Wiping out configuration #125\nWiping out configuration #126\n"),
+            std::string::npos);
   const Store s = ReadStore();
   EXPECT_EQ(s.valid[0] + s.valid[125] + s.active[60], 0);
   // A wiped-out place asks nothing.

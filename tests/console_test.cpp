@@ -61,8 +61,8 @@ TEST(JsonText, NumbersAndTextsThatEveryParserReadsBack) {
   const struct {
     double value;
     const char* json;
-  } numbers[] = {{12.018, "12.018"}, {48e6, "48000000"}, {-0.0, "0"},      {1e-8, "1e-08"},
-                 {0.1 + 0.2, "0.3"}, {1e300, "1e+300"}, {1.0 / 0.0, "null"}, {0.0 / 0.0, "null"}};
+  } numbers[] = {{12.018, "12.018"}, {48e6, "48000000"}, {-0.0, "0"},         {1e-8, "1e-08"},
+                 {0.1 + 0.2, "0.3"}, {1e300, "1e+300"},  {1.0 / 0.0, "null"}, {0.0 / 0.0, "null"}};
   for (const auto& n : numbers) EXPECT_EQ(model::JsonNumber(n.value), n.json) << n.value;
   // 0.1 + 0.2 is not 0.3: fifteen digits are the most a double keeps for certain.
   const struct {
@@ -72,16 +72,18 @@ TEST(JsonText, NumbersAndTextsThatEveryParserReadsBack) {
       {"plain", "\"plain\""},
       {"quote \" back\\slash", "\"quote \\\" back\\\\slash\""},
       {"line\nend\ttab\x1b[1A", "\"line\\nend\\ttab\\u001B[1A\""},
-      {"caf\xC3\xA9", "\"caf\xC3\xA9\""},                // UTF-8 stays
-      {"bad \xE9 byte", "\"bad \xEF\xBF\xBD byte\""},    // a Latin-1 byte is no UTF-8
-      {"cut \xC3", "\"cut \xEF\xBF\xBD\""},              // a sequence cut short
+      {"caf\xC3\xA9", "\"caf\xC3\xA9\""},              // UTF-8 stays
+      {"bad \xE9 byte", "\"bad \xEF\xBF\xBD byte\""},  // a Latin-1 byte is no UTF-8
+      {"cut \xC3", "\"cut \xEF\xBF\xBD\""},            // a sequence cut short
       {"overlong \xC0\xAF", "\"overlong \xEF\xBF\xBD\xEF\xBF\xBD\""},
       {"surrogate \xED\xA0\x80", "\"surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
   };
   for (const auto& t : texts) EXPECT_EQ(model::JsonString(t.text), t.json) << t.text;
   model::JsonObject o;
-  o.Integer("n", -3).Bool("b", true).Members(model::JsonObject().Text("t", "x")).Array(
-      "a", model::JsonArray().Number(0.5).Object(model::JsonObject()));
+  o.Integer("n", -3)
+      .Bool("b", true)
+      .Members(model::JsonObject().Text("t", "x"))
+      .Array("a", model::JsonArray().Number(0.5).Object(model::JsonObject()));
   EXPECT_EQ(o.Json(), "{\"n\":-3,\"b\":true,\"t\":\"x\",\"a\":[0.5,{}]}");
 }
 

@@ -194,7 +194,8 @@ TEST_F(DiagnosticsTest, BackupAndRestoreRoundTripAndBadFilesChangeNothing) {
   EXPECT_NE(out.find("Loading memory data (size=4000h):\nMemory data loaded from file '" + backup_ + "'\n"),
             std::string::npos);
   EXPECT_EQ(out.find("Setting memory data"), std::string::npos);
-  EXPECT_EQ(progress.rfind("Setting memory data, address: 0000h\nSetting memory data, address: 0080h\n", 0), 0u);
+  EXPECT_EQ(progress.rfind("Setting memory data, address: 0000h\nSetting memory data, address: 0080h\n", 0),
+            0u);
   EXPECT_EQ(std::count(progress.begin(), progress.end(), '\n'), 128);
 }
 
@@ -208,7 +209,8 @@ TEST_F(DiagnosticsTest, ABackupWhoseLinkFailsLeavesTheOldBackup) {
   const std::string progress = testing::internal::GetCapturedStderr();
   EXPECT_EQ(ReadFile(backup_), "the old backup\n");
   const std::string out = Out();
-  EXPECT_NE(out.find("Error at COM_KESTRAVO_GetMemoryData: Error receiving command"), std::string::npos) << out;
+  EXPECT_NE(out.find("Error at COM_KESTRAVO_GetMemoryData: Error receiving command"), std::string::npos)
+      << out;
   EXPECT_NE(progress.find("Getting memory data, address: 1400h\n"), std::string::npos) << progress;
   EXPECT_EQ(progress.find("address: 1480h"), std::string::npos) << progress;
   EXPECT_EQ(out.find("saved"), std::string::npos);

@@ -747,7 +747,11 @@ TEST_F(ProgramTest, StrictRunsEndAtTheFirstFailureWithAStatusThatSaysWhat) {
       {{"2", "-v", "-T"}, {}, 2, 0, "Error opening the port\n"},
       {{"1", "-$1", "-v", "-T"}, {}, 3, 0, "Error at COM_KESTRAVO_SetBaudRate"},
       {{"1", "-P9D1", "-T"}, {}, 4, 255, nullptr},
-      {{"1", "-Kl", "missing.ini", "-v", "-T"}, {}, 5, 0, "COM-KESTRAVO-Control: missing.ini: No such file or directory\n"},
+      {{"1", "-Kl", "missing.ini", "-v", "-T"},
+       {},
+       5,
+       0,
+       "COM-KESTRAVO-Control: missing.ini: No such file or directory\n"},
       {{"1", "-v", "-T"}, {}, 0, 0, nullptr},
   };
   for (const Case& c : cases) {
@@ -944,7 +948,8 @@ TEST_F(ProgramTest, AStrictRunFailsWhenACommandDidNotHappen) {
       EXPECT_EQ(merged.out.find("Error closing"), std::string::npos) << merged.out;
     } else if (c.status == 5) {
       // A file's failure stands on standard error as "program: file: reason".
-      EXPECT_NE(merged.out.find("\nCOM-KESTRAVO-Control: " + c.args[1] + ": "), std::string::npos) << merged.out;
+      EXPECT_NE(merged.out.find("\nCOM-KESTRAVO-Control: " + c.args[1] + ": "), std::string::npos)
+          << merged.out;
     } else {
       EXPECT_NE(merged.out.find(c.line, first + 1), std::string::npos) << c.args[0] << ": " << merged.out;
     }

@@ -28,9 +28,9 @@ struct ProgramState {
   // and the data log (interval_ms < 0: each display's own pace; count 0: until Esc).
   int64_t interval_ms = -1;
   uint32_t count = 0;
-  std::string switch_text;  // the switch being run, as typed ("" for keys)
+  std::string switch_text;                       // the switch being run, as typed ("" for keys)
   std::string program = "COM-KESTRAVO-Control";  // as the error lines on standard error name it
-  int failure = 0;  // the Failure of a strict run, or 0
+  int failure = 0;                               // the Failure of a strict run, or 0
 };
 
 // The exit statuses of a strict run.

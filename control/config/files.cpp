@@ -149,7 +149,9 @@ void LoadAllConfigsFromFile(const char* path) {
     if (next >= sections.size() || sections[next].number != n) continue;
     const model::ParsedSection& s = sections[next++];
     if (!StoreConfig(s.number, s.name, s.block, true)) return;
-    loaded.Object(model::JsonObject().Integer("number", s.number + 1).Text("name", model::Utf8FromCp1252(s.name, sizeof s.name)));
+    loaded.Object(model::JsonObject()
+                      .Integer("number", s.number + 1)
+                      .Text("name", model::Utf8FromCp1252(s.name, sizeof s.name)));
     if (Verbose())
       Print("Configuration #%u loaded from data file '%s'\n", s.number + 1, Printable(path).c_str());
   }

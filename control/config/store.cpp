@@ -30,8 +30,9 @@ bool GetStoreFlags(uint32_t number, uint8_t& active, uint8_t& valid) {
 
 // A stored configuration's number and name, for scripts.
 model::JsonObject ConfigJson(uint32_t number, const ConfigName& name) {
-  return model::JsonObject().Integer("number", number + 1).Text(
-      "name", model::Utf8FromCp1252(reinterpret_cast<const uint8_t*>(name), sizeof name));
+  return model::JsonObject()
+      .Integer("number", number + 1)
+      .Text("name", model::Utf8FromCp1252(reinterpret_cast<const uint8_t*>(name), sizeof name));
 }
 
 // The configurations whose flags match, listed with their names; `change` then sets their flags.

@@ -43,7 +43,8 @@ bool WriteConfigText(const char* path, FILE* file, const uint8_t* block) {
 
 void ReportReadError(const char* path, const char* section, const char* key) {
   FileFailure(path, model::Format("section '%s', entry '%s' is missing or wrong", section, key),
-              "Error reading the data file '%s', Section '%s', Entry '%s'\n", Printable(path).c_str(), section, key);
+              "Error reading the data file '%s', Section '%s', Entry '%s'\n", Printable(path).c_str(),
+              section, key);
 }
 
 bool ReadConfigText(const char* path, model::ProfileFile& profile, const char* section, uint8_t* block) {

@@ -78,17 +78,16 @@ const char* Record(FILE* f, DisplayFrame& frame, const Panel& panel) {
     std::fprintf(f, "\t%s", model::FanField(measured[k]).c_str());
   }
   std::fputs("\n", f);
-  frame.Record("data_log", model::JsonObject()
-                               .Number("uptime_s", s + ms / 1000.0)
-                               .Array("degc", model::JsonArray().Number(t[0]).Number(t[1]).Number(t[2]))
-                               .Number("volts_12v", v12)
-                               .Number("volts_5v0", v5)
-                               .Number("volts_3v3", v3)
-                               .Number("cpu_degc", cpu)
-                               .Array("fans_rpm", model::JsonArray()
-                                                      .Integer(measured[0])
-                                                      .Integer(measured[1])
-                                                      .Integer(measured[2])));
+  frame.Record("data_log",
+               model::JsonObject()
+                   .Number("uptime_s", s + ms / 1000.0)
+                   .Array("degc", model::JsonArray().Number(t[0]).Number(t[1]).Number(t[2]))
+                   .Number("volts_12v", v12)
+                   .Number("volts_5v0", v5)
+                   .Number("volts_3v3", v3)
+                   .Number("cpu_degc", cpu)
+                   .Array("fans_rpm",
+                          model::JsonArray().Integer(measured[0]).Integer(measured[1]).Integer(measured[2])));
   return nullptr;
 }
 
@@ -117,8 +116,8 @@ void DataLog(const char* path) {
     if (std::fflush(f) != 0 || std::ferror(f)) {
       const int error = errno;
       frame.Leave();
-      FileFailure(path, std::strerror(error), "Error writing the data file '%s': %s\n", Printable(path).c_str(),
-                  std::strerror(error));
+      FileFailure(path, std::strerror(error), "Error writing the data file '%s': %s\n",
+                  Printable(path).c_str(), std::strerror(error));
       break;
     }
     // A fixed grid from the start: a slow record shortens the next wait.

@@ -19,7 +19,8 @@ namespace control {
 void BackupMemory(const char* path) {
   if (!State.quiet) Print("Saving memory data (size=%04Xh):\n", model::kMemorySize);
   platform::SafeFile out;
-  if (!out.Open(path)) return FileFailure(path, SystemReason(), "Error opening the data file '%s'\n", Printable(path).c_str());
+  if (!out.Open(path))
+    return FileFailure(path, SystemReason(), "Error opening the data file '%s'\n", Printable(path).c_str());
   for (uint32_t address = 0; address < model::kMemorySize; address += model::kMemoryBlock) {
     ClearLine();
     if (StopRequested()) return EndProgressLine();

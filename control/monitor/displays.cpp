@@ -110,7 +110,9 @@ void RestartDevice() {
 void ShowCPUData(bool continuous) {
   Progress("Getting the CPU data:\n");
   double load = 0, freq = 0;
-  auto json = [&] { return model::JsonObject().Number("load_percent", load * 100).Number("frequency_hz", freq); };
+  auto json = [&] {
+    return model::JsonObject().Number("load_percent", load * 100).Number("frequency_hz", freq);
+  };
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetCPUData(State.PortNumber, &load, &freq), "COM_KESTRAVO_GetCPUData"))
       return;
@@ -194,8 +196,10 @@ void ShowHWVersion() {
   Progress("Getting hardware version:\n");
   if (!Succeeded(COM_KESTRAVO_GetHWVersion(State.PortNumber, &version), "COM_KESTRAVO_GetHWVersion")) return;
   if (State.json)
-    return JsonRecord("hardware", model::JsonObject().Integer("hw_type", type).Text(
-                                      "hw_version", model::Format("%d.%02d", version >> 8, version & 0xFF)));
+    return JsonRecord("hardware",
+                      model::JsonObject()
+                          .Integer("hw_type", type)
+                          .Text("hw_version", model::Format("%d.%02d", version >> 8, version & 0xFF)));
   Print("Hardware type: %04Xh, hardware version: %d.%02d\n", type, version >> 8, version & 0xFF);
 }
 
@@ -204,8 +208,7 @@ void ShowFWDate() {
   char date[16] = {};
   if (!Succeeded(COM_KESTRAVO_GetFWDate(State.PortNumber, date), "COM_KESTRAVO_GetFWDate")) return;
   if (State.json)
-    return JsonRecord("firmware_date",
-                      model::JsonObject().Text("fw_date", DeviceText(date, sizeof date)));
+    return JsonRecord("firmware_date", model::JsonObject().Text("fw_date", DeviceText(date, sizeof date)));
   Print("Firmware date: %s\n", date);
 }
 
@@ -214,8 +217,9 @@ void ShowFWVersion() {
   uint16_t version = 0;
   if (!Succeeded(COM_KESTRAVO_GetFWVersion(State.PortNumber, &version), "COM_KESTRAVO_GetFWVersion")) return;
   if (State.json)
-    return JsonRecord("firmware_version",
-                      model::JsonObject().Text("fw_version", model::Format("%d-%02d", version >> 8, version & 0xFF)));
+    return JsonRecord(
+        "firmware_version",
+        model::JsonObject().Text("fw_version", model::Format("%d-%02d", version >> 8, version & 0xFF)));
   Print("Firmware version: %d-%02d\n", version >> 8, version & 0xFF);
 }
 
@@ -224,8 +228,7 @@ void ShowProductID() {
   char id[COM_KESTRAVO_PRODUCT_ID_SIZE] = {};
   if (!Succeeded(COM_KESTRAVO_GetProductID(State.PortNumber, id), "COM_KESTRAVO_GetProductID")) return;
   if (State.json)
-    return JsonRecord("product_id",
-                      model::JsonObject().Text("product_id", DeviceText(id, sizeof id)));
+    return JsonRecord("product_id", model::JsonObject().Text("product_id", DeviceText(id, sizeof id)));
   Print("Product identification: %s\n", id);
 }
 
@@ -307,8 +310,11 @@ void ShowHousekeeping(bool continuous) {
   Progress("Getting the device housekeeping:\n");
   double v12 = 0, v5 = 0, v3 = 0, cpu = 0;
   auto json = [&] {
-    return model::JsonObject().Number("volts_12v", v12).Number("volts_5v0", v5).Number("volts_3v3", v3).Number(
-        "cpu_degc", cpu);
+    return model::JsonObject()
+        .Number("volts_12v", v12)
+        .Number("volts_5v0", v5)
+        .Number("volts_3v3", v3)
+        .Number("cpu_degc", cpu);
   };
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetHousekeeping(State.PortNumber, &v12, &v5, &v3, &cpu),
@@ -340,7 +346,9 @@ void ShowHousekeeping(bool continuous) {
 void ShowSensorData(bool continuous) {
   Progress("Getting the sensor data:\n");
   double t[3] = {};
-  auto json = [&] { return model::JsonObject().Array("degc", model::JsonArray().Number(t[0]).Number(t[1]).Number(t[2])); };
+  auto json = [&] {
+    return model::JsonObject().Array("degc", model::JsonArray().Number(t[0]).Number(t[1]).Number(t[2]));
+  };
   if (!continuous) {
     if (!Succeeded(COM_KESTRAVO_GetSensorData(State.PortNumber, t), "COM_KESTRAVO_GetSensorData")) return;
     if (State.json) return JsonRecord("sensors", json());

@@ -59,8 +59,9 @@ void SetSwitchTriggerDelay(bool rise, uint32_t sw, uint32_t value) {
 }
 
 void ShowSwitches() {
-  if (ShowSettingsJson({SettingId::kSwitchTriggerConfig, SettingId::kSwitchEnableConfig, SettingId::kSwitchRiseDelay,
-                        SettingId::kSwitchFallDelay, SettingId::kSwitchEnableDelay, SettingId::kSwitchTriggerMapping,
+  if (ShowSettingsJson({SettingId::kSwitchTriggerConfig, SettingId::kSwitchEnableConfig,
+                        SettingId::kSwitchRiseDelay, SettingId::kSwitchFallDelay,
+                        SettingId::kSwitchEnableDelay, SettingId::kSwitchTriggerMapping,
                         SettingId::kSwitchEnableMapping, SettingId::kTriggerMappingEnable,
                         SettingId::kEnableMappingEnable}))
     return;

@@ -10,8 +10,8 @@
 #include <stdlib.h>
 
 #ifdef _WIN32
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 typedef HMODULE Library;
 static Library Load(const char* path) { return LoadLibraryA(path); }
 static void* Symbol(Library l, const char* name) { return (void*)GetProcAddress(l, name); }
