@@ -98,6 +98,15 @@ set_target_properties(dll_lifetime PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_B
 kestravo_wine_test(windows_dll_lifetime ${CMAKE_CURRENT_SOURCE_DIR}/wine/dll_lifetime.sh ${wine_run}
   $<TARGET_FILE:dll_lifetime> 50)
 
+# A host that loads, uses and unloads the DLL 2,000 times in one process ends with the private bytes
+# and the free thread-local-storage indices it had.
+add_executable(load_unload lifetime/load_unload.c)
+target_link_libraries(load_unload PRIVATE psapi)
+add_dependencies(load_unload COM-KESTRAVO)
+set_target_properties(load_unload PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+kestravo_wine_test(windows_load_unload load_unload COM-KESTRAVO.dll 2000)
+set_tests_properties(windows_load_unload PROPERTIES TIMEOUT 1200 COST 10000 WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+
 # A C host built against the import library, as a Windows user builds one.
 add_executable(kestravo_example ${PROJECT_SOURCE_DIR}/examples/c/kestravo_example.c)
 target_link_libraries(kestravo_example PRIVATE COM-KESTRAVO)

@@ -10,8 +10,9 @@
 #include <stdlib.h>
 
 #ifdef _WIN32
-#include <psapi.h>
 #include <windows.h>
+/* psapi.h needs windows.h's types. */
+#include <psapi.h>
 typedef HMODULE Library;
 static Library Load(const char* path) { return LoadLibraryA(path); }
 static void* Symbol(Library l, const char* name) { return (void*)GetProcAddress(l, name); }
