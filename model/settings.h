@@ -84,4 +84,11 @@ double PulserDelaySeconds(uint32_t r);  // (r + 3) x 10 ns
 double PulserWidthSeconds(uint32_t r);  // (r + 2) x 10 ns
 double SwitchDelayNs(uint32_t r);       // r x 0.5 ns
 
+// The software trigger writes the controller configuration twice, the start pattern and then the
+// stop pattern, each the state word as read with its software trigger and pulse bits (3 and 4)
+// taken from mask.
+constexpr uint16_t TriggerPattern(uint16_t state, uint32_t mask) {
+  return uint16_t((state & 0xFFE7) | (mask & 0x18));
+}
+
 }  // namespace model

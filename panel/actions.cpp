@@ -4,6 +4,7 @@
 
 #include "COM-KESTRAVO.h"
 #include "model/cp1252.h"
+#include "model/settings.h"
 
 namespace panel {
 namespace {
@@ -92,7 +93,7 @@ Result SoftwareTrigger(uint16_t slot, SlotGate& gate, const Json& request, Json&
   uint16_t s = 0;
   if (COM_KESTRAVO_GetControllerState(slot, &s) != 0)
     return DeviceFailed("COM_KESTRAVO_GetControllerState", slot);
-  const uint16_t a = uint16_t((s & 0xFFE7) | masks[0]), b = uint16_t((s & 0xFFE7) | masks[1]);
+  const uint16_t a = model::TriggerPattern(s, masks[0]), b = model::TriggerPattern(s, masks[1]);
   if (COM_KESTRAVO_SetControllerConfig(slot, a & 0xFF) != 0 ||
       COM_KESTRAVO_SetControllerConfig(slot, b & 0xFF) != 0)
     return DeviceFailed("COM_KESTRAVO_SetControllerConfig", slot);

@@ -1,71 +1,21 @@
 #include "panel/snapshot.h"
 
-#include <cstdio>
-
 #include "COM-KESTRAVO.h"
-#include "model/cp1252.h"
 #include "model/device_texts.h"
+#include "model/readings.h"
 #include "panel/settings_api.h"
 
 namespace panel {
 namespace {
 
-// Everything the identity and health reads give.
-struct Readings {
-  uint32_t product_no = 0;
-  char product_id[COM_KESTRAVO_PRODUCT_ID_SIZE] = "", fw_date[COM_KESTRAVO_FW_DATE_SIZE] = "";
-  uint16_t fw = 0, hw_type = 0, hw_version = 0;
-  uint16_t main_state = 0, controller = 0;
-  uint32_t device_state = 0, operating = 0, total_up = 0, total_op = 0;
-  double load = 0, frequency = 0;
-  int32_t fan_enabled[3] = {}, fan_failed[3] = {}, red = 0, green = 0, blue = 0;
-  uint16_t fan_set[3] = {}, fan_pwm[3] = {};
-  model::DataLogRecord log;  // uptime, sensors, supplies, CPU temperature, measured fan speeds
-};
+using model::Readings;
 
-// One library call into the readings; trend marks the reads of the data log's record.
-struct Read {
-  const char* call;
-  int32_t (*read)(uint16_t slot, Readings& r);
-  bool trend;
-};
-
-// clang-format off
-const Read kIdentityReads[] = {
-  {"COM_KESTRAVO_GetProductNo", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetProductNo(s, &r.product_no); }, false},
-  {"COM_KESTRAVO_GetProductID", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetProductID(s, r.product_id); }, false},
-  {"COM_KESTRAVO_GetFWVersion", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetFWVersion(s, &r.fw); }, false},
-  {"COM_KESTRAVO_GetFWDate", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetFWDate(s, r.fw_date); }, false},
-  {"COM_KESTRAVO_GetHWType", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetHWType(s, &r.hw_type); }, false},
-  {"COM_KESTRAVO_GetHWVersion", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetHWVersion(s, &r.hw_version); }, false},
-};
-const Read kHealthReads[] = {
-  {"COM_KESTRAVO_GetMainState", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetMainState(s, &r.main_state); }, false},
-  {"COM_KESTRAVO_GetDeviceState", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetDeviceState(s, &r.device_state); }, false},
-  {"COM_KESTRAVO_GetControllerState", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetControllerState(s, &r.controller); }, false},
-  {"COM_KESTRAVO_GetUptime", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetUptime(s, &r.log.uptime_s, &r.log.uptime_ms, &r.operating); }, true},
-  {"COM_KESTRAVO_GetSensorData", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetSensorData(s, r.log.sensors); }, true},
-  {"COM_KESTRAVO_GetHousekeeping", [](uint16_t s, Readings& r) {
-     return COM_KESTRAVO_GetHousekeeping(s, &r.log.volt_12v, &r.log.volt_5v0, &r.log.volt_3v3, &r.log.cpu_temp); }, true},
-  {"COM_KESTRAVO_GetFanData", [](uint16_t s, Readings& r) {
-     return COM_KESTRAVO_GetFanData(s, r.fan_enabled, r.fan_failed, r.fan_set, r.log.fans, r.fan_pwm); }, true},
-  {"COM_KESTRAVO_GetLEDData", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetLEDData(s, &r.red, &r.green, &r.blue); }, false},
-  {"COM_KESTRAVO_GetCPUData", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetCPUData(s, &r.load, &r.frequency); }, false},
-  {"COM_KESTRAVO_GetTotalTime", [](uint16_t s, Readings& r) { return COM_KESTRAVO_GetTotalTime(s, &r.total_up, &r.total_op); }, false},
-};
-// clang-format on
-
-// The reads of a table (only the trend's when trend_only), one call at a time through the gate;
-// false at the first that fails, with its name in failed.
+// One call at a time through the gate.
 template <size_t N>
-bool ReadAll(uint16_t slot, SlotGate& gate, const Read (&reads)[N], Readings& r, const char*& failed,
+bool ReadAll(uint16_t slot, SlotGate& gate, const model::Read (&reads)[N], Readings& r, const char*& failed,
              bool trend_only = false) {
-  for (const Read& read : reads) {
-    if (trend_only && !read.trend) continue;
-    const SlotGate::Hold hold = gate.Call();
-    if (read.read(slot, r) != 0) return failed = read.call, false;
-  }
-  return true;
+  return model::ReadAll(
+      slot, reads, r, failed, [&gate] { return gate.Call(); }, trend_only);
 }
 
 template <size_t N>
@@ -75,21 +25,14 @@ Json Bits(uint32_t word, const model::NamedBit (&bits)[N]) {
   return j;
 }
 
-std::string Version(uint16_t v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%d.%02d", v >> 8, v & 0xFF);
-  return text;
-}
-
-std::string Text(const char* bytes, size_t size) {
-  return model::Utf8FromCp1252(reinterpret_cast<const uint8_t*>(bytes), size);
-}
-
 Json IdentityJson(const Readings& r) {
   // The device's texts are Windows-1252 bytes, as configuration names are: JSON takes them as UTF-8.
-  return {{"product_no", r.product_no},  {"product_id", Text(r.product_id, sizeof r.product_id)},
-          {"fw_version", Version(r.fw)}, {"fw_date", Text(r.fw_date, sizeof r.fw_date)},
-          {"hw_type", r.hw_type},        {"hw_version", Version(r.hw_version)}};
+  return {{"product_no", r.product_no},
+          {"product_id", model::DeviceText(r.product_id, sizeof r.product_id)},
+          {"fw_version", model::VersionText(r.fw)},
+          {"fw_date", model::DeviceText(r.fw_date, sizeof r.fw_date)},
+          {"hw_type", r.hw_type},
+          {"hw_version", model::VersionText(r.hw_version)}};
 }
 
 Json HealthJson(const Readings& r) {
@@ -123,8 +66,8 @@ Json ReadSnapshot(uint16_t slot, SlotGate& gate) {
   Readings r;
   const char* failed = "";
   Json out = {{"connected", true}};
-  if (!ReadAll(slot, gate, kIdentityReads, r, failed) || !ReadAll(slot, gate, kHealthReads, r, failed) ||
-      !ReadEverySetting(slot, gate, out, failed))
+  if (!ReadAll(slot, gate, model::kIdentityReads, r, failed) ||
+      !ReadAll(slot, gate, model::kHealthReads, r, failed) || !ReadEverySetting(slot, gate, out, failed))
     return {{"connected", false}, {"error", DeviceFailed(failed, slot).error}};
   out["identity"] = IdentityJson(r);
   out["health"] = HealthJson(r);
@@ -139,7 +82,7 @@ Json ReadSnapshot(uint16_t slot, SlotGate& gate) {
 bool ReadTrendSample(uint16_t slot, SlotGate& gate, model::DataLogRecord& out) {
   Readings r;
   const char* failed = "";
-  if (!ReadAll(slot, gate, kHealthReads, r, failed, true)) return false;
+  if (!ReadAll(slot, gate, model::kHealthReads, r, failed, true)) return false;
   out = r.log;
   return true;
 }

@@ -7,6 +7,7 @@
 #include "control/common/json_out.h"
 #include "control/common/state.h"
 #include "control/settings/settings.h"
+#include "model/settings.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 
@@ -95,11 +96,11 @@ void IssueSoftwareTrigger(uint32_t start, uint32_t stop) {
   Progress("Setting software trigger:\n");
   uint16_t s = 0;
   if (!ReadState(s)) return;
-  const uint16_t a = uint16_t((s & 0xFFE7) | (start & 0x18));
+  const uint16_t a = model::TriggerPattern(s, start);
   if (!Succeeded(COM_KESTRAVO_SetControllerConfig(State.PortNumber, a & 0xFF),
                  "COM_KESTRAVO_SetControllerConfig"))
     return;
-  const uint16_t b = uint16_t((s & 0xFFE7) | (stop & 0x18));
+  const uint16_t b = model::TriggerPattern(s, stop);
   if (!Succeeded(COM_KESTRAVO_SetControllerConfig(State.PortNumber, b & 0xFF),
                  "COM_KESTRAVO_SetControllerConfig"))
     return;
