@@ -25,6 +25,15 @@ if(KESTRAVO_PANEL)
   install(TARGETS COM-KESTRAVO-Panel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Tools)
   install(FILES ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Panel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Tools)
 endif()
+if(TARGET COM-KESTRAVO-Tango)
+  # The Tango device server, its page and its documentation (not among the packages' components).
+  list(APPEND kestravo_pages COM-KESTRAVO-Tango.1)
+  install(TARGETS COM-KESTRAVO-Tango RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Tango EXCLUDE_FROM_ALL)
+  install(FILES ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Tango.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+          COMPONENT Tango EXCLUDE_FROM_ALL)
+  install(FILES docs/tango.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/com-kestravo-tango COMPONENT Tango
+          EXCLUDE_FROM_ALL)
+endif()
 foreach(page IN LISTS kestravo_pages)
   add_custom_command(OUTPUT ${KESTRAVO_MAN_DIR}/${page}.gz
     COMMAND ${KESTRAVO_GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/docs/${page} > ${KESTRAVO_MAN_DIR}/${page}.gz

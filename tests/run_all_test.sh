@@ -27,6 +27,8 @@ echo "$format" | grep -qx clang-format || fail "format does not ask for clang-fo
 ! echo "$format" | grep -qE '^(wine|wine64|chromium|g\+\+-mingw.*|lintian)$' || fail "format asks for: $format"
 asked mingw | grep -qx wine || fail "mingw does not ask for Wine"
 asked docs | grep -qx doxygen || fail "docs does not ask for doxygen"
+asked tango | grep -qx libtango-dev || fail "tango does not ask for libtango-dev"
+! asked tango | grep -qE '^(wine|chromium)$' || fail "tango asks for Wine or a browser"
 [ "$(asked ci docs | sort | uniq -d)" = "" ] || fail "a package asked for twice"
 all=$(asked)
 for p in wine g++-mingw-w64-i686 lintian clang-format chromium doxygen; do
