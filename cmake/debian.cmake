@@ -7,6 +7,13 @@ set(KESTRAVO_DEB_MAINTAINER "COM-KESTRAVO maintainers <com-kestravo@example.org>
     "The Maintainer field of the Debian packages")
 set(KESTRAVO_DEB_PACKAGES libcom-kestravo1 libcom-kestravo-dev com-kestravo-tools python3-kestravo)
 set(KESTRAVO_DEB_COMPONENTS Runtime Development Tools Python)
+# com-kestravo-tango (the Tango device server, its man page, documentation and example file
+# database) where the server is built and it is asked for: the tests/run-all tango leg builds it.
+option(KESTRAVO_DEB_TANGO "Also build the com-kestravo-tango package" OFF)
+if(KESTRAVO_DEB_TANGO AND TARGET COM-KESTRAVO-Tango)
+  list(APPEND KESTRAVO_DEB_PACKAGES com-kestravo-tango)
+  list(APPEND KESTRAVO_DEB_COMPONENTS Tango)
+endif()
 
 set(deb_dir ${CMAKE_CURRENT_BINARY_DIR}/deb)
 file(MAKE_DIRECTORY ${deb_dir})
@@ -112,4 +119,12 @@ set(CPACK_DEBIAN_PYTHON_DESCRIPTION "KESTRAVO pulse generator control from Pytho
 The Python package kestravo: the KESTRAVO laboratory pulse generator
 through the libCOM-KESTRAVO library, with checked arguments, typed results
 and the simulated device for tests.")
+set(CPACK_DEBIAN_TANGO_PACKAGE_NAME com-kestravo-tango)
+set(CPACK_DEBIAN_TANGO_PACKAGE_DEPENDS "libcom-kestravo1 (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_TANGO_DESCRIPTION "KESTRAVO pulse generator Tango device server
+COM-KESTRAVO-Tango serves KESTRAVO laboratory pulse generators to a Tango
+Controls system as devices of class KestravoPulseGenerator: every setting
+an attribute in seconds or by name, identity, states and housekeeping
+polled with change and archive events, and the stored configurations as
+commands. It runs with a Tango database or from a file database.")
 include(CPack)

@@ -26,13 +26,19 @@ if(KESTRAVO_PANEL)
   install(FILES ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Panel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Tools)
 endif()
 if(TARGET COM-KESTRAVO-Tango)
-  # The Tango device server, its page and its documentation (not among the packages' components).
+  # The Tango device server, its page, its documentation and an example file database.
   list(APPEND kestravo_pages COM-KESTRAVO-Tango.1)
   install(TARGETS COM-KESTRAVO-Tango RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Tango EXCLUDE_FROM_ALL)
   install(FILES ${KESTRAVO_MAN_DIR}/COM-KESTRAVO-Tango.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
           COMPONENT Tango EXCLUDE_FROM_ALL)
-  install(FILES docs/tango.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/com-kestravo-tango COMPONENT Tango
-          EXCLUDE_FROM_ALL)
+  add_custom_command(OUTPUT ${KESTRAVO_MAN_DIR}/tango.md.gz
+    COMMAND ${KESTRAVO_GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/docs/tango.md > ${KESTRAVO_MAN_DIR}/tango.md.gz
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/tango.md VERBATIM)
+  list(APPEND kestravo_man_pages ${KESTRAVO_MAN_DIR}/tango.md.gz)
+  install(FILES ${KESTRAVO_MAN_DIR}/tango.md.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/com-kestravo-tango
+          COMPONENT Tango EXCLUDE_FROM_ALL)
+  install(FILES examples/tango/kestravo.res DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/com-kestravo-tango/examples
+          COMPONENT Tango EXCLUDE_FROM_ALL)
 endif()
 foreach(page IN LISTS kestravo_pages)
   add_custom_command(OUTPUT ${KESTRAVO_MAN_DIR}/${page}.gz

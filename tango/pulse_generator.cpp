@@ -421,14 +421,18 @@ void PulseGenerator::WriteAttribute(size_t index, Tango::WAttribute& attribute) 
     Refuse("KESTRAVO_BAD_ARGUMENT", model::Format("%s: %.17g is outside its range", row.name.c_str(), number),
            origin);
   RequireOpen(origin);
+  // The device's reply to a write carries the fields it took, which the library checks against
+  // what was sent: after a success the device holds raw, and the event says so without another
+  // exchange.
   Check(row.setting->set(slot_, row.index, raw), row.setting->set_call, origin);
-  uint32_t back = 0;
-  Check(row.setting->get(slot_, row.index, back), row.setting->get_call, origin);
-  Deliver(row.kind, AttributeNumber(row, back), std::string(),
+  Deliver(row.kind, AttributeNumber(row, raw), std::string(),
           {double_value_, ulong_value_, ushort_value_, uchar_value_, boolean_value_, enum_value_, text_value_,
            string_value_},
           [&](auto* p) { push_change_event(row.name, p); });
-  PollNow();
+  // The state follows the controller at once.
+  if (row.setting->id == model::SettingId::kDeviceEnable ||
+      row.setting->id == model::SettingId::kControllerConfig)
+    PollNow();
 }
 
 void PulseGenerator::SetEnable(bool on) {
