@@ -11,7 +11,11 @@ that is killed and comes back.
 
 The attribute table of docs/tango.md is the server's own.
 
-Usage: tango_test.py COM-KESTRAVO-Tango COM-KESTRAVO-Sim COM-KESTRAVO-Control DOCS/tango.md
+With --database the same checks run through the Tango database that TANGO_HOST names: the server
+is registered there with tango_admin, as a user registers it, and the client names its devices
+without an address.
+
+Usage: tango_test.py [--database] COM-KESTRAVO-Tango COM-KESTRAVO-Sim COM-KESTRAVO-Control DOCS/tango.md
 """
 import json
 import os
@@ -26,8 +30,11 @@ import time
 
 import tango
 
-SERVER, SIM, CONTROL, DOCS = sys.argv[1:5]
+DATABASE = "--database" in sys.argv
+SERVER, SIM, CONTROL, DOCS = [a for a in sys.argv[1:] if a != "--database"][:4]
 FAILURES = []
+FOLDER = None
+REGISTERED = []
 
 
 def check(condition, what):
@@ -49,14 +56,32 @@ def start_sim(port=0):
     return sim, int(address.rsplit(":", 1)[1])
 
 
-def start_server(folder, rfc_port, tango_port):
-    db = os.path.join(folder, "kestravo.res")
+def register(rfc_port):
+    """The server's devices and properties, in the database or in a file database; the options
+    the server starts with."""
+    properties = [("a/kestravo/1", "Port", f"rfc2217://127.0.0.1:{rfc_port}"), ("a/kestravo/1", "PollingPeriod", "200"),
+                  ("a/kestravo/2", "Port", "sim")]
+    if DATABASE and REGISTERED:
+        return []
+    if DATABASE:
+        REGISTERED.append(True)
+        admin = ["tango_admin", "--add-server", "COM-KESTRAVO-Tango/test", "KestravoPulseGenerator",
+                 "a/kestravo/1,a/kestravo/2"]
+        subprocess.run(admin, check=True)
+        for device, name, value in properties:
+            subprocess.run(["tango_admin", "--add-property", device, name, value], check=True)
+        return []
+    db = os.path.join(FOLDER, "kestravo.res")
     with open(db, "w") as f:
-        f.write("COM-KESTRAVO-Tango/test/DEVICE/KestravoPulseGenerator: a/kestravo/1, a/kestravo/2\n"
-                f"a/kestravo/1->Port: rfc2217://127.0.0.1:{rfc_port}\n"
-                "a/kestravo/1->PollingPeriod: 200\n"
-                "a/kestravo/2->Port: sim\n")
-    server = subprocess.Popen([SERVER, "test", f"-file={db}", "-ORBendPoint", f"giop:tcp:127.0.0.1:{tango_port}"],
+        f.write("COM-KESTRAVO-Tango/test/DEVICE/KestravoPulseGenerator: a/kestravo/1, a/kestravo/2\n")
+        for device, name, value in properties:
+            f.write(f"{device}->{name}: {value}\n")
+    return [f"-file={db}"]
+
+
+def start_server(rfc_port, tango_port):
+    options = register(rfc_port)
+    server = subprocess.Popen([SERVER, "test", *options, "-ORBendPoint", f"giop:tcp:127.0.0.1:{tango_port}"],
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     for line in server.stdout:
         if "Ready to accept request" in line:
@@ -68,6 +93,8 @@ def start_server(folder, rfc_port, tango_port):
 
 
 def proxy(tango_port, n):
+    if DATABASE:
+        return tango.DeviceProxy(f"a/kestravo/{n}")
     return tango.DeviceProxy(f"tango://127.0.0.1:{tango_port}/a/kestravo/{n}#dbase=no")
 
 
@@ -149,8 +176,9 @@ def main():
         check(table in f.read(), "docs/tango.md holds the server's attribute table (COM-KESTRAVO-Tango --attributes)")
     sim, rfc_port = start_sim()
     tango_port = free_port()
-    with tempfile.TemporaryDirectory() as folder:
-        server = start_server(folder, rfc_port, tango_port)
+    global FOLDER
+    with tempfile.TemporaryDirectory() as FOLDER:
+        server = start_server(rfc_port, tango_port)
         try:
             one, two = proxy(tango_port, 1), proxy(tango_port, 2)
             for dev in (one, two):
@@ -169,7 +197,7 @@ def main():
         check(len(written) == sum(1 for r in rows.values() if r), "every setting read")
 
         # A device that is killed is FAULT, and ON again when it is back.
-        server = start_server(folder, rfc_port, tango_port)
+        server = start_server(rfc_port, tango_port)
         try:
             one, two = proxy(tango_port, 1), proxy(tango_port, 2)
             check(wait_state(one, tango.DevState.ON, 10) is not None, "ON after the restart")
@@ -192,7 +220,7 @@ def main():
     if FAILURES:
         print(f"{len(FAILURES)} failures")
         return 1
-    print("all Tango checks passed")
+    print("all Tango checks passed" + (" through the database" if DATABASE else " without a database"))
     return 0
 
 
