@@ -38,6 +38,12 @@ std::string VersionText(uint16_t v) {
   return text;
 }
 
+std::string FirmwareVersionText(uint16_t v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d-%02d", v >> 8, v & 0xFF);
+  return text;
+}
+
 std::string DeviceText(const char* bytes, size_t size) {
   return Utf8FromCp1252(reinterpret_cast<const uint8_t*>(bytes), size);
 }

@@ -48,6 +48,8 @@ bool ReadAll(uint16_t slot, const Read (&reads)[N], Readings& r, const char*& fa
 
 // A version word as "major.minor": 0x0102 is "1.02".
 std::string VersionText(uint16_t v);
+// The firmware's version word as the console program shows it: 0x0103 is "1-03".
+std::string FirmwareVersionText(uint16_t v);
 // A text of the device (Windows-1252 bytes up to the first NUL) in UTF-8.
 std::string DeviceText(const char* bytes, size_t size);
 

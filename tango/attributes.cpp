@@ -124,7 +124,7 @@ const ReadingSpec kReadings[] = {
   {"ProductID", ValueKind::kString, "", "%s", kNone, kNone, 0, nullptr, [](const Readings& r) { return model::DeviceText(r.product_id, sizeof r.product_id); }, true, "The device's product identification"},
   {"HardwareType", ValueKind::kUShort, "", "%d", kNone, kNone, 0, [](const Readings& r) { return double(r.hw_type); }, nullptr, true, "The hardware type"},
   {"HardwareVersion", ValueKind::kString, "", "%s", kNone, kNone, 0, nullptr, [](const Readings& r) { return model::VersionText(r.hw_version); }, true, "The hardware version, major.minor"},
-  {"FirmwareVersion", ValueKind::kString, "", "%s", kNone, kNone, 0, nullptr, [](const Readings& r) { return model::VersionText(r.fw); }, true, "The firmware version, major.minor"},
+  {"FirmwareVersion", ValueKind::kString, "", "%s", kNone, kNone, 0, nullptr, [](const Readings& r) { return model::FirmwareVersionText(r.fw); }, true, "The firmware version, as the console program shows it (1-03)"},
   {"FirmwareDate", ValueKind::kString, "", "%s", kNone, kNone, 0, nullptr, [](const Readings& r) { return model::DeviceText(r.fw_date, sizeof r.fw_date); }, true, "The firmware's date"},
   {"MainState", ValueKind::kUShort, "", "%04X", kNone, kNone, 0, [](const Readings& r) { return double(r.main_state); }, nullptr, false, "The main state word (0 device active)"},
   {"MainStateText", ValueKind::kString, "", "%s", kNone, kNone, 0, nullptr, [](const Readings& r) {

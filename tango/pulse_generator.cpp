@@ -236,6 +236,8 @@ void PulseGenerator::ReadHealth(Health& h) {
   }
   if (r.main_state != 0) alarms += model::MainStateLine(r.main_state, model::MainStateForm::kOnce);
   if (r.device_state & kFailureBits) alarms += model::Format("Device state %08Xh\n", r.device_state);
+  for (int fan = 0; fan < 3; ++fan)
+    if (r.fan_failed[fan]) alarms += model::Format("Fan %d failed\n", fan + 1);
   for (const AttributeRow& row : Attributes())
     if (row.number && OutOfLimits(row, row.number(r)))
       alarms += model::Format("%s out of its limits\n", row.name.c_str());

@@ -9,7 +9,8 @@ The console program: the root (entry and tables) uses its families and common/; 
 itself and common/; common/ uses only itself; all of them may use the public header, model/ and
 platform/, and none reaches into the library's own folders.
 The front panel (panel/): itself, model/, the public header and platform/; nothing of the console
-program. The simulator's program (sim/sim_main.cpp, COM-KESTRAVO-Sim) is a program too: it may
+program. The Tango device server (tango/) likewise: itself, model/, the public header and
+platform/, nothing of the console program or the panel. The simulator's program (sim/sim_main.cpp, COM-KESTRAVO-Sim) is a program too: it may
 also use model/, which the simulated device itself (the rest of sim/) may not.
 Prints each include that breaks the rule and exits 1; exits 0 when there is none.
 """
@@ -32,7 +33,7 @@ def place(path):
         return "include" if parts[0].startswith("COM-KESTRAVO") else None
     if parts[0] == "control":
         return "control" if len(parts) == 2 else "control/" + parts[1]
-    if parts[0] in ("panel", "model"):
+    if parts[0] in ("panel", "model", "tango"):
         return parts[0]
     return parts[0] if parts[0] in LIBRARY else None
 
@@ -50,7 +51,7 @@ def allowed(src, dst):
         return False
     if dst == "model":
         return True
-    if src == "panel":
+    if src in ("panel", "tango"):
         return False
     if src == "control":
         return dst.startswith("control/")
@@ -65,7 +66,7 @@ PROGRAM_FILES = {"sim/sim_main.cpp"}
 
 def violations(root):
     found = []
-    for folder in LIBRARY + ["model", "control", "panel"]:
+    for folder in LIBRARY + ["model", "control", "panel", "tango"]:
         for path in sorted((root / folder).rglob("*")):
             if path.suffix not in (".h", ".cpp", ".c"):
                 continue

@@ -11,6 +11,7 @@
 #include "model/cp1252.h"
 #include "model/device_texts.h"
 #include "model/format.h"
+#include "model/readings.h"
 #include "platform/clock.h"
 #include "platform/terminal.h"
 
@@ -217,10 +218,9 @@ void ShowFWVersion() {
   uint16_t version = 0;
   if (!Succeeded(COM_KESTRAVO_GetFWVersion(State.PortNumber, &version), "COM_KESTRAVO_GetFWVersion")) return;
   if (State.json)
-    return JsonRecord(
-        "firmware_version",
-        model::JsonObject().Text("fw_version", model::Format("%d-%02d", version >> 8, version & 0xFF)));
-  Print("Firmware version: %d-%02d\n", version >> 8, version & 0xFF);
+    return JsonRecord("firmware_version",
+                      model::JsonObject().Text("fw_version", model::FirmwareVersionText(version)));
+  Print("Firmware version: %s\n", model::FirmwareVersionText(version).c_str());
 }
 
 void ShowProductID() {

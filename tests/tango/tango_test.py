@@ -183,7 +183,7 @@ def main():
             one, two = proxy(tango_port, 1), proxy(tango_port, 2)
             for dev in (one, two):
                 check(wait_state(dev, tango.DevState.ON, 10) is not None, f"{dev.name()} ON after opening")
-            written = checks_on_a_running_server(one, two, rows)
+            written, identity = checks_on_a_running_server(one, two, rows)
         finally:
             server.send_signal(signal.SIGINT)
             server.wait(timeout=30)
@@ -195,6 +195,9 @@ def main():
             check(console.get((setting, index)) == raw_of(setting, value),
                   f"{name}: the server read {value}, the console program {console.get((setting, index))}")
         check(len(written) == sum(1 for r in rows.values() if r), "every setting read")
+        console = console_identity(rfc_port)
+        for name, value in identity.items():
+            check(console[name] == value, f"{name}: the server read {value!r}, the console program {console[name]!r}")
 
         # A device that is killed is FAULT, and ON again when it is back.
         server = start_server(rfc_port, tango_port)
@@ -304,8 +307,24 @@ def checks_on_a_running_server(one, two, rows):
     check(two.Pulser1Burst == 99 and one.Pulser1Burst == 12, "the second device is a device of its own")
     check(two.ProductID == one.ProductID and "KESTRAVO" in one.ProductID, "the identity of both")
 
-    # Every setting as the device has it now.
-    return {name: float(getattr(one, name)) for name, setting in rows.items() if setting}
+    # Every setting as the device has it now, and its identity.
+    settings = {name: float(getattr(one, name)) for name, setting in rows.items() if setting}
+    identity = {name: getattr(one, name) for name in IDENTITY}
+    return settings, identity
+
+
+# The identity attributes and the console program's JSON of the same reading.
+IDENTITY = {"ProductID": ("product_id", "product_id"), "ProductNumber": ("product_no", "product_no"),
+            "HardwareType": ("hardware", "hw_type"), "HardwareVersion": ("hardware", "hw_version"),
+            "FirmwareVersion": ("firmware_version", "fw_version"), "FirmwareDate": ("firmware_date", "fw_date"),
+            "MainStateText": ("main_state", "text")}
+
+
+def console_identity(rfc_port):
+    out = subprocess.run([CONTROL, f"rfc2217://127.0.0.1:{rfc_port}", "--json", "-p", "-n", "-v", "-V", "-d", "-i"],
+                         capture_output=True, text=True, timeout=60).stdout
+    objects = {o["kind"]: o for o in map(json.loads, out.splitlines())}
+    return {name: objects.get(kind, {}).get(key) for name, (kind, key) in IDENTITY.items()}
 
 
 if __name__ == "__main__":
