@@ -106,6 +106,8 @@ Tango::Attr* MakeAttribute(const AttributeRow& row, size_t index) {
 
 PulseGenerator::PulseGenerator(Tango::DeviceClass* cl, const char* name) : TANGO_BASE_CLASS(cl, name) {
   AddAttributes();
+  set_change_event("State", true, false);
+  set_archive_event("State", true, false);
   init_device();
 }
 
@@ -134,6 +136,7 @@ void PulseGenerator::init_device() {
   last_pushed_.assign(Attributes().size(), kNotYet);
   last_texts_.assign(Attributes().size(), std::string());
   stop_ = reconnect_ = poll_now_ = false;
+  state_pushed_ = false;
   if (port_.empty()) {
     health_.state = Tango::FAULT;
     health_.status = "The property Port names no port";
@@ -194,7 +197,7 @@ void PulseGenerator::Poll() {
     lock.lock();
     health_ = h;
     lock.unlock();
-    if (h.open) PushEvents(h.readings, !had_identity);
+    PushEvents(h, !had_identity);
     lock.lock();
     if (stop_) break;
     wake_.wait_for(lock, std::chrono::milliseconds(period_ms_),
@@ -308,11 +311,21 @@ void Deliver(ValueKind kind, double number, const std::string& text, ValueSlots 
 // GCC cannot see that Tango's monitor guard sets its member on every path.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-void PulseGenerator::PushEvents(const model::Readings& now, bool identity) {
+void PulseGenerator::PushEvents(const Health& h, bool identity) {
   const std::vector<AttributeRow>& rows = Attributes();
+  const model::Readings& now = h.readings;
   try {
     Tango::AutoTangoMonitor sync(this);
-    for (size_t i = 0; i < rows.size(); ++i) {
+    if (h.state != pushed_state_ || !state_pushed_) {
+      // The State attribute's events carry the state Tango holds.
+      set_state(h.state);
+      set_status(h.status);
+      push_change_event("State");
+      push_archive_event("State");
+      pushed_state_ = h.state;
+      state_pushed_ = true;
+    }
+    for (size_t i = 0; h.open && i < rows.size(); ++i) {
       const AttributeRow& row = rows[i];
       if (row.setting || (row.identity && !identity)) continue;
       const double number = row.number ? row.number(now) : 0;

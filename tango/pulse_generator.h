@@ -57,7 +57,8 @@ class PulseGenerator : public TANGO_BASE_CLASS {
   void PollNow();
   bool OpenDevice(Health& h);
   void ReadHealth(Health& h);
-  void PushEvents(const model::Readings& now, bool identity);
+  // The State's events when it changed, and the readings' (the identity's after an opening).
+  void PushEvents(const Health& h, bool identity);
   // A failed library call as DevFailed: reason KESTRAVO_<code name>, the call and the library's text.
   [[noreturn]] void Fail(int32_t result, const char* call, const char* origin);
   void Check(int32_t result, const char* call, const char* origin) {
@@ -75,6 +76,8 @@ class PulseGenerator : public TANGO_BASE_CLASS {
   Health health_;
   std::vector<double> last_pushed_;  // per row: the value of the last event, NaN before the first
   std::vector<std::string> last_texts_;
+  Tango::DevState pushed_state_ = Tango::UNKNOWN;  // polling thread only
+  bool state_pushed_ = false;
   bool stop_ = false, reconnect_ = false, poll_now_ = false;
   std::thread poller_;
   std::string status_copy_;

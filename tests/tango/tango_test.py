@@ -262,12 +262,17 @@ def checks_on_a_running_server(one, two, rows):
             check(e.args[0].reason == "API_WAttrOutsideLimit", f"{name}: {e.args[0].reason}")
         check(getattr(one, name) == before, f"{name} unchanged")
 
-    # Commands.
+    # Commands; the State's events follow them.
+    states = Events()
+    state_events = one.subscribe_event("State", tango.EventType.CHANGE_EVENT, states)
     one.Off()
     check(wait_state(one, tango.DevState.OFF, 5) is not None, "Off: OFF")
     check(one.DeviceEnable is False or one.DeviceEnable == 0, "Off: the device enable cleared")
     one.On()
     check(wait_state(one, tango.DevState.ON, 5) is not None, "On: ON")
+    seen = states.wait(3)
+    check(seen[-2:] == [tango.DevState.OFF, tango.DevState.ON], f"the State's events: {seen}")
+    one.unsubscribe_event(state_events)
     one.SoftwareTrigger()
     one.SaveConfiguration([[7], ["tango test"]])
     listed = one.ListConfigurations()
