@@ -160,7 +160,18 @@ void PulseGenerator::delete_device() {
     stop_ = true;
   }
   wake_.notify_all();
-  if (poller_.joinable()) poller_.join();
+  if (poller_.joinable()) {
+    // A client's Init holds this device's monitor while it deletes the device, and the polling
+    // thread may be waiting for that monitor to push its events: the monitor is let go while the
+    // thread ends.
+    Tango::TangoMonitor& monitor = get_dev_monitor();
+    omni_thread* self = omni_thread::self();
+    long held = 0;
+    if (self && monitor.get_locking_thread_id() == self->id()) held = monitor.get_locking_ctr();
+    for (long i = 0; i < held; ++i) monitor.rel_monitor();
+    poller_.join();
+    for (long i = 0; i < held; ++i) monitor.get_monitor();
+  }
   if (slot_claimed_) {
     COM_KESTRAVO_Close(slot_);
     ReleaseSlot(slot_);
@@ -182,6 +193,7 @@ Tango::ConstDevString PulseGenerator::dev_status() {
 // The polling thread: opens the device, reads its health every period and pushes what changed;
 // a device that fails a read is closed and opened again at the next period.
 void PulseGenerator::Poll() {
+  omni_thread::ensure_self known_to_tango;  // the device monitor tells its owners apart by it
   std::unique_lock<std::mutex> lock(mutex_);
   Health h = health_;
   while (!stop_) {
@@ -316,6 +328,10 @@ void PulseGenerator::PushEvents(const Health& h, bool identity) {
   const model::Readings& now = h.readings;
   try {
     Tango::AutoTangoMonitor sync(this);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stop_) return;  // the device is being deleted
+    }
     if (h.state != pushed_state_ || !state_pushed_) {
       // The State attribute's events carry the state Tango holds.
       set_state(h.state);

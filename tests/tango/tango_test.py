@@ -294,6 +294,13 @@ def checks_on_a_running_server(one, two, rows):
     one.Purge()
     one.Reconnect()
     check(wait_state(one, tango.DevState.ON, 10) is not None, "Reconnect: ON again")
+    # Tango's Init deletes and makes the device again while its polling thread may be pushing
+    # events: it must not wait for that thread past the client's time-out.
+    watching = one.subscribe_event("Uptime", tango.EventType.CHANGE_EVENT, Events())
+    for _ in range(5):
+        one.Init()
+        check(wait_state(one, tango.DevState.ON, 10) is not None, "Init: ON again")
+    one.unsubscribe_event(watching)
 
     # Events: a write pushes the value read back; a polled reading pushes as it changes.
     written, polled = Events(), Events()
