@@ -98,7 +98,6 @@ Tango::Attr* MakeAttribute(const AttributeRow& row, size_t index) {
   attr->set_default_properties(p);
   attr->set_change_event(true, false);
   attr->set_archive_event(true, false);
-  if (row.setting) attr->set_memorized();
   return attr;
 }
 

@@ -35,6 +35,7 @@ SERVER, SIM, CONTROL, DOCS = [a for a in sys.argv[1:] if a != "--database"][:4]
 FAILURES = []
 FOLDER = None
 REGISTERED = []
+SIMULATORS = []  # ended however the test ends
 
 
 def check(condition, what):
@@ -175,6 +176,7 @@ def main():
     with open(DOCS, encoding="utf-8") as f:
         check(table in f.read(), "docs/tango.md holds the server's attribute table (COM-KESTRAVO-Tango --attributes)")
     sim, rfc_port = start_sim()
+    SIMULATORS.append(sim)
     tango_port = free_port()
     global FOLDER
     with tempfile.TemporaryDirectory() as FOLDER:
@@ -212,14 +214,13 @@ def main():
             check("rfc2217" in one.status() or "failed" in one.status(), f"the status says why: {one.status()!r}")
             check(two.state() == tango.DevState.ON, "the other device of the process is still ON")
             sim, _ = start_sim(rfc_port)
+            SIMULATORS.append(sim)
             took = wait_state(one, tango.DevState.ON, 15)
             check(took is not None, "ON again once the device is back")
             print(f"ON {took:.2f} s after the simulator came back" if took is not None else "never ON again")
         finally:
             server.send_signal(signal.SIGINT)
             server.wait(timeout=30)
-    sim.terminate()
-    sim.wait()
     if FAILURES:
         print(f"{len(FAILURES)} failures")
         return 1
@@ -340,4 +341,10 @@ def console_identity(rfc_port):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    try:
+        status = main()
+    finally:
+        for simulator in SIMULATORS:
+            simulator.terminate()
+            simulator.wait()
+    sys.exit(status)
