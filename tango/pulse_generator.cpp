@@ -275,8 +275,6 @@ void PulseGenerator::ReadHealth(Health& h) {
   }
 }
 
-namespace {
-
 // Hands one value to Tango for a read or an event: the storage for each kind is the caller's.
 struct ValueSlots {
   Tango::DevDouble& d;
@@ -288,6 +286,8 @@ struct ValueSlots {
   std::string& text;
   Tango::DevString& s;
 };
+
+namespace {
 
 template <typename Sink>
 void Deliver(ValueKind kind, double number, const std::string& text, ValueSlots v, Sink&& sink) {
@@ -315,6 +315,14 @@ void Deliver(ValueKind kind, double number, const std::string& text, ValueSlots 
       v.s = const_cast<char*>(v.text.c_str());
       return sink(&v.s);
   }
+}
+
+// The value a client writes, as a number.
+template <typename T>
+double WrittenNumber(Tango::WAttribute& attribute) {
+  T value{};
+  attribute.get_write_value(value);
+  return double(value);
 }
 
 }  // namespace
@@ -384,6 +392,11 @@ void PulseGenerator::Fail(int32_t result, const char* call, const char* origin) 
          model::Format("%s: %s", call, COM_KESTRAVO_GetErrorMessage(slot_)), origin);
 }
 
+ValueSlots PulseGenerator::ReplyStorage() {
+  return {double_value_,  ulong_value_, ushort_value_, uchar_value_,
+          boolean_value_, enum_value_,  text_value_,   string_value_};
+}
+
 void PulseGenerator::ReadAttribute(size_t index, Tango::Attribute& attribute) {
   const AttributeRow& row = Attributes()[index];
   double number = 0;
@@ -402,10 +415,7 @@ void PulseGenerator::ReadAttribute(size_t index, Tango::Attribute& attribute) {
     if (row.number) number = row.number(health_.readings);
     if (row.text) text = row.text(health_.readings);
   }
-  Deliver(row.kind, number, text,
-          {double_value_, ulong_value_, ushort_value_, uchar_value_, boolean_value_, enum_value_, text_value_,
-           string_value_},
-          [&](auto* p) { attribute.set_value(p); });
+  Deliver(row.kind, number, text, ReplyStorage(), [&](auto* p) { attribute.set_value(p); });
 }
 
 void PulseGenerator::WriteAttribute(size_t index, Tango::WAttribute& attribute) {
@@ -413,36 +423,21 @@ void PulseGenerator::WriteAttribute(size_t index, Tango::WAttribute& attribute) 
   const char* origin = "KestravoPulseGenerator::write_attribute";
   double number = 0;
   switch (row.kind) {
-    case ValueKind::kDouble: {
-      Tango::DevDouble v;
-      attribute.get_write_value(v);
-      number = v;
+    case ValueKind::kDouble:
+      number = WrittenNumber<Tango::DevDouble>(attribute);
       break;
-    }
-    case ValueKind::kULong: {
-      Tango::DevULong v;
-      attribute.get_write_value(v);
-      number = v;
+    case ValueKind::kULong:
+      number = WrittenNumber<Tango::DevULong>(attribute);
       break;
-    }
-    case ValueKind::kUChar: {
-      Tango::DevUChar v;
-      attribute.get_write_value(v);
-      number = v;
+    case ValueKind::kUChar:
+      number = WrittenNumber<Tango::DevUChar>(attribute);
       break;
-    }
-    case ValueKind::kBoolean: {
-      Tango::DevBoolean v;
-      attribute.get_write_value(v);
-      number = v ? 1 : 0;
+    case ValueKind::kBoolean:
+      number = WrittenNumber<Tango::DevBoolean>(attribute);
       break;
-    }
-    case ValueKind::kEnum: {
-      Tango::DevShort v;
-      attribute.get_write_value(v);
-      number = v;
+    case ValueKind::kEnum:
+      number = WrittenNumber<Tango::DevShort>(attribute);
       break;
-    }
     default:
       Refuse("KESTRAVO_BAD_ARGUMENT", row.name + " cannot be written", origin);
   }
@@ -455,9 +450,7 @@ void PulseGenerator::WriteAttribute(size_t index, Tango::WAttribute& attribute) 
   // what was sent: after a success the device holds raw, and the event says so without another
   // exchange.
   Check(row.setting->set(slot_, row.index, raw), row.setting->set_call, origin);
-  Deliver(row.kind, AttributeNumber(row, raw), std::string(),
-          {double_value_, ulong_value_, ushort_value_, uchar_value_, boolean_value_, enum_value_, text_value_,
-           string_value_},
+  Deliver(row.kind, AttributeNumber(row, raw), std::string(), ReplyStorage(),
           [&](auto* p) { push_change_event(row.name, p); });
   // The state follows the controller at once.
   if (row.setting->id == model::SettingId::kDeviceEnable ||

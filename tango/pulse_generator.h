@@ -18,6 +18,8 @@
 
 namespace tango_server {
 
+struct ValueSlots;
+
 class PulseGenerator : public TANGO_BASE_CLASS {
  public:
   PulseGenerator(Tango::DeviceClass* cl, const char* name);
@@ -84,6 +86,7 @@ class PulseGenerator : public TANGO_BASE_CLASS {
 
   // What a read hands to Tango stays here until the reply is sent (calls on one device come one
   // at a time).
+  ValueSlots ReplyStorage();
   Tango::DevDouble double_value_ = 0;
   Tango::DevULong ulong_value_ = 0;
   Tango::DevUShort ushort_value_ = 0;
