@@ -105,14 +105,26 @@ fi
 check_ports
 # Wine's mount manager makes the COM links from HKLM\Software\Wine\Ports when it starts (and drops
 # others); the link is made here too, for a mount manager that is running already.
+# A registry call is a Wine process of its own, and a Wine process can fail at its start (Wine's own
+# status 1, not a word) while the Wine server is busy: each is tried three times.
+reg() {
+  local attempt
+  for attempt in 1 2 3; do
+    "$wine" reg "$@" >/dev/null 2>&1 && return 0
+  done
+  echo "wine_run: reg $* failed three times" >&2
+  return 1
+}
 for mapping in ${KESTRAVO_WINE_COMS:-}; do
-  "$wine" reg add 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /t REG_SZ /d "${mapping#*=}" /f >/dev/null 2>&1
+  reg add 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /t REG_SZ /d "${mapping#*=}" /f
   ln -sfn "${mapping#*=}" "$WINEPREFIX/dosdevices/${mapping%%=*}"
 done
 status=0
 "$wine" "$@" || status=$?
+# The mapping is undone whatever the program's status (the registry value first: the mount manager
+# makes the link again from it); a failure here is the run's failure, said.
 for mapping in ${KESTRAVO_WINE_COMS:-}; do
-  "$wine" reg delete 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /f >/dev/null 2>&1
+  reg delete 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /f || [ $status != 0 ] || status=95
   rm -f "$WINEPREFIX/dosdevices/${mapping%%=*}"
 done
 exit $status
