@@ -103,8 +103,6 @@ if [ ! -d "$WINEPREFIX/dosdevices" ]; then
   "$wine" wineboot --init >/dev/null 2>&1 || true
 fi
 check_ports
-# Wine's mount manager makes the COM links from HKLM\Software\Wine\Ports when it starts (and drops
-# others); the link is made here too, for a mount manager that is running already.
 # A registry call is a Wine process of its own, and a Wine process can fail at its start (Wine's own
 # status 1, not a word) while the Wine server is busy: each is tried three times.
 reg() {
@@ -115,6 +113,8 @@ reg() {
   echo "wine_run: reg $* failed three times" >&2
   return 1
 }
+# Wine's mount manager makes the COM links from HKLM\Software\Wine\Ports when it starts (and drops
+# others); the link is made here too, for a mount manager that is running already.
 for mapping in ${KESTRAVO_WINE_COMS:-}; do
   reg add 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /t REG_SZ /d "${mapping#*=}" /f
   ln -sfn "${mapping#*=}" "$WINEPREFIX/dosdevices/${mapping%%=*}"
